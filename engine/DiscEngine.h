@@ -1,0 +1,102 @@
+// The disc engine: the player's one contact with the CD drive. It caches the
+// table of contents, runs the play-state machine, random and repeat play, and
+// owns the hidden notification window whose timer drives the display.
+#pragma once
+
+#include <stdint.h>
+
+#include "Drive.h"
+
+enum PlayState : int32_t {
+    kPlaying = 0,
+    kPaused = 1,
+    kStopped = 2,
+    kPlayRequested = 3,
+};
+
+enum DisplayMode : uint32_t {
+    kDisplayEach = 0,
+    kDisplayEachRemain = 1,
+    kDisplayTotal = 2,
+    kDisplayTotalRemain = 3,
+};
+
+const uint32_t kEngineTimerId = 3226;
+const int32_t kDefaultInterval = 333;
+// startedTrack value that asks random supervision to skip to another track.
+const int32_t kSkipRequest = -256;
+// Every per-track table has one slot per track number 0..99.
+const int32_t kTrackSlots = 100;
+const int32_t kMaxTrack = 99;
+
+struct DiscEngine {
+    InstanceHandle instance;
+    WindowHandle ownerWindow;
+    WindowHandle notifyWindow;
+    uint32_t deviceId;
+    int32_t cachedTrackCount;
+    int32_t cachedTotalLength;
+    int32_t cachedTrackLength[kTrackSlots];
+    int32_t currentTrack;
+    int32_t startedTrack;
+    int32_t pendingTrack;
+    uint32_t doorOpened;
+    uint32_t played[kTrackSlots];
+    uint32_t repeatFlag;
+    uint32_t randomFlag;
+    uint32_t advanceBusy;
+    uint32_t notifyAdvance;
+    uint32_t currentDisplayMode;
+    int32_t state;
+
+    // The random generator's state: 1 at program start, seeded by open.
+    static uint32_t randomState;
+
+    // Device and disc queries.
+    int32_t open(InstanceHandle instance, WindowHandle ownerWindow, int32_t interval);
+    int32_t close();
+    uint32_t mediaPresent();
+    int32_t trackCount();
+    int32_t trackLength(int32_t track);
+    int32_t totalLength();
+    uint32_t position();
+    int32_t playState();
+    void invalidateCache();
+    WindowHandle createNotifyWindow(InstanceHandle instance);
+
+    // Transport and play modes.
+    uint32_t playPause();
+    void stop();
+    int32_t previous();
+    int32_t next();
+    int32_t playTrack(int32_t n);
+    int32_t eject();
+    int32_t stepTrack(int32_t delta);
+    int32_t pickRandomTrack();
+    void clearPlayed();
+    uint32_t repeatMode();
+    uint32_t setRepeatMode(uint32_t flag);
+    uint32_t randomMode();
+    uint32_t setRandomMode(uint32_t flag);
+    uint32_t displayMode();
+    void setDisplayMode(uint32_t mode);
+    int32_t timeToShow();
+
+    // What the notification window does with its two messages.
+    void handleTick(uint32_t timerId, intptr_t tickParam);
+    void handleCompletion(uint32_t code);
+
+    static void seedRandom(uint32_t seed);
+    static int32_t drawRandom();
+
+  private:
+    int32_t lastTrack();
+    int32_t lengthBefore(int32_t track);
+    void markPlayed(int32_t track);
+    void seekToTrack(int32_t track);
+    void startTrack(int32_t track);
+    void superviseRandom();
+};
+
+// The player's one engine, reached by the notification window procedure.
+extern DiscEngine discEngine;
