@@ -10,6 +10,7 @@ endif()
 
 add_executable(engine_tests
   tests/native/SimDrive.cpp
+  tests/native/SimHost.cpp
   tests/native/EngineQueriesTest.cpp
   tests/native/EngineTransportTest.cpp
   tests/native/EngineAdvanceTest.cpp)

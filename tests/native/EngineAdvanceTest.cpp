@@ -153,9 +153,9 @@ TEST(Supervision, DirectChoiceIsTakenOverAndStartedAgain) {
     openEngineWith(kTenTracks);
     randomPlayStarted();
     discEngine.playTrack(7);
-    EXPECT_EQ(Commands({"SET TMSF", "PLAY FROM 7 NOTIFY"}), sim.take());
+    EXPECT_EQ(Commands({"SET TMSF", "PLAY FROM 7"}), sim.take());
     tick();
-    EXPECT_EQ(Commands({"SET TMSF", "STATUS POSITION", "SET TMSF", "PLAY FROM 7 NOTIFY"}), sim.take());
+    EXPECT_EQ(Commands({"SET TMSF", "STATUS POSITION", "SET TMSF", "PLAY FROM 7"}), sim.take());
     EXPECT_EQ(7, discEngine.startedTrack);
     EXPECT_EQ(1u, discEngine.played[7]);
     EXPECT_EQ(0, discEngine.pendingTrack);

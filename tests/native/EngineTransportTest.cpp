@@ -33,7 +33,7 @@ TEST(PlayPause, CyclesStoppedPlayingPausedPlaying) {
     openEngineWith(kTenTracks);
     discEngine.currentTrack = 4;
     discEngine.playPause();
-    EXPECT_EQ(Commands({"SET TMSF", "PLAY FROM 4 NOTIFY"}), sim.take());
+    EXPECT_EQ(Commands({"SET TMSF", "PLAY FROM 4"}), sim.take());
     EXPECT_EQ(kPlaying, discEngine.state);
     EXPECT_EQ(discEngine.notifyWindow, sim.callback);
 
@@ -77,7 +77,7 @@ TEST(Next, PlayingLastTrackOnlyWrapsWithRepeat) {
 
     discEngine.setRepeatMode(1);
     discEngine.next();
-    EXPECT_EQ(Commands({"SET TMSF", "STATUS POSITION", "SET TMSF", "PLAY FROM 1 NOTIFY"}), sim.take());
+    EXPECT_EQ(Commands({"SET TMSF", "STATUS POSITION", "SET TMSF", "PLAY FROM 1"}), sim.take());
     EXPECT_EQ(1, discEngine.currentTrack);
     EXPECT_EQ(kPlaying, discEngine.state);
 }
@@ -87,7 +87,7 @@ TEST(Next, PlayingStepsFromTheDrivesTrack) {
     playAt(2, 0);
     sim.advance(201 * 1000);  // the drive has run on into track 3
     discEngine.next();
-    EXPECT_EQ(Commands({"SET TMSF", "STATUS POSITION", "SET TMSF", "PLAY FROM 4 NOTIFY"}), sim.take());
+    EXPECT_EQ(Commands({"SET TMSF", "STATUS POSITION", "SET TMSF", "PLAY FROM 4"}), sim.take());
     EXPECT_EQ(4, sim.driveTrack());
 }
 
@@ -99,7 +99,7 @@ TEST(Next, StoppedSeeksAndStaysStopped) {
     EXPECT_EQ(kStopped, discEngine.state);
     EXPECT_EQ(4, discEngine.currentTrack);
     discEngine.playPause();
-    EXPECT_EQ(Commands({"SET TMSF", "PLAY FROM 4 NOTIFY"}), sim.take());
+    EXPECT_EQ(Commands({"SET TMSF", "PLAY FROM 4"}), sim.take());
 }
 
 TEST(Next, PausedOnLastTrackWrapsOnlyWithRepeat) {
@@ -171,14 +171,14 @@ TEST(Previous, PlayingTrackOneWrapsToLastOnlyAtTheStart) {
     sim.frame += 74;  // 2 seconds 74 frames is still "at the start"
     discEngine.previous();
     EXPECT_EQ(Commands({"SET TMSF", "STATUS POSITION", "SET TMSF", "STATUS POSITION", "SET TMSF",
-                        "PLAY FROM 10 NOTIFY"}),
+                        "PLAY FROM 10"}),
               sim.take());
     EXPECT_EQ(10, discEngine.currentTrack);
 
     playAt(1, 3);
     discEngine.previous();
     EXPECT_EQ(Commands({"SET TMSF", "STATUS POSITION", "SET TMSF", "STATUS POSITION", "SET TMSF", "SEEK TO 1",
-                        "SET TMSF", "PLAY FROM 1 NOTIFY"}),
+                        "SET TMSF", "PLAY FROM 1"}),
               sim.take());
     EXPECT_EQ(1, discEngine.currentTrack);
     EXPECT_EQ(kPlaying, discEngine.state);
@@ -263,9 +263,9 @@ TEST(PlayTrack, WhilePausedCuesTheTrack) {
 TEST(PlayTrack, WhilePlayingOrStoppedPlaysFromTheTrack) {
     openEngineWith(kTenTracks);
     EXPECT_EQ(1, discEngine.playTrack(7));
-    EXPECT_EQ(Commands({"SET TMSF", "PLAY FROM 7 NOTIFY"}), sim.take());
+    EXPECT_EQ(Commands({"SET TMSF", "PLAY FROM 7"}), sim.take());
     EXPECT_EQ(1, discEngine.playTrack(3));
-    EXPECT_EQ(Commands({"SET TMSF", "PLAY FROM 3 NOTIFY"}), sim.take());
+    EXPECT_EQ(Commands({"SET TMSF", "PLAY FROM 3"}), sim.take());
     EXPECT_EQ(kPlaying, discEngine.state);
 }
 

@@ -2,7 +2,7 @@
 
 #include <stdio.h>
 
-#include "NotifyHost.h"
+#include "Drive.h"
 
 SimDrive sim;
 
@@ -11,12 +11,13 @@ namespace {
 const uint32_t kModeStop = 525;
 const uint32_t kModePlay = 526;
 const uint32_t kModePause = 529;
-WindowHandle const kNotifyWindow = (WindowHandle)0x4e57;
 
-void logCommand(const char* format, uint32_t value = 0) {
-    char text[64];
-    snprintf(text, sizeof text, format, value);
-    sim.commands.push_back(text);
+void logCommand(const char* text) { sim.commands.push_back(text); }
+
+void logCommand(const char* text, uint32_t value) {
+    char line[64];
+    snprintf(line, sizeof line, "%s %u", text, value);
+    sim.commands.push_back(line);
 }
 
 void cancelNotify(uint32_t code) {
@@ -158,7 +159,7 @@ uint32_t driveSetDoor(uint32_t, int open) {
 
 uint32_t driveStatus(uint32_t, DriveStatusItem item, uint32_t track) {
     switch (item) {
-    case kStatusLength: logCommand("STATUS LENGTH %u", track); break;
+    case kStatusLength: logCommand("STATUS LENGTH", track); break;
     case kStatusPosition: logCommand("STATUS POSITION"); break;
     case kStatusNumberOfTracks: logCommand("STATUS TRACKS"); break;
     case kStatusMode: logCommand("STATUS MODE"); break;
@@ -179,7 +180,7 @@ uint32_t driveStatus(uint32_t, DriveStatusItem item, uint32_t track) {
 }
 
 uint32_t drivePlayFrom(uint32_t, WindowHandle callbackWindow, uint32_t fromTmsf) {
-    logCommand("PLAY FROM %u NOTIFY", fromTmsf);
+    logCommand("PLAY FROM", fromTmsf);
     int32_t track = (int32_t)(fromTmsf & 0xFF);
     if (track < 1 || track > sim.tracks)
         return 0x10F;
@@ -203,7 +204,7 @@ uint32_t drivePause(uint32_t) {
 }
 
 uint32_t driveSeekTo(uint32_t, uint32_t toTmsf) {
-    logCommand("SEEK TO %u", toTmsf);
+    logCommand("SEEK TO", toTmsf);
     cancelNotify(kNotifyAborted);
     sim.frame = sim.trackStart((int32_t)(toTmsf & 0xFF));
     sim.playing = 0;
@@ -225,35 +226,3 @@ uint32_t driveStop(uint32_t) {
     sim.paused = 0;
     return 0;
 }
-
-// ---- The host seam ------------------------------------------------------------
-
-WindowHandle hostCreateNotifyWindow(InstanceHandle) {
-    sim.windowsCreated++;
-    return kNotifyWindow;
-}
-
-void hostDestroyWindow(WindowHandle window) {
-    if (window)
-        sim.windowsDestroyed++;
-}
-
-void hostSetTimer(WindowHandle window, uint32_t timerId, uint32_t intervalMs) {
-    if (timerId != kEngineTimerId)
-        return;
-    sim.timerWindow = window;
-    sim.timerInterval = intervalMs;
-    sim.timerRunning = 1;
-}
-
-void hostKillTimer(WindowHandle window, uint32_t timerId) {
-    if (window && window == sim.timerWindow && timerId == kEngineTimerId)
-        sim.timerRunning = 0;
-}
-
-void hostForwardTick(WindowHandle, intptr_t) {
-    sim.ticksForwarded++;
-    sim.stateAtForward = discEngine.state;
-}
-
-uint32_t hostTickCount() { return sim.tickCount; }

@@ -1,0 +1,5 @@
+// The player's program entry. The main window arrives with its own work;
+// until then the program starts and ends at once.
+#include <windows.h>
+
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) { return 0; }
