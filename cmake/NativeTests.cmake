@@ -17,6 +17,13 @@ add_executable(engine_tests
 target_link_libraries(engine_tests engine GTest::gtest_main)
 gtest_discover_tests(engine_tests DISCOVERY_MODE PRE_TEST)
 
-# The engine allocates nothing: its object code references no allocator.
-add_test(NAME engine_references_no_allocator
-  COMMAND ${CMAKE_SOURCE_DIR}/tests/native/no_allocator.sh $<TARGET_FILE:engine>)
+add_executable(title_index_tests tests/native/TitleIndexTest.cpp)
+target_link_libraries(title_index_tests titles GTest::gtest_main)
+gtest_discover_tests(title_index_tests DISCOVERY_MODE PRE_TEST)
+
+# The engine and the title index allocate nothing: their object code
+# references no allocator.
+foreach(library engine titles)
+  add_test(NAME ${library}_references_no_allocator
+    COMMAND ${CMAKE_SOURCE_DIR}/tests/native/no_allocator.sh $<TARGET_FILE:${library}>)
+endforeach()

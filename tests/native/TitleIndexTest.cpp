@@ -1,0 +1,375 @@
+// The title index on real files: the exact bytes on disk after each save,
+// what a load finds, and a save that fails anywhere leaving the index as it
+// was.
+#include <gtest/gtest.h>
+
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <unistd.h>
+
+#include <string>
+
+#include "FileLayer.h"
+#include "TitleIndex.h"
+
+namespace {
+
+const char kDisc[] = "@030b8600f5";  // the disc of these tests: three tracks
+const char kOther[] = "@0c0b8600f5";
+
+std::string readBytes(const std::string& path) {
+    std::string bytes;
+    FILE* file = fopen(path.c_str(), "rb");
+    if (!file)
+        return "<missing>";
+    char buffer[4096];
+    size_t got;
+    while ((got = fread(buffer, 1, sizeof buffer, file)) > 0)
+        bytes.append(buffer, got);
+    fclose(file);
+    return bytes;
+}
+
+void writeBytes(const std::string& path, const std::string& bytes) {
+    FILE* file = fopen(path.c_str(), "wb");
+    ASSERT_TRUE(file);
+    fwrite(bytes.data(), 1, bytes.size(), file);
+    fclose(file);
+}
+
+bool fileExists(const std::string& path) { return access(path.c_str(), F_OK) == 0; }
+
+class TitleIndex : public ::testing::Test {
+  protected:
+    std::string folder;
+    std::string index;
+    std::string temp;
+    TitleRecord titles;
+
+    void SetUp() override {
+        char pattern[] = "/tmp/titlesXXXXXX";
+        ASSERT_TRUE(mkdtemp(pattern));
+        folder = pattern;
+        index = folder + "/drovix.idx";
+        temp = folder + "/drovix.tmp";
+        fileLayer = stdioFileLayer;
+        memset(&titles, 0, sizeof titles);
+    }
+
+    void TearDown() override {
+        fileLayer = stdioFileLayer;
+        unlink(index.c_str());
+        unlink(temp.c_str());
+        rmdir(folder.c_str());
+    }
+
+    int load(const char* id, int32_t tracks = 3) { return loadTitleRecord(index.c_str(), id, tracks, &titles); }
+
+    SaveResult save(const char* id, int32_t tracks = 3) {
+        return rewriteTitleIndex(index.c_str(), temp.c_str(), id, tracks, &titles);
+    }
+
+    void typed(const char* title, const char* artist, std::initializer_list<const char*> names) {
+        snprintf(titles.title, kTitleSlot, "%s", title);
+        snprintf(titles.artist, kTitleSlot, "%s", artist);
+        int i = 0;
+        for (const char* name : names)
+            snprintf(titles.tracks[i++], kTitleSlot, "%s", name);
+    }
+};
+
+// The record of kDisc as the saves of these tests write it.
+const std::string kNewRecord = "@030b8600f5\r\n+T\r\n-A\r\n#a\r\n#b\r\n#c\r\n\r\n";
+
+TEST(DiscId, FormatsCountTotalAndFirstTrack) {
+    char id[kDiscIdSize];
+    formatDiscId(id, 12, 2950, 245);
+    EXPECT_STREQ("@0c0b8600f5", id);
+    formatDiscId(id, 1, 0, 0);
+    EXPECT_STREQ("@0100000000", id);
+}
+
+TEST(DiscId, NonsenseFromTheDriveStaysInTheBuffer) {
+    struct Case {
+        int32_t count, total, first;
+        const char* expected;
+    };
+    const Case cases[] = {
+        {300, 0x10000, 0x12345, "@12c1000012345"},
+        {-1, -1, -1, "@ffffffffffffff"},
+        {0x7FFFFFFF, 0, 0, "@7fffffff000000"},
+        {255, 0xFFFF, 0xFFFF, "@ffffffffff"},
+    };
+    for (const Case& c : cases) {
+        char id[kDiscIdSize + 8];
+        memset(id, 'X', sizeof id);
+        formatDiscId(id, c.count, c.total, c.first);
+        EXPECT_STREQ(c.expected, id);
+        EXPECT_EQ('X', id[kDiscIdSize]) << "wrote past the 16-byte buffer";
+    }
+}
+
+TEST_F(TitleIndex, NoFileGivesDefaultsAndFirstSaveOpensWithABlankLine) {
+    EXPECT_EQ(0, load(kDisc));
+    EXPECT_STREQ("Title", titles.title);
+    EXPECT_STREQ("Artist", titles.artist);
+    EXPECT_STREQ("Track  1", titles.tracks[0]);
+    EXPECT_STREQ("Track 10", titles.tracks[9]);
+    EXPECT_STREQ("Track 99", titles.tracks[98]);
+
+    typed("T", "A", {"a", "b", "c"});
+    EXPECT_EQ(kSaveDone, save(kDisc));
+    EXPECT_EQ("\r\n" + kNewRecord, readBytes(index));
+    EXPECT_FALSE(fileExists(temp));
+
+    memset(&titles, 0, sizeof titles);
+    EXPECT_EQ(1, load(kDisc));
+    EXPECT_STREQ("T", titles.title);
+    EXPECT_STREQ("c", titles.tracks[2]);
+    EXPECT_STREQ("Track  4", titles.tracks[3]);
+}
+
+TEST_F(TitleIndex, EmptyValuesAreWrittenAsBareTags) {
+    typed("", "", {"", "b", ""});
+    EXPECT_EQ(kSaveDone, save(kDisc));
+    EXPECT_EQ("\r\n@030b8600f5\r\n+\r\n-\r\n#\r\n#b\r\n#\r\n\r\n", readBytes(index));
+}
+
+TEST_F(TitleIndex, IdentifierMatchesOnlyExactly) {
+    const std::string before = "@030B8600F5\r\n+upper\r\n\r\n@030b8600f5 \r\n+blank\r\n\r\n";
+    writeBytes(index, before);
+    EXPECT_EQ(1, load(kDisc));
+    EXPECT_STREQ("Title", titles.title);
+    typed("T", "A", {"a", "b", "c"});
+    EXPECT_EQ(kSaveDone, save(kDisc));
+    EXPECT_EQ(before + "\r\n" + kNewRecord, readBytes(index));
+}
+
+TEST_F(TitleIndex, TrackLinesBeyondTheDiscAreIgnoredAndNotWritten) {
+    writeBytes(index, "\r\n@030b8600f5\r\n#1\r\n#2\r\n#3\r\n#4\r\n#5\r\n\r\n");
+    load(kDisc);
+    EXPECT_STREQ("3", titles.tracks[2]);
+    EXPECT_STREQ("Track  4", titles.tracks[3]);
+    typed("T", "A", {"a", "b", "c"});
+    EXPECT_EQ(kSaveDone, save(kDisc));
+    EXPECT_EQ(kNewRecord, readBytes(index));
+}
+
+TEST_F(TitleIndex, FewerTrackLinesKeepDefaultsAndTagsMayStandAnywhere) {
+    writeBytes(index, "@030b8600f5\r\n-first\r\n#one\r\n+late title\r\n-second\r\n\r\n");
+    EXPECT_EQ(1, load(kDisc));
+    EXPECT_STREQ("late title", titles.title);
+    EXPECT_STREQ("second", titles.artist);
+    EXPECT_STREQ("one", titles.tracks[0]);
+    EXPECT_STREQ("Track  2", titles.tracks[1]);
+    EXPECT_STREQ("Track  3", titles.tracks[2]);
+}
+
+TEST_F(TitleIndex, RecordsWithoutBlankLineBetweenThem) {
+    const std::string before = "@0c0b8600f5\r\n+other\r\n@030b8600f5\r\n+second\r\n\r\n";
+    writeBytes(index, before);
+    load(kOther, 12);
+    EXPECT_STREQ("other", titles.title);
+    load(kDisc);
+    EXPECT_STREQ("second", titles.title);
+
+    // Copying the first record carries the second along unmatched.
+    typed("T", "A", {"a", "b", "c"});
+    EXPECT_EQ(kSaveDone, save(kDisc));
+    EXPECT_EQ(before + "\r\n" + kNewRecord, readBytes(index));
+    load(kDisc);
+    EXPECT_STREQ("second", titles.title);
+}
+
+TEST_F(TitleIndex, TwoRecordsOfOneDiscLoadTheFirstAndSaveReplacesBoth) {
+    writeBytes(index, "\r\n@030b8600f5\r\n+one\r\n\r\n@0c0b8600f5\r\n+x\r\n\r\n@030b8600f5\r\n+two\r\n\r\n");
+    load(kDisc);
+    EXPECT_STREQ("one", titles.title);
+    typed("T", "A", {"a", "b", "c"});
+    EXPECT_EQ(kSaveDone, save(kDisc));
+    EXPECT_EQ(kNewRecord + "@0c0b8600f5\r\n+x\r\n\r\n" + kNewRecord, readBytes(index));
+}
+
+TEST_F(TitleIndex, ValueOf63BytesEndsTheRecordAtItsLineEnd) {
+    const std::string value63(63, 'v');
+    writeBytes(index, "@030b8600f5\r\n+" + value63 + "\r\n-artist\r\n\r\n");
+    load(kDisc);
+    EXPECT_EQ(value63, titles.title);
+    EXPECT_STREQ("Artist", titles.artist);
+}
+
+TEST_F(TitleIndex, LongerValueIsCutAndItsNextByteReadAsATag) {
+    writeBytes(index, "@030b8600f5\r\n+" + std::string(63, 'v') + "-tail\r\n\r\n");
+    load(kDisc);
+    EXPECT_EQ(std::string(63, 'v'), titles.title);
+    EXPECT_STREQ("tail", titles.artist);
+}
+
+TEST_F(TitleIndex, SaveCopiesLongLinesOfOtherRecordsWhole) {
+    const std::string other = "@0c0b8600f5\r\n+" + std::string(63, 'v') + "\r\n#" + std::string(100, 'w') +
+                              "\r\n#kept\r\n\r\n";
+    writeBytes(index, other);
+    typed("T", "A", {"a", "b", "c"});
+    EXPECT_EQ(kSaveDone, save(kDisc));
+    EXPECT_EQ(other + "\r\n" + kNewRecord, readBytes(index));
+}
+
+TEST_F(TitleIndex, RecordAtTheEndOfTheFile) {
+    const std::string last = "@0c0b8600f5\r\n+other\r\n#x";
+    writeBytes(index, "@030b8600f5\r\n+mine\r\n#m1\r\n\r\n" + last);
+    load(kDisc);
+    EXPECT_STREQ("m1", titles.tracks[0]);
+    load(kOther, 12);
+    EXPECT_STREQ("x", titles.tracks[0]);
+    typed("T", "A", {"a", "b", "c"});
+    EXPECT_EQ(kSaveDone, save(kDisc));
+    EXPECT_EQ(kNewRecord + last, readBytes(index));
+}
+
+TEST_F(TitleIndex, TagAsTheLastByteGivesAnEmptyValue) {
+    writeBytes(index, "@030b8600f5\r\n#one\r\n+");
+    load(kDisc);
+    EXPECT_STREQ("", titles.title);
+    EXPECT_STREQ("one", titles.tracks[0]);
+}
+
+TEST_F(TitleIndex, StrayLinesBeforeTheFirstRecordAreDropped) {
+    writeBytes(index, "stray\r\n\r\n+loose\r\n@0c0b8600f5\r\n+other\r\n\r\n");
+    load(kDisc);
+    EXPECT_STREQ("Title", titles.title);
+    typed("T", "A", {"a", "b", "c"});
+    EXPECT_EQ(kSaveDone, save(kDisc));
+    EXPECT_EQ("@0c0b8600f5\r\n+other\r\n\r\n\r\n" + kNewRecord, readBytes(index));
+}
+
+TEST_F(TitleIndex, EndOfTextByteEndsTheFile) {
+    writeBytes(index, "@030b8600f5\r\n+be\x1a" "fore\r\n\r\n@0c0b8600f5\r\n+after\r\n\r\n");
+    load(kDisc);
+    EXPECT_STREQ("be", titles.title);
+    load(kOther, 12);
+    EXPECT_STREQ("Title", titles.title);
+}
+
+TEST_F(TitleIndex, LoneCarriageReturnIsData) {
+    writeBytes(index, "@0c0b8600f5\r\n+a\rb\r\n\r\n@030b8600f5\r\n+x\ry\r\n\r\n");
+    load(kDisc);
+    EXPECT_STREQ("x\ry", titles.title);
+    typed("T\rU", "A", {"a", "b", "c"});
+    EXPECT_EQ(kSaveDone, save(kDisc));
+    EXPECT_EQ("@0c0b8600f5\r\n+a\rb\r\n\r\n@030b8600f5\r\n+T\rU\r\n-A\r\n#a\r\n#b\r\n#c\r\n\r\n", readBytes(index));
+}
+
+TEST_F(TitleIndex, ShiftJisTrailBytes5CAnd7CSurviveARoundTrip) {
+    // "ソ表" (trail bytes 0x5C) and "ポ" (trail byte 0x7C).
+    typed("\x83\x5c\x95\x5c", "\x83\x7c", {"\x83\x5c", "|\\", "\x83\x7c\x83\x5c"});
+    EXPECT_EQ(kSaveDone, save(kDisc));
+    EXPECT_EQ("\r\n@030b8600f5\r\n+\x83\x5c\x95\x5c\r\n-\x83\x7c\r\n#\x83\x5c\r\n#|\\\r\n#\x83\x7c\x83\x5c\r\n\r\n",
+              readBytes(index));
+    memset(&titles, 0, sizeof titles);
+    load(kDisc);
+    EXPECT_STREQ("\x83\x5c\x95\x5c", titles.title);
+    EXPECT_STREQ("\x83\x7c\x83\x5c", titles.tracks[2]);
+}
+
+TEST_F(TitleIndex, NinetyNineTracksAndNonsenseTrackCounts) {
+    for (int i = 0; i < kTitleTracks; i++)
+        snprintf(titles.tracks[i], kTitleSlot, "n%d", i + 1);
+    EXPECT_EQ(kSaveDone, save(kDisc, 300));
+    std::string bytes = readBytes(index);
+    EXPECT_NE(std::string::npos, bytes.find("#n99\r\n\r\n"));
+    EXPECT_EQ(std::string::npos, bytes.find("#n100"));
+    EXPECT_EQ(kSaveDone, save(kOther, -5));
+    EXPECT_NE(std::string::npos, readBytes(index).find("@0c0b8600f5\r\n+\r\n-\r\n\r\n"));
+}
+
+// ---- Faults: the index stays exactly as it was ------------------------------
+
+int callsLeft;
+
+long failingRead(FileHandle file, char* buffer, size_t size) {
+    return --callsLeft < 0 ? -1 : stdioFileLayer.read(file, buffer, size);
+}
+int failingWrite(FileHandle file, const char* bytes, size_t size) {
+    return --callsLeft < 0 ? 0 : stdioFileLayer.write(file, bytes, size);
+}
+int failingClose(FileHandle file) {
+    int closed = stdioFileLayer.close(file);
+    return --callsLeft < 0 ? 0 : closed;
+}
+FileHandle failingOpenWrite(const char*) { return 0; }
+FileHandle failingOpenRead(const char*) { return 0; }
+int failingReplace(const char*, const char*) { return 0; }
+
+class TitleIndexFaults : public TitleIndex {
+  protected:
+    std::string before;
+
+    // An index of many records, so that a save writes in several pieces.
+    void SetUp() override {
+        TitleIndex::SetUp();
+        for (int i = 0; i < 400; i++) {
+            char record[96];
+            snprintf(record, sizeof record, "@0c%08x\r\n+title %d\r\n-artist\r\n#one\r\n\r\n", i, i);
+            before += record;
+        }
+        writeBytes(index, before);
+        typed("T", "A", {"a", "b", "c"});
+    }
+
+    void expectUntouched(SaveResult expected, SaveResult got) {
+        EXPECT_EQ(expected, got);
+        fileLayer = stdioFileLayer;
+        EXPECT_EQ(before, readBytes(index));
+        EXPECT_FALSE(fileExists(temp));
+    }
+};
+
+TEST_F(TitleIndexFaults, TemporaryFileCannotBeCreated) {
+    fileLayer.openWrite = failingOpenWrite;
+    expectUntouched(kSaveTempFailed, save(kDisc));
+}
+
+TEST_F(TitleIndexFaults, WriteFailsInTheMiddle) {
+    for (int okWrites : {0, 1, 3}) {
+        fileLayer.write = failingWrite;
+        callsLeft = okWrites;
+        expectUntouched(kSaveWriteFailed, save(kDisc));
+    }
+}
+
+TEST_F(TitleIndexFaults, CloseOfTheTemporaryFileFails) {
+    fileLayer.close = failingClose;
+    callsLeft = 1;  // the index's close succeeds, the temporary file's fails
+    expectUntouched(kSaveWriteFailed, save(kDisc));
+}
+
+TEST_F(TitleIndexFaults, ReplaceFails) {
+    fileLayer.replace = failingReplace;
+    expectUntouched(kSaveWriteFailed, save(kDisc));
+}
+
+TEST_F(TitleIndexFaults, IndexThatCannotBeReadIsNeverTakenForEmpty) {
+    fileLayer.openRead = failingOpenRead;
+    expectUntouched(kSaveIndexUnreadable, save(kDisc));
+    fileLayer.read = failingRead;
+    callsLeft = 1;
+    expectUntouched(kSaveIndexUnreadable, save(kDisc));
+}
+
+TEST_F(TitleIndex, MissingIndexThatCannotBeCreatedStaysMissing) {
+    fileLayer.replace = failingReplace;
+    typed("T", "A", {"a", "b", "c"});
+    EXPECT_EQ(kSaveWriteFailed, save(kDisc));
+    EXPECT_FALSE(fileExists(index));
+    EXPECT_FALSE(fileExists(temp));
+}
+
+TEST_F(TitleIndex, TemporaryFolderMissingFailsCleanly) {
+    writeBytes(index, kNewRecord);
+    EXPECT_EQ(kSaveTempFailed,
+              rewriteTitleIndex(index.c_str(), (folder + "/no/such/drovix.tmp").c_str(), kDisc, 3, &titles));
+    EXPECT_EQ(kNewRecord, readBytes(index));
+}
+
+} // namespace

@@ -1,0 +1,34 @@
+// The title index's access to files: a thin table of operations, so that a
+// test can make any one of them fail. The default layer uses the C library's
+// binary streams; the text-mode translation is the title index's own.
+#pragma once
+
+#include <stddef.h>
+
+typedef void* FileHandle;
+
+struct FileLayer {
+    // 1 when a file exists at the path, readable or not.
+    int (*exists)(const char* path);
+    FileHandle (*openRead)(const char* path);
+    // Creates or truncates.
+    FileHandle (*openWrite)(const char* path);
+    // Bytes read, 0 at the end, -1 on a read error.
+    long (*read)(FileHandle file, char* buffer, size_t size);
+    // 1 when every byte was written.
+    int (*write)(FileHandle file, const char* bytes, size_t size);
+    // Flushes and closes; 1 when both succeeded.
+    int (*close)(FileHandle file);
+    // Puts from in the place of to in one step: to keeps its old contents
+    // until from has replaced it. 1 on success.
+    int (*replace)(const char* from, const char* to);
+    void (*remove)(const char* path);
+};
+
+// The layer in use; tests swap it for one that injects faults.
+extern FileLayer fileLayer;
+extern const FileLayer stdioFileLayer;
+
+// Replaces a file by another in one step (rename on POSIX, MoveFileExA on
+// Windows); linked per platform.
+int replaceFile(const char* from, const char* to);

@@ -1,0 +1,42 @@
+// The title index: a text file that maps a disc identifier to the disc's
+// title, artist and track names. One sequential pass per operation, fixed
+// buffers only.
+#pragma once
+
+#include <stdint.h>
+
+const int kTitleSlot = 64;
+const int kTitleTracks = 99;
+const int kDiscIdSize = 16;
+
+struct TitleRecord {
+    char artist[kTitleSlot];
+    char title[kTitleSlot];
+    char tracks[kTitleTracks][kTitleSlot];
+};
+
+enum SaveResult {
+    kSaveDone = 1,
+    // The temporary file could not be created: nothing was written.
+    kSaveTempFailed,
+    // The index exists but cannot be read: replacing it would lose its records.
+    kSaveIndexUnreadable,
+    // Writing the temporary file or putting it in place failed.
+    kSaveWriteFailed,
+};
+
+// "@%02x%04x%04x" from the track count, the total and the first track's
+// length in seconds, cut to the buffer when a drive reports nonsense.
+void formatDiscId(char id[kDiscIdSize], int32_t trackCount, int32_t totalSeconds, int32_t firstTrackSeconds);
+
+void setDefaultTitles(TitleRecord* titles);
+
+// Fills titles for the disc: defaults first, then the first record of the
+// disc. 0 when the index cannot be opened, else 1.
+int loadTitleRecord(const char* indexPath, const char* discId, int32_t trackCount, TitleRecord* titles);
+
+// Rewrites the index through the temporary file with the disc's record in
+// place of its old ones, or appended. On any failure the index is left as it
+// was and the temporary file is removed.
+SaveResult rewriteTitleIndex(const char* indexPath, const char* tempPath, const char* discId, int32_t trackCount,
+                             const TitleRecord* titles);
