@@ -27,3 +27,25 @@ foreach(library engine titles)
   add_test(NAME ${library}_references_no_allocator
     COMMAND ${CMAKE_SOURCE_DIR}/tests/native/no_allocator.sh $<TARGET_FILE:${library}>)
 endforeach()
+
+# The title index fuzzed for a bounded time, under ASan and UBSan.
+if(DROVIX_SANITIZE AND CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
+  add_executable(title_index_fuzz tests/fuzz/TitleIndexFuzz.cpp
+    titles/TitleIndex.cpp titles/StdioFiles.cpp titles/posix/ReplaceFile.cpp)
+  target_include_directories(title_index_fuzz PRIVATE titles)
+  target_compile_options(title_index_fuzz PRIVATE -fsanitize=fuzzer)
+  target_link_options(title_index_fuzz PRIVATE -fsanitize=fuzzer)
+  set(DROVIX_FUZZ_SECONDS 60 CACHE STRING "How long the fuzz test runs")
+  set(fuzz_corpus ${CMAKE_BINARY_DIR}/fuzz-corpus/title_index)
+  file(MAKE_DIRECTORY ${fuzz_corpus})
+  add_test(NAME title_index_fuzz
+    COMMAND title_index_fuzz -max_total_time=${DROVIX_FUZZ_SECONDS} -rss_limit_mb=2048 -print_final_stats=1
+      ${fuzz_corpus} ${CMAKE_SOURCE_DIR}/tests/fuzz/corpus/title_index)
+  set_tests_properties(title_index_fuzz PROPERTIES TIMEOUT 300)
+endif()
+
+# The title index's benchmark, optimised whatever the build type.
+add_executable(title_index_bench tests/bench/TitleIndexBench.cpp
+  titles/TitleIndex.cpp titles/StdioFiles.cpp titles/posix/ReplaceFile.cpp)
+target_include_directories(title_index_bench PRIVATE titles)
+target_compile_options(title_index_bench PRIVATE -O2)

@@ -29,6 +29,11 @@ target_sources(notify_window_tests PRIVATE engine/win32/NotifyWindow.cpp)
 target_link_libraries(notify_window_tests winmm)
 gtest_discover_tests(notify_window_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60)
 
+# The title index on Wine's file system, replacing files with MoveFileExA.
+add_executable(title_index_win32_tests tests/native/TitleIndexTest.cpp)
+target_link_libraries(title_index_win32_tests titles gtest gtest_main)
+gtest_discover_tests(title_index_win32_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60)
+
 # What we ship: PE32 i386 GUI programs that need only system DLLs.
 foreach(program Drovix Drovixcfg)
   add_test(NAME deliverable_${program}

@@ -71,6 +71,25 @@ struct TextReader {
     // One line read of at most 63 bytes, up to and including the LF; the
     // length, 0 only at the end of the file. line is NUL-terminated.
     int readLine(char line[kTitleSlot]) {
+        // Most lines lie whole in the buffer, short, ending in CR LF, with
+        // no other CR and no end-of-text byte: take them in one copy.
+        if (!ended && filled - next > kTitleSlot) {
+            const char* start = buffer + next;
+            const char* lineEnd = (const char*)memchr(start, '\n', kTitleSlot);
+            if (lineEnd) {
+                size_t data = (size_t)(lineEnd - start);
+                size_t raw = data + 1;
+                if (data > 0 && lineEnd[-1] == '\r')
+                    data--;
+                if (data + 1 < kTitleSlot && !memchr(start, '\r', data) && !memchr(start, kEndOfText, raw)) {
+                    memcpy(line, start, data);
+                    line[data] = '\n';
+                    line[data + 1] = 0;
+                    next += (long)raw;
+                    return (int)data + 1;
+                }
+            }
+        }
         int length = 0;
         while (length < kTitleSlot - 1) {
             int byte = getByte();
@@ -106,17 +125,33 @@ struct TextWriter {
         used = 0;
     }
 
-    void putByte(char byte) {
-        if (used >= kStreamBuffer - 1)
-            flush();
-        if (byte == '\n')
-            buffer[used++] = '\r';
-        buffer[used++] = byte;
+    void putByte(char byte) { putBytes(&byte, 1); }
+
+    void putRun(const char* bytes, size_t length) {
+        while (length > 0) {
+            if (used == kStreamBuffer)
+                flush();
+            size_t room = (size_t)(kStreamBuffer - used);
+            size_t part = length < room ? length : room;
+            memcpy(buffer + used, bytes, part);
+            used += (long)part;
+            bytes += part;
+            length -= part;
+        }
     }
 
     void putBytes(const char* bytes, int length) {
-        for (int i = 0; i < length; i++)
-            putByte(bytes[i]);
+        size_t left = (size_t)length;
+        while (left > 0) {
+            const char* lineEnd = (const char*)memchr(bytes, '\n', left);
+            size_t run = lineEnd ? (size_t)(lineEnd - bytes) : left;
+            putRun(bytes, run);
+            if (!lineEnd)
+                return;
+            putRun("\r\n", 2);
+            bytes += run + 1;
+            left -= run + 1;
+        }
     }
 
     void putText(const char* text) { putBytes(text, (int)strnlen(text, kTitleSlot - 1)); }

@@ -4,10 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <stdio.h>
-#include <stdlib.h>
 #include <string.h>
-#include <unistd.h>
 
+#include <filesystem>
 #include <string>
 
 #include "FileLayer.h"
@@ -38,7 +37,7 @@ void writeBytes(const std::string& path, const std::string& bytes) {
     fclose(file);
 }
 
-bool fileExists(const std::string& path) { return access(path.c_str(), F_OK) == 0; }
+bool fileExists(const std::string& path) { return std::filesystem::exists(path); }
 
 class TitleIndex : public ::testing::Test {
   protected:
@@ -48,9 +47,12 @@ class TitleIndex : public ::testing::Test {
     TitleRecord titles;
 
     void SetUp() override {
-        char pattern[] = "/tmp/titlesXXXXXX";
-        ASSERT_TRUE(mkdtemp(pattern));
-        folder = pattern;
+        const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
+        std::filesystem::path place = std::filesystem::temp_directory_path() / "drovix-tests" /
+                                      (std::string(test->test_suite_name()) + "." + test->name());
+        std::filesystem::remove_all(place);
+        std::filesystem::create_directories(place);
+        folder = place.string();
         index = folder + "/drovix.idx";
         temp = folder + "/drovix.tmp";
         fileLayer = stdioFileLayer;
@@ -59,9 +61,7 @@ class TitleIndex : public ::testing::Test {
 
     void TearDown() override {
         fileLayer = stdioFileLayer;
-        unlink(index.c_str());
-        unlink(temp.c_str());
-        rmdir(folder.c_str());
+        std::filesystem::remove_all(folder);
     }
 
     int load(const char* id, int32_t tracks = 3) { return loadTitleRecord(index.c_str(), id, tracks, &titles); }
@@ -197,6 +197,12 @@ TEST_F(TitleIndex, ValueOf63BytesEndsTheRecordAtItsLineEnd) {
     load(kDisc);
     EXPECT_EQ(value63, titles.title);
     EXPECT_STREQ("Artist", titles.artist);
+
+    // The same with a bare LF, as an editor on another system may leave it.
+    writeBytes(index, "@030b8600f5\n+" + value63 + "\n-artist\n\n" + std::string(64, 'p'));
+    load(kDisc);
+    EXPECT_EQ(value63, titles.title);
+    EXPECT_STREQ("Artist", titles.artist);
 }
 
 TEST_F(TitleIndex, LongerValueIsCutAndItsNextByteReadAsATag) {
@@ -281,6 +287,27 @@ TEST_F(TitleIndex, NinetyNineTracksAndNonsenseTrackCounts) {
     EXPECT_EQ(std::string::npos, bytes.find("#n100"));
     EXPECT_EQ(kSaveDone, save(kOther, -5));
     EXPECT_NE(std::string::npos, readBytes(index).find("@0c0b8600f5\r\n+\r\n-\r\n\r\n"));
+}
+
+TEST_F(TitleIndex, EveryRecordOfALargeFileLoadsWhole) {
+    // Values of every length up to the longest read whole, so that lines end
+    // at every place of the read buffer.
+    std::string file;
+    for (int i = 0; i < 300; i++) {
+        char id[kDiscIdSize];
+        formatDiscId(id, 3, i, 0);
+        file += std::string(id) + "\r\n+" + std::string((size_t)(i % 63), (char)('a' + i % 26)) + "\r\n-" +
+                std::to_string(i) + "\r\n#\r\n\r\n";
+    }
+    writeBytes(index, file);
+    for (int i = 0; i < 300; i++) {
+        char id[kDiscIdSize];
+        formatDiscId(id, 3, i, 0);
+        load(id);
+        ASSERT_EQ(std::string((size_t)(i % 63), (char)('a' + i % 26)), titles.title) << i;
+        ASSERT_EQ(std::to_string(i), titles.artist) << i;
+        ASSERT_STREQ("", titles.tracks[0]) << i;
+    }
 }
 
 // ---- Faults: the index stays exactly as it was ------------------------------

@@ -1,0 +1,142 @@
+// Fuzzes the title index's load and save over arbitrary file contents.
+// Even first byte: the rest is the index file as it stands on disk; the load
+// and the save must end cleanly and the save must put the new record in.
+// Odd first byte: the rest describes well-formed records, and the saved file
+// must hold every other disc's record byte for byte and the new record in
+// place of the saved disc's records.
+#include <stdint.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <string>
+
+#include "FileLayer.h"
+#include "TitleIndex.h"
+
+namespace {
+
+const char* const kDiscs[] = {"@030b8600f5", "@0c0b8600f5", "@030B8600F5", "@0100000000"};
+const char* const kSaved = kDiscs[0];
+
+std::string folder() {
+    static std::string path;
+    if (path.empty()) {
+        char name[64];
+        snprintf(name, sizeof name, "/tmp/drovix-fuzz-%d", (int)getpid());
+        path = name;
+        mkdir(path.c_str(), 0700);
+    }
+    return path;
+}
+
+void writeBytes(const std::string& path, const std::string& bytes) {
+    FILE* file = fopen(path.c_str(), "wb");
+    fwrite(bytes.data(), 1, bytes.size(), file);
+    fclose(file);
+}
+
+std::string readBytes(const std::string& path) {
+    std::string bytes;
+    FILE* file = fopen(path.c_str(), "rb");
+    if (!file)
+        return bytes;
+    char buffer[4096];
+    size_t got;
+    while ((got = fread(buffer, 1, sizeof buffer, file)) > 0)
+        bytes.append(buffer, got);
+    fclose(file);
+    return bytes;
+}
+
+const TitleRecord& newTitles() {
+    static TitleRecord titles;
+    snprintf(titles.title, kTitleSlot, "T");
+    snprintf(titles.artist, kTitleSlot, "A");
+    snprintf(titles.tracks[0], kTitleSlot, "a");
+    snprintf(titles.tracks[1], kTitleSlot, "b");
+    snprintf(titles.tracks[2], kTitleSlot, "c");
+    return titles;
+}
+
+const std::string kNewRecord = "@030b8600f5\r\n+T\r\n-A\r\n#a\r\n#b\r\n#c\r\n\r\n";
+
+struct Input {
+    const uint8_t* data;
+    size_t size;
+    size_t at;
+    uint8_t next() { return at < size ? data[at++] : 0; }
+    bool done() const { return at >= size; }
+};
+
+// Well-formed records from the input, and the file a save must leave.
+void describeRecords(Input& input, std::string& file, std::string& expected) {
+    bool replaced = false;
+    while (!input.done()) {
+        const char* disc = kDiscs[input.next() % 4];
+        std::string record = std::string(disc) + "\r\n";
+        int lines = input.next() % 6;
+        for (int line = 0; line < lines; line++) {
+            record += "+-#"[input.next() % 3];
+            int length = input.next() % 100;
+            for (int i = 0; i < length; i++) {
+                char byte = (char)input.next();
+                // Line ends, the end-of-text byte and "@" (which would start a
+                // record inside a piece of a long value) never stand in values.
+                if (byte == '\n' || byte == 0x1A || byte == '@')
+                    byte = 'x';
+                if (byte == '\r' && i == length - 1)
+                    byte = 'y';
+                record += byte;
+            }
+            record += "\r\n";
+        }
+        record += "\r\n";
+        file += record;
+        if (strcmp(disc, kSaved) == 0) {
+            expected += kNewRecord;
+            replaced = true;
+        } else {
+            expected += record;
+        }
+    }
+    if (!replaced)
+        expected += "\r\n" + kNewRecord;
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    if (size == 0)
+        return 0;
+    std::string index = folder() + "/drovix.idx";
+    std::string temp = folder() + "/drovix.tmp";
+    Input input = {data + 1, size - 1, 0};
+    std::string file, expected;
+    bool structured = data[0] & 1;
+    if (structured)
+        describeRecords(input, file, expected);
+    else
+        file.assign((const char*)data + 1, size - 1);
+    writeBytes(index, file);
+
+    TitleRecord loaded;
+    loadTitleRecord(index.c_str(), kSaved, 3, &loaded);
+    if (strnlen(loaded.title, kTitleSlot) == kTitleSlot || strnlen(loaded.artist, kTitleSlot) == kTitleSlot)
+        abort();
+
+    if (rewriteTitleIndex(index.c_str(), temp.c_str(), kSaved, 3, &newTitles()) != kSaveDone)
+        abort();
+    std::string saved = readBytes(index);
+    if (structured && saved != expected) {
+        fprintf(stderr, "saved file differs from the expected one\n");
+        abort();
+    }
+    if (saved.find(kNewRecord) == std::string::npos)
+        abort();
+    if (access(temp.c_str(), F_OK) == 0)
+        abort();
+    return 0;
+}
