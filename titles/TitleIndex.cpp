@@ -68,6 +68,47 @@ struct TextReader {
         return byte;
     }
 
+    // Moves over the pieces that cannot open a record, without reading them
+    // one by one: a piece opens a record when it begins with "@", and pieces
+    // begin after an LF and every 63 bytes along a longer line. Leaves the
+    // reader at a piece start; what is left undecided the caller reads.
+    void skipToIdentifier() {
+        if (ended || filled - next <= kTitleSlot)
+            return;
+        const char* pieceStart = buffer + next;
+        const char* end = buffer + filled;
+        const char* endOfText = (const char*)memchr(pieceStart, kEndOfText, (size_t)(end - pieceStart));
+        const char* limit = endOfText ? endOfText : end;
+        const char* from = pieceStart;
+        const char* at;
+        while ((at = (const char*)memchr(from, '@', (size_t)(limit - from))) != 0) {
+            // Bytes before from were looked at already.
+            for (const char* back = at - 1; back >= from; back--) {
+                if (*back == '\n') {
+                    pieceStart = back + 1;
+                    break;
+                }
+            }
+            if ((at - pieceStart) % (kTitleSlot - 1) == 0) {
+                next = (long)(at - buffer);
+                return;
+            }
+            from = at + 1;
+        }
+        if (endOfText) {
+            // Nothing after it is read: let the line read reach it.
+            next = (long)(endOfText - buffer);
+            return;
+        }
+        for (const char* back = end - 1; back >= from; back--) {
+            if (*back == '\n') {
+                pieceStart = back + 1;
+                break;
+            }
+        }
+        next = (long)(pieceStart - buffer);
+    }
+
     // One line read of at most 63 bytes, up to and including the LF; the
     // length, 0 only at the end of the file. line is NUL-terminated.
     int readLine(char line[kTitleSlot]) {
@@ -276,7 +317,10 @@ int loadTitleRecord(const char* indexPath, const char* discId, int32_t trackCoun
         return 0;
     char line[kTitleSlot];
     int length;
-    while ((length = reader.readLine(line)) > 0) {
+    for (;;) {
+        reader.skipToIdentifier();
+        if ((length = reader.readLine(line)) == 0)
+            break;
         if (line[0] == '@' && isDiscLine(line, length, discId)) {
             readRecord(usableTracks(trackCount), titles);
             break;

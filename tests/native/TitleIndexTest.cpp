@@ -221,6 +221,20 @@ TEST_F(TitleIndex, SaveCopiesLongLinesOfOtherRecordsWhole) {
     EXPECT_EQ(other + "\r\n" + kNewRecord, readBytes(index));
 }
 
+TEST_F(TitleIndex, PieceOfALongLineThatBeginsWithTheIdentifierOpensTheRecord) {
+    // Lines are read in pieces of 63 bytes: the second piece of this line is
+    // the identifier. An "@" at any other place of a line opens nothing.
+    writeBytes(index, std::string(63, 'x') + "@030b8600f5\r\n+found\r\n\r\n");
+    load(kDisc);
+    EXPECT_STREQ("found", titles.title);
+    writeBytes(index, std::string(62, 'x') + "@030b8600f5\r\n+found\r\n\r\n" + std::string(64, 'y'));
+    load(kDisc);
+    EXPECT_STREQ("Title", titles.title);
+    writeBytes(index, std::string(126, '\r') + "@030b8600f5\r\n+lone\r\n\r\n" + std::string(64, 'y'));
+    load(kDisc);
+    EXPECT_STREQ("lone", titles.title);
+}
+
 TEST_F(TitleIndex, RecordAtTheEndOfTheFile) {
     const std::string last = "@0c0b8600f5\r\n+other\r\n#x";
     writeBytes(index, "@030b8600f5\r\n+mine\r\n#m1\r\n\r\n" + last);
