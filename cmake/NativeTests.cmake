@@ -21,6 +21,10 @@ add_executable(title_index_tests tests/native/TitleIndexTest.cpp)
 target_link_libraries(title_index_tests titles GTest::gtest_main)
 gtest_discover_tests(title_index_tests DISCOVERY_MODE PRE_TEST)
 
+add_executable(display_text_tests tests/native/DisplayTextTest.cpp)
+target_link_libraries(display_text_tests display GTest::gtest_main)
+gtest_discover_tests(display_text_tests DISCOVERY_MODE PRE_TEST)
+
 # The engine and the title index allocate nothing: their object code
 # references no allocator.
 foreach(library engine titles)

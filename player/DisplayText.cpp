@@ -1,0 +1,61 @@
+#include "DisplayText.h"
+
+#include <stdio.h>
+
+namespace {
+
+struct RegionBounds {
+    MouseRegion region;
+    int32_t left, right, top, bottom;
+};
+
+// Tested in this order; bounds inclusive.
+const RegionBounds kRegions[] = {
+    {kRegionTitleStrip, 19, 257, 8, 18},
+    {kRegionDisplayPanel, 8, 287, 25, 67},
+    {kRegionClockPanel, 221, 287, 68, 86},
+};
+
+const int32_t kStopped = 2;
+
+} // namespace
+
+void formatTitleLine(char line[kTitleLineStore], const char* title, const char* artist) {
+    if (title[0] && artist[0])
+        snprintf(line, kTitleLineStore, "%s / %s", title, artist);
+    else
+        snprintf(line, kTitleLineStore, "%s", title[0] ? title : artist);
+}
+
+void formatTrackLine(char line[kTrackLineStore], int32_t track, const char* name) {
+    snprintf(line, kTrackLineStore, "%2d. %s", (int)track, name);
+}
+
+void formatClock(char clock[kClockStore], int32_t seconds) {
+    snprintf(clock, kClockStore, "%2d\x81\x46%02d", (int)(seconds / 60), (int)(seconds % 60));
+}
+
+int clockVisible(int32_t* blinkCounter, int paused) {
+    if (!paused)
+        return 1;
+    int32_t phase = *blinkCounter % 5;
+    *blinkCounter += 1;
+    return phase < 3;
+}
+
+void formatCaption(char caption[kCaptionStore], int32_t playState, const char* trackName, const char* clock,
+                   const char* titleLine) {
+    if (playState == kStopped)
+        snprintf(caption, kCaptionStore, "%.*s", kCaptionStore - 1, titleLine);
+    else
+        snprintf(caption, kCaptionStore, "%s (%s)", trackName, clock);
+}
+
+MouseRegion hitTest(uint32_t packedPoint) {
+    int32_t x = (int16_t)(packedPoint & 0xFFFF);
+    int32_t y = (int16_t)(packedPoint >> 16);
+    for (const RegionBounds& bounds : kRegions)
+        if (x >= bounds.left && x <= bounds.right && y >= bounds.top && y <= bounds.bottom)
+            return bounds.region;
+    return kRegionNone;
+}
