@@ -36,7 +36,7 @@ endforeach()
 if(DROVIX_SANITIZE AND CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
   add_executable(title_index_fuzz tests/fuzz/TitleIndexFuzz.cpp
     titles/TitleIndex.cpp titles/StdioFiles.cpp titles/posix/ReplaceFile.cpp)
-  target_include_directories(title_index_fuzz PRIVATE titles)
+  target_include_directories(title_index_fuzz PRIVATE titles tests/native)
   target_compile_options(title_index_fuzz PRIVATE -fsanitize=fuzzer)
   target_link_options(title_index_fuzz PRIVATE -fsanitize=fuzzer)
   set(DROVIX_FUZZ_SECONDS 60 CACHE STRING "How long the fuzz test runs")

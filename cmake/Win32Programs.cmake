@@ -22,15 +22,15 @@ include(GoogleTest)
 # The real notification window and timer, on the simulated drive.
 add_executable(notify_window_tests
   tests/native/SimDrive.cpp
-  tests/win32/NotifyWindowTest.cpp)
+  tests/win32/NotifyWindowTest.cpp
+  engine/win32/NotifyWindow.cpp)
 target_include_directories(notify_window_tests PRIVATE tests/native)
-target_link_libraries(notify_window_tests engine gtest gtest_main)
-target_sources(notify_window_tests PRIVATE engine/win32/NotifyWindow.cpp)
-target_link_libraries(notify_window_tests winmm)
+target_link_libraries(notify_window_tests engine winmm gtest gtest_main)
 gtest_discover_tests(notify_window_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60)
 
 # The title index on Wine's file system, replacing files with MoveFileExA.
 add_executable(title_index_win32_tests tests/native/TitleIndexTest.cpp)
+target_include_directories(title_index_win32_tests PRIVATE tests/native)
 target_link_libraries(title_index_win32_tests titles gtest gtest_main)
 gtest_discover_tests(title_index_win32_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60)
 

@@ -13,6 +13,7 @@
 
 #include <string>
 
+#include "FileBytes.h"
 #include "FileLayer.h"
 #include "TitleIndex.h"
 
@@ -30,25 +31,6 @@ std::string folder() {
         mkdir(path.c_str(), 0700);
     }
     return path;
-}
-
-void writeBytes(const std::string& path, const std::string& bytes) {
-    FILE* file = fopen(path.c_str(), "wb");
-    fwrite(bytes.data(), 1, bytes.size(), file);
-    fclose(file);
-}
-
-std::string readBytes(const std::string& path) {
-    std::string bytes;
-    FILE* file = fopen(path.c_str(), "rb");
-    if (!file)
-        return bytes;
-    char buffer[4096];
-    size_t got;
-    while ((got = fread(buffer, 1, sizeof buffer, file)) > 0)
-        bytes.append(buffer, got);
-    fclose(file);
-    return bytes;
 }
 
 const TitleRecord& newTitles() {

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <string>
 
+#include "FileBytes.h"
 #include "FileLayer.h"
 #include "TitleIndex.h"
 
@@ -17,25 +18,7 @@ namespace {
 const char kDisc[] = "@030b8600f5";  // the disc of these tests: three tracks
 const char kOther[] = "@0c0b8600f5";
 
-std::string readBytes(const std::string& path) {
-    std::string bytes;
-    FILE* file = fopen(path.c_str(), "rb");
-    if (!file)
-        return "<missing>";
-    char buffer[4096];
-    size_t got;
-    while ((got = fread(buffer, 1, sizeof buffer, file)) > 0)
-        bytes.append(buffer, got);
-    fclose(file);
-    return bytes;
-}
-
-void writeBytes(const std::string& path, const std::string& bytes) {
-    FILE* file = fopen(path.c_str(), "wb");
-    ASSERT_TRUE(file);
-    fwrite(bytes.data(), 1, bytes.size(), file);
-    fclose(file);
-}
+void writeIndexFile(const std::string& path, const std::string& bytes) { ASSERT_TRUE(writeBytes(path, bytes)); }
 
 bool fileExists(const std::string& path) { return std::filesystem::exists(path); }
 
@@ -68,6 +51,12 @@ class TitleIndex : public ::testing::Test {
 
     SaveResult save(const char* id, int32_t tracks = 3) {
         return rewriteTitleIndex(index.c_str(), temp.c_str(), id, tracks, &titles);
+    }
+
+    // Types the record that kNewRecord stands for and saves it for kDisc.
+    SaveResult saveNewRecord() {
+        typed("T", "A", {"a", "b", "c"});
+        return save(kDisc);
     }
 
     void typed(const char* title, const char* artist, std::initializer_list<const char*> names) {
@@ -118,8 +107,7 @@ TEST_F(TitleIndex, NoFileGivesDefaultsAndFirstSaveOpensWithABlankLine) {
     EXPECT_STREQ("Track 10", titles.tracks[9]);
     EXPECT_STREQ("Track 99", titles.tracks[98]);
 
-    typed("T", "A", {"a", "b", "c"});
-    EXPECT_EQ(kSaveDone, save(kDisc));
+    EXPECT_EQ(kSaveDone, saveNewRecord());
     EXPECT_EQ("\r\n" + kNewRecord, readBytes(index));
     EXPECT_FALSE(fileExists(temp));
 
@@ -138,26 +126,24 @@ TEST_F(TitleIndex, EmptyValuesAreWrittenAsBareTags) {
 
 TEST_F(TitleIndex, IdentifierMatchesOnlyExactly) {
     const std::string before = "@030B8600F5\r\n+upper\r\n\r\n@030b8600f5 \r\n+blank\r\n\r\n";
-    writeBytes(index, before);
+    writeIndexFile(index, before);
     EXPECT_EQ(1, load(kDisc));
     EXPECT_STREQ("Title", titles.title);
-    typed("T", "A", {"a", "b", "c"});
-    EXPECT_EQ(kSaveDone, save(kDisc));
+    EXPECT_EQ(kSaveDone, saveNewRecord());
     EXPECT_EQ(before + "\r\n" + kNewRecord, readBytes(index));
 }
 
 TEST_F(TitleIndex, TrackLinesBeyondTheDiscAreIgnoredAndNotWritten) {
-    writeBytes(index, "\r\n@030b8600f5\r\n#1\r\n#2\r\n#3\r\n#4\r\n#5\r\n\r\n");
+    writeIndexFile(index, "\r\n@030b8600f5\r\n#1\r\n#2\r\n#3\r\n#4\r\n#5\r\n\r\n");
     load(kDisc);
     EXPECT_STREQ("3", titles.tracks[2]);
     EXPECT_STREQ("Track  4", titles.tracks[3]);
-    typed("T", "A", {"a", "b", "c"});
-    EXPECT_EQ(kSaveDone, save(kDisc));
+    EXPECT_EQ(kSaveDone, saveNewRecord());
     EXPECT_EQ(kNewRecord, readBytes(index));
 }
 
 TEST_F(TitleIndex, FewerTrackLinesKeepDefaultsAndTagsMayStandAnywhere) {
-    writeBytes(index, "@030b8600f5\r\n-first\r\n#one\r\n+late title\r\n-second\r\n\r\n");
+    writeIndexFile(index, "@030b8600f5\r\n-first\r\n#one\r\n+late title\r\n-second\r\n\r\n");
     EXPECT_EQ(1, load(kDisc));
     EXPECT_STREQ("late title", titles.title);
     EXPECT_STREQ("second", titles.artist);
@@ -168,45 +154,43 @@ TEST_F(TitleIndex, FewerTrackLinesKeepDefaultsAndTagsMayStandAnywhere) {
 
 TEST_F(TitleIndex, RecordsWithoutBlankLineBetweenThem) {
     const std::string before = "@0c0b8600f5\r\n+other\r\n@030b8600f5\r\n+second\r\n\r\n";
-    writeBytes(index, before);
+    writeIndexFile(index, before);
     load(kOther, 12);
     EXPECT_STREQ("other", titles.title);
     load(kDisc);
     EXPECT_STREQ("second", titles.title);
 
     // Copying the first record carries the second along unmatched.
-    typed("T", "A", {"a", "b", "c"});
-    EXPECT_EQ(kSaveDone, save(kDisc));
+    EXPECT_EQ(kSaveDone, saveNewRecord());
     EXPECT_EQ(before + "\r\n" + kNewRecord, readBytes(index));
     load(kDisc);
     EXPECT_STREQ("second", titles.title);
 }
 
 TEST_F(TitleIndex, TwoRecordsOfOneDiscLoadTheFirstAndSaveReplacesBoth) {
-    writeBytes(index, "\r\n@030b8600f5\r\n+one\r\n\r\n@0c0b8600f5\r\n+x\r\n\r\n@030b8600f5\r\n+two\r\n\r\n");
+    writeIndexFile(index, "\r\n@030b8600f5\r\n+one\r\n\r\n@0c0b8600f5\r\n+x\r\n\r\n@030b8600f5\r\n+two\r\n\r\n");
     load(kDisc);
     EXPECT_STREQ("one", titles.title);
-    typed("T", "A", {"a", "b", "c"});
-    EXPECT_EQ(kSaveDone, save(kDisc));
+    EXPECT_EQ(kSaveDone, saveNewRecord());
     EXPECT_EQ(kNewRecord + "@0c0b8600f5\r\n+x\r\n\r\n" + kNewRecord, readBytes(index));
 }
 
 TEST_F(TitleIndex, ValueOf63BytesEndsTheRecordAtItsLineEnd) {
     const std::string value63(63, 'v');
-    writeBytes(index, "@030b8600f5\r\n+" + value63 + "\r\n-artist\r\n\r\n");
+    writeIndexFile(index, "@030b8600f5\r\n+" + value63 + "\r\n-artist\r\n\r\n");
     load(kDisc);
     EXPECT_EQ(value63, titles.title);
     EXPECT_STREQ("Artist", titles.artist);
 
     // The same with a bare LF, as an editor on another system may leave it.
-    writeBytes(index, "@030b8600f5\n+" + value63 + "\n-artist\n\n" + std::string(64, 'p'));
+    writeIndexFile(index, "@030b8600f5\n+" + value63 + "\n-artist\n\n" + std::string(64, 'p'));
     load(kDisc);
     EXPECT_EQ(value63, titles.title);
     EXPECT_STREQ("Artist", titles.artist);
 }
 
 TEST_F(TitleIndex, LongerValueIsCutAndItsNextByteReadAsATag) {
-    writeBytes(index, "@030b8600f5\r\n+" + std::string(63, 'v') + "-tail\r\n\r\n");
+    writeIndexFile(index, "@030b8600f5\r\n+" + std::string(63, 'v') + "-tail\r\n\r\n");
     load(kDisc);
     EXPECT_EQ(std::string(63, 'v'), titles.title);
     EXPECT_STREQ("tail", titles.artist);
@@ -215,56 +199,53 @@ TEST_F(TitleIndex, LongerValueIsCutAndItsNextByteReadAsATag) {
 TEST_F(TitleIndex, SaveCopiesLongLinesOfOtherRecordsWhole) {
     const std::string other = "@0c0b8600f5\r\n+" + std::string(63, 'v') + "\r\n#" + std::string(100, 'w') +
                               "\r\n#kept\r\n\r\n";
-    writeBytes(index, other);
-    typed("T", "A", {"a", "b", "c"});
-    EXPECT_EQ(kSaveDone, save(kDisc));
+    writeIndexFile(index, other);
+    EXPECT_EQ(kSaveDone, saveNewRecord());
     EXPECT_EQ(other + "\r\n" + kNewRecord, readBytes(index));
 }
 
 TEST_F(TitleIndex, PieceOfALongLineThatBeginsWithTheIdentifierOpensTheRecord) {
     // Lines are read in pieces of 63 bytes: the second piece of this line is
     // the identifier. An "@" at any other place of a line opens nothing.
-    writeBytes(index, std::string(63, 'x') + "@030b8600f5\r\n+found\r\n\r\n");
+    writeIndexFile(index, std::string(63, 'x') + "@030b8600f5\r\n+found\r\n\r\n");
     load(kDisc);
     EXPECT_STREQ("found", titles.title);
-    writeBytes(index, std::string(62, 'x') + "@030b8600f5\r\n+found\r\n\r\n" + std::string(64, 'y'));
+    writeIndexFile(index, std::string(62, 'x') + "@030b8600f5\r\n+found\r\n\r\n" + std::string(64, 'y'));
     load(kDisc);
     EXPECT_STREQ("Title", titles.title);
-    writeBytes(index, std::string(126, '\r') + "@030b8600f5\r\n+lone\r\n\r\n" + std::string(64, 'y'));
+    writeIndexFile(index, std::string(126, '\r') + "@030b8600f5\r\n+lone\r\n\r\n" + std::string(64, 'y'));
     load(kDisc);
     EXPECT_STREQ("lone", titles.title);
 }
 
 TEST_F(TitleIndex, RecordAtTheEndOfTheFile) {
     const std::string last = "@0c0b8600f5\r\n+other\r\n#x";
-    writeBytes(index, "@030b8600f5\r\n+mine\r\n#m1\r\n\r\n" + last);
+    writeIndexFile(index, "@030b8600f5\r\n+mine\r\n#m1\r\n\r\n" + last);
     load(kDisc);
     EXPECT_STREQ("m1", titles.tracks[0]);
     load(kOther, 12);
     EXPECT_STREQ("x", titles.tracks[0]);
-    typed("T", "A", {"a", "b", "c"});
-    EXPECT_EQ(kSaveDone, save(kDisc));
+    EXPECT_EQ(kSaveDone, saveNewRecord());
     EXPECT_EQ(kNewRecord + last, readBytes(index));
 }
 
 TEST_F(TitleIndex, TagAsTheLastByteGivesAnEmptyValue) {
-    writeBytes(index, "@030b8600f5\r\n#one\r\n+");
+    writeIndexFile(index, "@030b8600f5\r\n#one\r\n+");
     load(kDisc);
     EXPECT_STREQ("", titles.title);
     EXPECT_STREQ("one", titles.tracks[0]);
 }
 
 TEST_F(TitleIndex, StrayLinesBeforeTheFirstRecordAreDropped) {
-    writeBytes(index, "stray\r\n\r\n+loose\r\n@0c0b8600f5\r\n+other\r\n\r\n");
+    writeIndexFile(index, "stray\r\n\r\n+loose\r\n@0c0b8600f5\r\n+other\r\n\r\n");
     load(kDisc);
     EXPECT_STREQ("Title", titles.title);
-    typed("T", "A", {"a", "b", "c"});
-    EXPECT_EQ(kSaveDone, save(kDisc));
+    EXPECT_EQ(kSaveDone, saveNewRecord());
     EXPECT_EQ("@0c0b8600f5\r\n+other\r\n\r\n\r\n" + kNewRecord, readBytes(index));
 }
 
 TEST_F(TitleIndex, EndOfTextByteEndsTheFile) {
-    writeBytes(index, "@030b8600f5\r\n+be\x1a" "fore\r\n\r\n@0c0b8600f5\r\n+after\r\n\r\n");
+    writeIndexFile(index, "@030b8600f5\r\n+be\x1a" "fore\r\n\r\n@0c0b8600f5\r\n+after\r\n\r\n");
     load(kDisc);
     EXPECT_STREQ("be", titles.title);
     load(kOther, 12);
@@ -272,7 +253,7 @@ TEST_F(TitleIndex, EndOfTextByteEndsTheFile) {
 }
 
 TEST_F(TitleIndex, LoneCarriageReturnIsData) {
-    writeBytes(index, "@0c0b8600f5\r\n+a\rb\r\n\r\n@030b8600f5\r\n+x\ry\r\n\r\n");
+    writeIndexFile(index, "@0c0b8600f5\r\n+a\rb\r\n\r\n@030b8600f5\r\n+x\ry\r\n\r\n");
     load(kDisc);
     EXPECT_STREQ("x\ry", titles.title);
     typed("T\rU", "A", {"a", "b", "c"});
@@ -313,7 +294,7 @@ TEST_F(TitleIndex, EveryRecordOfALargeFileLoadsWhole) {
         file += std::string(id) + "\r\n+" + std::string((size_t)(i % 63), (char)('a' + i % 26)) + "\r\n-" +
                 std::to_string(i) + "\r\n#\r\n\r\n";
     }
-    writeBytes(index, file);
+    writeIndexFile(index, file);
     for (int i = 0; i < 300; i++) {
         char id[kDiscIdSize];
         formatDiscId(id, 3, i, 0);
@@ -354,7 +335,7 @@ class TitleIndexFaults : public TitleIndex {
             snprintf(record, sizeof record, "@0c%08x\r\n+title %d\r\n-artist\r\n#one\r\n\r\n", i, i);
             before += record;
         }
-        writeBytes(index, before);
+        writeIndexFile(index, before);
         typed("T", "A", {"a", "b", "c"});
     }
 
@@ -407,7 +388,7 @@ TEST_F(TitleIndex, MissingIndexThatCannotBeCreatedStaysMissing) {
 }
 
 TEST_F(TitleIndex, TemporaryFolderMissingFailsCleanly) {
-    writeBytes(index, kNewRecord);
+    writeIndexFile(index, kNewRecord);
     EXPECT_EQ(kSaveTempFailed,
               rewriteTitleIndex(index.c_str(), (folder + "/no/such/drovix.tmp").c_str(), kDisc, 3, &titles));
     EXPECT_EQ(kNewRecord, readBytes(index));
