@@ -1,12 +1,38 @@
 # The Windows programs and the tests that run under Wine.
 add_compile_options(-finput-charset=UTF-8 -fexec-charset=CP932)
 
-add_library(engine_win32 STATIC engine/win32/MciDrive.cpp engine/win32/NotifyWindow.cpp)
+add_library(engine_win32 OBJECT engine/win32/MciDrive.cpp engine/win32/NotifyWindow.cpp)
 target_link_libraries(engine_win32 PUBLIC engine winmm)
 target_compile_options(engine_win32 PRIVATE ${DROVIX_CODE_FLAGS})
 
-add_executable(Drovix WIN32 player/WinMain.cpp)
-target_link_libraries(Drovix engine_win32)
+enable_language(RC)
+find_package(Python3 REQUIRED COMPONENTS Interpreter)
+
+# The skin and the icon are drawn by a generator at build time.
+set(PLAYER_ART ${CMAKE_BINARY_DIR}/player-art)
+add_custom_command(
+  OUTPUT ${PLAYER_ART}/skin.bmp ${PLAYER_ART}/drovix.ico
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${PLAYER_ART}
+  COMMAND Python3::Interpreter ${CMAKE_SOURCE_DIR}/tools/skin.py ${PLAYER_ART}/skin.bmp ${PLAYER_ART}/drovix.ico
+  DEPENDS ${CMAKE_SOURCE_DIR}/tools/skin.py
+  COMMENT "Drawing the skin and the icon")
+add_custom_target(player_art DEPENDS ${PLAYER_ART}/skin.bmp ${PLAYER_ART}/drovix.ico)
+
+# The main window, on whichever drive the program links.
+add_library(player_window STATIC
+  player/MainWindow.cpp player/Settings.cpp player/Face.cpp player/Refresh.cpp player/Commands.cpp)
+target_link_libraries(player_window PUBLIC engine titles display comctl32 gdi32 user32 advapi32)
+target_compile_options(player_window PRIVATE ${DROVIX_CODE_FLAGS})
+
+# The player's resources, linked into the player and into the window tests.
+add_library(player_resources OBJECT player/res/Drovix.rc)
+target_include_directories(player_resources PRIVATE ${PLAYER_ART} player/res)
+add_dependencies(player_resources player_art)
+set_source_files_properties(player/res/Drovix.rc PROPERTIES
+  OBJECT_DEPENDS "${PLAYER_ART}/skin.bmp;${PLAYER_ART}/drovix.ico")
+
+add_executable(Drovix WIN32 player/WinMain.cpp $<TARGET_OBJECTS:player_resources>)
+target_link_libraries(Drovix player_window engine_win32)
 target_compile_options(Drovix PRIVATE ${DROVIX_CODE_FLAGS})
 
 add_executable(Drovixcfg WIN32 config/WinMain.cpp)
@@ -39,3 +65,25 @@ foreach(program Drovix Drovixcfg)
   add_test(NAME deliverable_${program}
     COMMAND ${CMAKE_SOURCE_DIR}/tests/win32/check_deliverable.sh $<TARGET_FILE:${program}>)
 endforeach()
+
+# The main dialog in the test process, on the simulated drive, with the
+# real notification window, registry, drawing and resources.
+add_executable(player_window_tests
+  tests/native/SimDrive.cpp
+  tests/win32/PlayerTest.cpp
+  tests/win32/StartupTest.cpp
+  tests/win32/FaceTest.cpp
+  $<TARGET_OBJECTS:player_resources>)
+target_sources(player_window_tests PRIVATE engine/win32/NotifyWindow.cpp)
+target_include_directories(player_window_tests PRIVATE tests/native)
+target_link_libraries(player_window_tests player_window winmm gtest gtest_main)
+# They share the settings key and the marker atom with each other.
+gtest_discover_tests(player_window_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
+  PROPERTIES RESOURCE_LOCK player_settings)
+
+# The real player program and its marker.
+add_executable(player_instance_tests tests/win32/InstanceTest.cpp)
+target_link_libraries(player_instance_tests gtest gtest_main)
+add_dependencies(player_instance_tests Drovix)
+gtest_discover_tests(player_instance_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
+  PROPERTIES RESOURCE_LOCK player_settings)

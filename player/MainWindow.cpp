@@ -1,0 +1,156 @@
+// The main dialog's procedure, and the window's start-up and shutdown.
+#include "PlayerWindow.h"
+
+#include <commctrl.h>
+#include <stdio.h>
+
+#include "../engine/DiscEngine.h"
+#include "ButtonTable.h"
+#include "Texts.h"
+#include "res/resource.h"
+
+PlayerWindow playerWindow;
+
+namespace {
+
+// Sent to itself by an AutoPlay start that shows the window minimised: some
+// dialog managers restore a dialog minimised while it initialises, so the
+// window minimises once more after it has been shown, unless it still is.
+const UINT kMinimiseAfterShow = WM_APP + 1;
+
+const char kPlayCommand[] = "/play";
+
+} // namespace
+
+INT_PTR CALLBACK handleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    PlayerWindow& player = playerWindow;
+    player.window = window;
+    switch (message) {
+    case WM_INITDIALOG:
+        player.initialise();
+        return 0;
+    case WM_DESTROY:
+        player.shutdown();
+        PostQuitMessage(0);
+        return 0;
+    case WM_PAINT: {
+        PAINTSTRUCT paintInfo;
+        HDC context = BeginPaint(window, &paintInfo);
+        player.paint(context);
+        EndPaint(window, &paintInfo);
+        return 0;
+    }
+    case WM_DRAWITEM:
+        player.drawButton((const DRAWITEMSTRUCT*)lParam);
+        return 1;
+    case WM_COMMAND:
+    case WM_SYSCOMMAND:
+        player.dispatchCommand(wParam, lParam);
+        return 0;
+    case WM_TIMER:
+        if (wParam == kEngineTimerId)
+            player.refresh();
+        return 0;
+    case WM_LBUTTONDOWN:
+        if (hitTest((uint32_t)lParam) == kRegionTitleStrip)
+            SendMessageA(window, WM_SYSCOMMAND, SC_MOVE | HTCAPTION, 0);
+        return 0;
+    case WM_LBUTTONDBLCLK:
+        switch (hitTest((uint32_t)lParam)) {
+        case kRegionTitleStrip:
+            player.dispatchCommand(IDC_MINIMISE, 0);
+            // Answered as handled: a default handling that restores an
+            // iconic window on a double-click would undo the minimise.
+            return 1;
+        case kRegionClockPanel:
+            discEngine.setDisplayMode((discEngine.displayMode() + 1) % 4);
+            player.drawModeGlyphs();
+            break;
+        default:
+            break;
+        }
+        return 0;
+    case kMinimiseAfterShow:
+        if (!IsIconic(window))
+            ShowWindow(window, SW_MINIMIZE);
+        return 0;
+    }
+    return 0;
+}
+
+int32_t PlayerWindow::initialise() {
+    InitCommonControls();
+    moduleInstance = (HINSTANCE)GetWindowLongPtrA(window, GWLP_HINSTANCE);
+    SetClassLongPtrA(window, GCLP_HICON, (LONG_PTR)LoadIconA(moduleInstance, MAKEINTRESOURCEA(IDI_PLAYER)));
+    SetWindowPos(window, 0, 0, 0, kWindowWidth, kWindowHeight, SWP_NOMOVE | SWP_NOZORDER);
+    if (commandLine)
+        CharLowerA(commandLine);
+    autoplayStart = commandLine && lstrcmpA(commandLine, kPlayCommand) == 0;
+    discLoaded = 0;
+    createButtons();
+
+    StoredState stored;
+    if (loadSettings(&stored)) {
+        discEngine.setDisplayMode(stored.displayMode);
+        SetWindowPos(window, topMost ? HWND_TOPMOST : HWND_NOTOPMOST, stored.left, stored.top, 0, 0, SWP_NOSIZE);
+    }
+    if (!discEngine.open(moduleInstance, window, interval)) {
+        MessageBoxA(window, kTextNoDrive, kTextPlayerCaption, MB_ICONEXCLAMATION);
+        PostQuitMessage(0);
+    }
+    if (saveBeforePlayMode) {
+        discEngine.setRepeatMode(stored.repeatMode);
+        discEngine.setRandomMode(stored.randomMode);
+    }
+    resolvePaths();
+    showAtStart();
+    return 1;
+}
+
+void PlayerWindow::createButtons() {
+    for (int row = 0; row < kButtonCount; row++) {
+        const ButtonRow& button = kButtonTable[row];
+        CreateWindowExA(0, "BUTTON", 0, WS_CHILD | WS_VISIBLE | BS_OWNERDRAW, button.x, button.y, button.width,
+                        button.height, window, (HMENU)(INT_PTR)button.id, moduleInstance, 0);
+    }
+}
+
+void PlayerWindow::showAtStart() {
+    if (autoplayMinimize && autoplayStart) {
+        RECT place;
+        GetWindowRect(window, &place);
+        savedLeft = place.left;
+        savedTop = place.top;
+        ShowWindow(window, SW_MINIMIZE);
+        PostMessageA(window, kMinimiseAfterShow, 0, 0);
+    } else {
+        ShowWindow(window, SW_SHOW);
+    }
+    UpdateWindow(window);
+}
+
+int32_t PlayerWindow::shutdown() {
+    discEngine.stop();
+    discEngine.close();
+    char helpPath[kPathSize];
+    snprintf(helpPath, kPathSize, "%sdrovix.hlp", programDir);
+    WinHelpA(window, helpPath, HELP_QUIT, 0);
+
+    RECT place;
+    GetWindowRect(window, &place);
+    StoredState state;
+    state.left = IsIconic(window) ? savedLeft : place.left;
+    state.top = IsIconic(window) ? savedTop : place.top;
+    state.displayMode = discEngine.displayMode();
+    state.repeatMode = discEngine.repeatMode();
+    state.randomMode = discEngine.randomMode();
+    saveSettings(state);
+
+    GlobalDeleteAtom(GlobalFindAtomA(kPlayerAtom));
+    return 1;
+}
+
+int32_t PlayerWindow::applyTopMost() {
+    SetWindowPos(window, topMost ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+    return topMost;
+}

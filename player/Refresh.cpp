@@ -1,0 +1,60 @@
+// The per-tick update of the display: it follows the disc and the play
+// state and redraws only the text areas whose text has changed.
+#include "PlayerWindow.h"
+
+#include "../engine/DiscEngine.h"
+#include "Texts.h"
+
+int32_t PlayerWindow::refresh() {
+    if (!discEngine.mediaPresent()) {
+        drawText(kAreaTitleLine, kTextInsertDisc);
+        drawText(kAreaTrackLine, "");
+        drawText(kAreaClock, "");
+        drawText(kAreaCaption, kTextPlayerCaption);
+        discEngine.invalidateCache();
+        discLoaded = 0;
+        return 0;
+    }
+    if (!discLoaded)
+        discFound();
+
+    int32_t track = (int32_t)(discEngine.position() >> 16);
+    int32_t seconds = discEngine.timeToShow();
+    int32_t state = discEngine.playState();
+    const char* trackName = track >= 1 && track <= kTitleTracks ? titles.tracks[track - 1] : "";
+
+    char titleLine[kTitleLineStore];
+    formatTitleLine(titleLine, titles.title, titles.artist);
+    drawText(kAreaTitleLine, titleLine);
+
+    char trackLine[kTrackLineStore];
+    formatTrackLine(trackLine, track, trackName);
+    drawText(kAreaTrackLine, trackLine);
+
+    char clock[kClockStore];
+    formatClock(clock, seconds);
+    drawText(kAreaClock, clockVisible(&blinkCounter, state == kPaused) ? clock : "");
+
+    char caption[kCaptionStore];
+    formatCaption(caption, state, trackName, clock, titleLine);
+    drawText(kAreaCaption, caption);
+    return 1;
+}
+
+// A disc seen for the first time since start-up or since the drive was last
+// empty: its titles, the window to the front, and the AutoPlay start.
+void PlayerWindow::discFound() {
+    discLoaded = 1;
+    if (!autoplayMinimize) {
+        ShowWindow(window, SW_SHOWNORMAL);
+        SetForegroundWindow(window);
+        SetFocus(window);
+    }
+    char discId[kDiscIdSize];
+    int32_t trackCount = discEngine.trackCount();
+    formatDiscId(discId, trackCount, discEngine.totalLength(), discEngine.trackLength(1));
+    loadTitleRecord(indexPath, discId, trackCount, &titles);
+    if (autoplayStart)
+        discEngine.playPause();
+    autoplayStart = 0;
+}

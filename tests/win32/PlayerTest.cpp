@@ -1,0 +1,88 @@
+#include "PlayerTest.h"
+
+#include "../../engine/DiscEngine.h"
+
+void deleteSettings() { RegDeleteTreeA(HKEY_CURRENT_USER, kSettingsKey); }
+
+void storeBytes(const char* name, DWORD type, const void* bytes, DWORD size) {
+    HKEY key;
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, 0, 0, KEY_ALL_ACCESS, 0, &key, 0));
+    RegSetValueExA(key, name, 0, type, (const BYTE*)bytes, size);
+    RegCloseKey(key);
+}
+
+void storeDword(const char* name, DWORD value) { storeBytes(name, REG_DWORD, &value, sizeof value); }
+
+void storeText(const char* name, const std::string& text) {
+    storeBytes(name, REG_SZ, text.c_str(), (DWORD)text.size() + 1);
+}
+
+bool storedDword(const char* name, DWORD* value) {
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return false;
+    DWORD type = 0, size = sizeof *value;
+    LONG result = RegQueryValueExA(key, name, 0, &type, (BYTE*)value, &size);
+    RegCloseKey(key);
+    return result == ERROR_SUCCESS && type == REG_DWORD && size == 4;
+}
+
+DWORD storedValueCount() {
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return 0;
+    DWORD values = 0;
+    RegQueryInfoKeyA(key, 0, 0, 0, 0, 0, 0, &values, 0, 0, 0, 0);
+    RegCloseKey(key);
+    return values;
+}
+
+void pumpMessages(DWORD ms) {
+    DWORD end = GetTickCount() + ms;
+    do {
+        MSG message;
+        while (PeekMessageA(&message, 0, 0, 0, PM_REMOVE))
+            if (message.message != WM_QUIT)
+                DispatchMessageA(&message);
+        Sleep(5);
+    } while ((LONG)(end - GetTickCount()) > 0);
+}
+
+std::string programDirectory() {
+    char path[MAX_PATH];
+    GetModuleFileNameA(0, path, MAX_PATH);
+    std::string directory = path;
+    return directory.substr(0, directory.rfind('\\') + 1);
+}
+
+void Player::SetUp() {
+    deleteSettings();
+    sim.reset();
+    sim.setDisc({185, 240, 61});
+    discEngine = DiscEngine();
+    playerWindow = PlayerWindow();
+}
+
+void Player::TearDown() {
+    if (window)
+        finish();
+    deleteSettings();
+}
+
+void Player::start(const char* arguments) {
+    lstrcpynA(commandLine, arguments, sizeof commandLine);
+    playerWindow.commandLine = commandLine;
+    window = CreateDialogParamA(GetModuleHandleA(0), MAKEINTRESOURCEA(IDD_MAIN), 0, handleMessage, 0);
+    ASSERT_TRUE(window);
+    pumpMessages(100);
+}
+
+void Player::finish() {
+    DestroyWindow(window);
+    window = 0;
+    pumpMessages(20);
+}
+
+void Player::timerTick() { SendMessageA((HWND)discEngine.notifyWindow, WM_TIMER, kEngineTimerId, 0); }
+
+void Player::pressButton(int id) { SendMessageA(window, WM_COMMAND, id, (LPARAM)GetDlgItem(window, id)); }
