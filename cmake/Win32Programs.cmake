@@ -87,3 +87,10 @@ target_link_libraries(player_instance_tests gtest gtest_main)
 add_dependencies(player_instance_tests Drovix)
 gtest_discover_tests(player_instance_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
   PROPERTIES RESOURCE_LOCK player_settings)
+
+# The virtual CD drive: an MCI driver named as the one it stands in for.
+add_library(mcicda SHARED vdrive/win32/mcicda.def vdrive/win32/Driver.cpp vdrive/win32/Control.cpp vdrive/win32/ImageFiles.cpp)
+set_target_properties(mcicda PROPERTIES PREFIX "" OUTPUT_NAME mcicda)
+target_link_libraries(mcicda vdrive_disc winmm advapi32)
+target_compile_options(mcicda PRIVATE -Wall -Wextra)
+target_link_options(mcicda PRIVATE -static -static-libgcc -static-libstdc++ -Wl,--kill-at)

@@ -1,0 +1,63 @@
+// CD images: a CUE sheet and its files (raw CD-DA BIN, or one WAV per
+// track), read into the virtual drive's table of contents. Portable: the
+// caller reads the files; everything here works on bytes.
+#pragma once
+
+#include <stddef.h>
+#include <stdint.h>
+
+#include "VirtualDisc.h"
+
+enum ImageError {
+    kImageOk = 0,
+    kImageBadSyntax,
+    kImageTooManyTracks,
+    kImageTooManyFiles,
+    kImageNoTracks,
+    kImageNoAudioTrack,
+    kImageMissingFile,
+    kImageTruncated,
+    kImageBadWave,
+    kImageUnsupportedFile,
+};
+
+const char* imageErrorText(ImageError error);
+
+enum CueFileType : uint8_t {
+    kFileBinary = 0,
+    kFileWave = 1,
+};
+
+struct CueTrack {
+    int32_t file;
+    uint8_t audio;
+    uint32_t pregap;  // silence before the track that no file holds
+    int32_t index0;   // frames into the file; -1 without INDEX 00
+    uint32_t index1;  // frames into the file
+};
+
+struct CueSheet {
+    int32_t fileCount;
+    char files[kMaxFiles][kFileNameSize];
+    uint8_t fileType[kMaxFiles];
+    int32_t trackCount;
+    CueTrack tracks[kMaxTracks];
+    // Line of the first error, for the driver's log.
+    int32_t errorLine;
+};
+
+ImageError parseCueSheet(const char* text, size_t length, CueSheet* sheet);
+
+// What a file holds: where its audio starts and how many frames it has. A
+// WAV's last frame may be short; a BIN's may not.
+struct ImageFile {
+    uint32_t dataOffset;
+    uint32_t frames;
+};
+
+// A BIN's frames from its size.
+ImageError binaryFile(uint64_t size, ImageFile* file);
+// A WAV's header: 44.1 kHz, 16 bits, stereo PCM only.
+ImageError waveFile(const uint8_t* header, size_t length, uint64_t size, ImageFile* file);
+
+ImageError buildDisc(const CueSheet& sheet, const ImageFile* files, VirtualDisc* disc);

@@ -1,0 +1,56 @@
+#include "Control.h"
+
+#include <windows.h>
+
+#include <stdarg.h>
+#include <stdio.h>
+#include <string.h>
+
+namespace {
+
+void readText(HKEY key, const char* name, char* text, DWORD size) {
+    DWORD length = size - 1;
+    memset(text, 0, size);
+    if (RegQueryValueExA(key, name, 0, 0, (BYTE*)text, &length) != ERROR_SUCCESS)
+        text[0] = 0;
+}
+
+void readNumber(HKEY key, const char* name, uint32_t* value) {
+    DWORD number, size = sizeof number, type;
+    if (RegQueryValueExA(key, name, 0, &type, (BYTE*)&number, &size) == ERROR_SUCCESS && type == REG_DWORD)
+        *value = number;
+}
+
+} // namespace
+
+void readControl(DriveControl* control) {
+    memset(control, 0, sizeof *control);
+    control->media = 1;
+    control->speed = 1;
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, kControlKey, 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return;
+    readText(key, "Image", control->image, sizeof control->image);
+    readText(key, "Log", control->logPath, sizeof control->logPath);
+    readNumber(key, "Media", &control->media);
+    readNumber(key, "Speed", &control->speed);
+    RegCloseKey(key);
+    if (control->speed < 1)
+        control->speed = 1;
+    if (control->speed > 1000)
+        control->speed = 1000;
+}
+
+void controlLog(const DriveControl* control, const char* format, ...) {
+    if (!control->logPath[0])
+        return;
+    FILE* log = fopen(control->logPath, "a");
+    if (!log)
+        return;
+    va_list arguments;
+    va_start(arguments, format);
+    vfprintf(log, format, arguments);
+    va_end(arguments);
+    fputc('\n', log);
+    fclose(log);
+}

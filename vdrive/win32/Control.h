@@ -1,0 +1,23 @@
+// How the virtual drive is told which disc it holds, and where it logs:
+// the registry key HKEY_CURRENT_USER\Software\Drovix\VirtualDrive.
+//   Image  REG_SZ    a CUE sheet's path; empty or absent: the demo disc
+//   Media  REG_DWORD 0: the drive is empty; absent or 1: it holds the image
+//   Speed  REG_DWORD time runs this many times faster (1 to 1000; default 1,
+//                    the only speed with sound)
+//   Log    REG_SZ    a file that receives every command and every reason a
+//                    disc was refused; absent: no log
+#pragma once
+
+#include <stdint.h>
+
+const char kControlKey[] = "Software\\Drovix\\VirtualDrive";
+
+struct DriveControl {
+    uint32_t media;
+    uint32_t speed;
+    char image[260];
+    char logPath[260];
+};
+
+void readControl(DriveControl* control);
+void controlLog(const DriveControl* control, const char* format, ...) __attribute__((format(printf, 2, 3)));
