@@ -25,6 +25,10 @@ add_executable(display_text_tests tests/native/DisplayTextTest.cpp)
 target_link_libraries(display_text_tests display GTest::gtest_main)
 gtest_discover_tests(display_text_tests DISCOVERY_MODE PRE_TEST)
 
+add_executable(cue_sheet_tests tests/native/CueSheetTest.cpp)
+target_link_libraries(cue_sheet_tests vdrive_disc GTest::gtest_main)
+gtest_discover_tests(cue_sheet_tests DISCOVERY_MODE PRE_TEST)
+
 # The engine and the title index allocate nothing: their object code
 # references no allocator.
 foreach(library engine titles)
@@ -46,6 +50,17 @@ if(DROVIX_SANITIZE AND CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
     COMMAND title_index_fuzz -max_total_time=${DROVIX_FUZZ_SECONDS} -rss_limit_mb=2048 -print_final_stats=1
       ${fuzz_corpus} ${CMAKE_SOURCE_DIR}/tests/fuzz/corpus/title_index)
   set_tests_properties(title_index_fuzz PROPERTIES TIMEOUT 300)
+
+  add_executable(cue_sheet_fuzz tests/fuzz/CueSheetFuzz.cpp vdrive/VirtualDisc.cpp vdrive/CueSheet.cpp)
+  target_include_directories(cue_sheet_fuzz PRIVATE vdrive)
+  target_compile_options(cue_sheet_fuzz PRIVATE -fsanitize=fuzzer)
+  target_link_options(cue_sheet_fuzz PRIVATE -fsanitize=fuzzer)
+  set(cue_corpus ${CMAKE_BINARY_DIR}/fuzz-corpus/cue_sheet)
+  file(MAKE_DIRECTORY ${cue_corpus})
+  add_test(NAME cue_sheet_fuzz
+    COMMAND cue_sheet_fuzz -max_total_time=${DROVIX_FUZZ_SECONDS} -rss_limit_mb=2048 -print_final_stats=1
+      ${cue_corpus} ${CMAKE_SOURCE_DIR}/tests/fuzz/corpus/cue_sheet)
+  set_tests_properties(cue_sheet_fuzz PROPERTIES TIMEOUT 300)
 endif()
 
 # The title index's benchmark, optimised whatever the build type.
