@@ -94,3 +94,10 @@ set_target_properties(mcicda PROPERTIES PREFIX "" OUTPUT_NAME mcicda)
 target_link_libraries(mcicda vdrive_disc winmm advapi32)
 target_compile_options(mcicda PRIVATE -Wall -Wextra)
 target_link_options(mcicda PRIVATE -static -static-libgcc -static-libstdc++ -Wl,--kill-at)
+
+# The player's MCI commands against the virtual drive.
+add_executable(mci_drive_tests tests/win32/MciDriveTest.cpp)
+target_link_libraries(mci_drive_tests engine_win32 engine vdrive_disc winmm gtest)
+add_dependencies(mci_drive_tests mcicda)
+gtest_discover_tests(mci_drive_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
+  PROPERTIES RESOURCE_LOCK virtual_drive)

@@ -1,0 +1,289 @@
+// The player's MCI commands against the virtual drive, loaded by Wine's MCI
+// as the "cdaudio" driver: what arrives, with which flags and values, what
+// the drive answers, and the completions a window receives.
+#include <windows.h>
+#include <mmsystem.h>
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "../../engine/DiscEngine.h"
+#include "../../vdrive/VirtualDisc.h"
+
+namespace {
+
+const char kControl[] = "Software\\Drovix\\VirtualDrive";
+
+std::string here() {
+    char path[MAX_PATH];
+    GetModuleFileNameA(0, path, MAX_PATH);
+    std::string program = path;
+    return program.substr(0, program.rfind('\\') + 1);
+}
+
+std::string logPath() { return here() + "vdrive-test.log"; }
+
+void control(const char* name, const std::string& text) {
+    HKEY key;
+    RegCreateKeyExA(HKEY_CURRENT_USER, kControl, 0, 0, 0, KEY_ALL_ACCESS, 0, &key, 0);
+    RegSetValueExA(key, name, 0, REG_SZ, (const BYTE*)text.c_str(), (DWORD)text.size() + 1);
+    RegCloseKey(key);
+}
+
+void control(const char* name, DWORD value) {
+    HKEY key;
+    RegCreateKeyExA(HKEY_CURRENT_USER, kControl, 0, 0, 0, KEY_ALL_ACCESS, 0, &key, 0);
+    RegSetValueExA(key, name, 0, REG_DWORD, (const BYTE*)&value, sizeof value);
+    RegCloseKey(key);
+}
+
+// The drive's log since the test began, without the lines about the disc.
+std::vector<std::string> received() {
+    std::ifstream log(logPath().c_str());
+    std::vector<std::string> lines;
+    std::string line;
+    while (std::getline(log, line))
+        if (line.compare(0, 4, "MCI_") == 0)
+            lines.push_back(line);
+    return lines;
+}
+
+std::string wholeLog() {
+    std::ifstream log(logPath().c_str());
+    std::stringstream text;
+    text << log.rdbuf();
+    return text.str();
+}
+
+std::string hex(const char* prefix, std::initializer_list<uint32_t> values) {
+    std::string line = prefix;
+    char number[16];
+    for (uint32_t value : values) {
+        snprintf(number, sizeof number, " 0x%08x", value);
+        line += number;
+    }
+    return line;
+}
+
+std::vector<WPARAM> completions;
+
+LRESULT CALLBACK callbackProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == MM_MCINOTIFY)
+        completions.push_back(wParam);
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+HWND callbackWindow() {
+    WNDCLASSA windowClass = {};
+    windowClass.lpfnWndProc = callbackProc;
+    windowClass.hInstance = GetModuleHandleA(0);
+    windowClass.lpszClassName = "CompletionsForTests";
+    RegisterClassA(&windowClass);
+    return CreateWindowExA(0, "CompletionsForTests", "", WS_POPUP, 0, 0, 1, 1, 0, 0, GetModuleHandleA(0), 0);
+}
+
+void pumpUntil(DWORD ms, bool (*done)()) {
+    DWORD end = GetTickCount() + ms;
+    while ((LONG)(end - GetTickCount()) > 0 && !done()) {
+        MSG message;
+        while (PeekMessageA(&message, 0, 0, 0, PM_REMOVE))
+            DispatchMessageA(&message);
+        Sleep(5);
+    }
+}
+
+void writeFile(const std::string& path, const std::string& bytes) {
+    std::ofstream(path.c_str(), std::ios::binary) << bytes;
+}
+
+class VirtualDrive : public ::testing::Test {
+  protected:
+    uint32_t device = 0;
+    HWND window = 0;
+
+    void SetUp() override {
+        RegDeleteTreeA(HKEY_CURRENT_USER, kControl);
+        control("Image", "");
+        control("Log", logPath());
+        DeleteFileA(logPath().c_str());
+        completions.clear();
+        window = callbackWindow();
+    }
+
+    void TearDown() override {
+        if (device)
+            driveClose(device);
+        DestroyWindow(window);
+        RegDeleteTreeA(HKEY_CURRENT_USER, kControl);
+    }
+
+    void open() {
+        ASSERT_EQ(0u, driveOpen(&device));
+        ASSERT_NE(0u, device);
+    }
+};
+
+} // namespace
+
+TEST_F(VirtualDrive, EveryCommandArrivesWithItsFlagsAndValues) {
+    open();
+    driveSetTimeFormat(device, kTimeFormatTmsf);
+    driveStatus(device, kStatusMediaPresent, 0);
+    driveStatus(device, kStatusNumberOfTracks, 0);
+    driveStatus(device, kStatusMode, 0);
+    driveStatus(device, kStatusPosition, 0);
+    driveSetTimeFormat(device, kTimeFormatMsf);
+    driveStatus(device, kStatusLength, 2);
+    driveSetTimeFormat(device, kTimeFormatTmsf);
+    drivePlayFrom(device, window, 3);
+    drivePause(device);
+    driveResume(device, window);
+    driveSeekTo(device, 4);
+    driveSeekToStart(device);
+    driveStop(device);
+    driveSetDoor(device, 1);
+    driveSetDoor(device, 0);
+    driveClose(device);
+    device = 0;
+
+    uint32_t callback = (uint32_t)(uintptr_t)window;
+    std::vector<std::string> expected = {
+        hex("MCI_OPEN flags=0x00002100", {}),
+        hex("MCI_SET flags=0x00000400", {10}),
+        hex("MCI_STATUS flags=0x00000100", {MCI_STATUS_MEDIA_PRESENT}),
+        hex("MCI_STATUS flags=0x00000100", {MCI_STATUS_NUMBER_OF_TRACKS}),
+        hex("MCI_STATUS flags=0x00000100", {MCI_STATUS_MODE}),
+        hex("MCI_STATUS flags=0x00000100", {MCI_STATUS_POSITION}),
+        hex("MCI_SET flags=0x00000400", {2}),
+        hex("MCI_STATUS flags=0x00000110", {MCI_STATUS_LENGTH, 2}),
+        hex("MCI_SET flags=0x00000400", {10}),
+        hex("MCI_PLAY flags=0x00000005", {3, 0, callback}),
+        hex("MCI_PAUSE flags=0x00000000", {}),
+        hex("MCI_PLAY flags=0x00000001", {0, 0, callback}),
+        hex("MCI_SEEK flags=0x00000008", {4}),
+        hex("MCI_SEEK flags=0x00000100", {}),
+        hex("MCI_STOP flags=0x00000000", {}),
+        hex("MCI_SET flags=0x00000100", {}),
+        hex("MCI_SET flags=0x00000200", {}),
+        hex("MCI_CLOSE flags=0x00000000", {}),
+    };
+    EXPECT_EQ(expected, received());
+}
+
+TEST_F(VirtualDrive, AnswersLikeADriveWithTheDemoDisc) {
+    open();
+    VirtualDisc demo;
+    makeDemoDisc(&demo);
+    EXPECT_EQ(1u, driveStatus(device, kStatusMediaPresent, 0));
+    EXPECT_EQ((uint32_t)demo.trackCount, driveStatus(device, kStatusNumberOfTracks, 0));
+    driveSetTimeFormat(device, kTimeFormatMsf);
+    for (int32_t track = 1; track <= demo.trackCount; track++)
+        EXPECT_EQ(packMsf(demo.trackLength(track)), driveStatus(device, kStatusLength, (uint32_t)track)) << track;
+    EXPECT_EQ(0u, driveStatus(device, kStatusLength, (uint32_t)demo.trackCount + 1)); // refused
+    driveSetTimeFormat(device, kTimeFormatTmsf);
+    EXPECT_EQ((uint32_t)MCI_MODE_STOP, driveStatus(device, kStatusMode, 0));
+    EXPECT_EQ(1u, driveStatus(device, kStatusPosition, 0));
+    ASSERT_EQ(0u, drivePlayFrom(device, window, 2));
+    EXPECT_EQ((uint32_t)MCI_MODE_PLAY, driveStatus(device, kStatusMode, 0));
+    Sleep(1100);
+    uint32_t position = driveStatus(device, kStatusPosition, 0);
+    EXPECT_EQ(2u, position & 0xFF);
+    EXPECT_EQ(1u, (position >> 16) & 0xFF); // one second into track 2
+    drivePause(device);
+    EXPECT_EQ((uint32_t)MCI_MODE_PAUSE, driveStatus(device, kStatusMode, 0));
+    driveSetDoor(device, 1);
+    EXPECT_EQ(kModeOpen, driveStatus(device, kStatusMode, 0));
+    EXPECT_EQ(0u, driveStatus(device, kStatusMediaPresent, 0));
+    driveSetDoor(device, 0);
+    EXPECT_EQ(1u, driveStatus(device, kStatusMediaPresent, 0));
+}
+
+TEST_F(VirtualDrive, APlayToTheEndNotifiesSuccessOnceAndALaterPlaySupersedes) {
+    control("Speed", 1000);
+    open();
+    driveSetTimeFormat(device, kTimeFormatTmsf);
+    ASSERT_EQ(0u, drivePlayFrom(device, window, 1));
+    ASSERT_EQ(0u, drivePlayFrom(device, window, 5));
+    pumpUntil(5000, [] { return completions.size() >= 2; });
+    pumpUntil(300, [] { return false; });
+    EXPECT_EQ((std::vector<WPARAM>{MCI_NOTIFY_SUPERSEDED, MCI_NOTIFY_SUCCESSFUL}), completions);
+    EXPECT_EQ((uint32_t)MCI_MODE_STOP, driveStatus(device, kStatusMode, 0));
+
+    completions.clear();
+    ASSERT_EQ(0u, drivePlayFrom(device, window, 4));
+    driveStop(device);
+    pumpUntil(300, [] { return false; });
+    EXPECT_EQ((std::vector<WPARAM>{MCI_NOTIFY_ABORTED}), completions);
+}
+
+TEST_F(VirtualDrive, TheEngineHearsTheEndOfTheDiscThroughItsWindow) {
+    control("Speed", 1000);
+    discEngine = DiscEngine();
+    ASSERT_EQ(1, discEngine.open(GetModuleHandleA(0), window, 5000));
+    ASSERT_EQ(1, discEngine.playTrack(5));
+    EXPECT_EQ(kPlaying, discEngine.playState());
+    pumpUntil(5000, [] { return discEngine.playState() == kStopped; });
+    EXPECT_EQ(kStopped, discEngine.playState());
+    std::string log = wholeLog();
+    EXPECT_NE(std::string::npos, log.find("notify successful"));
+    discEngine.close();
+}
+
+TEST_F(VirtualDrive, AnEmptyDriveOrABadImageHasNoMediaAndSaysWhy) {
+    std::string folder = here();
+    std::string bin(kBytesPerFrame * 75 * 3, '\0');
+    writeFile(folder + "good.bin", bin);
+    writeFile(folder + "short.bin", bin.substr(0, bin.size() - 1000));
+    writeFile(folder + "mono.wav", std::string("RIFF\x24\0\0\0WAVEfmt \x10\0\0\0\x01\0\x01\0\x44\xAC\0\0\x88\x58\x01\0\x02\0\x10\0data\0\0\0\0", 44));
+    struct Case {
+        const char* name;
+        std::string sheet;
+        const char* reason;
+    };
+    const Case cases[] = {
+        {"good.cue", "FILE good.bin BINARY\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n", 0},
+        {"missing.cue", "FILE gone.bin BINARY\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n", "missing"},
+        {"short.cue", "FILE short.bin BINARY\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n", "shorter"},
+        {"syntax.cue", "FILE good.bin BINARY\nTRACK 01 AUDIO\nINDEX ONE\n", "cannot be read"},
+        {"data.cue", "FILE good.bin BINARY\nTRACK 01 MODE1/2352\nINDEX 01 00:00:00\n", "no audio track"},
+        {"mono.cue", "FILE mono.wav WAVE\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n", "WAV"},
+    };
+    for (const Case& c : cases) {
+        writeFile(folder + c.name, c.sheet);
+        control("Image", folder + c.name);
+        DeleteFileA(logPath().c_str());
+        open();
+        EXPECT_EQ(c.reason ? 0u : 1u, driveStatus(device, kStatusMediaPresent, 0)) << c.name;
+        if (c.reason)
+            EXPECT_NE(std::string::npos, wholeLog().find(c.reason)) << c.name << ": " << wholeLog();
+        driveClose(device);
+        device = 0;
+        DeleteFileA((folder + c.name).c_str());
+    }
+    // The drive follows its control while open: the disc is taken out.
+    control("Image", "");
+    open();
+    EXPECT_EQ(1u, driveStatus(device, kStatusMediaPresent, 0));
+    control("Media", 0u);
+    EXPECT_EQ(0u, driveStatus(device, kStatusMediaPresent, 0));
+    EXPECT_EQ(0u, driveStatus(device, kStatusNumberOfTracks, 0));
+    control("Media", 1u);
+    EXPECT_EQ(1u, driveStatus(device, kStatusMediaPresent, 0));
+    for (const char* name : {"good.bin", "short.bin", "mono.wav"})
+        DeleteFileA((folder + name).c_str());
+}
+
+int main(int argc, char** argv) {
+    // This program's "cdaudio" is the virtual drive beside it.
+    HKEY key;
+    RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Wine\\AppDefaults\\mci_drive_tests.exe\\DllOverrides", 0, 0, 0,
+                    KEY_ALL_ACCESS, 0, &key, 0);
+    RegSetValueExA(key, "mcicda", 0, REG_SZ, (const BYTE*)"native", 7);
+    RegCloseKey(key);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
