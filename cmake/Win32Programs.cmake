@@ -77,16 +77,17 @@ add_executable(player_window_tests
 target_sources(player_window_tests PRIVATE engine/win32/NotifyWindow.cpp)
 target_include_directories(player_window_tests PRIVATE tests/native)
 target_link_libraries(player_window_tests player_window winmm gtest gtest_main)
-# They share the settings key and the marker atom with each other.
+# The tests below share the settings key, the marker atom and the virtual
+# drive's control key, so they run one at a time.
 gtest_discover_tests(player_window_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
-  PROPERTIES RESOURCE_LOCK player_settings)
+  PROPERTIES RESOURCE_LOCK shared_registry)
 
 # The real player program and its marker.
 add_executable(player_instance_tests tests/win32/InstanceTest.cpp)
 target_link_libraries(player_instance_tests gtest gtest_main)
 add_dependencies(player_instance_tests Drovix)
 gtest_discover_tests(player_instance_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
-  PROPERTIES RESOURCE_LOCK player_settings)
+  PROPERTIES RESOURCE_LOCK shared_registry)
 
 # The virtual CD drive: an MCI driver named as the one it stands in for.
 add_library(mcicda SHARED vdrive/win32/mcicda.def vdrive/win32/Driver.cpp vdrive/win32/Control.cpp vdrive/win32/ImageFiles.cpp)
@@ -100,4 +101,11 @@ add_executable(mci_drive_tests tests/win32/MciDriveTest.cpp)
 target_link_libraries(mci_drive_tests engine_win32 engine vdrive_disc winmm gtest)
 add_dependencies(mci_drive_tests mcicda)
 gtest_discover_tests(mci_drive_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
-  PROPERTIES RESOURCE_LOCK virtual_drive)
+  PROPERTIES RESOURCE_LOCK shared_registry)
+
+# The real player on the virtual drive.
+add_executable(end_to_end_tests tests/e2e/AutoplayTest.cpp)
+target_link_libraries(end_to_end_tests gtest gtest_main)
+add_dependencies(end_to_end_tests Drovix mcicda)
+gtest_discover_tests(end_to_end_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
+  PROPERTIES RESOURCE_LOCK shared_registry TIMEOUT 120)
