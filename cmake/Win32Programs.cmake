@@ -109,3 +109,6 @@ target_link_libraries(end_to_end_tests gtest gtest_main)
 add_dependencies(end_to_end_tests Drovix mcicda)
 gtest_discover_tests(end_to_end_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
   PROPERTIES RESOURCE_LOCK shared_registry TIMEOUT 120)
+
+add_executable(vdrivectl vdrive/win32/vdrivectl.cpp vdrive/win32/Control.cpp)
+target_compile_options(vdrivectl PRIVATE -Wall -Wextra)

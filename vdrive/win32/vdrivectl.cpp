@@ -1,0 +1,119 @@
+// vdrivectl: puts a disc in the virtual drive or takes it out, sets its time
+// speed and its log, and registers the drive as Windows' "cdaudio" driver.
+//   vdrivectl insert [sheet.cue]   the CUE sheet, or the demo disc
+//   vdrivectl remove               an empty drive
+//   vdrivectl speed N              time runs N times faster (1 to 1000)
+//   vdrivectl log [file]           log every command to file; none: stop
+//   vdrivectl show                 what the drive holds
+//   vdrivectl install | uninstall  (Windows) make the drive "cdaudio", or
+//                                  put back the driver it replaced
+#include <windows.h>
+
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include "Control.h"
+
+namespace {
+
+const char kMci32Key[] = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\MCI32";
+
+int setText(HKEY root, const char* keyName, const char* name, const char* text) {
+    HKEY key;
+    if (RegCreateKeyExA(root, keyName, 0, 0, 0, KEY_ALL_ACCESS, 0, &key, 0) != ERROR_SUCCESS)
+        return 0;
+    LONG result = RegSetValueExA(key, name, 0, REG_SZ, (const BYTE*)text, (DWORD)strlen(text) + 1);
+    RegCloseKey(key);
+    return result == ERROR_SUCCESS;
+}
+
+int setNumber(const char* name, DWORD value) {
+    HKEY key;
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, kControlKey, 0, 0, 0, KEY_ALL_ACCESS, 0, &key, 0) != ERROR_SUCCESS)
+        return 0;
+    LONG result = RegSetValueExA(key, name, 0, REG_DWORD, (const BYTE*)&value, sizeof value);
+    RegCloseKey(key);
+    return result == ERROR_SUCCESS;
+}
+
+int readText(HKEY root, const char* keyName, const char* name, char* text, DWORD size) {
+    HKEY key;
+    memset(text, 0, size);
+    if (RegOpenKeyExA(root, keyName, 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return 0;
+    DWORD length = size - 1;
+    LONG result = RegQueryValueExA(key, name, 0, 0, (BYTE*)text, &length);
+    RegCloseKey(key);
+    return result == ERROR_SUCCESS;
+}
+
+int insert(const char* sheet) {
+    char full[MAX_PATH] = "";
+    if (sheet && !GetFullPathNameA(sheet, MAX_PATH, full, 0))
+        return 0;
+    return setText(HKEY_CURRENT_USER, kControlKey, "Image", full) && setNumber("Media", 1);
+}
+
+int show() {
+    DriveControl control;
+    readControl(&control);
+    printf("disc:  %s\nspeed: %u\nlog:   %s\n", !control.media ? "(none)" : control.image[0] ? control.image : "demo",
+           control.speed, control.logPath[0] ? control.logPath : "(none)");
+    return 1;
+}
+
+// The drive's DLL stands beside this program.
+int install() {
+    char path[MAX_PATH];
+    GetModuleFileNameA(0, path, MAX_PATH);
+    strcpy(strrchr(path, '\\') + 1, "mcicda.dll");
+    char previous[MAX_PATH];
+    if (readText(HKEY_LOCAL_MACHINE, kMci32Key, "cdaudio", previous, sizeof previous) &&
+        _stricmp(previous, path) != 0)
+        setText(HKEY_CURRENT_USER, kControlKey, "ReplacedDriver", previous);
+    return setText(HKEY_LOCAL_MACHINE, kMci32Key, "cdaudio", path);
+}
+
+int uninstall() {
+    char previous[MAX_PATH];
+    if (!readText(HKEY_CURRENT_USER, kControlKey, "ReplacedDriver", previous, sizeof previous) || !previous[0])
+        strcpy(previous, "mcicda.dll");
+    return setText(HKEY_LOCAL_MACHINE, kMci32Key, "cdaudio", previous);
+}
+
+int usage() {
+    fputs("usage: vdrivectl insert [sheet.cue] | remove | speed N | log [file] | show | install | uninstall\n", stderr);
+    return 2;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2)
+        return usage();
+    const char* verb = argv[1];
+    const char* argument = argc > 2 ? argv[2] : 0;
+    int done;
+    if (strcmp(verb, "insert") == 0)
+        done = insert(argument);
+    else if (strcmp(verb, "remove") == 0)
+        done = setNumber("Media", 0);
+    else if (strcmp(verb, "speed") == 0 && argument && atoi(argument) >= 1 && atoi(argument) <= 1000)
+        done = setNumber("Speed", (DWORD)atoi(argument));
+    else if (strcmp(verb, "log") == 0)
+        done = setText(HKEY_CURRENT_USER, kControlKey, "Log", argument ? argument : "");
+    else if (strcmp(verb, "show") == 0)
+        done = show();
+    else if (strcmp(verb, "install") == 0)
+        done = install();
+    else if (strcmp(verb, "uninstall") == 0)
+        done = uninstall();
+    else
+        return usage();
+    if (!done) {
+        fprintf(stderr, "vdrivectl %s: the registry refused the change\n", verb);
+        return 1;
+    }
+    return 0;
+}
