@@ -13,10 +13,20 @@ PlayerWindow playerWindow;
 
 namespace {
 
-// Sent to itself by an AutoPlay start that shows the window minimised: some
-// dialog managers restore a dialog minimised while it initialises, so the
-// window minimises once more after it has been shown, unless it still is.
-const UINT kMinimiseAfterShow = WM_APP + 1;
+// An AutoPlay start that shows the window minimised looks a few times, just
+// after start-up, that it still is: some dialog managers restore a dialog the
+// first time its message queue runs empty, whatever the dialog showed.
+const UINT_PTR kMinimiseCheckTimer = 1;
+const UINT kMinimiseCheckMs = 300;
+const int kMinimiseChecks = 3;
+int minimiseChecksLeft;
+
+void keepMinimisedAtStart(HWND window) {
+    if (!IsIconic(window))
+        ShowWindow(window, SW_MINIMIZE);
+    if (--minimiseChecksLeft <= 0)
+        KillTimer(window, kMinimiseCheckTimer);
+}
 
 const char kPlayCommand[] = "/play";
 
@@ -50,6 +60,8 @@ INT_PTR CALLBACK handleMessage(HWND window, UINT message, WPARAM wParam, LPARAM 
     case WM_TIMER:
         if (wParam == kEngineTimerId)
             player.refresh();
+        else if (wParam == kMinimiseCheckTimer)
+            keepMinimisedAtStart(window);
         return 0;
     case WM_LBUTTONDOWN:
         if (hitTest((uint32_t)lParam) == kRegionTitleStrip)
@@ -69,10 +81,6 @@ INT_PTR CALLBACK handleMessage(HWND window, UINT message, WPARAM wParam, LPARAM 
         default:
             break;
         }
-        return 0;
-    case kMinimiseAfterShow:
-        if (!IsIconic(window))
-            ShowWindow(window, SW_MINIMIZE);
         return 0;
     }
     return 0;
@@ -122,7 +130,8 @@ void PlayerWindow::showAtStart() {
         savedLeft = place.left;
         savedTop = place.top;
         ShowWindow(window, SW_MINIMIZE);
-        PostMessageA(window, kMinimiseAfterShow, 0, 0);
+        minimiseChecksLeft = kMinimiseChecks;
+        SetTimer(window, kMinimiseCheckTimer, kMinimiseCheckMs, 0);
     } else {
         ShowWindow(window, SW_SHOW);
     }

@@ -131,3 +131,47 @@ TEST(EndToEnd, AnAutoplayStartPlaysTheDiscThroughAndAnExitStoresTheSettings) {
     RegDeleteTreeA(HKEY_CURRENT_USER, kSettings);
     RegDeleteTreeA(HKEY_CURRENT_USER, kControl);
 }
+
+TEST(EndToEnd, AnAutoplayStartWithAutoplayMinimizeStaysMinimisedAndKeepsItsPlace) {
+    RegDeleteTreeA(HKEY_CURRENT_USER, kSettings);
+    RegDeleteTreeA(HKEY_CURRENT_USER, kControl);
+    setText(kControl, "Image", "");
+    setText(kControl, "Log", logPath());
+    DeleteFileA(logPath().c_str());
+    setNumber(kSettings, "AutoplayMinimize", 1);
+    setNumber(kSettings, "WindowLeft", 140);
+    setNumber(kSettings, "WindowTop", 90);
+    setText("Software\\Wine\\AppDefaults\\Drovix.exe\\DllOverrides", "mcicda", "native");
+
+    std::string commandLine = "\"" + here() + "Drovix.exe\" /PLAY";
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION player = {};
+    ASSERT_TRUE(CreateProcessA(0, &commandLine[0], 0, 0, FALSE, 0, 0, 0, &startup, &player));
+    EXPECT_TRUE(waitForLog("MCI_PLAY flags=0x00000005 0x00000001 0x00000000", 15000)) << driveLog();
+    Search search = {player.dwProcessId, 0};
+    for (int i = 0; i < 100 && !search.found; i++) {
+        EnumWindows(findMainWindow, (LPARAM)&search);
+        Sleep(50);
+    }
+    ASSERT_TRUE(search.found);
+    // Past the first ticks, which see the disc and must not bring it up.
+    Sleep(1500);
+    EXPECT_TRUE(IsIconic(search.found));
+
+    PostMessageA(search.found, WM_COMMAND, 2006, 0);
+    ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(player.hProcess, 15000));
+    CloseHandle(player.hThread);
+    CloseHandle(player.hProcess);
+    HKEY key;
+    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_CURRENT_USER, kSettings, 0, KEY_READ, &key));
+    DWORD left = 0, top = 0, size = 4;
+    RegQueryValueExA(key, "WindowLeft", 0, 0, (BYTE*)&left, &size);
+    size = 4;
+    RegQueryValueExA(key, "WindowTop", 0, 0, (BYTE*)&top, &size);
+    RegCloseKey(key);
+    EXPECT_EQ(140u, left);
+    EXPECT_EQ(90u, top);
+    RegDeleteTreeA(HKEY_CURRENT_USER, kSettings);
+    RegDeleteTreeA(HKEY_CURRENT_USER, kControl);
+}
