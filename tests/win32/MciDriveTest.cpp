@@ -277,6 +277,81 @@ TEST_F(VirtualDrive, AnEmptyDriveOrABadImageHasNoMediaAndSaysWhy) {
         DeleteFileA((folder + name).c_str());
 }
 
+TEST_F(VirtualDrive, APlaysToIsExclusiveAndEveryFormatIsExactToTheFrame) {
+    control("Speed", 1000);
+    open();
+    VirtualDisc demo;
+    makeDemoDisc(&demo);
+    MCI_SET_PARMS format = {};
+    format.dwTimeFormat = MCI_FORMAT_TMSF;
+    ASSERT_EQ(0u, mciSendCommandA(device, MCI_SET, MCI_SET_TIME_FORMAT, (DWORD_PTR)&format));
+    MCI_PLAY_PARMS play = {};
+    play.dwCallback = (DWORD_PTR)window;
+    play.dwFrom = 2;
+    play.dwTo = 3;
+    ASSERT_EQ(0u, mciSendCommandA(device, MCI_PLAY, MCI_NOTIFY | MCI_FROM | MCI_TO, (DWORD_PTR)&play));
+    pumpUntil(5000, [] { return !completions.empty(); });
+    EXPECT_EQ((std::vector<WPARAM>{MCI_NOTIFY_SUCCESSFUL}), completions);
+    // The head stands at the "to" position: the start of track 3.
+    MCI_STATUS_PARMS status = {};
+    status.dwItem = MCI_STATUS_POSITION;
+    ASSERT_EQ(0u, mciSendCommandA(device, MCI_STATUS, MCI_STATUS_ITEM, (DWORD_PTR)&status));
+    EXPECT_EQ(3u, (uint32_t)status.dwReturn);
+    status.dwItem = MCI_STATUS_CURRENT_TRACK;
+    mciSendCommandA(device, MCI_STATUS, MCI_STATUS_ITEM, (DWORD_PTR)&status);
+    EXPECT_EQ(3u, (uint32_t)status.dwReturn);
+
+    format.dwTimeFormat = MCI_FORMAT_MSF;
+    mciSendCommandA(device, MCI_SET, MCI_SET_TIME_FORMAT, (DWORD_PTR)&format);
+    status.dwItem = MCI_STATUS_POSITION;
+    status.dwTrack = 2;
+    mciSendCommandA(device, MCI_STATUS, MCI_STATUS_ITEM | MCI_TRACK, (DWORD_PTR)&status);
+    EXPECT_EQ(packMsf(demo.trackStart[2] + kLeadInFrames), (uint32_t)status.dwReturn);
+    status.dwItem = MCI_STATUS_LENGTH;
+    mciSendCommandA(device, MCI_STATUS, MCI_STATUS_ITEM, (DWORD_PTR)&status);
+    EXPECT_EQ(packMsf(demo.endFrame), (uint32_t)status.dwReturn);
+
+    format.dwTimeFormat = MCI_FORMAT_MILLISECONDS;
+    mciSendCommandA(device, MCI_SET, MCI_SET_TIME_FORMAT, (DWORD_PTR)&format);
+    status.dwTrack = 1;
+    mciSendCommandA(device, MCI_STATUS, MCI_STATUS_ITEM | MCI_TRACK, (DWORD_PTR)&status);
+    EXPECT_EQ(demo.trackLength(1) * 1000ull / 75, status.dwReturn);
+    MCI_SEEK_PARMS seek = {};
+    ASSERT_EQ(0u, mciSendCommandA(device, MCI_SEEK, MCI_SEEK_TO_END, (DWORD_PTR)&seek));
+    status.dwItem = MCI_STATUS_POSITION;
+    mciSendCommandA(device, MCI_STATUS, MCI_STATUS_ITEM, (DWORD_PTR)&status);
+    EXPECT_EQ((demo.endFrame + kLeadInFrames) * 1000ull / 75, status.dwReturn);
+    format.dwTimeFormat = MCI_FORMAT_BYTES;
+    EXPECT_EQ((MCIERROR)MCIERR_BAD_TIME_FORMAT, mciSendCommandA(device, MCI_SET, MCI_SET_TIME_FORMAT, (DWORD_PTR)&format));
+
+    status.dwItem = MCI_STATUS_READY;
+    mciSendCommandA(device, MCI_STATUS, MCI_STATUS_ITEM, (DWORD_PTR)&status);
+    EXPECT_EQ(1u, (uint32_t)status.dwReturn);
+    MCI_GETDEVCAPS_PARMS caps = {};
+    caps.dwItem = MCI_GETDEVCAPS_DEVICE_TYPE;
+    ASSERT_EQ(0u, mciSendCommandA(device, MCI_GETDEVCAPS, MCI_GETDEVCAPS_ITEM, (DWORD_PTR)&caps));
+    EXPECT_EQ((DWORD)MCI_DEVTYPE_CD_AUDIO, caps.dwReturn);
+    caps.dwItem = MCI_GETDEVCAPS_CAN_EJECT;
+    mciSendCommandA(device, MCI_GETDEVCAPS, MCI_GETDEVCAPS_ITEM, (DWORD_PTR)&caps);
+    EXPECT_EQ((DWORD)TRUE, caps.dwReturn);
+    char product[64] = {};
+    MCI_INFO_PARMSA info = {};
+    info.lpstrReturn = product;
+    info.dwRetSize = sizeof product;
+    ASSERT_EQ(0u, mciSendCommandA(device, MCI_INFO, MCI_INFO_PRODUCT, (DWORD_PTR)&info));
+    EXPECT_STREQ("Drovix virtual CD drive", product);
+
+    // Past the last track, or with no disc, the drive says no.
+    format.dwTimeFormat = MCI_FORMAT_TMSF;
+    mciSendCommandA(device, MCI_SET, MCI_SET_TIME_FORMAT, (DWORD_PTR)&format);
+    play.dwFrom = (DWORD)demo.trackCount + 1;
+    EXPECT_EQ((MCIERROR)MCIERR_OUTOFRANGE, mciSendCommandA(device, MCI_PLAY, MCI_FROM, (DWORD_PTR)&play));
+    control("Media", 0u);
+    driveStatus(device, kStatusMediaPresent, 0);
+    play.dwFrom = 1;
+    EXPECT_NE(0u, mciSendCommandA(device, MCI_PLAY, MCI_FROM, (DWORD_PTR)&play));
+}
+
 int main(int argc, char** argv) {
     // This program's "cdaudio" is the virtual drive beside it.
     HKEY key;
