@@ -352,6 +352,65 @@ TEST_F(VirtualDrive, APlaysToIsExclusiveAndEveryFormatIsExactToTheFrame) {
     EXPECT_NE(0u, mciSendCommandA(device, MCI_PLAY, MCI_FROM, (DWORD_PTR)&play));
 }
 
+TEST_F(VirtualDrive, AQueryThatMeetsTheEndOfThePlayFirstStillLetsItComplete) {
+    control("Speed", 1000);
+    open();
+    driveSetTimeFormat(device, kTimeFormatTmsf);
+    ASSERT_EQ(0u, drivePlayFrom(device, window, 5));
+    DWORD end = GetTickCount() + 5000;
+    while (completions.empty() && (LONG)(end - GetTickCount()) > 0) {
+        driveStatus(device, kStatusMode, 0);
+        MSG message;
+        while (PeekMessageA(&message, 0, 0, 0, PM_REMOVE))
+            DispatchMessageA(&message);
+    }
+    pumpUntil(200, [] { return false; });
+    EXPECT_EQ((std::vector<WPARAM>{MCI_NOTIFY_SUCCESSFUL}), completions);
+    EXPECT_EQ((uint32_t)MCI_MODE_STOP, driveStatus(device, kStatusMode, 0));
+}
+
+namespace {
+
+DWORD runControlTool(const std::string& arguments) {
+    std::string commandLine = "\"" + here() + "vdrivectl.exe\" " + arguments;
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION tool = {};
+    if (!CreateProcessA(0, &commandLine[0], 0, 0, FALSE, 0, 0, 0, &startup, &tool))
+        return 999;
+    WaitForSingleObject(tool.hProcess, 20000);
+    DWORD code = 999;
+    GetExitCodeProcess(tool.hProcess, &code);
+    CloseHandle(tool.hThread);
+    CloseHandle(tool.hProcess);
+    return code;
+}
+
+} // namespace
+
+TEST_F(VirtualDrive, TheControlToolInsertsAndRemovesDiscsAndSetsTheSpeed) {
+    open();
+    EXPECT_EQ(0u, runControlTool("remove"));
+    EXPECT_EQ(0u, driveStatus(device, kStatusMediaPresent, 0));
+    EXPECT_EQ(0u, runControlTool("insert"));
+    EXPECT_EQ(1u, driveStatus(device, kStatusMediaPresent, 0));
+    std::string sheet = here() + "tool.cue";
+    writeFile(sheet, "FILE gone.bin BINARY\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n");
+    EXPECT_EQ(0u, runControlTool("insert \"" + sheet + "\""));
+    EXPECT_EQ(0u, driveStatus(device, kStatusMediaPresent, 0));
+    EXPECT_NE(std::string::npos, wholeLog().find("missing")) << wholeLog();
+    EXPECT_EQ(0u, runControlTool("speed 250"));
+    HKEY key;
+    DWORD speed = 0, size = sizeof speed;
+    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_CURRENT_USER, kControl, 0, KEY_READ, &key));
+    RegQueryValueExA(key, "Speed", 0, 0, (BYTE*)&speed, &size);
+    RegCloseKey(key);
+    EXPECT_EQ(250u, speed);
+    EXPECT_EQ(2u, runControlTool("speed 0"));
+    EXPECT_EQ(2u, runControlTool("spin"));
+    DeleteFileA(sheet.c_str());
+}
+
 int main(int argc, char** argv) {
     // This program's "cdaudio" is the virtual drive beside it.
     HKEY key;

@@ -96,6 +96,19 @@ void haltPlay() {
     drive.playGeneration++;
 }
 
+// The play has reached its "to" position: the head stands there, and a
+// notifying play completes, once, whoever notices the end first.
+void finishPlay() {
+    drive.frame = drive.playTo;
+    drive.mode = kDriveStopped;
+    drive.playGeneration++;
+    if (drive.notifyPending) {
+        drive.notifyPending = 0;
+        controlLog(&drive.control, "notify successful");
+        notify(drive.notifyWindow, drive.notifyDevice, MCI_NOTIFY_SUCCESSFUL);
+    }
+}
+
 // Reads which disc the control says is in the drive.
 void loadDisc() {
     readControl(&drive.control);
@@ -187,7 +200,7 @@ DWORD status(Open* open, DWORD flags, MCI_STATUS_PARMS* parameters) {
     case MCI_STATUS_MODE:
         followControl();
         if (drive.mode == kDrivePlaying && playingFrame() >= drive.playTo)
-            haltPlay();
+            finishPlay();
         parameters->dwReturn = drive.doorOpen          ? MCI_MODE_OPEN
                                : !drive.mediaPresent   ? MCI_MODE_NOT_READY
                                : drive.mode == kDrivePlaying ? MCI_MODE_PLAY
@@ -436,16 +449,8 @@ DWORD WINAPI driveThread(void*) {
                 audio.start(&drive.disc, drive.frame, drive.playTo, drive.control.speed == 1);
             }
             audio.feed();
-            if (now >= drive.playTo) {
-                drive.frame = drive.playTo;
-                drive.mode = kDriveStopped;
-                drive.playGeneration++;
-                if (drive.notifyPending) {
-                    drive.notifyPending = 0;
-                    controlLog(&drive.control, "notify successful");
-                    notify(drive.notifyWindow, drive.notifyDevice, MCI_NOTIFY_SUCCESSFUL);
-                }
-            }
+            if (now >= drive.playTo)
+                finishPlay();
         } else if (streaming != drive.playGeneration) {
             streaming = drive.playGeneration;
             audio.stop();
