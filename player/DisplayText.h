@@ -10,7 +10,9 @@
 const int kTitleLineStore = 132;
 const int kTrackLineStore = 72;
 const int kClockStore = 16;
-const int kCaptionStore = kTrackLineStore + kClockStore + 4;
+// The caption shows the whole title line when stopped, and a track name
+// with the clock otherwise: never cut inside a double-byte character.
+const int kCaptionStore = kTitleLineStore;
 
 enum MouseRegion : int32_t {
     kRegionNone = -1,

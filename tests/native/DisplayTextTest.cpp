@@ -70,6 +70,21 @@ TEST(Clock, WhilePausedThreeShownTwoBlank) {
     EXPECT_TRUE(clockVisible(&counter, 1));
 }
 
+TEST(Caption, HoldsTheLongestTitleLineAndTrackNameWhole) {
+    // 31 double-byte characters and one more byte: 63 bytes.
+    std::string title, artist(63, 'a');
+    for (int i = 0; i < 31; i++)
+        title += "\x82\xA0";
+    title += "x";
+    char line[kTitleLineStore], caption[kCaptionStore];
+    formatTitleLine(line, title.c_str(), artist.c_str());
+    formatCaption(caption, 2, "", "", line);
+    EXPECT_EQ(title + " / " + artist, caption);
+    std::string name(63, 'n');
+    formatCaption(caption, 0, name.c_str(), "99\x81\x46" "59", line);
+    EXPECT_EQ(name + " (99\x81\x46" "59)", caption);
+}
+
 TEST(Caption, StoppedShowsTheTitleLineElseNameAndClock) {
     char caption[kCaptionStore];
     formatCaption(caption, 2, "Intro", " 1\x81\x46" "05", "Blue / Trio");
