@@ -411,6 +411,30 @@ TEST_F(VirtualDrive, TheControlToolInsertsAndRemovesDiscsAndSetsTheSpeed) {
     DeleteFileA(sheet.c_str());
 }
 
+namespace {
+
+std::string cdaudioDriver() {
+    char text[MAX_PATH] = {};
+    DWORD size = sizeof text - 1;
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\MCI32", 0, KEY_READ,
+                      &key) == ERROR_SUCCESS) {
+        RegQueryValueExA(key, "cdaudio", 0, 0, (BYTE*)text, &size);
+        RegCloseKey(key);
+    }
+    return text;
+}
+
+} // namespace
+
+TEST_F(VirtualDrive, InstallMakesTheDriveCdaudioAndUninstallPutsBackTheDriverItReplaced) {
+    std::string before = cdaudioDriver();
+    ASSERT_EQ(0u, runControlTool("install"));
+    EXPECT_EQ(here() + "mcicda.dll", cdaudioDriver());
+    ASSERT_EQ(0u, runControlTool("uninstall"));
+    EXPECT_EQ(before.empty() ? "mcicda.dll" : before, cdaudioDriver());
+}
+
 int main(int argc, char** argv) {
     // This program's "cdaudio" is the virtual drive beside it.
     HKEY key;
