@@ -247,7 +247,7 @@ ImageError parseCueSheet(const char* text, size_t length, CueSheet* sheet) {
 ImageError binaryFile(uint64_t size, ImageFile* file) {
     if (size % kBytesPerFrame != 0 || size / kBytesPerFrame > 0xFFFFFFFFu)
         return kImageTruncated;
-    *file = ImageFile{0, (uint32_t)(size / kBytesPerFrame)};
+    *file = ImageFile{0, (uint32_t)(size / kBytesPerFrame), size};
     return kImageOk;
 }
 
@@ -280,7 +280,8 @@ ImageError waveFile(const uint8_t* header, size_t length, uint64_t size, ImageFi
             uint64_t dataBytes = chunkSize;
             if (dataOffset + dataBytes > size)
                 return kImageTruncated;
-            *file = ImageFile{(uint32_t)dataOffset, (uint32_t)((dataBytes + kBytesPerFrame - 1) / kBytesPerFrame)};
+            *file = ImageFile{(uint32_t)dataOffset, (uint32_t)((dataBytes + kBytesPerFrame - 1) / kBytesPerFrame),
+                              dataOffset + dataBytes};
             return kImageOk;
         }
         uint64_t next = (uint64_t)at + 8 + chunkSize + (chunkSize & 1);
@@ -364,7 +365,9 @@ ImageError buildDisc(const CueSheet& sheet, const ImageFile* files, VirtualDisc*
     }
     disc->extentCount = kept;
     disc->fileCount = sheet.fileCount;
-    for (int32_t i = 0; i < sheet.fileCount; i++)
+    for (int32_t i = 0; i < sheet.fileCount; i++) {
         memcpy(disc->files[i], sheet.files[i], kFileNameSize);
+        disc->fileDataEnd[i] = files[i].dataEnd;
+    }
     return kImageOk;
 }

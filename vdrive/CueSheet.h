@@ -53,6 +53,9 @@ ImageError parseCueSheet(const char* text, size_t length, CueSheet* sheet);
 struct ImageFile {
     uint32_t dataOffset;
     uint32_t frames;
+    // Where the audio ends: a short last frame is filled up with silence,
+    // not with whatever follows the audio in the file.
+    uint64_t dataEnd;
 };
 
 // A BIN's frames from its size.

@@ -37,6 +37,7 @@ struct VirtualDisc {
     DiscExtent extents[kMaxExtents];
     int32_t fileCount;
     char files[kMaxFiles][kFileNameSize];
+    uint64_t fileDataEnd[kMaxFiles];
 
     uint32_t trackLength(int32_t track) const;
     // The track that holds a frame (the last track for the end of the disc).

@@ -21,7 +21,7 @@ ImageError build(const std::string& text, const std::vector<uint32_t>& fileFrame
         return error;
     std::vector<ImageFile> files;
     for (uint32_t frames : fileFrames)
-        files.push_back(ImageFile{0, frames});
+        files.push_back(ImageFile{0, frames, (uint64_t)frames * kBytesPerFrame});
     files.resize(kMaxFiles);
     return buildDisc(sheet, files.data(), disc);
 }
@@ -221,6 +221,7 @@ TEST(ImageFiles, BinSizesAndWavHeaders) {
     ASSERT_EQ(kImageOk, waveFile(good.data(), good.size(), good.size() + kBytesPerFrame * 3 + 100, &file));
     EXPECT_EQ(good.size(), file.dataOffset);
     EXPECT_EQ(4u, file.frames); // a short last frame is padded with silence
+    EXPECT_EQ(good.size() + kBytesPerFrame * 3 + 100, file.dataEnd);
     EXPECT_EQ(kImageTruncated, waveFile(good.data(), good.size(), good.size() + 10, &file));
     for (auto bad : {header(1, 1, 44100, 16, 100), header(1, 2, 48000, 16, 100), header(1, 2, 44100, 8, 100),
                      header(3, 2, 44100, 16, 100)})

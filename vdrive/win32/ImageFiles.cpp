@@ -154,9 +154,12 @@ void AudioOut::fill(int16_t* samples, uint32_t frame) {
     FILE*& file = files[extent.file];
     if (!file)
         file = fopen(disc->files[extent.file], "rb");
+    uint64_t offset = extent.fileOffset + (uint64_t)(frame - extent.firstFrame) * kBytesPerFrame;
+    uint64_t end = disc->fileDataEnd[extent.file];
+    size_t wanted = offset >= end ? 0 : end - offset < kBytesPerFrame ? (size_t)(end - offset) : kBytesPerFrame;
     size_t got = 0;
-    if (file && fseek(file, (long)(extent.fileOffset + (frame - extent.firstFrame) * kBytesPerFrame), SEEK_SET) == 0)
-        got = fread(samples, 1, kBytesPerFrame, file);
+    if (file && wanted && fseek(file, (long)offset, SEEK_SET) == 0)
+        got = fread(samples, 1, wanted, file);
     memset((char*)samples + got, 0, kBytesPerFrame - got);
 }
 
