@@ -9,19 +9,14 @@
 #include <sstream>
 #include <string>
 
+#include "../win32/Programs.h"
+
 namespace {
 
 const char kControl[] = "Software\\Drovix\\VirtualDrive";
 const char kSettings[] = "Software\\Pelmark\\Drovix";
 
-std::string here() {
-    char path[MAX_PATH];
-    GetModuleFileNameA(0, path, MAX_PATH);
-    std::string program = path;
-    return program.substr(0, program.rfind('\\') + 1);
-}
-
-std::string logPath() { return here() + "vdrive-e2e.log"; }
+std::string logPath() { return testFolder() + "vdrive-e2e.log"; }
 
 void setValue(const char* keyName, const char* name, DWORD type, const void* bytes, DWORD size) {
     HKEY key;
@@ -54,22 +49,43 @@ bool waitForLog(const char* text, DWORD ms) {
     return false;
 }
 
-struct Search {
-    DWORD processId;
-    HWND found;
-};
+// The disc in the virtual drive, its log, and the player's "cdaudio": the
+// virtual drive beside it.
+void prepareDrive(DWORD speed) {
+    RegDeleteTreeA(HKEY_CURRENT_USER, kSettings);
+    RegDeleteTreeA(HKEY_CURRENT_USER, kControl);
+    setText(kControl, "Image", "");
+    setNumber(kControl, "Speed", speed);
+    setText(kControl, "Log", logPath());
+    DeleteFileA(logPath().c_str());
+    setText("Software\\Wine\\AppDefaults\\Drovix.exe\\DllOverrides", "mcicda", "native");
+}
 
-BOOL CALLBACK findMainWindow(HWND window, LPARAM param) {
-    Search* search = (Search*)param;
-    DWORD owner;
-    GetWindowThreadProcessId(window, &owner);
-    char className[16] = {};
-    GetClassNameA(window, className, sizeof className);
-    if (owner == search->processId && strcmp(className, "#32770") == 0 && IsWindowVisible(window)) {
-        search->found = window;
-        return FALSE;
+// Starts the player and waits for it to play track 1 to the end of the disc
+// with a completion; its main window.
+HWND startPlaying(PROCESS_INFORMATION* player, const char* arguments) {
+    *player = startProgram("Drovix.exe", arguments);
+    if (!player->hProcess)
+        return 0;
+    EXPECT_TRUE(waitForLog("MCI_PLAY flags=0x00000005 0x00000001 0x00000000", 15000)) << driveLog();
+    return waitForWindowOf(player->dwProcessId, "#32770", 5000);
+}
+
+DWORD closePlayer(HWND window, PROCESS_INFORMATION* player) {
+    PostMessageA(window, WM_COMMAND, 2006, 0);
+    DWORD code = waitForExit(player, 15000);
+    release(player);
+    return code;
+}
+
+DWORD storedValue(const char* name) {
+    HKEY key;
+    DWORD value = 0xDEADBEEF, size = sizeof value;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, kSettings, 0, KEY_READ, &key) == ERROR_SUCCESS) {
+        RegQueryValueExA(key, name, 0, 0, (BYTE*)&value, &size);
+        RegCloseKey(key);
     }
-    return TRUE;
+    return value;
 }
 
 std::string caption(HWND window) {
@@ -82,45 +98,19 @@ std::string caption(HWND window) {
 } // namespace
 
 TEST(EndToEnd, AnAutoplayStartPlaysTheDiscThroughAndAnExitStoresTheSettings) {
-    RegDeleteTreeA(HKEY_CURRENT_USER, kSettings);
-    RegDeleteTreeA(HKEY_CURRENT_USER, kControl);
-    setText(kControl, "Image", "");
-    setNumber(kControl, "Speed", 200);
-    setText(kControl, "Log", logPath());
-    DeleteFileA(logPath().c_str());
-    // The player's "cdaudio" is the virtual drive beside it.
-    setText("Software\\Wine\\AppDefaults\\Drovix.exe\\DllOverrides", "mcicda", "native");
-
-    std::string commandLine = "\"" + here() + "Drovix.exe\" /play";
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION player = {};
-    ASSERT_TRUE(CreateProcessA(0, &commandLine[0], 0, 0, FALSE, 0, 0, 0, &startup, &player));
-
-    // Plays track 1 to the end of the disc, with a completion, at once.
-    EXPECT_TRUE(waitForLog("MCI_PLAY flags=0x00000005 0x00000001 0x00000000", 15000)) << driveLog();
-    Search search = {player.dwProcessId, 0};
-    for (int i = 0; i < 100 && !search.found; i++) {
-        EnumWindows(findMainWindow, (LPARAM)&search);
-        Sleep(50);
-    }
-    ASSERT_TRUE(search.found);
+    prepareDrive(200);
+    PROCESS_INFORMATION player;
+    HWND window = startPlaying(&player, "/play");
+    ASSERT_TRUE(window);
     Sleep(600);
-    EXPECT_EQ(0u, caption(search.found).find("Track  ")) << caption(search.found);
+    EXPECT_EQ(0u, caption(window).find("Track  ")) << caption(window);
 
     // The whole demo disc at 200 times its speed, then stopped.
     EXPECT_TRUE(waitForLog("notify successful", 15000)) << driveLog();
     Sleep(1000);
-    EXPECT_EQ("Title / Artist", caption(search.found));
+    EXPECT_EQ("Title / Artist", caption(window));
 
-    PostMessageA(search.found, WM_COMMAND, 2006, 0);
-    ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(player.hProcess, 15000));
-    DWORD code = 1;
-    GetExitCodeProcess(player.hProcess, &code);
-    EXPECT_EQ(0u, code);
-    CloseHandle(player.hThread);
-    CloseHandle(player.hProcess);
-
+    EXPECT_EQ(0u, closePlayer(window, &player));
     HKEY key;
     ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_CURRENT_USER, kSettings, 0, KEY_READ, &key));
     DWORD values = 0;
@@ -133,45 +123,20 @@ TEST(EndToEnd, AnAutoplayStartPlaysTheDiscThroughAndAnExitStoresTheSettings) {
 }
 
 TEST(EndToEnd, AnAutoplayStartWithAutoplayMinimizeStaysMinimisedAndKeepsItsPlace) {
-    RegDeleteTreeA(HKEY_CURRENT_USER, kSettings);
-    RegDeleteTreeA(HKEY_CURRENT_USER, kControl);
-    setText(kControl, "Image", "");
-    setText(kControl, "Log", logPath());
-    DeleteFileA(logPath().c_str());
+    prepareDrive(1);
     setNumber(kSettings, "AutoplayMinimize", 1);
     setNumber(kSettings, "WindowLeft", 140);
     setNumber(kSettings, "WindowTop", 90);
-    setText("Software\\Wine\\AppDefaults\\Drovix.exe\\DllOverrides", "mcicda", "native");
-
-    std::string commandLine = "\"" + here() + "Drovix.exe\" /PLAY";
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION player = {};
-    ASSERT_TRUE(CreateProcessA(0, &commandLine[0], 0, 0, FALSE, 0, 0, 0, &startup, &player));
-    EXPECT_TRUE(waitForLog("MCI_PLAY flags=0x00000005 0x00000001 0x00000000", 15000)) << driveLog();
-    Search search = {player.dwProcessId, 0};
-    for (int i = 0; i < 100 && !search.found; i++) {
-        EnumWindows(findMainWindow, (LPARAM)&search);
-        Sleep(50);
-    }
-    ASSERT_TRUE(search.found);
+    PROCESS_INFORMATION player;
+    HWND window = startPlaying(&player, "/PLAY");
+    ASSERT_TRUE(window);
     // Past the first ticks, which see the disc and must not bring it up.
     Sleep(1500);
-    EXPECT_TRUE(IsIconic(search.found));
+    EXPECT_TRUE(IsIconic(window));
 
-    PostMessageA(search.found, WM_COMMAND, 2006, 0);
-    ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(player.hProcess, 15000));
-    CloseHandle(player.hThread);
-    CloseHandle(player.hProcess);
-    HKEY key;
-    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_CURRENT_USER, kSettings, 0, KEY_READ, &key));
-    DWORD left = 0, top = 0, size = 4;
-    RegQueryValueExA(key, "WindowLeft", 0, 0, (BYTE*)&left, &size);
-    size = 4;
-    RegQueryValueExA(key, "WindowTop", 0, 0, (BYTE*)&top, &size);
-    RegCloseKey(key);
-    EXPECT_EQ(140u, left);
-    EXPECT_EQ(90u, top);
+    EXPECT_EQ(0u, closePlayer(window, &player));
+    EXPECT_EQ(140u, storedValue("WindowLeft"));
+    EXPECT_EQ(90u, storedValue("WindowTop"));
     RegDeleteTreeA(HKEY_CURRENT_USER, kSettings);
     RegDeleteTreeA(HKEY_CURRENT_USER, kControl);
 }

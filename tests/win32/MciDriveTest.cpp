@@ -13,19 +13,13 @@
 
 #include "../../engine/DiscEngine.h"
 #include "../../vdrive/VirtualDisc.h"
+#include "Programs.h"
 
 namespace {
 
 const char kControl[] = "Software\\Drovix\\VirtualDrive";
 
-std::string here() {
-    char path[MAX_PATH];
-    GetModuleFileNameA(0, path, MAX_PATH);
-    std::string program = path;
-    return program.substr(0, program.rfind('\\') + 1);
-}
-
-std::string logPath() { return here() + "vdrive-test.log"; }
+std::string logPath() { return testFolder() + "vdrive-test.log"; }
 
 void control(const char* name, const std::string& text) {
     HKEY key;
@@ -234,7 +228,7 @@ TEST_F(VirtualDrive, TheEngineHearsTheEndOfTheDiscThroughItsWindow) {
 }
 
 TEST_F(VirtualDrive, AnEmptyDriveOrABadImageHasNoMediaAndSaysWhy) {
-    std::string folder = here();
+    std::string folder = testFolder();
     std::string bin(kBytesPerFrame * 75 * 3, '\0');
     writeFile(folder + "good.bin", bin);
     writeFile(folder + "short.bin", bin.substr(0, bin.size() - 1000));
@@ -372,17 +366,11 @@ TEST_F(VirtualDrive, AQueryThatMeetsTheEndOfThePlayFirstStillLetsItComplete) {
 namespace {
 
 DWORD runControlTool(const std::string& arguments) {
-    std::string commandLine = "\"" + here() + "vdrivectl.exe\" " + arguments;
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION tool = {};
-    if (!CreateProcessA(0, &commandLine[0], 0, 0, FALSE, 0, 0, 0, &startup, &tool))
+    PROCESS_INFORMATION tool = startProgram("vdrivectl.exe", arguments);
+    if (!tool.hProcess)
         return 999;
-    WaitForSingleObject(tool.hProcess, 20000);
-    DWORD code = 999;
-    GetExitCodeProcess(tool.hProcess, &code);
-    CloseHandle(tool.hThread);
-    CloseHandle(tool.hProcess);
+    DWORD code = waitForExit(&tool, 20000);
+    release(&tool);
     return code;
 }
 
@@ -394,7 +382,7 @@ TEST_F(VirtualDrive, TheControlToolInsertsAndRemovesDiscsAndSetsTheSpeed) {
     EXPECT_EQ(0u, driveStatus(device, kStatusMediaPresent, 0));
     EXPECT_EQ(0u, runControlTool("insert"));
     EXPECT_EQ(1u, driveStatus(device, kStatusMediaPresent, 0));
-    std::string sheet = here() + "tool.cue";
+    std::string sheet = testFolder() + "tool.cue";
     writeFile(sheet, "FILE gone.bin BINARY\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n");
     EXPECT_EQ(0u, runControlTool("insert \"" + sheet + "\""));
     EXPECT_EQ(0u, driveStatus(device, kStatusMediaPresent, 0));
@@ -430,7 +418,7 @@ std::string cdaudioDriver() {
 TEST_F(VirtualDrive, InstallMakesTheDriveCdaudioAndUninstallPutsBackTheDriverItReplaced) {
     std::string before = cdaudioDriver();
     ASSERT_EQ(0u, runControlTool("install"));
-    EXPECT_EQ(here() + "mcicda.dll", cdaudioDriver());
+    EXPECT_EQ(testFolder() + "mcicda.dll", cdaudioDriver());
     ASSERT_EQ(0u, runControlTool("uninstall"));
     EXPECT_EQ(before.empty() ? "mcicda.dll" : before, cdaudioDriver());
 }

@@ -1,0 +1,78 @@
+// Running the real programs from a test: they stand beside the test program.
+#pragma once
+
+#include <windows.h>
+
+#include <string.h>
+
+#include <string>
+
+// This test program's folder, with its trailing backslash.
+inline std::string testFolder() {
+    char path[MAX_PATH];
+    GetModuleFileNameA(0, path, MAX_PATH);
+    std::string program = path;
+    return program.substr(0, program.rfind('\\') + 1);
+}
+
+// Starts a program of the folder; hProcess is 0 when it could not start.
+inline PROCESS_INFORMATION startProgram(const char* program, const std::string& arguments) {
+    std::string commandLine = "\"" + testFolder() + program + "\"" + (arguments.empty() ? "" : " " + arguments);
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION started = {};
+    if (!CreateProcessA(0, &commandLine[0], 0, 0, FALSE, 0, 0, 0, &startup, &started))
+        started = PROCESS_INFORMATION();
+    return started;
+}
+
+// Waits for the program to end; its exit code, or 999 when it did not end.
+inline DWORD waitForExit(PROCESS_INFORMATION* started, DWORD ms) {
+    DWORD code = 999;
+    if (WaitForSingleObject(started->hProcess, ms) == WAIT_OBJECT_0)
+        GetExitCodeProcess(started->hProcess, &code);
+    return code;
+}
+
+inline void release(PROCESS_INFORMATION* started) {
+    CloseHandle(started->hThread);
+    CloseHandle(started->hProcess);
+    *started = PROCESS_INFORMATION();
+}
+
+struct WindowSearch {
+    DWORD processId;
+    const char* className;
+    HWND found;
+};
+
+inline BOOL CALLBACK matchWindow(HWND window, LPARAM param) {
+    WindowSearch* search = (WindowSearch*)param;
+    DWORD owner;
+    GetWindowThreadProcessId(window, &owner);
+    char className[32] = {};
+    GetClassNameA(window, className, sizeof className);
+    if (owner == search->processId && IsWindowVisible(window) &&
+        (!search->className || strcmp(className, search->className) == 0)) {
+        search->found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// A visible top-level window of the process (of the class, when given).
+inline HWND visibleWindowOf(DWORD processId, const char* className = 0) {
+    WindowSearch search = {processId, className, 0};
+    EnumWindows(matchWindow, (LPARAM)&search);
+    return search.found;
+}
+
+inline HWND waitForWindowOf(DWORD processId, const char* className, DWORD ms) {
+    HWND window = 0;
+    for (DWORD waited = 0; !window && waited < ms; waited += 50) {
+        window = visibleWindowOf(processId, className);
+        if (!window)
+            Sleep(50);
+    }
+    return window;
+}
