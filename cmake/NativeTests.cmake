@@ -36,31 +36,28 @@ foreach(library engine titles)
     COMMAND ${CMAKE_SOURCE_DIR}/tests/native/no_allocator.sh $<TARGET_FILE:${library}>)
 endforeach()
 
-# The title index fuzzed for a bounded time, under ASan and UBSan.
+# The title index and the CUE sheet reader fuzzed for a bounded time each,
+# under ASan and UBSan, from their seed corpus in tests/fuzz/corpus/.
 if(DROVIX_SANITIZE AND CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
-  add_executable(title_index_fuzz tests/fuzz/TitleIndexFuzz.cpp
+  set(DROVIX_FUZZ_SECONDS 60 CACHE STRING "How long each fuzz test runs")
+
+  function(add_fuzz_test name)
+    add_executable(${name}_fuzz ${ARGN})
+    target_compile_options(${name}_fuzz PRIVATE -fsanitize=fuzzer)
+    target_link_options(${name}_fuzz PRIVATE -fsanitize=fuzzer)
+    set(corpus ${CMAKE_BINARY_DIR}/fuzz-corpus/${name})
+    file(MAKE_DIRECTORY ${corpus})
+    add_test(NAME ${name}_fuzz
+      COMMAND ${name}_fuzz -max_total_time=${DROVIX_FUZZ_SECONDS} -rss_limit_mb=2048 -print_final_stats=1
+        ${corpus} ${CMAKE_SOURCE_DIR}/tests/fuzz/corpus/${name})
+    set_tests_properties(${name}_fuzz PROPERTIES TIMEOUT 300)
+  endfunction()
+
+  add_fuzz_test(title_index tests/fuzz/TitleIndexFuzz.cpp
     titles/TitleIndex.cpp titles/StdioFiles.cpp titles/posix/ReplaceFile.cpp)
   target_include_directories(title_index_fuzz PRIVATE titles tests/native)
-  target_compile_options(title_index_fuzz PRIVATE -fsanitize=fuzzer)
-  target_link_options(title_index_fuzz PRIVATE -fsanitize=fuzzer)
-  set(DROVIX_FUZZ_SECONDS 60 CACHE STRING "How long the fuzz test runs")
-  set(fuzz_corpus ${CMAKE_BINARY_DIR}/fuzz-corpus/title_index)
-  file(MAKE_DIRECTORY ${fuzz_corpus})
-  add_test(NAME title_index_fuzz
-    COMMAND title_index_fuzz -max_total_time=${DROVIX_FUZZ_SECONDS} -rss_limit_mb=2048 -print_final_stats=1
-      ${fuzz_corpus} ${CMAKE_SOURCE_DIR}/tests/fuzz/corpus/title_index)
-  set_tests_properties(title_index_fuzz PROPERTIES TIMEOUT 300)
-
-  add_executable(cue_sheet_fuzz tests/fuzz/CueSheetFuzz.cpp vdrive/VirtualDisc.cpp vdrive/CueSheet.cpp)
+  add_fuzz_test(cue_sheet tests/fuzz/CueSheetFuzz.cpp vdrive/VirtualDisc.cpp vdrive/CueSheet.cpp)
   target_include_directories(cue_sheet_fuzz PRIVATE vdrive)
-  target_compile_options(cue_sheet_fuzz PRIVATE -fsanitize=fuzzer)
-  target_link_options(cue_sheet_fuzz PRIVATE -fsanitize=fuzzer)
-  set(cue_corpus ${CMAKE_BINARY_DIR}/fuzz-corpus/cue_sheet)
-  file(MAKE_DIRECTORY ${cue_corpus})
-  add_test(NAME cue_sheet_fuzz
-    COMMAND cue_sheet_fuzz -max_total_time=${DROVIX_FUZZ_SECONDS} -rss_limit_mb=2048 -print_final_stats=1
-      ${cue_corpus} ${CMAKE_SOURCE_DIR}/tests/fuzz/corpus/cue_sheet)
-  set_tests_properties(cue_sheet_fuzz PROPERTIES TIMEOUT 300)
 endif()
 
 # The title index's benchmark, optimised whatever the build type.
