@@ -478,6 +478,8 @@ LRESULT openDriver(MCI_OPEN_DRIVER_PARMS* parameters) {
         parameters->wType = MCI_DEVTYPE_CD_AUDIO;
     }
     if (!drive.thread) {
+        // A drive freed and loaded again without leaving memory starts anew.
+        drive.quit = 0;
         drive.wake = CreateEventA(0, FALSE, FALSE, 0);
         drive.thread = CreateThread(0, 0, driveThread, 0, 0, 0);
     }
