@@ -510,8 +510,10 @@ extern "C" LRESULT CALLBACK DriverProc(DWORD_PTR driverId, HDRVR, UINT message, 
     case DRV_OPEN:
         return openDriver((MCI_OPEN_DRIVER_PARMS*)parameter2);
     case DRV_CLOSE:
+        EnterCriticalSection(&drive.lock);
         if (driverId >= 1 && driverId <= kMaxOpens)
             drive.opens[driverId - 1].used = 0;
+        LeaveCriticalSection(&drive.lock);
         return 1;
     case DRV_ENABLE:
     case DRV_DISABLE:
