@@ -98,6 +98,7 @@ target_link_options(mcicda PRIVATE -static -static-libgcc -static-libstdc++ -Wl,
 
 # The player's MCI commands against the virtual drive.
 add_executable(mci_drive_tests tests/win32/MciDriveTest.cpp)
+target_include_directories(mci_drive_tests PRIVATE tests/native)
 target_link_libraries(mci_drive_tests engine_win32 engine vdrive_disc winmm gtest)
 add_dependencies(mci_drive_tests mcicda vdrivectl)
 gtest_discover_tests(mci_drive_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60

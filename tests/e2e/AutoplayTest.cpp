@@ -5,10 +5,9 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <sstream>
 #include <string>
 
+#include "../native/FileBytes.h"
 #include "../win32/Programs.h"
 
 namespace {
@@ -33,12 +32,7 @@ void setNumber(const char* keyName, const char* name, DWORD value) {
     setValue(keyName, name, REG_DWORD, &value, sizeof value);
 }
 
-std::string driveLog() {
-    std::ifstream log(logPath().c_str());
-    std::stringstream text;
-    text << log.rdbuf();
-    return text.str();
-}
+std::string driveLog() { return readBytes(logPath()); }
 
 bool waitForLog(const char* text, DWORD ms) {
     for (DWORD waited = 0; waited < ms; waited += 50) {

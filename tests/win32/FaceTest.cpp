@@ -173,10 +173,7 @@ TEST_F(Face, PausedBlinksTheClockButNotTheCaption) {
 TEST_F(Face, StoredTitlesOfTheDiscAreLoadedWhenItIsFirstSeen) {
     std::string path = programDirectory() + "face-titles.idx";
     // 3 tracks, 486 s in all, track 1 of 185 s.
-    FILE* index = fopen(path.c_str(), "wb");
-    ASSERT_TRUE(index);
-    fputs("@0301e600b9\r\n+Morning\r\n-Pelmark Trio\r\n#One\r\n#Two\r\n#Three\r\n\r\n", index);
-    fclose(index);
+    ASSERT_TRUE(writeBytes(path, "@0301e600b9\r\n+Morning\r\n-Pelmark Trio\r\n#One\r\n#Two\r\n#Three\r\n\r\n"));
     storeText("IndexFile", path);
     start();
     timerTick();

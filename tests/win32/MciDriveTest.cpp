@@ -6,13 +6,14 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "../../engine/DiscEngine.h"
 #include "../../vdrive/VirtualDisc.h"
+#include "FileBytes.h"
+#include "Messages.h"
 #include "Programs.h"
 
 namespace {
@@ -36,21 +37,16 @@ void control(const char* name, DWORD value) {
 }
 
 // The drive's log since the test began, without the lines about the disc.
+std::string wholeLog() { return readBytes(logPath()); }
+
 std::vector<std::string> received() {
-    std::ifstream log(logPath().c_str());
+    std::stringstream log(wholeLog());
     std::vector<std::string> lines;
     std::string line;
     while (std::getline(log, line))
         if (line.compare(0, 4, "MCI_") == 0)
-            lines.push_back(line);
+            lines.push_back(line.substr(0, line.find_last_not_of('\r') + 1));
     return lines;
-}
-
-std::string wholeLog() {
-    std::ifstream log(logPath().c_str());
-    std::stringstream text;
-    text << log.rdbuf();
-    return text.str();
 }
 
 std::string hex(const char* prefix, std::initializer_list<uint32_t> values) {
@@ -80,19 +76,6 @@ HWND callbackWindow() {
     return CreateWindowExA(0, "CompletionsForTests", "", WS_POPUP, 0, 0, 1, 1, 0, 0, GetModuleHandleA(0), 0);
 }
 
-void pumpUntil(DWORD ms, bool (*done)()) {
-    DWORD end = GetTickCount() + ms;
-    while ((LONG)(end - GetTickCount()) > 0 && !done()) {
-        MSG message;
-        while (PeekMessageA(&message, 0, 0, 0, PM_REMOVE))
-            DispatchMessageA(&message);
-        Sleep(5);
-    }
-}
-
-void writeFile(const std::string& path, const std::string& bytes) {
-    std::ofstream(path.c_str(), std::ios::binary) << bytes;
-}
 
 class VirtualDrive : public ::testing::Test {
   protected:
@@ -204,15 +187,15 @@ TEST_F(VirtualDrive, APlayToTheEndNotifiesSuccessOnceAndALaterPlaySupersedes) {
     driveSetTimeFormat(device, kTimeFormatTmsf);
     ASSERT_EQ(0u, drivePlayFrom(device, window, 1));
     ASSERT_EQ(0u, drivePlayFrom(device, window, 5));
-    pumpUntil(5000, [] { return completions.size() >= 2; });
-    pumpUntil(300, [] { return false; });
+    pumpMessages(5000, [] { return completions.size() >= 2; });
+    pumpMessages(300);
     EXPECT_EQ((std::vector<WPARAM>{MCI_NOTIFY_SUPERSEDED, MCI_NOTIFY_SUCCESSFUL}), completions);
     EXPECT_EQ((uint32_t)MCI_MODE_STOP, driveStatus(device, kStatusMode, 0));
 
     completions.clear();
     ASSERT_EQ(0u, drivePlayFrom(device, window, 4));
     driveStop(device);
-    pumpUntil(300, [] { return false; });
+    pumpMessages(300);
     EXPECT_EQ((std::vector<WPARAM>{MCI_NOTIFY_ABORTED}), completions);
 }
 
@@ -226,7 +209,7 @@ TEST_F(VirtualDrive, AReopenedDeviceStillCompletesItsPlays) {
     open();
     driveSetTimeFormat(device, kTimeFormatTmsf);
     ASSERT_EQ(0u, drivePlayFrom(device, window, 5));
-    pumpUntil(5000, [] { return !completions.empty(); });
+    pumpMessages(5000, [] { return !completions.empty(); });
     EXPECT_EQ((std::vector<WPARAM>{MCI_NOTIFY_SUCCESSFUL}), completions);
 }
 
@@ -236,7 +219,7 @@ TEST_F(VirtualDrive, TheEngineHearsTheEndOfTheDiscThroughItsWindow) {
     ASSERT_EQ(1, discEngine.open(GetModuleHandleA(0), window, 5000));
     ASSERT_EQ(1, discEngine.playTrack(5));
     EXPECT_EQ(kPlaying, discEngine.playState());
-    pumpUntil(5000, [] { return discEngine.playState() == kStopped; });
+    pumpMessages(5000, [] { return discEngine.playState() == kStopped; });
     EXPECT_EQ(kStopped, discEngine.playState());
     std::string log = wholeLog();
     EXPECT_NE(std::string::npos, log.find("notify successful"));
@@ -246,9 +229,9 @@ TEST_F(VirtualDrive, TheEngineHearsTheEndOfTheDiscThroughItsWindow) {
 TEST_F(VirtualDrive, AnEmptyDriveOrABadImageHasNoMediaAndSaysWhy) {
     std::string folder = testFolder();
     std::string bin(kBytesPerFrame * 75 * 3, '\0');
-    writeFile(folder + "good.bin", bin);
-    writeFile(folder + "short.bin", bin.substr(0, bin.size() - 1000));
-    writeFile(folder + "mono.wav", std::string("RIFF\x24\0\0\0WAVEfmt \x10\0\0\0\x01\0\x01\0\x44\xAC\0\0\x88\x58\x01\0\x02\0\x10\0data\0\0\0\0", 44));
+    writeBytes(folder + "good.bin", bin);
+    writeBytes(folder + "short.bin", bin.substr(0, bin.size() - 1000));
+    writeBytes(folder + "mono.wav", std::string("RIFF\x24\0\0\0WAVEfmt \x10\0\0\0\x01\0\x01\0\x44\xAC\0\0\x88\x58\x01\0\x02\0\x10\0data\0\0\0\0", 44));
     struct Case {
         const char* name;
         std::string sheet;
@@ -263,7 +246,7 @@ TEST_F(VirtualDrive, AnEmptyDriveOrABadImageHasNoMediaAndSaysWhy) {
         {"mono.cue", "FILE mono.wav WAVE\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n", "WAV"},
     };
     for (const Case& c : cases) {
-        writeFile(folder + c.name, c.sheet);
+        writeBytes(folder + c.name, c.sheet);
         control("Image", folder + c.name);
         DeleteFileA(logPath().c_str());
         open();
@@ -300,7 +283,7 @@ TEST_F(VirtualDrive, APlaysToIsExclusiveAndEveryFormatIsExactToTheFrame) {
     play.dwFrom = 2;
     play.dwTo = 3;
     ASSERT_EQ(0u, mciSendCommandA(device, MCI_PLAY, MCI_NOTIFY | MCI_FROM | MCI_TO, (DWORD_PTR)&play));
-    pumpUntil(5000, [] { return !completions.empty(); });
+    pumpMessages(5000, [] { return !completions.empty(); });
     EXPECT_EQ((std::vector<WPARAM>{MCI_NOTIFY_SUCCESSFUL}), completions);
     // The head stands at the "to" position: the start of track 3.
     MCI_STATUS_PARMS status = {};
@@ -374,7 +357,7 @@ TEST_F(VirtualDrive, AQueryThatMeetsTheEndOfThePlayFirstStillLetsItComplete) {
         while (PeekMessageA(&message, 0, 0, 0, PM_REMOVE))
             DispatchMessageA(&message);
     }
-    pumpUntil(200, [] { return false; });
+    pumpMessages(200);
     EXPECT_EQ((std::vector<WPARAM>{MCI_NOTIFY_SUCCESSFUL}), completions);
     EXPECT_EQ((uint32_t)MCI_MODE_STOP, driveStatus(device, kStatusMode, 0));
 }
@@ -399,7 +382,7 @@ TEST_F(VirtualDrive, TheControlToolInsertsAndRemovesDiscsAndSetsTheSpeed) {
     EXPECT_EQ(0u, runControlTool("insert"));
     EXPECT_EQ(1u, driveStatus(device, kStatusMediaPresent, 0));
     std::string sheet = testFolder() + "tool.cue";
-    writeFile(sheet, "FILE gone.bin BINARY\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n");
+    writeBytes(sheet, "FILE gone.bin BINARY\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n");
     EXPECT_EQ(0u, runControlTool("insert \"" + sheet + "\""));
     EXPECT_EQ(0u, driveStatus(device, kStatusMediaPresent, 0));
     EXPECT_NE(std::string::npos, wholeLog().find("missing")) << wholeLog();

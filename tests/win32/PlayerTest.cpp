@@ -37,24 +37,6 @@ DWORD storedValueCount() {
     return values;
 }
 
-void pumpMessages(DWORD ms) {
-    DWORD end = GetTickCount() + ms;
-    do {
-        MSG message;
-        while (PeekMessageA(&message, 0, 0, 0, PM_REMOVE))
-            if (message.message != WM_QUIT)
-                DispatchMessageA(&message);
-        Sleep(5);
-    } while ((LONG)(end - GetTickCount()) > 0);
-}
-
-std::string programDirectory() {
-    char path[MAX_PATH];
-    GetModuleFileNameA(0, path, MAX_PATH);
-    std::string directory = path;
-    return directory.substr(0, directory.rfind('\\') + 1);
-}
-
 void Player::SetUp() {
     deleteSettings();
     sim.reset();

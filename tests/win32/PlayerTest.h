@@ -10,6 +10,9 @@
 
 #include "../../player/PlayerWindow.h"
 #include "../../player/res/resource.h"
+#include "FileBytes.h"
+#include "Messages.h"
+#include "Programs.h"
 #include "SimDrive.h"
 
 const char kSettingsKey[] = "Software\\Pelmark\\Drovix";
@@ -22,9 +25,8 @@ void storeBytes(const char* name, DWORD type, const void* bytes, DWORD size);
 bool storedDword(const char* name, DWORD* value);
 DWORD storedValueCount();
 
-void pumpMessages(DWORD ms);
 // What the program directory of the player would be: this program's.
-std::string programDirectory();
+inline std::string programDirectory() { return testFolder(); }
 
 class Player : public ::testing::Test {
   protected:

@@ -1,7 +1,6 @@
 // Start-up and shutdown of the main dialog: the settings it reads and
 // writes, the title index paths, the command line, its size and buttons.
 #include <algorithm>
-#include <fstream>
 
 #include "../../engine/DiscEngine.h"
 #include "../../player/ButtonTable.h"
@@ -157,7 +156,7 @@ TEST_F(Player, ABareIndexNameIsAFileInTheProgramDirectory) {
 
 TEST_F(Player, AFullIndexPathIsUsedWhenTheFileExists) {
     std::string path = programDirectory() + "existing-titles.idx";
-    std::ofstream(path.c_str()) << "";
+    ASSERT_TRUE(writeBytes(path, ""));
     storeText("IndexFile", path);
     start();
     EXPECT_EQ(path, playerWindow.indexPath);
