@@ -20,8 +20,9 @@ add_custom_target(player_art DEPENDS ${PLAYER_ART}/skin.bmp ${PLAYER_ART}/drovix
 
 # The main window, on whichever drive the program links.
 add_library(player_window STATIC
-  player/MainWindow.cpp player/Settings.cpp player/Face.cpp player/Refresh.cpp player/Commands.cpp)
-target_link_libraries(player_window PUBLIC engine titles display comctl32 gdi32 user32 advapi32)
+  player/MainWindow.cpp player/Settings.cpp player/Face.cpp player/Refresh.cpp player/Commands.cpp
+  player/Menus.cpp player/TitleDialog.cpp player/AboutBox.cpp player/Titles.cpp)
+target_link_libraries(player_window PUBLIC engine titles display comctl32 gdi32 user32 advapi32 version)
 target_compile_options(player_window PRIVATE ${DROVIX_CODE_FLAGS})
 
 # The player's resources, linked into the player and into the window tests.
@@ -61,10 +62,12 @@ target_link_libraries(title_index_win32_tests titles gtest gtest_main)
 gtest_discover_tests(title_index_win32_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60)
 
 # What we ship: PE32 i386 GUI programs that need only system DLLs.
-foreach(program Drovix Drovixcfg)
-  add_test(NAME deliverable_${program}
-    COMMAND ${CMAKE_SOURCE_DIR}/tests/win32/check_deliverable.sh $<TARGET_FILE:${program}>)
-endforeach()
+if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+  foreach(program Drovix Drovixcfg)
+    add_test(NAME deliverable_${program}
+      COMMAND ${CMAKE_SOURCE_DIR}/tests/win32/check_deliverable.sh $<TARGET_FILE:${program}>)
+  endforeach()
+endif()
 
 # The main dialog in the test process, on the simulated drive, with the
 # real notification window, registry, drawing and resources.

@@ -254,6 +254,14 @@ int32_t DiscEngine::eject() {
     return 1;
 }
 
+void DiscEngine::forgetPlay() {
+    state = kStopped;
+    currentTrack = 1;
+    pendingTrack = 0;
+    advanceBusy = 0;
+    notifyAdvance = 0;
+}
+
 // ---- Play modes ---------------------------------------------------------------
 
 int32_t DiscEngine::pickRandomTrack() {

@@ -71,6 +71,9 @@ struct DiscEngine {
     int32_t next();
     int32_t playTrack(int32_t n);
     int32_t eject();
+    // The disc has gone: whatever was playing or paused is over, without a
+    // word to the drive, so that the next disc starts stopped.
+    void forgetPlay();
     int32_t stepTrack(int32_t delta);
     int32_t pickRandomTrack();
     void clearPlayed();

@@ -1,5 +1,7 @@
-// The commands of the skin buttons and of the system menu's own items.
+// Every command: from the skin buttons, the menus and the system menu.
 #include "PlayerWindow.h"
+
+#include <stdio.h>
 
 #include "../engine/DiscEngine.h"
 #include "ButtonTable.h"
@@ -40,14 +42,47 @@ int32_t PlayerWindow::dispatchCommand(WPARAM command, LPARAM) {
     case SC_CLOSE:
         EndDialog(window, 1);
         break;
+    case IDC_MENU:
+        openedByRightClick = 0;
+        showPopupMenu(0, 0);
+        break;
     case IDC_REPEAT:
         drawLamp(this, discEngine.setRepeatMode(discEngine.repeatMode() ? 0 : 1), 8, kRepeatLitRow);
         break;
     case IDC_RANDOM:
         drawLamp(this, discEngine.setRandomMode(discEngine.randomMode() ? 0 : 1), 9, kRandomLitRow);
         break;
+    case IDC_SET_TITLES:
+        DialogBoxParamA(moduleInstance, MAKEINTRESOURCEA(IDD_TITLES), window, titleDialogProc, 0);
+        // The dialog's OK may have changed it.
+        applyTopMost();
+        break;
+    case IDC_TOPMOST:
+        topMost = topMost ? 0 : 1;
+        applyTopMost();
+        break;
+    case IDC_OPEN_HELP:
+        help(window, HELP_CONTENTS);
+        break;
+    case IDC_ABOUT:
+        DialogBoxParamA(moduleInstance, MAKEINTRESOURCEA(IDD_ABOUT), window, aboutBoxProc, 0);
+        break;
+    default:
+        if (id >= IDC_DISPLAY_EACH && id <= IDC_DISPLAY_TOTAL_REMAIN) {
+            discEngine.setDisplayMode(id - IDC_DISPLAY_EACH);
+            drawModeGlyphs();
+        } else if (id > IDC_TRACK_BASE && id <= IDC_TRACK_LAST) {
+            discEngine.playTrack((int32_t)(id - IDC_TRACK_BASE));
+        }
+        break;
     }
     return 0;
+}
+
+int32_t PlayerWindow::help(HWND owner, UINT command) {
+    char helpPath[kPathSize];
+    snprintf(helpPath, kPathSize, "%sdrovix.hlp", programDir);
+    return WinHelpA(owner, helpPath, command, 0);
 }
 
 // Remembers where the window stood, since a minimised window has no place.

@@ -2,6 +2,8 @@
 
 #include <stdio.h>
 
+#include "../titles/ShiftJis.h"
+
 namespace {
 
 struct RegionBounds {
@@ -49,6 +51,14 @@ void formatCaption(char caption[kCaptionStore], int32_t playState, const char* t
         snprintf(caption, kCaptionStore, "%.*s", kCaptionStore - 1, titleLine);
     else
         snprintf(caption, kCaptionStore, "%s (%s)", trackName, clock);
+}
+
+void formatTrackMenuItem(char item[kMenuItemStore], int32_t track, int32_t seconds, const char* name) {
+    int head = snprintf(item, kMenuItemStore, "%2d (%2d\x81\x46%02d)\t", (int)track, (int)(seconds / 60),
+                        (int)(seconds % 60));
+    if (head < 0 || head >= kMenuItemStore)
+        return;
+    copyCut(item + head, name, (size_t)(kMenuItemStore - 1 - head));
 }
 
 MouseRegion hitTest(uint32_t packedPoint) {

@@ -13,6 +13,7 @@ const int kClockStore = 16;
 // The caption shows the whole title line when stopped, and a track name
 // with the clock otherwise: never cut inside a double-byte character.
 const int kCaptionStore = kTitleLineStore;
+const int kMenuItemStore = 64;
 
 enum MouseRegion : int32_t {
     kRegionNone = -1,
@@ -33,5 +34,9 @@ int clockVisible(int32_t* blinkCounter, int paused);
 // Stopped: the title line; otherwise "name (clock)" with the unblinked clock.
 void formatCaption(char caption[kCaptionStore], int32_t playState, const char* trackName, const char* clock,
                    const char* titleLine);
+// A track list menu item: "%2d (%2d：%02d)\t%s" from the track number, its
+// length and its name; a name that would not fit is cut on a character
+// boundary.
+void formatTrackMenuItem(char item[kMenuItemStore], int32_t track, int32_t seconds, const char* name);
 // The region under a client point packed as in a mouse message.
 MouseRegion hitTest(uint32_t packedPoint);

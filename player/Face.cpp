@@ -133,9 +133,9 @@ int32_t PlayerWindow::blitSkin(int32_t srcX, int32_t srcY, int32_t width, int32_
 
 int32_t PlayerWindow::drawButton(const DRAWITEMSTRUCT* item) {
     int row = (int)item->CtlID - IDC_EJECT;
-    if (item->CtlID == IDC_REPEAT && discEngine.repeatMode() == 1)
+    if (item->CtlID == IDC_REPEAT && discEngine.repeatMode() != 0)
         row = kRepeatLitRow;
-    else if (item->CtlID == IDC_RANDOM && discEngine.randomMode() == 1)
+    else if (item->CtlID == IDC_RANDOM && discEngine.randomMode() != 0)
         row = kRandomLitRow;
     if (row < 0 || row >= 12)
         return 1;

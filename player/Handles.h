@@ -46,3 +46,10 @@ struct RegistryKey {
             RegCloseKey(key);
     }
 };
+
+// A menu built for one operation; destroying it destroys its submenus.
+struct OwnedMenu {
+    HMENU menu;
+    explicit OwnedMenu(HMENU m) : menu(m) {}
+    ~OwnedMenu() { DestroyMenu(menu); }
+};

@@ -30,6 +30,21 @@ void keepMinimisedAtStart(HWND window) {
 
 const char kPlayCommand[] = "/play";
 
+// A stored place on no monitor (one since unplugged, or a minimised window's
+// -32000) would leave the player out of sight: it starts at the default.
+void keepOnAMonitor(StoredState* stored) {
+    const int32_t farthest = 0x7FFFFFFF - kWindowWidth - kWindowHeight;
+    RECT place = {stored->left, stored->top, 0, 0};
+    if (stored->left <= farthest && stored->top <= farthest) {
+        place.right = stored->left + kWindowWidth;
+        place.bottom = stored->top + kWindowHeight;
+        if (MonitorFromRect(&place, MONITOR_DEFAULTTONULL))
+            return;
+    }
+    stored->left = 0;
+    stored->top = 0;
+}
+
 } // namespace
 
 INT_PTR CALLBACK handleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -56,6 +71,16 @@ INT_PTR CALLBACK handleMessage(HWND window, UINT message, WPARAM wParam, LPARAM 
     case WM_COMMAND:
     case WM_SYSCOMMAND:
         player.dispatchCommand(wParam, lParam);
+        return 0;
+    case WM_INITMENUPOPUP:
+        if ((HMENU)wParam == GetSystemMenu(window, FALSE)) {
+            player.openedByRightClick = 0;
+            player.buildMenu((HMENU)wParam, kSystemMenuInsertion);
+        }
+        return 0;
+    case WM_RBUTTONUP:
+        player.openedByRightClick = 1;
+        player.showPopupMenu((uint32_t)lParam, 1);
         return 0;
     case WM_TIMER:
         if (wParam == kEngineTimerId)
@@ -100,6 +125,7 @@ int32_t PlayerWindow::initialise() {
     StoredState stored;
     if (loadSettings(&stored)) {
         discEngine.setDisplayMode(stored.displayMode);
+        keepOnAMonitor(&stored);
         SetWindowPos(window, topMost ? HWND_TOPMOST : HWND_NOTOPMOST, stored.left, stored.top, 0, 0, SWP_NOSIZE);
     }
     if (!discEngine.open(moduleInstance, window, interval)) {
@@ -141,9 +167,7 @@ void PlayerWindow::showAtStart() {
 int32_t PlayerWindow::shutdown() {
     discEngine.stop();
     discEngine.close();
-    char helpPath[kPathSize];
-    snprintf(helpPath, kPathSize, "%sdrovix.hlp", programDir);
-    WinHelpA(window, helpPath, HELP_QUIT, 0);
+    help(window, HELP_QUIT);
 
     RECT place;
     GetWindowRect(window, &place);

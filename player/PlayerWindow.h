@@ -72,8 +72,17 @@ struct PlayerWindow {
     int32_t drawButton(const DRAWITEMSTRUCT* item);
     int32_t drawModeGlyphs();
 
-    // Commands from the buttons and the system menu.
+    // Commands from the buttons, the menus and the system menu.
     int32_t dispatchCommand(WPARAM command, LPARAM unused);
+    int32_t showPopupMenu(uint32_t position, int32_t hasPosition);
+    int32_t buildMenu(HMENU menu, int32_t kind);
+    // Opens or closes the help file for the window that asks.
+    int32_t help(HWND owner, UINT command);
+
+    // The track title dialog and the title index.
+    int32_t fillTitleDialog(HWND dialog);
+    int32_t saveTitleRecord(HWND dialog);
+    void formDiscId(char id[kDiscIdSize]);
 
   private:
     void createButtons();
@@ -83,10 +92,27 @@ struct PlayerWindow {
     void showAtStart();
     void discFound();
     void minimise();
+    void buildTrackListMenu(HMENU menu);
+    void buildTimeMenu(HMENU menu);
+    void buildPlayMenu(HMENU menu);
+    void buildFullMenu(HMENU menu);
+    void insertIntoSystemMenu(HMENU systemMenu);
+    int32_t usableTrackCount();
     char* shownText(TextArea area, int32_t* store);
 };
 
-// The main dialog's procedure.
+enum MenuKind : int32_t {
+    kTrackListMenu = 0,
+    kTimeMenu = 1,
+    kPlayMenu = 2,
+    kFullMenu = 3,
+    kSystemMenuInsertion = 4,
+};
+
+// The dialogs' procedures: the main window, the track title dialog and the
+// About box.
 INT_PTR CALLBACK handleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+INT_PTR CALLBACK titleDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+INT_PTR CALLBACK aboutBoxProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 
 extern PlayerWindow playerWindow;

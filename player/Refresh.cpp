@@ -12,6 +12,8 @@ int32_t PlayerWindow::refresh() {
         drawText(kAreaClock, "");
         drawText(kAreaCaption, kTextPlayerCaption);
         discEngine.invalidateCache();
+        if (discEngine.playState() != kStopped)
+            discEngine.forgetPlay();
         discLoaded = 0;
         return 0;
     }
@@ -51,9 +53,8 @@ void PlayerWindow::discFound() {
         SetFocus(window);
     }
     char discId[kDiscIdSize];
-    int32_t trackCount = discEngine.trackCount();
-    formatDiscId(discId, trackCount, discEngine.totalLength(), discEngine.trackLength(1));
-    loadTitleRecord(indexPath, discId, trackCount, &titles);
+    formDiscId(discId);
+    loadTitleRecord(indexPath, discId, discEngine.trackCount(), &titles);
     if (autoplayStart)
         discEngine.playPause();
     autoplayStart = 0;

@@ -5,6 +5,7 @@
 #include <stdio.h>
 #include <string.h>
 
+#include "../titles/ShiftJis.h"
 #include "Handles.h"
 
 namespace {
@@ -45,10 +46,7 @@ int joinPath(char path[kPathSize], const char* directory, const char* name) {
     return 0;
 }
 
-int fileExists(const char* path) {
-    OFSTRUCT unused;
-    return OpenFile(path, &unused, OF_EXIST) != HFILE_ERROR;
-}
+int fileExists(const char* path) { return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES; }
 
 } // namespace
 
@@ -97,12 +95,12 @@ void PlayerWindow::saveSettings(const StoredState& state) {
 void PlayerWindow::resolvePaths() {
     char modulePath[kPathSize] = {};
     GetModuleFileNameA(moduleInstance, modulePath, kPathSize - 1);
-    char* lastBackslash = strrchr(modulePath, '\\');
+    char* lastBackslash = (char*)lastSeparator(modulePath);
     if (lastBackslash)
         lastBackslash[1] = 0;
     snprintf(programDir, kPathSize, "%s", lastBackslash ? modulePath : "");
 
-    if (strchr(indexFileSetting, '\\')) {
+    if (lastSeparator(indexFileSetting)) {
         snprintf(indexPath, kPathSize, "%s", indexFileSetting);
         if (!fileExists(indexPath))
             joinPath(indexPath, programDir, kDefaultIndexFile);

@@ -4,3 +4,32 @@
 const char kTextPlayerCaption[] = "ＣＤプレイヤー";
 const char kTextNoDrive[] = "ＣＤドライブが接続されていないか、ほかのソフトが使用中です。\n\n起動を中止します。";
 const char kTextInsertDisc[] = "音楽ＣＤをセットしてください";
+
+// Saving the track titles.
+const char kTextTempFailed[] = "テンポラリファイルの生成に失敗しました.";
+const char kTextSaveFailed[] = "曲名を保存できませんでした.タイトルファイルは変更されていません.";
+
+// The track title dialog.
+const char kTextTitleTab[] = "曲名の設定";
+const char kTextTrackLabel[] = "トラック %2d :";
+
+// The menus.
+const char kTextNoTracks[] = "　　(なし)　　";
+const char kTextSetTitlesItem[] = "曲名の設定...";
+const char kTextPlayPause[] = "再生 / 一時停止(&P)";
+const char kTextStop[] = "停止(&S)";
+const char kTextPrevious[] = "前のトラック(&B)";
+const char kTextNext[] = "次のトラック(&F)";
+const char kTextEject[] = "取り出し(&E)";
+const char kTextSetTitles[] = "曲名の設定(&S)...";
+const char kTextJumpMenu[] = "頭出し";
+const char kTextTimeMenu[] = "時間表示";
+const char kTextPlayMenu[] = "再生";
+const char kTextRepeat[] = "リピート再生(&R)";
+const char kTextRandom[] = "ランダム再生(&D)";
+const char kTextTopMost[] = "常に手前に表示(&T)";
+const char kTextHelp[] = "ヘルプ(&H)";
+const char kTextAbout[] = "バージョン情報(&A)";
+const char kTextExit[] = "終了(&X)";
+const char kTextSystemMenu[] = "Drovix Menu";
+const char* const kTextDisplayModes[4] = {"Each", "Each Remain", "Total", "Total Remain"};

@@ -4,6 +4,7 @@
 #include <string.h>
 
 #include "FileLayer.h"
+#include "ShiftJis.h"
 
 namespace {
 
@@ -195,7 +196,8 @@ struct TextWriter {
         }
     }
 
-    void putText(const char* text) { putBytes(text, (int)strnlen(text, kTitleSlot - 1)); }
+    // A value: a longer one would end its record on the next load.
+    void putValue(const char* text) { putBytes(text, (int)cutLength(text, kValueMax)); }
 
     // Flushes and closes; 1 only when every byte reached the file.
     int close() {
@@ -247,15 +249,15 @@ void readRecord(int tracks, TitleRecord* titles) {
 }
 
 void writeRecord(const char* discId, int tracks, const TitleRecord* titles) {
-    writer.putText(discId);
+    writer.putBytes(discId, (int)strnlen(discId, kDiscIdSize - 1));
     writer.putBytes("\n+", 2);
-    writer.putText(titles->title);
+    writer.putValue(titles->title);
     writer.putBytes("\n-", 2);
-    writer.putText(titles->artist);
+    writer.putValue(titles->artist);
     writer.putByte('\n');
     for (int i = 0; i < tracks; i++) {
         writer.putByte('#');
-        writer.putText(titles->tracks[i]);
+        writer.putValue(titles->tracks[i]);
         writer.putByte('\n');
     }
     writer.putByte('\n');

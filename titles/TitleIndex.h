@@ -8,6 +8,9 @@
 const int kTitleSlot = 64;
 const int kTitleTracks = 99;
 const int kDiscIdSize = 16;
+// The longest value a load reads back whole with its line end: a save cuts
+// longer values to it, never inside a double-byte character.
+const int kValueMax = kTitleSlot - 2;
 
 struct TitleRecord {
     char artist[kTitleSlot];
@@ -36,7 +39,7 @@ void setDefaultTitles(TitleRecord* titles);
 int loadTitleRecord(const char* indexPath, const char* discId, int32_t trackCount, TitleRecord* titles);
 
 // Rewrites the index through the temporary file with the disc's record in
-// place of its old ones, or appended. On any failure the index is left as it
+// place of its old ones, or appended; each value cut to kValueMax bytes. On any failure the index is left as it
 // was and the temporary file is removed.
 SaveResult rewriteTitleIndex(const char* indexPath, const char* tempPath, const char* discId, int32_t trackCount,
                              const TitleRecord* titles);

@@ -1,0 +1,56 @@
+// The About box: the product name and copyright line of the program's own
+// version information, in the language its first translation names. What
+// the information lacks keeps the dialog's own text.
+#include "PlayerWindow.h"
+
+#include <stdio.h>
+
+#include "res/resource.h"
+
+namespace {
+
+// The program's version information is about a kilobyte; anything larger is
+// not read.
+const DWORD kVersionStore = 8192;
+BYTE versionInfo[kVersionStore];
+
+void showVersionString(HWND dialog, int id, DWORD translation, const char* name) {
+    char query[64];
+    snprintf(query, sizeof query, "\\StringFileInfo\\%04x%04x\\%s", (unsigned)(translation & 0xFFFF),
+             (unsigned)(translation >> 16), name);
+    char* value = 0;
+    UINT length = 0;
+    if (VerQueryValueA(versionInfo, query, (void**)&value, &length) && value && length > 0)
+        SetDlgItemTextA(dialog, id, value);
+}
+
+void showVersionStrings(HWND dialog) {
+    char program[kPathSize] = {};
+    GetModuleFileNameA(0, program, kPathSize - 1);
+    DWORD unused;
+    DWORD size = GetFileVersionInfoSizeA(program, &unused);
+    if (size == 0 || size > kVersionStore || !GetFileVersionInfoA(program, 0, size, versionInfo))
+        return;
+    DWORD* translations = 0;
+    UINT length = 0;
+    if (!VerQueryValueA(versionInfo, "\\VarFileInfo\\Translation", (void**)&translations, &length) ||
+        !translations || length < sizeof(DWORD))
+        return;
+    showVersionString(dialog, IDC_PRODUCT_NAME, translations[0], "ProductName");
+    showVersionString(dialog, IDC_COPYRIGHT, translations[0], "LegalCopyright");
+}
+
+} // namespace
+
+INT_PTR CALLBACK aboutBoxProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+    switch (message) {
+    case WM_INITDIALOG:
+        showVersionStrings(dialog);
+        return TRUE;
+    case WM_COMMAND:
+        if (LOWORD(wParam) == IDC_OK)
+            EndDialog(dialog, 0);
+        return FALSE;
+    }
+    return FALSE;
+}

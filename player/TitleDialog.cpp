@@ -1,0 +1,199 @@
+// The track title dialog: the disc's title, artist and track names, typed
+// with Enter moving from field to field and from track to track. The list
+// holds the names while the dialog is open; the titles change only on OK.
+#include "PlayerWindow.h"
+
+#include <commctrl.h>
+#include <string.h>
+
+#include "../engine/DiscEngine.h"
+#include "Texts.h"
+#include "res/resource.h"
+
+namespace {
+
+const int kTypingLimit = 50;
+const int kTabText = 32;
+const int kLabelStore = 32;
+const int kControlText = 512;
+
+const int kTypedFields[] = {IDC_TITLE_EDIT, IDC_ARTIST_EDIT, IDC_TRACK_EDIT};
+// Without a disc there is nothing to name: the edits, the list, the labels
+// and the group box are disabled.
+const int kNamingControls[] = {IDC_ARTIST_EDIT,  IDC_TITLE_EDIT,   IDC_TRACK_EDIT,  IDC_TRACK_LIST,
+                               IDC_TITLE_LABEL, IDC_ARTIST_LABEL, IDC_TITLE_GROUP, IDC_TRACK_LABEL};
+
+// The list item whose name the track edit holds.
+int32_t editedTrackIndex;
+// The disc the dialog was filled for: names typed for it are never stored
+// under another disc, nor under one inserted while the dialog was open.
+char filledForDisc[kDiscIdSize];
+
+LRESULT sendToList(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+    return SendDlgItemMessageA(dialog, IDC_TRACK_LIST, message, wParam, lParam);
+}
+
+void focusAndSelectAll(HWND dialog, int id) {
+    HWND control = GetDlgItem(dialog, id);
+    SetFocus(control);
+    SendMessageA(control, EM_SETSEL, 0, -1);
+}
+
+// The list item's text; empty when there is no such item or it is longer
+// than anything the dialog's edits let through.
+void listItemText(HWND dialog, int32_t index, char text[kControlText]) {
+    text[0] = 0;
+    LRESULT length = sendToList(dialog, LB_GETTEXTLEN, index, 0);
+    if (length >= 0 && length < kControlText)
+        sendToList(dialog, LB_GETTEXT, index, (LPARAM)text);
+}
+
+// The track edit's text becomes list item index.
+void storeEditedName(HWND dialog, int32_t index) {
+    char text[kControlText] = {};
+    GetDlgItemTextA(dialog, IDC_TRACK_EDIT, text, kControlText);
+    sendToList(dialog, LB_DELETESTRING, index, 0);
+    sendToList(dialog, LB_INSERTSTRING, index, (LPARAM)text);
+}
+
+// The name being edited is stored in its own track first; then the selected
+// track is loaded into the edit.
+void selectionChanged(HWND dialog) {
+    storeEditedName(dialog, editedTrackIndex);
+    LRESULT selection = sendToList(dialog, LB_GETCURSEL, 0, 0);
+    int32_t track = selection == LB_ERR ? (int32_t)sendToList(dialog, LB_GETCOUNT, 0, 0) : (int32_t)selection + 1;
+    char label[kLabelStore];
+    wsprintfA(label, kTextTrackLabel, track);
+    SetDlgItemTextA(dialog, IDC_TRACK_LABEL, label);
+    char name[kControlText];
+    listItemText(dialog, track - 1, name);
+    SetDlgItemTextA(dialog, IDC_TRACK_EDIT, name);
+    sendToList(dialog, LB_SETCURSEL, track - 1, 0);
+    focusAndSelectAll(dialog, IDC_TRACK_EDIT);
+    editedTrackIndex = track - 1;
+}
+
+// Enter in the track edit: the name is stored and the next track comes up,
+// the first one after the last.
+void nextTrack(HWND dialog) {
+    LRESULT selection = sendToList(dialog, LB_GETCURSEL, 0, 0);
+    int32_t current = selection == LB_ERR ? editedTrackIndex : (int32_t)selection;
+    storeEditedName(dialog, current);
+    int32_t count = (int32_t)sendToList(dialog, LB_GETCOUNT, 0, 0);
+    sendToList(dialog, LB_SETCURSEL, current + 1 == count ? 0 : current + 1, 0);
+    selectionChanged(dialog);
+}
+
+int isStillTheFilledDisc() {
+    if (!playerWindow.discLoaded || !filledForDisc[0])
+        return 0;
+    char discId[kDiscIdSize];
+    playerWindow.formDiscId(discId);
+    return strcmp(discId, filledForDisc) == 0;
+}
+
+void closeWithOk(HWND dialog) {
+    playerWindow.topMost = IsDlgButtonChecked(dialog, IDC_TOPMOST_CHECK) == BST_CHECKED ? 1 : 0;
+    if (isStillTheFilledDisc()) {
+        // The name being typed is kept without an Enter.
+        LRESULT selection = sendToList(dialog, LB_GETCURSEL, 0, 0);
+        if (selection != LB_ERR)
+            storeEditedName(dialog, (int32_t)selection);
+        playerWindow.saveTitleRecord(dialog);
+    }
+    playerWindow.help(dialog, HELP_QUIT);
+    EndDialog(dialog, 1);
+}
+
+// OK is the default button, so Enter in an edit or the list arrives as OK
+// too: the focus tells which it was.
+void okOrEnter(HWND dialog) {
+    switch (GetDlgCtrlID(GetFocus())) {
+    case IDC_TITLE_EDIT:
+        focusAndSelectAll(dialog, IDC_ARTIST_EDIT);
+        break;
+    case IDC_ARTIST_EDIT:
+    case IDC_TRACK_LIST:
+        focusAndSelectAll(dialog, IDC_TRACK_EDIT);
+        break;
+    case IDC_TRACK_EDIT:
+        nextTrack(dialog);
+        break;
+    default:
+        closeWithOk(dialog);
+        break;
+    }
+}
+
+void cancel(HWND dialog) {
+    playerWindow.help(dialog, HELP_QUIT);
+    EndDialog(dialog, 0);
+}
+
+void handleCommand(HWND dialog, WPARAM wParam) {
+    switch (LOWORD(wParam)) {
+    case IDC_TRACK_LIST:
+        if (HIWORD(wParam) == LBN_SELCHANGE && !playerWindow.fillingTitleDialog)
+            selectionChanged(dialog);
+        break;
+    case IDC_OK:
+        okOrEnter(dialog);
+        break;
+    case IDC_ABOUT_BUTTON:
+        DialogBoxParamA(playerWindow.moduleInstance, MAKEINTRESOURCEA(IDD_ABOUT), dialog, aboutBoxProc, 0);
+        break;
+    case IDC_CANCEL:
+        cancel(dialog);
+        break;
+    case IDC_HELP_BUTTON:
+        playerWindow.help(dialog, HELP_CONTENTS);
+        break;
+    }
+}
+
+} // namespace
+
+INT_PTR CALLBACK titleDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+    switch (message) {
+    case WM_INITDIALOG:
+        playerWindow.fillTitleDialog(dialog);
+        editedTrackIndex = 0;
+        return TRUE;
+    case WM_COMMAND:
+        handleCommand(dialog, wParam);
+        return FALSE;
+    }
+    return FALSE;
+}
+
+int32_t PlayerWindow::fillTitleDialog(HWND dialog) {
+    char tabText[kTabText];
+    lstrcpynA(tabText, kTextTitleTab, kTabText);
+    TCITEMA tab = {};
+    tab.mask = TCIF_TEXT;
+    tab.pszText = tabText;
+    tab.cchTextMax = kTabText;
+    SendDlgItemMessageA(dialog, IDC_TITLE_TAB, TCM_INSERTITEMA, 0, (LPARAM)&tab);
+    sendToList(dialog, LB_RESETCONTENT, 0, 0);
+    for (int id : kTypedFields)
+        SendDlgItemMessageA(dialog, id, EM_LIMITTEXT, kTypingLimit, 0);
+
+    fillingTitleDialog = 1;
+    filledForDisc[0] = 0;
+    if (discLoaded) {
+        formDiscId(filledForDisc);
+        SetDlgItemTextA(dialog, IDC_TITLE_EDIT, titles.title);
+        SetDlgItemTextA(dialog, IDC_ARTIST_EDIT, titles.artist);
+        SetDlgItemTextA(dialog, IDC_TRACK_EDIT, titles.tracks[0]);
+        int32_t count = usableTrackCount();
+        for (int32_t i = 0; i < count; i++)
+            sendToList(dialog, LB_ADDSTRING, 0, (LPARAM)titles.tracks[i]);
+        sendToList(dialog, LB_SETCURSEL, 0, 0);
+    } else {
+        for (int id : kNamingControls)
+            EnableWindow(GetDlgItem(dialog, id), FALSE);
+    }
+    fillingTitleDialog = 0;
+    CheckDlgButton(dialog, IDC_TOPMOST_CHECK, topMost ? BST_CHECKED : BST_UNCHECKED);
+    return 1;
+}

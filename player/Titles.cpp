@@ -1,0 +1,70 @@
+// The player's side of the title index: the disc identifier, and saving what
+// the track title dialog holds. The file itself is the title index's.
+#include "PlayerWindow.h"
+
+#include "../engine/DiscEngine.h"
+#include "../titles/ShiftJis.h"
+#include "Texts.h"
+#include "res/resource.h"
+
+namespace {
+
+// Big enough for anything a control of the dialog is given by typing; a
+// longer text reached it from outside and is not taken.
+const int kControlText = 512;
+
+void takeEditText(HWND dialog, int id, char slot[kTitleSlot]) {
+    char text[kControlText] = {};
+    GetDlgItemTextA(dialog, id, text, kControlText);
+    copyCut(slot, text, kValueMax);
+}
+
+void takeListItem(HWND dialog, int index, char slot[kTitleSlot]) {
+    LRESULT length = SendDlgItemMessageA(dialog, IDC_TRACK_LIST, LB_GETTEXTLEN, index, 0);
+    if (length < 0 || length >= kControlText)
+        return;
+    char text[kControlText] = {};
+    SendDlgItemMessageA(dialog, IDC_TRACK_LIST, LB_GETTEXT, index, (LPARAM)text);
+    copyCut(slot, text, kValueMax);
+}
+
+} // namespace
+
+void PlayerWindow::formDiscId(char id[kDiscIdSize]) {
+    formatDiscId(id, discEngine.trackCount(), discEngine.totalLength(), discEngine.trackLength(1));
+}
+
+// The tracks that have names: a drive that reports more than 99 has names
+// for 99.
+int32_t PlayerWindow::usableTrackCount() {
+    int32_t count = discEngine.trackCount();
+    if (count < 0)
+        return 0;
+    return count > kTitleTracks ? kTitleTracks : count;
+}
+
+// The typed names become the disc's titles only once they are stored: on any
+// failure the user is told, and the display keeps showing what the index
+// holds.
+int32_t PlayerWindow::saveTitleRecord(HWND dialog) {
+    SaveResult result = kSaveIndexUnreadable;
+    TitleRecord typed = titles;
+    // Writing the index through itself would lose it.
+    if (lstrcmpiA(indexPath, tempPath) != 0) {
+        takeEditText(dialog, IDC_TITLE_EDIT, typed.title);
+        takeEditText(dialog, IDC_ARTIST_EDIT, typed.artist);
+        int32_t count = usableTrackCount();
+        for (int32_t i = 0; i < count; i++)
+            takeListItem(dialog, i, typed.tracks[i]);
+        char discId[kDiscIdSize];
+        formDiscId(discId);
+        result = rewriteTitleIndex(indexPath, tempPath, discId, count, &typed);
+    }
+    if (result != kSaveDone) {
+        MessageBoxA(dialog, result == kSaveTempFailed ? kTextTempFailed : kTextSaveFailed, kTextPlayerCaption,
+                    MB_ICONWARNING | MB_OK);
+        return 0;
+    }
+    titles = typed;
+    return 1;
+}
