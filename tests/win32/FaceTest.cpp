@@ -5,6 +5,7 @@
 
 #include "../../engine/DiscEngine.h"
 #include "PlayerTest.h"
+#include "Shot.h"
 
 namespace {
 
@@ -39,67 +40,6 @@ void countMessages(HWND window) {
 }
 
 LPARAM point(int x, int y) { return MAKELPARAM(x, y); }
-
-// The window's face as it is on screen, top row first.
-struct Shot {
-    int width = kWindowWidth, height = kWindowHeight;
-    std::vector<uint32_t> pixels;
-
-    explicit Shot(HWND window) : pixels(kWindowWidth * kWindowHeight) {
-        BITMAPINFO info = {};
-        info.bmiHeader.biSize = sizeof info.bmiHeader;
-        info.bmiHeader.biWidth = width;
-        info.bmiHeader.biHeight = -height;
-        info.bmiHeader.biPlanes = 1;
-        info.bmiHeader.biBitCount = 32;
-        void* bits;
-        HDC screen = GetDC(window);
-        HDC memory = CreateCompatibleDC(screen);
-        HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, 0, 0);
-        HGDIOBJ old = SelectObject(memory, bitmap);
-        BitBlt(memory, 0, 0, width, height, screen, 0, 0, SRCCOPY);
-        GdiFlush();
-        memcpy(pixels.data(), bits, pixels.size() * 4);
-        SelectObject(memory, old);
-        DeleteObject(bitmap);
-        DeleteDC(memory);
-        ReleaseDC(window, screen);
-    }
-
-    // 0xRRGGBB
-    uint32_t at(int x, int y) const { return pixels[y * width + x] & 0xFFFFFF; }
-
-    bool anyIn(int left, int top, int right, int bottom, uint32_t colour) const {
-        for (int y = top; y < bottom; y++)
-            for (int x = left; x < right; x++)
-                if (at(x, y) == colour)
-                    return true;
-        return false;
-    }
-
-    // Kept as a test artefact beside the test program.
-    void save(const char* name) const {
-        std::string folder = programDirectory() + "artifacts";
-        CreateDirectoryA(folder.c_str(), 0);
-        std::string path = folder + "\\" + name;
-        BITMAPFILEHEADER file = {};
-        BITMAPINFOHEADER header = {};
-        header.biSize = sizeof header;
-        header.biWidth = width;
-        header.biHeight = -height;
-        header.biPlanes = 1;
-        header.biBitCount = 32;
-        file.bfType = 0x4D42;
-        file.bfOffBits = sizeof file + sizeof header;
-        file.bfSize = file.bfOffBits + (DWORD)pixels.size() * 4;
-        FILE* out = fopen(path.c_str(), "wb");
-        ASSERT_TRUE(out);
-        fwrite(&file, sizeof file, 1, out);
-        fwrite(&header, sizeof header, 1, out);
-        fwrite(pixels.data(), 4, pixels.size(), out);
-        fclose(out);
-    }
-};
 
 const uint32_t kBlack = 0x000000, kWhite = 0xFFFFFF, kDark = 0x808080, kFace = 0xC0C0C0;
 const uint32_t kLight = 0xE0E0E0, kLampGreen = 0x00FF00, kLampGrey = 0xA0A0A0, kMarker = 0xFF00FF;

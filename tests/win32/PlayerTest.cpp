@@ -1,6 +1,7 @@
 #include "PlayerTest.h"
 
 #include "../../engine/DiscEngine.h"
+#include "Modal.h"
 
 void deleteSettings() { RegDeleteTreeA(HKEY_CURRENT_USER, kSettingsKey); }
 
@@ -38,6 +39,7 @@ DWORD storedValueCount() {
 }
 
 void Player::SetUp() {
+    modalSteps().clear();
     deleteSettings();
     sim.reset();
     sim.setDisc({185, 240, 61});

@@ -1,0 +1,99 @@
+// Acting inside the modal loops that a call under test runs (a popup menu,
+// a modal dialog, a message box): each action waits for its window to show
+// and then runs in that loop, on this thread, in the order given.
+#pragma once
+
+#include <windows.h>
+
+#include <string.h>
+
+#include <deque>
+#include <functional>
+#include <string>
+
+struct ModalStep {
+    std::string className;
+    std::function<void(HWND)> action;
+};
+
+inline std::deque<ModalStep>& modalSteps() {
+    static std::deque<ModalStep> steps;
+    return steps;
+}
+
+// A visible, enabled window of the class on this thread that is not the
+// player's own main window: the one a modal loop runs for now.
+inline HWND activeModalWindow(const std::string& className) {
+    struct Search {
+        const std::string* className;
+        HWND found;
+    } search = {&className, 0};
+    EnumThreadWindows(
+        GetCurrentThreadId(),
+        [](HWND window, LPARAM param) -> BOOL {
+            Search* search = (Search*)param;
+            char name[32] = {};
+            GetClassNameA(window, name, sizeof name);
+            bool owned = GetWindow(window, GW_OWNER) != 0 || *search->className == "#32768";
+            if (*search->className == name && owned && IsWindowVisible(window) && IsWindowEnabled(window)) {
+                search->found = window;
+                return FALSE;
+            }
+            return TRUE;
+        },
+        (LPARAM)&search);
+    return search.found;
+}
+
+inline void CALLBACK runModalStep(HWND, UINT, UINT_PTR timer, DWORD) {
+    std::deque<ModalStep>& steps = modalSteps();
+    if (steps.empty()) {
+        KillTimer(0, timer);
+        return;
+    }
+    HWND window = activeModalWindow(steps.front().className);
+    if (!window)
+        return;
+    // Taken off first: the action may run a modal loop of its own.
+    ModalStep step = steps.front();
+    steps.pop_front();
+    step.action(window);
+}
+
+// Queues an action for the next window of the class; the thread's timer
+// looks for it while any loop runs.
+inline void whenShown(const char* className, std::function<void(HWND)> action) {
+    if (modalSteps().empty())
+        SetTimer(0, 0, 20, runModalStep);
+    modalSteps().push_back(ModalStep{className, action});
+}
+
+const char kDialogClass[] = "#32770";
+const char kMenuClass[] = "#32768";
+
+inline std::string controlText(HWND dialog, int id) {
+    char text[512] = {};
+    GetDlgItemTextA(dialog, id, text, sizeof text);
+    return text;
+}
+
+inline std::string windowText(HWND window) {
+    char text[512] = {};
+    GetWindowTextA(window, text, sizeof text);
+    return text;
+}
+
+// A message box's text and caption, then its OK.
+struct MessageBoxSeen {
+    std::string text, caption;
+    int shown = 0;
+};
+
+inline void confirmMessageBox(MessageBoxSeen* seen) {
+    whenShown(kDialogClass, [seen](HWND box) {
+        seen->text = controlText(box, 0xFFFF);
+        seen->caption = windowText(box);
+        seen->shown++;
+        PostMessageA(box, WM_COMMAND, IDOK, 0);
+    });
+}
