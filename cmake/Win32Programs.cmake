@@ -77,6 +77,7 @@ add_executable(player_window_tests
   tests/win32/StartupTest.cpp
   tests/win32/FaceTest.cpp
   tests/win32/MenuTest.cpp
+  tests/win32/TitleDialogTest.cpp
   $<TARGET_OBJECTS:player_resources>)
 target_sources(player_window_tests PRIVATE engine/win32/NotifyWindow.cpp)
 target_include_directories(player_window_tests PRIVATE tests/native)

@@ -1,0 +1,545 @@
+// The track title dialog driven as a user drives it (real focus, Enter
+// through the dialog manager, clicks on the buttons and the list), what the
+// title index holds after each save, every failure the user is told of, and
+// the About box.
+#include "../../engine/DiscEngine.h"
+#include "../../player/Texts.h"
+#include "Modal.h"
+#include "PlayerTest.h"
+#include "Shot.h"
+
+#include <commctrl.h>
+
+namespace {
+
+// The simulated disc: 3 tracks, 486 s in all, track 1 of 185 s.
+const char kDiscId[] = "@0301e600b9";
+
+struct ControlRow {
+    int id;
+    const char* className;
+    const char* text;
+    RECT units; // left, top, width, height
+    DWORD style;
+};
+
+// The controls in template order, which is also the tab and stacking order.
+const ControlRow kTitleControls[] = {
+    {1201, "Static", "タイトル :", {20, 45, 40, 8}, SS_LEFT | WS_GROUP},
+    {1202, "Static", "アーチスト :", {20, 62, 40, 8}, SS_LEFT | WS_GROUP},
+    {1204, "Static", "トラック  1 :", {20, 79, 40, 8}, SS_LEFT | WS_GROUP},
+    {1206, "Edit", "", {61, 43, 133, 12}, WS_BORDER | WS_TABSTOP | ES_AUTOHSCROLL},
+    {1205, "Edit", "", {61, 60, 133, 12}, WS_BORDER | WS_TABSTOP | ES_AUTOHSCROLL},
+    {1207, "Edit", "", {61, 77, 133, 12}, WS_BORDER | WS_TABSTOP | ES_AUTOHSCROLL},
+    {1208, "ListBox", "", {61, 94, 133, 80}, WS_BORDER | WS_VSCROLL | LBS_NOTIFY},
+    {1203, "Button", "タイトルの入力", {15, 28, 193, 148}, BS_GROUPBOX},
+    {1209, "Button", "常に手前に表示", {15, 183, 66, 8}, BS_AUTOCHECKBOX | WS_TABSTOP},
+    {1210, "Button", "バージョン情報...", {149, 179, 59, 14}, WS_TABSTOP},
+    {1211, "Button", "OK", {77, 203, 45, 14}, BS_DEFPUSHBUTTON | WS_TABSTOP},
+    {1212, "Button", "キャンセル", {127, 203, 45, 14}, WS_TABSTOP},
+    {1213, "Button", "ヘルプ", {177, 203, 45, 14}, WS_TABSTOP},
+    {1214, "SysTabControl32", "Drovix", {5, 5, 217, 192}, TCS_FOCUSNEVER},
+};
+
+const ControlRow kAboutControls[] = {
+    {1215, "Static", "ProductName", {40, 15, 100, 8}, SS_LEFT | WS_GROUP},
+    {1216, "Static", "LegalCopyright", {40, 27, 133, 8}, SS_LEFT | WS_GROUP},
+    {-1, "Static", "#1000", {10, 15, 5, 5}, SS_ICON},
+    {1211, "Button", "OK", {60, 44, 45, 14}, BS_DEFPUSHBUTTON | WS_TABSTOP},
+};
+
+// A dialog template as the resource holds it: the dialog's own style, size,
+// caption and font, then every control in order.
+struct TemplateItem {
+    DWORD style;
+    short x, y, cx, cy;
+    int id;
+    std::string className, text;
+};
+
+struct DialogTemplate {
+    DWORD style;
+    short cx, cy;
+    std::string caption, font;
+    WORD pointSize;
+    std::vector<TemplateItem> items;
+};
+
+// A name or an ordinal; the predefined classes by their ordinals.
+std::string nameOrOrdinal(const WORD*& at) {
+    static const char* const classes[] = {"Button", "Edit", "Static", "ListBox", "ScrollBar", "ComboBox"};
+    if (*at == 0xFFFF) {
+        WORD ordinal = at[1];
+        at += 2;
+        return ordinal >= 0x80 && ordinal <= 0x85 ? classes[ordinal - 0x80] : "#" + std::to_string(ordinal);
+    }
+    std::string text;
+    for (; *at; at++)
+        text += (char)*at; // the classes and ASCII names; texts are compared as Unicode below
+    at++;
+    return text;
+}
+
+// Reads a UTF-16 string and gives it in the ANSI code page, as the tests' texts are.
+std::string unicodeText(const WORD*& at) {
+    if (*at == 0xFFFF) {
+        std::string ordinal = "#" + std::to_string(at[1]);
+        at += 2;
+        return ordinal;
+    }
+    const wchar_t* start = (const wchar_t*)at;
+    while (*at)
+        at++;
+    at++;
+    char text[256] = {};
+    WideCharToMultiByte(CP_ACP, 0, start, -1, text, sizeof text, 0, 0);
+    return text;
+}
+
+DialogTemplate readTemplate(int resource) {
+    DialogTemplate dialog = {};
+    HRSRC found = FindResourceA(GetModuleHandleA(0), MAKEINTRESOURCEA(resource), (LPCSTR)RT_DIALOG);
+    const DLGTEMPLATE* header = (const DLGTEMPLATE*)LockResource(LoadResource(GetModuleHandleA(0), found));
+    if (!header)
+        return dialog;
+    dialog.style = header->style;
+    dialog.cx = header->cx;
+    dialog.cy = header->cy;
+    const WORD* at = (const WORD*)(header + 1);
+    nameOrOrdinal(at); // menu
+    nameOrOrdinal(at); // class
+    dialog.caption = unicodeText(at);
+    if (header->style & DS_SETFONT) {
+        dialog.pointSize = *at++;
+        dialog.font = unicodeText(at);
+    }
+    for (int i = 0; i < header->cdit; i++) {
+        at = (const WORD*)(((ULONG_PTR)at + 3) & ~(ULONG_PTR)3);
+        const DLGITEMTEMPLATE* item = (const DLGITEMTEMPLATE*)at;
+        TemplateItem read = {item->style, item->x, item->y, item->cx, item->cy, (int)(short)item->id, "", ""};
+        at = (const WORD*)(item + 1);
+        read.className = nameOrOrdinal(at);
+        read.text = unicodeText(at);
+        WORD extra = *at++;
+        at = (const WORD*)((const BYTE*)at + extra);
+        dialog.items.push_back(read);
+    }
+    return dialog;
+}
+
+template <size_t N> void expectTemplate(int resource, const ControlRow (&rows)[N]) {
+    DialogTemplate dialog = readTemplate(resource);
+    ASSERT_EQ(N, dialog.items.size());
+    EXPECT_EQ("MS UI Gothic", dialog.font);
+    EXPECT_EQ(9, dialog.pointSize);
+    for (size_t i = 0; i < N; i++) {
+        const ControlRow& row = rows[i];
+        const TemplateItem& item = dialog.items[i];
+        EXPECT_EQ(row.id, item.id);
+        EXPECT_EQ(0, _stricmp(row.className, item.className.c_str())) << row.id << " " << item.className;
+        EXPECT_EQ(row.text, item.text) << row.id;
+        EXPECT_EQ(row.style | WS_CHILD | WS_VISIBLE, item.style) << row.id;
+        EXPECT_EQ(row.units.left, item.x) << row.id;
+        EXPECT_EQ(row.units.top, item.y) << row.id;
+        EXPECT_EQ(row.units.right, item.cx) << row.id;
+        EXPECT_EQ(row.units.bottom, item.cy) << row.id;
+    }
+}
+
+bool checked(HWND dialog, int id) { return IsDlgButtonChecked(dialog, id) == BST_CHECKED; }
+
+} // namespace
+
+class TitleDialog : public Player {
+  protected:
+    HWND dialog = 0;
+    std::string index;
+    std::string temp;
+
+    void SetUp() override {
+        Player::SetUp();
+        storeDword("Interval", 5000);
+        storeText("IndexFile", "dialog-test.idx");
+        index = programDirectory() + "dialog-test.idx";
+        temp = programDirectory() + "drovix.tmp";
+        removeFiles();
+    }
+
+    void TearDown() override {
+        if (dialog)
+            DestroyWindow(dialog);
+        Player::TearDown();
+        removeFiles();
+    }
+
+    void removeFiles() {
+        SetFileAttributesA(index.c_str(), FILE_ATTRIBUTE_NORMAL);
+        DeleteFileA(index.c_str());
+        RemoveDirectoryA(index.c_str());
+        RemoveDirectoryA(temp.c_str());
+        DeleteFileA(temp.c_str());
+    }
+
+    // The player with its disc seen, and the dialog open on it, modeless so
+    // that the test can act between messages.
+    void open() {
+        start();
+        timerTick();
+        dialog = CreateDialogParamA(GetModuleHandleA(0), MAKEINTRESOURCEA(IDD_TITLES), window, titleDialogProc, 0);
+        ASSERT_TRUE(dialog);
+        pump();
+    }
+
+    // Messages go through the dialog manager, as the modal loop sends them.
+    void pump() {
+        MSG message;
+        while (PeekMessageA(&message, 0, 0, 0, PM_REMOVE)) {
+            if (message.message == WM_QUIT || IsDialogMessageA(dialog, &message))
+                continue;
+            TranslateMessage(&message);
+            DispatchMessageA(&message);
+        }
+    }
+
+    int focused() { return GetDlgCtrlID(GetFocus()); }
+
+    // Types over the selected text of the focused edit.
+    void type(const char* text) { SendMessageA(GetFocus(), EM_REPLACESEL, TRUE, (LPARAM)text); }
+
+    void pressEnter() {
+        PostMessageA(GetFocus(), WM_KEYDOWN, VK_RETURN, 0x001C0001);
+        PostMessageA(GetFocus(), WM_KEYUP, VK_RETURN, 0xC01C0001);
+        pump();
+    }
+
+    void click(int id) {
+        SendDlgItemMessageA(dialog, id, BM_CLICK, 0, 0);
+        pump();
+    }
+
+    void clickListItem(int index) {
+        HWND list = GetDlgItem(dialog, IDC_TRACK_LIST);
+        RECT item;
+        SendMessageA(list, LB_GETITEMRECT, index, (LPARAM)&item);
+        LPARAM point = MAKELPARAM((item.left + item.right) / 2, (item.top + item.bottom) / 2);
+        SendMessageA(list, WM_LBUTTONDOWN, MK_LBUTTON, point);
+        SendMessageA(list, WM_LBUTTONUP, 0, point);
+        pump();
+    }
+
+    std::string listItem(int index) {
+        char text[512] = {};
+        SendDlgItemMessageA(dialog, IDC_TRACK_LIST, LB_GETTEXT, index, (LPARAM)text);
+        return text;
+    }
+
+    // The whole edit's text is selected, ready to be typed over.
+    bool allSelected(int id) {
+        DWORD start = 0, end = 0;
+        SendDlgItemMessageA(dialog, id, EM_GETSEL, (WPARAM)&start, (LPARAM)&end);
+        return start == 0 && end == controlText(dialog, id).size();
+    }
+
+    bool closed() { return !IsWindowVisible(dialog); }
+
+    // For a test of several cases: the next case starts afresh.
+    void startOver() {
+        DestroyWindow(dialog);
+        dialog = 0;
+        finish();
+        TearDown();
+        SetUp();
+    }
+
+    // Title, artist and the names typed with Enter after each.
+    void typeWithEnter(std::initializer_list<const char*> texts) {
+        for (const char* text : texts) {
+            type(text);
+            pressEnter();
+        }
+    }
+};
+
+TEST_F(TitleDialog, TheTemplatesHoldTheirControlsInOrder) {
+    DialogTemplate titles = readTemplate(IDD_TITLES);
+    EXPECT_EQ("ＣＤプレイヤー", titles.caption);
+    EXPECT_EQ((DWORD)(WS_POPUP | WS_VISIBLE | WS_CAPTION | DS_MODALFRAME | DS_SETFONT), titles.style);
+    EXPECT_EQ(230, titles.cx);
+    EXPECT_EQ(221, titles.cy);
+    expectTemplate(IDD_TITLES, kTitleControls);
+    DialogTemplate about = readTemplate(IDD_ABOUT);
+    EXPECT_EQ("バージョン情報", about.caption);
+    EXPECT_EQ((DWORD)(WS_POPUP | WS_VISIBLE | WS_CAPTION | DS_CENTER | DS_MODALFRAME | DS_SETFONT), about.style);
+    EXPECT_EQ(166, about.cx);
+    EXPECT_EQ(65, about.cy);
+    expectTemplate(IDD_ABOUT, kAboutControls);
+
+    // The live dialog stacks them in the same order, the tab control beneath.
+    open();
+    HWND child = GetWindow(dialog, GW_CHILD);
+    for (const ControlRow& row : kTitleControls) {
+        ASSERT_TRUE(child);
+        EXPECT_EQ(row.id, GetDlgCtrlID(child));
+        child = GetWindow(child, GW_HWNDNEXT);
+    }
+    char tabText[32] = {};
+    TCITEMA tab = {};
+    tab.mask = TCIF_TEXT;
+    tab.pszText = tabText;
+    tab.cchTextMax = sizeof tabText;
+    EXPECT_EQ(1, SendDlgItemMessageA(dialog, IDC_TITLE_TAB, TCM_GETITEMCOUNT, 0, 0));
+    SendDlgItemMessageA(dialog, IDC_TITLE_TAB, TCM_GETITEMA, 0, (LPARAM)&tab);
+    EXPECT_STREQ("曲名の設定", tabText);
+}
+
+TEST_F(TitleDialog, EnterMovesFromTitleToArtistToTracksAndWrapsAfterTheLast) {
+    open();
+    EXPECT_EQ(IDC_TITLE_EDIT, focused());
+    EXPECT_TRUE(allSelected(IDC_TITLE_EDIT));
+    typeWithEnter({"Morning"});
+    EXPECT_EQ(IDC_ARTIST_EDIT, focused());
+    EXPECT_TRUE(allSelected(IDC_ARTIST_EDIT));
+    typeWithEnter({"Pelmark Trio"});
+    EXPECT_EQ(IDC_TRACK_EDIT, focused());
+    EXPECT_EQ("Track  1", controlText(dialog, IDC_TRACK_EDIT));
+
+    typeWithEnter({"One"});
+    EXPECT_EQ("トラック  2 :", controlText(dialog, IDC_TRACK_LABEL));
+    EXPECT_EQ("Track  2", controlText(dialog, IDC_TRACK_EDIT));
+    EXPECT_TRUE(allSelected(IDC_TRACK_EDIT));
+    EXPECT_EQ(IDC_TRACK_EDIT, focused());
+    EXPECT_EQ("One", listItem(0));
+    typeWithEnter({"Two", "Three"});
+    EXPECT_EQ("トラック  1 :", controlText(dialog, IDC_TRACK_LABEL));
+    EXPECT_EQ("One", controlText(dialog, IDC_TRACK_EDIT));
+    EXPECT_FALSE(closed());
+
+    // Enter in the list only brings the focus back to the edit.
+    SetFocus(GetDlgItem(dialog, IDC_TRACK_LIST));
+    pressEnter();
+    EXPECT_EQ(IDC_TRACK_EDIT, focused());
+
+    click(IDC_OK);
+    EXPECT_TRUE(closed());
+    EXPECT_EQ(std::string("\r\n") + kDiscId + "\r\n+Morning\r\n-Pelmark Trio\r\n#One\r\n#Two\r\n#Three\r\n\r\n",
+              readBytes(index));
+    timerTick();
+    EXPECT_STREQ("Morning / Pelmark Trio", playerWindow.shownTitleLine);
+    EXPECT_STREQ(" 1. One", playerWindow.shownTrackLine);
+}
+
+TEST_F(TitleDialog, OnAOneTrackDiscEnterKeepsTrackOne) {
+    sim.setDisc({100});
+    open();
+    typeWithEnter({"T", "A", "Only"});
+    EXPECT_EQ("トラック  1 :", controlText(dialog, IDC_TRACK_LABEL));
+    EXPECT_EQ("Only", controlText(dialog, IDC_TRACK_EDIT));
+    EXPECT_EQ("Only", listItem(0));
+    EXPECT_EQ(1, SendDlgItemMessageA(dialog, IDC_TRACK_LIST, LB_GETCOUNT, 0, 0));
+}
+
+TEST_F(TitleDialog, AClickOnAnotherTrackStoresTheEditedNameFirst) {
+    open();
+    typeWithEnter({"T", "A"});
+    type("Uno");
+    clickListItem(2);
+    EXPECT_EQ("Uno", listItem(0));
+    EXPECT_EQ("トラック  3 :", controlText(dialog, IDC_TRACK_LABEL));
+    EXPECT_EQ("Track  3", controlText(dialog, IDC_TRACK_EDIT));
+    EXPECT_EQ(IDC_TRACK_EDIT, focused());
+    // OK without Enter keeps the name being typed.
+    type("Tres");
+    click(IDC_OK);
+    EXPECT_EQ(std::string("\r\n") + kDiscId + "\r\n+T\r\n-A\r\n#Uno\r\n#Track  2\r\n#Tres\r\n\r\n", readBytes(index));
+}
+
+TEST_F(TitleDialog, TypingStopsAtFiftyBytesButAStoredLongerNameShowsWhole) {
+    std::string stored(60, 's');
+    ASSERT_TRUE(writeBytes(index, std::string(kDiscId) + "\r\n#" + stored + "\r\n\r\n"));
+    open();
+    EXPECT_EQ(stored, listItem(0));
+    EXPECT_EQ(stored, controlText(dialog, IDC_TRACK_EDIT));
+    SetFocus(GetDlgItem(dialog, IDC_TITLE_EDIT));
+    SendDlgItemMessageA(dialog, IDC_TITLE_EDIT, WM_SETTEXT, 0, (LPARAM) "");
+    for (int i = 0; i < 60; i++)
+        SendDlgItemMessageA(dialog, IDC_TITLE_EDIT, WM_CHAR, 'x', 0);
+    EXPECT_EQ(std::string(50, 'x'), controlText(dialog, IDC_TITLE_EDIT));
+}
+
+TEST_F(TitleDialog, CancelChangesNeitherNamesNorTheIndexNorAlwaysOnTop) {
+    open();
+    typeWithEnter({"Morning", "Trio", "One"});
+    click(IDC_TOPMOST_CHECK);
+    EXPECT_TRUE(checked(dialog, IDC_TOPMOST_CHECK));
+    // Escape does nothing; only Cancel ends the dialog.
+    SendMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+    EXPECT_FALSE(closed());
+    click(IDC_CANCEL);
+    EXPECT_TRUE(closed());
+    EXPECT_STREQ("Title", playerWindow.titles.title);
+    EXPECT_STREQ("Track  1", playerWindow.titles.tracks[0]);
+    EXPECT_EQ(0u, playerWindow.topMost);
+    EXPECT_EQ("<missing>", readBytes(index));
+}
+
+TEST_F(TitleDialog, WithoutADiscOnlyAlwaysOnTopCanBeSet) {
+    sim.mediaPresent = 0;
+    open();
+    for (int id : {1201, 1202, 1203, 1204, 1205, 1206, 1207, 1208})
+        EXPECT_FALSE(IsWindowEnabled(GetDlgItem(dialog, id))) << id;
+    for (int id : {1209, 1210, 1211, 1212, 1213, 1214})
+        EXPECT_TRUE(IsWindowEnabled(GetDlgItem(dialog, id))) << id;
+    EXPECT_EQ(IDC_TOPMOST_CHECK, focused());
+    click(IDC_TOPMOST_CHECK);
+    // Enter on the check box closes with OK.
+    pressEnter();
+    EXPECT_TRUE(closed());
+    EXPECT_EQ(1u, playerWindow.topMost);
+    EXPECT_EQ("<missing>", readBytes(index));
+}
+
+TEST_F(TitleDialog, NamesAreNeverStoredForADiscTheDialogWasNotFilledFor) {
+    struct Row {
+        const char* change;
+        bool withDiscAtOpen;
+        std::vector<uint32_t> after; // empty: the drive stays empty
+    } rows[] = {
+        {"swapped", true, {200, 100}},
+        {"removed", true, {}},
+        {"inserted", false, {185, 240, 61}},
+    };
+    for (const Row& row : rows) {
+        sim.mediaPresent = row.withDiscAtOpen;
+        open();
+        if (row.withDiscAtOpen)
+            typeWithEnter({"Typed", "For", "Another"});
+        sim.mediaPresent = 0;
+        timerTick();
+        if (!row.after.empty()) {
+            sim.setDisc(row.after);
+            sim.mediaPresent = 1;
+            timerTick();
+        }
+        click(IDC_TOPMOST_CHECK);
+        click(IDC_OK);
+        EXPECT_TRUE(closed()) << row.change;
+        EXPECT_EQ(1u, playerWindow.topMost) << row.change;
+        EXPECT_EQ("<missing>", readBytes(index)) << row.change;
+        EXPECT_STREQ("Title", playerWindow.titles.title) << row.change;
+        startOver();
+    }
+}
+
+TEST_F(TitleDialog, AFailedSaveIsToldAndTheIndexAndTheDisplayStayAsTheyWere) {
+    const std::string before = "\r\n@0c0b8600f5\r\n+Other disc\r\n\r\n";
+    struct Row {
+        const char* why;
+        std::function<void(const std::string& index, const std::string& temp)> arrange;
+        const char* message;
+    } rows[] = {
+        {"no temporary file", [](const std::string& index, const std::string& temp) { CreateDirectoryA(temp.c_str(), 0); }, kTextTempFailed},
+        {"index is a folder",
+         [](const std::string& index, const std::string& temp) {
+             storeText("IndexFile", index);
+             CreateDirectoryA(index.c_str(), 0);
+         },
+         kTextSaveFailed},
+        {"index is the temporary file",
+         [&](const std::string& index, const std::string& temp) {
+             writeBytes(temp, before);
+             storeText("IndexFile", "DROVIX.TMP");
+         },
+         kTextSaveFailed},
+    };
+    for (const Row& row : rows) {
+        row.arrange(index, temp);
+        ASSERT_FALSE(HasFatalFailure());
+        std::string indexBefore = readBytes(index), tempBefore = readBytes(temp);
+        open();
+        typeWithEnter({"Lost", "Never"});
+        MessageBoxSeen seen;
+        confirmMessageBox(&seen);
+        click(IDC_OK);
+        EXPECT_TRUE(closed()) << row.why;
+        EXPECT_EQ(1, seen.shown) << row.why;
+        EXPECT_EQ(row.message, seen.text) << row.why;
+        EXPECT_EQ("ＣＤプレイヤー", seen.caption) << row.why;
+        EXPECT_STREQ("Title", playerWindow.titles.title) << row.why;
+        EXPECT_EQ(indexBefore, readBytes(index)) << row.why;
+        EXPECT_EQ(tempBefore, readBytes(temp)) << row.why;
+        timerTick();
+        EXPECT_STREQ("Title / Artist", playerWindow.shownTitleLine) << row.why;
+        startOver();
+    }
+}
+
+TEST_F(TitleDialog, Command2010OpensItAtTheOwnersCornerAndAppliesAlwaysOnTopAfterwards) {
+    storeDword("WindowLeft", 40);
+    storeDword("WindowTop", 30);
+    start();
+    timerTick();
+    static HWND owner;
+    static POINT corner;
+    owner = 0;
+    whenShown(kDialogClass, [](HWND shown) {
+        owner = GetWindow(shown, GW_OWNER);
+        corner = {0, 0};
+        ClientToScreen(shown, &corner);
+        SendDlgItemMessageA(shown, IDC_TITLE_EDIT, EM_REPLACESEL, TRUE, (LPARAM) "Morning");
+        SendDlgItemMessageA(shown, IDC_TOPMOST_CHECK, BM_CLICK, 0, 0);
+        pumpMessages(200);
+        Shot(shown, true).save("title-dialog.bmp");
+        SendDlgItemMessageA(shown, IDC_OK, BM_CLICK, 0, 0);
+    });
+    SendMessageA(window, WM_COMMAND, IDC_SET_TITLES, 0);
+    EXPECT_EQ(window, owner);
+    // The template's (0, 0) places the dialog's client area there.
+    EXPECT_EQ(40, corner.x);
+    EXPECT_EQ(30, corner.y);
+    EXPECT_EQ(1u, playerWindow.topMost);
+    EXPECT_TRUE(GetWindowLongA(window, GWL_EXSTYLE) & WS_EX_TOPMOST);
+    EXPECT_STREQ("Morning", playerWindow.titles.title);
+}
+
+// ---- The About box ------------------------------------------------------------
+
+TEST_F(TitleDialog, TheAboutBoxShowsTheProgramsVersionInformationAndEndsOnlyWithOk) {
+    start();
+    static bool checkedLayout;
+    static HWND owner;
+    checkedLayout = false;
+    whenShown(kDialogClass, [](HWND about) {
+        owner = GetWindow(about, GW_OWNER);
+        EXPECT_EQ("Pelmark ＣＤプレイヤー ver1.02u", controlText(about, IDC_PRODUCT_NAME));
+        EXPECT_EQ("Copyright (C) 2026 Pelmark", controlText(about, IDC_COPYRIGHT));
+        // Centred on the screen.
+        RECT place;
+        GetWindowRect(about, &place);
+        EXPECT_NEAR(GetSystemMetrics(SM_CXSCREEN) / 2, (place.left + place.right) / 2, 2);
+        SendMessageA(about, WM_COMMAND, IDCANCEL, 0);
+        EXPECT_TRUE(IsWindowVisible(about));
+        pumpMessages(200);
+        Shot(about, true).save("about-box.bmp");
+        checkedLayout = true;
+        SendDlgItemMessageA(about, IDC_OK, BM_CLICK, 0, 0);
+    });
+    SendMessageA(window, WM_COMMAND, IDC_ABOUT, 0);
+    EXPECT_TRUE(checkedLayout);
+    EXPECT_EQ(window, owner);
+}
+
+TEST_F(TitleDialog, TheAboutButtonOpensTheAboutBoxOverTheDialog) {
+    open();
+    static HWND owner;
+    static BOOL ownerEnabled;
+    owner = 0;
+    whenShown(kDialogClass, [](HWND about) {
+        owner = GetWindow(about, GW_OWNER);
+        ownerEnabled = IsWindowEnabled(owner);
+        SendDlgItemMessageA(about, IDC_OK, BM_CLICK, 0, 0);
+    });
+    click(IDC_ABOUT_BUTTON);
+    EXPECT_EQ(dialog, owner);
+    EXPECT_FALSE(ownerEnabled);
+    EXPECT_FALSE(closed());
+}
