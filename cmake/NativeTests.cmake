@@ -17,7 +17,7 @@ add_executable(engine_tests
 target_link_libraries(engine_tests engine GTest::gtest_main)
 gtest_discover_tests(engine_tests DISCOVERY_MODE PRE_TEST)
 
-add_executable(title_index_tests tests/native/TitleIndexTest.cpp)
+add_executable(title_index_tests tests/native/TitleIndexTest.cpp tests/native/ShiftJisTest.cpp)
 target_link_libraries(title_index_tests titles GTest::gtest_main)
 gtest_discover_tests(title_index_tests DISCOVERY_MODE PRE_TEST)
 
@@ -54,7 +54,7 @@ if(DROVIX_SANITIZE AND CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
   endfunction()
 
   add_fuzz_test(title_index tests/fuzz/TitleIndexFuzz.cpp
-    titles/TitleIndex.cpp titles/StdioFiles.cpp titles/posix/ReplaceFile.cpp)
+    titles/TitleIndex.cpp titles/ShiftJis.cpp titles/StdioFiles.cpp titles/posix/ReplaceFile.cpp)
   target_include_directories(title_index_fuzz PRIVATE titles tests/native)
   add_fuzz_test(cue_sheet tests/fuzz/CueSheetFuzz.cpp vdrive/VirtualDisc.cpp vdrive/CueSheet.cpp)
   target_include_directories(cue_sheet_fuzz PRIVATE vdrive)
@@ -62,6 +62,6 @@ endif()
 
 # The title index's benchmark, optimised whatever the build type.
 add_executable(title_index_bench tests/bench/TitleIndexBench.cpp
-  titles/TitleIndex.cpp titles/StdioFiles.cpp titles/posix/ReplaceFile.cpp)
+  titles/TitleIndex.cpp titles/ShiftJis.cpp titles/StdioFiles.cpp titles/posix/ReplaceFile.cpp)
 target_include_directories(title_index_bench PRIVATE titles)
 target_compile_options(title_index_bench PRIVATE -O2)

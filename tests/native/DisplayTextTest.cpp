@@ -95,6 +95,35 @@ TEST(Caption, StoppedShowsTheTitleLineElseNameAndClock) {
     }
 }
 
+TEST(TrackMenuItem, NumberLengthAndNameAfterATab) {
+    char item[kMenuItemStore];
+    formatTrackMenuItem(item, 3, 185, "Intro");
+    EXPECT_STREQ(" 3 ( 3\x81\x46" "05)\tIntro", item);
+    formatTrackMenuItem(item, 12, 3599, "");
+    EXPECT_STREQ("12 (59\x81\x46" "59)\t", item);
+}
+
+TEST(TrackMenuItem, ALongNameIsCutOnACharacterBoundary) {
+    // The head " 1 ( 3：05)\t" takes 12 bytes, leaving 51 for the name.
+    const std::string head = " 1 ( 3\x81\x46" "05)\t";
+    struct Case {
+        std::string name, shown;
+    } cases[] = {
+        {std::string(51, 'n'), std::string(51, 'n')},
+        {std::string(63, 'n'), std::string(51, 'n')},
+        // A double-byte character across the end is left out whole.
+        {std::string(50, 'n') + "\x83\x5C" "x", std::string(50, 'n')},
+        {std::string(49, 'n') + "\x83\x5C" "x", std::string(49, 'n') + "\x83\x5C"},
+    };
+    for (const Case& c : cases) {
+        char item[kMenuItemStore + 8];
+        memset(item, 'X', sizeof item);
+        formatTrackMenuItem(item, 1, 185, c.name.c_str());
+        EXPECT_EQ(head + c.shown, item) << c.name;
+        EXPECT_EQ('X', item[kMenuItemStore]);
+    }
+}
+
 TEST(HitTest, RegionsAtTheirBounds) {
     struct Case {
         int32_t x, y;

@@ -197,11 +197,28 @@ TEST_F(TitleIndex, LongerValueIsCutAndItsNextByteReadAsATag) {
 }
 
 TEST_F(TitleIndex, SaveCopiesLongLinesOfOtherRecordsWhole) {
-    const std::string other = "@0c0b8600f5\r\n+" + std::string(63, 'v') + "\r\n#" + std::string(100, 'w') +
+    // A tag and 62 bytes fill a whole read: its line end comes as a piece of
+    // its own, which must not end the record.
+    const std::string other = "@0c0b8600f5\r\n+" + std::string(62, 'v') + "\r\n#" + std::string(100, 'w') +
                               "\r\n#kept\r\n\r\n";
     writeIndexFile(index, other);
     EXPECT_EQ(kSaveDone, saveNewRecord());
     EXPECT_EQ(other + "\r\n" + kNewRecord, readBytes(index));
+}
+
+TEST_F(TitleIndex, SaveCutsEachValueToWhatALoadReadsBackWhole) {
+    // 63 bytes would end the record on the next load; a double-byte
+    // character across byte 62 is left out whole.
+    std::string title(63, 't'), artist = std::string(61, 'a') + "\x83\x5C", name(62, 'n');
+    typed(title.c_str(), artist.c_str(), {name.c_str(), "b", "c"});
+    EXPECT_EQ(kSaveDone, save(kDisc));
+    EXPECT_EQ("\r\n@030b8600f5\r\n+" + std::string(62, 't') + "\r\n-" + std::string(61, 'a') + "\r\n#" + name +
+                  "\r\n#b\r\n#c\r\n\r\n",
+              readBytes(index));
+    load(kDisc);
+    EXPECT_EQ(std::string(62, 't'), titles.title);
+    EXPECT_EQ(std::string(61, 'a'), titles.artist);
+    EXPECT_STREQ("c", titles.tracks[2]);
 }
 
 TEST_F(TitleIndex, PieceOfALongLineThatBeginsWithTheIdentifierOpensTheRecord) {
