@@ -1,6 +1,7 @@
 // What the main window shows: the caption and text areas at each play
 // state, redrawing only what changed, the mouse gestures, and screenshots
 // of the face checked at chosen pixels.
+#include <algorithm>
 #include <vector>
 
 #include "../../engine/DiscEngine.h"
@@ -120,6 +121,26 @@ TEST_F(Face, StoredTitlesOfTheDiscAreLoadedWhenItIsFirstSeen) {
     EXPECT_STREQ("Morning / Pelmark Trio", playerWindow.shownTitleLine);
     EXPECT_STREQ(" 1. One", playerWindow.shownTrackLine);
     DeleteFileA(path.c_str());
+}
+
+TEST_F(Face, ADiscTakenOutWhilePlayingLeavesTheNextDiscStopped) {
+    start();
+    timerTick();
+    pressButton(IDC_PLAYPAUSE);
+    sim.advance(5000);
+    timerTick();
+    sim.mediaPresent = 0;
+    timerTick();
+    EXPECT_EQ(kStopped, discEngine.playState());
+    sim.setDisc({100, 100});
+    sim.mediaPresent = 1;
+    sim.take();
+    timerTick();
+    EXPECT_EQ("Title / Artist", caption(window));
+    pressButton(IDC_PLAYPAUSE);
+    EXPECT_EQ(kPlaying, discEngine.playState());
+    std::vector<std::string> sent = sim.take();
+    EXPECT_NE(sent.end(), std::find(sent.begin(), sent.end(), "PLAY FROM 1"));
 }
 
 TEST_F(Face, ATickWithNothingChangedDrawsNothing) {

@@ -94,6 +94,28 @@ TEST_F(Player, WritesItsSixValuesAndLeavesTheToolsFiveAlone) {
     EXPECT_EQ(9u, storedValueCount());
 }
 
+TEST_F(Player, APlaceOnNoMonitorStartsAtTheDefaultPlace) {
+    struct Row {
+        int32_t left, top;
+    } rows[] = {{-32000, -32000}, {100000, 40}, {40, 100000}, {-400, 40}, {0x7FFFFFF0, 0x7FFFFFF0}};
+    for (const Row& row : rows) {
+        storeDword("WindowLeft", (DWORD)row.left);
+        storeDword("WindowTop", (DWORD)row.top);
+        start();
+        RECT place = windowPlace(window);
+        EXPECT_EQ(0, place.left) << row.left << "," << row.top;
+        EXPECT_EQ(0, place.top) << row.left << "," << row.top;
+        finish();
+        playerWindow = PlayerWindow();
+        discEngine = DiscEngine();
+    }
+    // Partly on the screen is on a monitor.
+    storeDword("WindowLeft", (DWORD)-100);
+    storeDword("WindowTop", 10);
+    start();
+    EXPECT_EQ(-100, windowPlace(window).left);
+}
+
 TEST_F(Player, DisplayStateOutOfRangeStartsInEach) {
     storeDword("DisplayState", 7);
     start();
@@ -161,6 +183,30 @@ TEST_F(Player, AFullIndexPathIsUsedWhenTheFileExists) {
     start();
     EXPECT_EQ(path, playerWindow.indexPath);
     DeleteFileA(path.c_str());
+}
+
+TEST_F(Player, AFullIndexPathOf128BytesOrMoreIsUsedWhenTheFileExists) {
+    std::string folder = programDirectory() + std::string(120, 'f');
+    std::string path = folder + "\\titles.idx";
+    ASSERT_TRUE(CreateDirectoryA(folder.c_str(), 0) || GetLastError() == ERROR_ALREADY_EXISTS);
+    ASSERT_TRUE(writeBytes(path, ""));
+    storeText("IndexFile", path);
+    start();
+    EXPECT_EQ(path, playerWindow.indexPath);
+    DeleteFileA(path.c_str());
+    RemoveDirectoryA(folder.c_str());
+}
+
+TEST_F(Player, ABackslashByteInsideADoubleByteCharacterIsNoSeparator) {
+    // "ソ" and "表" end in the byte of a backslash: these are bare names.
+    for (const char* name : {"ソ.idx", "表示.idx"}) {
+        storeText("IndexFile", name);
+        start();
+        EXPECT_EQ(programDirectory() + name, playerWindow.indexPath);
+        finish();
+        playerWindow = PlayerWindow();
+        discEngine = DiscEngine();
+    }
 }
 
 TEST_F(Player, AFullIndexPathThatDoesNotExistFallsBackToTheDefault) {
