@@ -1,0 +1,132 @@
+// The real programs on the virtual drive, seen from outside: the drive's
+// key, its log, the player's settings and windows.
+#pragma once
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "../native/FileBytes.h"
+#include "../win32/Programs.h"
+
+const char kControl[] = "Software\\Drovix\\VirtualDrive";
+const char kSettings[] = "Software\\Pelmark\\Drovix";
+
+inline std::string logPath() { return testFolder() + "vdrive-e2e.log"; }
+
+inline void setValue(const char* keyName, const char* name, DWORD type, const void* bytes, DWORD size) {
+    HKEY key;
+    RegCreateKeyExA(HKEY_CURRENT_USER, keyName, 0, 0, 0, KEY_ALL_ACCESS, 0, &key, 0);
+    RegSetValueExA(key, name, 0, type, (const BYTE*)bytes, size);
+    RegCloseKey(key);
+}
+
+inline void setText(const char* keyName, const char* name, const std::string& text) {
+    setValue(keyName, name, REG_SZ, text.c_str(), (DWORD)text.size() + 1);
+}
+
+inline void setNumber(const char* keyName, const char* name, DWORD value) {
+    setValue(keyName, name, REG_DWORD, &value, sizeof value);
+}
+
+inline std::string driveLog() { return readBytes(logPath()); }
+
+inline bool waitForLog(const char* text, DWORD ms) {
+    for (DWORD waited = 0; waited < ms; waited += 50) {
+        if (driveLog().find(text) != std::string::npos)
+            return true;
+        Sleep(50);
+    }
+    return false;
+}
+
+// The disc in the virtual drive, its log, and the player's "cdaudio": the
+// virtual drive beside it.
+inline void prepareDrive(DWORD speed) {
+    RegDeleteTreeA(HKEY_CURRENT_USER, kSettings);
+    RegDeleteTreeA(HKEY_CURRENT_USER, kControl);
+    setText(kControl, "Image", "");
+    setNumber(kControl, "Speed", speed);
+    setText(kControl, "Log", logPath());
+    DeleteFileA(logPath().c_str());
+    setText("Software\\Wine\\AppDefaults\\Drovix.exe\\DllOverrides", "mcicda", "native");
+}
+
+// Starts the player and waits for it to play track 1 to the end of the disc
+// with a completion; its main window.
+inline HWND startPlaying(PROCESS_INFORMATION* player, const char* arguments) {
+    *player = startProgram("Drovix.exe", arguments);
+    if (!player->hProcess)
+        return 0;
+    EXPECT_TRUE(waitForLog("MCI_PLAY flags=0x00000005 0x00000001 0x00000000", 15000)) << driveLog();
+    return waitForWindowOf(player->dwProcessId, "#32770", 5000);
+}
+
+inline DWORD closePlayer(HWND window, PROCESS_INFORMATION* player) {
+    PostMessageA(window, WM_COMMAND, 2006, 0);
+    DWORD code = waitForExit(player, 15000);
+    release(player);
+    return code;
+}
+
+inline DWORD storedValue(const char* name) {
+    HKEY key;
+    DWORD value = 0xDEADBEEF, size = sizeof value;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, kSettings, 0, KEY_READ, &key) == ERROR_SUCCESS) {
+        RegQueryValueExA(key, name, 0, 0, (BYTE*)&value, &size);
+        RegCloseKey(key);
+    }
+    return value;
+}
+
+inline std::string caption(HWND window) {
+    char text[256] = {};
+    // Another process's window: ask for its text by message.
+    SendMessageTimeoutA(window, WM_GETTEXT, sizeof text, (LPARAM)text, SMTO_ABORTIFHUNG, 2000, 0);
+    return text;
+}
+
+// The text to wait for: true once the window's caption is that.
+inline bool waitForCaption(HWND window, const std::string& text, DWORD ms) {
+    for (DWORD waited = 0; waited < ms; waited += 50) {
+        if (caption(window) == text)
+            return true;
+        Sleep(50);
+    }
+    return false;
+}
+
+// A visible dialog that the window owns: the one its program runs modally.
+inline HWND waitForOwnedDialog(HWND owner, DWORD ms) {
+    DWORD process;
+    GetWindowThreadProcessId(owner, &process);
+    for (DWORD waited = 0; waited < ms; waited += 50) {
+        struct Search {
+            HWND owner, found;
+        } search = {owner, 0};
+        EnumWindows(
+            [](HWND window, LPARAM param) -> BOOL {
+                Search* search = (Search*)param;
+                if (GetWindow(window, GW_OWNER) == search->owner && IsWindowVisible(window)) {
+                    search->found = window;
+                    return FALSE;
+                }
+                return TRUE;
+            },
+            (LPARAM)&search);
+        if (search.found)
+            return search.found;
+        Sleep(50);
+    }
+    return 0;
+}
+
+// The control that has the keyboard focus in the window's program.
+inline HWND focusOf(HWND window) {
+    GUITHREADINFO info = {};
+    info.cbSize = sizeof info;
+    GetGUIThreadInfo(GetWindowThreadProcessId(window, 0), &info);
+    return info.hwndFocus;
+}

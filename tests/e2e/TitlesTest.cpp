@@ -1,0 +1,52 @@
+// Naming a disc in the real Drovix.exe as a user does: the track title
+// dialog filled field by field with Enter, OK; the title index holds the
+// record, and the next start shows the names again.
+#include "EndToEnd.h"
+
+namespace {
+
+// Types over the focused field's selected text and presses Enter, in the
+// player's own message loop.
+void typeAndEnter(HWND dialog, const char* text) {
+    HWND field = focusOf(dialog);
+    ASSERT_TRUE(field);
+    SendMessageTimeoutA(field, WM_SETTEXT, 0, (LPARAM)text, SMTO_ABORTIFHUNG, 2000, 0);
+    PostMessageA(field, WM_KEYDOWN, VK_RETURN, 0x001C0001);
+    PostMessageA(field, WM_KEYUP, VK_RETURN, 0xC01C0001);
+    Sleep(300);
+}
+
+} // namespace
+
+TEST(EndToEnd, ADiscNamedInTheTitleDialogKeepsItsNamesAcrossARestart) {
+    prepareDrive(1);
+    std::string index = testFolder() + "drovix.idx";
+    DeleteFileA(index.c_str());
+    PROCESS_INFORMATION player = startProgram("Drovix.exe", "");
+    ASSERT_TRUE(player.hProcess);
+    HWND window = waitForWindowOf(player.dwProcessId, "#32770", 5000);
+    ASSERT_TRUE(window);
+    ASSERT_TRUE(waitForCaption(window, "Title / Artist", 5000)) << caption(window);
+
+    PostMessageA(window, WM_COMMAND, 2010, 0);
+    HWND dialog = waitForOwnedDialog(window, 5000);
+    ASSERT_TRUE(dialog);
+    EXPECT_EQ("ＣＤプレイヤー", caption(dialog));
+    for (const char* text : {"Morning", "Pelmark Trio", "One", "Two", "Three", "Four", "Five"})
+        typeAndEnter(dialog, text);
+    PostMessageA(GetDlgItem(dialog, 1211), BM_CLICK, 0, 0);
+    EXPECT_TRUE(waitForCaption(window, "Morning / Pelmark Trio", 5000)) << caption(window);
+    EXPECT_FALSE(IsWindowVisible(dialog));
+    EXPECT_EQ(0u, closePlayer(window, &player));
+    EXPECT_EQ("\r\n@050337007d\r\n+Morning\r\n-Pelmark Trio\r\n#One\r\n#Two\r\n#Three\r\n#Four\r\n#Five\r\n\r\n",
+              readBytes(index));
+
+    player = startProgram("Drovix.exe", "");
+    window = waitForWindowOf(player.dwProcessId, "#32770", 5000);
+    ASSERT_TRUE(window);
+    EXPECT_TRUE(waitForCaption(window, "Morning / Pelmark Trio", 5000)) << caption(window);
+    EXPECT_EQ(0u, closePlayer(window, &player));
+    DeleteFileA(index.c_str());
+    RegDeleteTreeA(HKEY_CURRENT_USER, kSettings);
+    RegDeleteTreeA(HKEY_CURRENT_USER, kControl);
+}
