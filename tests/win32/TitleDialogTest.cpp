@@ -543,3 +543,68 @@ TEST_F(TitleDialog, TheAboutButtonOpensTheAboutBoxOverTheDialog) {
     EXPECT_FALSE(ownerEnabled);
     EXPECT_FALSE(closed());
 }
+
+// ---- Help ---------------------------------------------------------------------
+
+namespace {
+
+// Stands in for the help viewer, whose window the platform finds by its
+// class, and records what each call asked of it.
+struct HelpRequest {
+    UINT command;
+    std::string file;
+    HWND from;
+};
+std::vector<HelpRequest> helpRequests;
+
+LRESULT CALLBACK helpViewerProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message != WM_COPYDATA)
+        return DefWindowProcA(window, message, wParam, lParam);
+    const COPYDATASTRUCT* copy = (const COPYDATASTRUCT*)lParam;
+    const BYTE* request = (const BYTE*)copy->lpData;
+    WORD command, fileOffset;
+    memcpy(&command, request + 2, 2);
+    memcpy(&fileOffset, request + 12, 2);
+    helpRequests.push_back({command, (const char*)request + fileOffset, (HWND)wParam});
+    return TRUE;
+}
+
+struct HelpViewer {
+    HWND window;
+    HelpViewer() {
+        WNDCLASSA viewerClass = {};
+        viewerClass.lpfnWndProc = helpViewerProc;
+        viewerClass.hInstance = GetModuleHandleA(0);
+        viewerClass.lpszClassName = "MS_WINHELP";
+        RegisterClassA(&viewerClass);
+        window = CreateWindowA("MS_WINHELP", "", 0, 0, 0, 0, 0, 0, 0, GetModuleHandleA(0), 0);
+        helpRequests.clear();
+    }
+    ~HelpViewer() { DestroyWindow(window); }
+};
+
+} // namespace
+
+TEST_F(TitleDialog, HelpOpensTheGuideAndEachDialogClosesItsHelpWhenItEnds) {
+    HelpViewer viewer;
+    ASSERT_TRUE(viewer.window);
+    std::string guide = programDirectory() + "drovix.hlp";
+    open();
+    click(IDC_HELP_BUTTON);
+    EXPECT_FALSE(closed());
+    click(IDC_CANCEL);
+    SendMessageA(window, WM_COMMAND, IDC_OPEN_HELP, 0);
+    ASSERT_EQ(3u, helpRequests.size());
+    EXPECT_EQ((UINT)HELP_CONTENTS, helpRequests[0].command);
+    EXPECT_EQ(guide, helpRequests[0].file);
+    EXPECT_EQ(dialog, helpRequests[0].from);
+    EXPECT_EQ((UINT)HELP_QUIT, helpRequests[1].command);
+    EXPECT_EQ(dialog, helpRequests[1].from);
+    EXPECT_EQ((UINT)HELP_CONTENTS, helpRequests[2].command);
+    EXPECT_EQ(window, helpRequests[2].from);
+    HWND main = window;
+    finish();
+    ASSERT_EQ(4u, helpRequests.size());
+    EXPECT_EQ((UINT)HELP_QUIT, helpRequests[3].command);
+    EXPECT_EQ(main, helpRequests[3].from);
+}
