@@ -11,12 +11,13 @@ find_package(Python3 REQUIRED COMPONENTS Interpreter)
 # The skin and the icon are drawn by a generator at build time.
 set(PLAYER_ART ${CMAKE_BINARY_DIR}/player-art)
 add_custom_command(
-  OUTPUT ${PLAYER_ART}/skin.bmp ${PLAYER_ART}/drovix.ico
+  OUTPUT ${PLAYER_ART}/skin.bmp ${PLAYER_ART}/drovix.ico ${PLAYER_ART}/drovixcfg.ico
   COMMAND ${CMAKE_COMMAND} -E make_directory ${PLAYER_ART}
-  COMMAND Python3::Interpreter ${CMAKE_SOURCE_DIR}/tools/skin.py ${PLAYER_ART}/skin.bmp ${PLAYER_ART}/drovix.ico
+  COMMAND Python3::Interpreter ${CMAKE_SOURCE_DIR}/tools/skin.py
+    ${PLAYER_ART}/skin.bmp ${PLAYER_ART}/drovix.ico ${PLAYER_ART}/drovixcfg.ico
   DEPENDS ${CMAKE_SOURCE_DIR}/tools/skin.py
-  COMMENT "Drawing the skin and the icon")
-add_custom_target(player_art DEPENDS ${PLAYER_ART}/skin.bmp ${PLAYER_ART}/drovix.ico)
+  COMMENT "Drawing the skin and the icons")
+add_custom_target(player_art DEPENDS ${PLAYER_ART}/skin.bmp ${PLAYER_ART}/drovix.ico ${PLAYER_ART}/drovixcfg.ico)
 
 # The main window, on whichever drive the program links.
 add_library(player_window STATIC
@@ -36,7 +37,19 @@ add_executable(Drovix WIN32 player/WinMain.cpp $<TARGET_OBJECTS:player_resources
 target_link_libraries(Drovix player_window engine_win32)
 target_compile_options(Drovix PRIVATE ${DROVIX_CODE_FLAGS})
 
-add_executable(Drovixcfg WIN32 config/WinMain.cpp)
+# The settings tool: its dialog and AutoPlay registration, linked into the
+# tool and into its tests.
+add_library(settings_tool STATIC config/SettingsDialog.cpp config/AutoPlay.cpp)
+target_link_libraries(settings_tool PUBLIC common comctl32 comdlg32 user32 advapi32)
+target_compile_options(settings_tool PRIVATE ${DROVIX_CODE_FLAGS})
+
+add_library(tool_resources OBJECT config/res/Drovixcfg.rc)
+target_include_directories(tool_resources PRIVATE ${PLAYER_ART} config/res)
+add_dependencies(tool_resources player_art)
+set_source_files_properties(config/res/Drovixcfg.rc PROPERTIES OBJECT_DEPENDS "${PLAYER_ART}/drovixcfg.ico")
+
+add_executable(Drovixcfg WIN32 config/WinMain.cpp $<TARGET_OBJECTS:tool_resources>)
+target_link_libraries(Drovixcfg settings_tool)
 target_compile_options(Drovixcfg PRIVATE ${DROVIX_CODE_FLAGS})
 
 # GoogleTest built by the MinGW compiler; Wine runs the test programs.

@@ -1,5 +1,19 @@
-// The settings tool's program entry. The settings dialog arrives with its own
-// work; until then the program starts and ends at once.
+// The settings tool's entry: one running copy at a time, the settings
+// dialog with no owner, exit 0.
 #include <windows.h>
 
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) { return 0; }
+#include <commctrl.h>
+
+#include "../common/SingleInstance.h"
+#include "SettingsTool.h"
+#include "res/resource.h"
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+    SingleInstance instanceMarker = {};
+    if (!instanceMarker.claim(kToolAtom, "PELMARKCDPLAYERCONFIG.running"))
+        return 0;
+    InitCommonControls();
+    settingsTool.moduleInstance = instance;
+    DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_SETTINGS), 0, settingsDialogProc, 0);
+    return 0;
+}

@@ -2,7 +2,7 @@
 
 #include <stdio.h>
 
-#include "../titles/ShiftJis.h"
+#include "../common/ShiftJis.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <stdio.h>
 #include <string.h>
 
-#include "../titles/ShiftJis.h"
+#include "../common/ShiftJis.h"
 #include "Handles.h"
 
 namespace {

@@ -3,7 +3,7 @@
 #include "PlayerWindow.h"
 
 #include "../engine/DiscEngine.h"
-#include "../titles/ShiftJis.h"
+#include "../common/ShiftJis.h"
 #include "Texts.h"
 #include "res/resource.h"
 

@@ -4,7 +4,7 @@
 #include <string.h>
 
 #include "FileLayer.h"
-#include "ShiftJis.h"
+#include "../common/ShiftJis.h"
 
 namespace {
 

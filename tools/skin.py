@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
-"""Draws the player's skin bitmap (resource 1001) and its icon (resource 1000).
+"""Draws the player's skin bitmap (resource 1001) and its icon (resource 1000),
+and the settings tool's icon.
 
-    skin.py SKIN.bmp ICON.ico
+    skin.py SKIN.bmp ICON.ico [TOOL.ico]
 
 The skin is 296 x 30 pixels, 4 bits per pixel, on the 16-entry palette below.
 Every button face is drawn here from its place in the button table, its
@@ -196,8 +197,8 @@ def draw_skin():
     return skin
 
 
-def draw_icon():
-    """A 32 x 32 disc with its hole and a note, transparent outside."""
+def draw_disc():
+    """A 32 x 32 disc with its hole, transparent outside."""
     icon = Picture(32, 32, FACE)
     mask = [[1] * 32 for _ in range(32)]
     for y in range(32):
@@ -211,6 +212,12 @@ def draw_icon():
                 if d2 <= 2.5 ** 2:
                     mask[y][x] = 1
                     icon.put(x, y, BLACK)
+    return icon, mask
+
+
+def draw_icon():
+    """The player: the disc and a note."""
+    icon, mask = draw_disc()
     big_note = [row.replace('#', 'c') for row in NOTE]
     for dy, row in enumerate(big_note):
         for dx, ch in enumerate(row):
@@ -218,6 +225,18 @@ def draw_icon():
                 for sy in range(2):
                     for sx in range(2):
                         icon.put(6 + dx * 2 + sx, 6 + dy * 2 + sy, int(ch, 16))
+    return icon, mask
+
+
+def draw_tool_icon():
+    """The settings tool: the disc and a slider with its knob."""
+    icon, mask = draw_disc()
+    for x0, y0, x1, y1, colour in ((4, 21, 27, 23, BLACK), (5, 22, 26, 22, 12),
+                                   (16, 17, 20, 27, BLACK), (17, 18, 19, 26, 11)):
+        icon.fill(x0, y0, x1, y1, colour)
+        for y in range(y0, y1 + 1):
+            for x in range(x0, x1 + 1):
+                mask[y][x] = 0
     return icon, mask
 
 
@@ -263,6 +282,9 @@ def main():
         out.write(bmp(draw_skin()))
     with open(sys.argv[2], 'wb') as out:
         out.write(ico(*draw_icon()))
+    if len(sys.argv) > 3:
+        with open(sys.argv[3], 'wb') as out:
+            out.write(ico(*draw_tool_icon()))
 
 
 if __name__ == '__main__':

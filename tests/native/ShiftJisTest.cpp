@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "ShiftJis.h"
+#include "../../common/ShiftJis.h"
 
 namespace {
 

@@ -1,0 +1,58 @@
+// The settings tool: one modal dialog that edits the five settings the tool
+// owns in the player's settings key, and chooses what Windows AutoPlay
+// starts for audio CDs. Its working values live here for the dialog's life.
+#pragma once
+
+#include <windows.h>
+
+#include <stdint.h>
+
+// The global atom that marks a running tool.
+const char kToolAtom[] = "PELMARKCDPLAYERCONFIG";
+
+const int kToolPathSize = 512;
+// The longest title index path the tool takes.
+const int kIndexFileMax = 255;
+
+struct SettingsTool {
+    HINSTANCE moduleInstance;
+    HWND dialog;
+    HWND slider;
+    uint32_t interval;
+    uint32_t autoplayMinimize;
+    char indexFile[kIndexFileMax + 1];
+    uint32_t alwaysVisibleSet;
+    uint32_t saveBeforePlayMode;
+
+    int32_t initSettingsDialog();
+    // 0 when the values may be saved, else the control to take the focus.
+    int32_t validateSettings();
+    int32_t saveSettings();
+    int32_t advanceFocus(int32_t focused);
+    void showInterval(uint32_t milliseconds);
+    void browse();
+    int32_t help(UINT command);
+
+    // AutoPlay for audio CDs.
+    int32_t registerAutoPlay();
+    int32_t setAutoPlayCommand(HKEY key, const char* command);
+
+    // The directory of the tool's own program, with its trailing backslash.
+    void toolDirectory(char directory[kToolPathSize]);
+
+  private:
+    void readSettings();
+    void fillControls();
+    void takeValues();
+    int32_t resolveIndexFile(char path[kToolPathSize]);
+    int32_t tell(const char* format, const char* path, UINT type);
+    void writeAutoPlayCommand(const char* command);
+};
+
+// The platform family (1: the Windows 95 family), asked each time AutoPlay
+// is registered; tests put another answer in its place.
+extern DWORD (*queryPlatformId)();
+
+INT_PTR CALLBACK settingsDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+
+extern SettingsTool settingsTool;

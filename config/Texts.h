@@ -1,0 +1,11 @@
+// The settings tool's own texts, as the user sees them (compiled to code
+// page 932).
+#pragma once
+
+const char kTextToolCaption[] = "Pelmark ＣＤプレイヤーの設定";
+const char kTextIntervalLabel[] = "%4u ミリ秒";
+const char kTextIndexMissing[] = "曲名ファイル (%s) が見つかりません。\n\n作成しますか？";
+const char kTextIndexNotCreated[] = "%s の作成に失敗しました。\n\n正しいファイル名とパスを指定してください。";
+const char kTextAutoPlayFailed[] = "内部エラーが発生しました。(オートプレイの設定は変更されません)";
+// The Open dialog's filter: pairs of a description and a pattern.
+const char kTextIndexFilter[] = "Drovix曲名ファイル (*.idx)\0*.idx\0すべてのファイル(*.*)\0*.*\0";
