@@ -83,17 +83,33 @@ inline std::string windowText(HWND window) {
     return text;
 }
 
-// A message box's text and caption, then its OK.
+// A message box: its text, caption, icon and buttons, then the answer.
 struct MessageBoxSeen {
     std::string text, caption;
+    // "yes no", "ok": the buttons it offers.
+    std::string buttons;
+    bool exclamation = false;
     int shown = 0;
 };
 
-inline void confirmMessageBox(MessageBoxSeen* seen) {
-    whenShown(kDialogClass, [seen](HWND box) {
+inline void answerMessageBox(MessageBoxSeen* seen, int answer = IDOK) {
+    whenShown(kDialogClass, [seen, answer](HWND box) {
         seen->text = controlText(box, 0xFFFF);
         seen->caption = windowText(box);
+        seen->buttons.clear();
+        const struct {
+            int id;
+            const char* name;
+        } buttons[] = {{IDOK, "ok"}, {IDYES, "yes"}, {IDNO, "no"}, {IDCANCEL, "cancel"}};
+        for (const auto& button : buttons)
+            if (GetDlgItem(box, button.id))
+                seen->buttons += std::string(seen->buttons.empty() ? "" : " ") + button.name;
+        // The platform's icons are shared: the box shows the very one.
+        HICON icon = (HICON)SendDlgItemMessageA(box, 0x440, STM_GETICON, 0, 0);
+        seen->exclamation = icon && icon == LoadIconA(0, IDI_EXCLAMATION);
         seen->shown++;
-        PostMessageA(box, WM_COMMAND, IDOK, 0);
+        PostMessageA(box, WM_COMMAND, answer, 0);
     });
 }
+
+inline void confirmMessageBox(MessageBoxSeen* seen) { answerMessageBox(seen, IDOK); }

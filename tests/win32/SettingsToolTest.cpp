@@ -1,0 +1,513 @@
+// The settings tool's dialog, created for real in the test process with the
+// tool's resources: what it shows of the settings key, what OK writes there
+// and to AutoPlay's key, the title index it creates, the message boxes it
+// shows and the way Enter moves through it.
+#include <windows.h>
+
+#include <commctrl.h>
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "../../config/SettingsTool.h"
+#include "../../config/res/resource.h"
+#include "../native/FileBytes.h"
+#include "DialogTemplate.h"
+#include "Modal.h"
+#include "Programs.h"
+#include "Shot.h"
+
+namespace {
+
+const char kSettingsKey[] = "Software\\Pelmark\\Drovix";
+const char kAutoPlayParent[] = "AudioCD";
+const char kAutoPlayKey[] = "AudioCD\\shell\\play\\command";
+
+const ControlRow kSettingsControls[] = {
+    {1000, "Edit", "", {7, 21, 116, 13}, WS_BORDER | ES_AUTOHSCROLL | WS_TABSTOP},
+    {1001, "Button", "参照 ...", {127, 21, 33, 14}, BS_PUSHBUTTON | WS_TABSTOP},
+    {1012, "Button", "常に [曲名の設定] を表示", {7, 48, 88, 9}, BS_AUTOCHECKBOX | WS_TABSTOP},
+    {1014, "Button", "終了時 ランダム・リピート状態を保持する", {7, 66, 131, 8}, BS_AUTOCHECKBOX | WS_TABSTOP},
+    {1013, "msctls_trackbar32", "", {10, 111, 148, 13}, TBS_AUTOTICKS | WS_TABSTOP},
+    {1009, "Button", "現在の設定のまま変更しない", {182, 24, 102, 8}, BS_AUTORADIOBUTTON | WS_TABSTOP},
+    {1010, "Button", "Pelmark ＣＤプレイヤー", {182, 38, 82, 8}, BS_AUTORADIOBUTTON | WS_TABSTOP},
+    {1011, "Button", "Windows標準のＣＤプレイヤー", {182, 53, 101, 8}, BS_AUTORADIOBUTTON | WS_TABSTOP},
+    {1008, "Button", "オートプレイで起動したときは最小化", {182, 74, 119, 8}, BS_AUTOCHECKBOX | WS_TABSTOP},
+    {1, "Button", "OK", {178, 122, 45, 15}, BS_DEFPUSHBUTTON | WS_TABSTOP},
+    {2, "Button", "キャンセル", {230, 122, 46, 15}, BS_PUSHBUTTON | WS_TABSTOP},
+    {1016, "Button", "ヘルプ", {283, 122, 45, 15}, BS_PUSHBUTTON | WS_TABSTOP},
+    {-1, "Static", "曲名ファイルの位置 :", {7, 10, 58, 8}, SS_LEFT},
+    {-1, "Static", "時計更新の間隔 :", {8, 97, 58, 8}, SS_LEFT},
+    {-1, "Static", "遅く", {148, 129, 14, 8}, SS_LEFT},
+    {-1, "Static", "速く", {10, 129, 11, 8}, SS_LEFT},
+    {1015, "Static", "ミリ秒", {120, 96, 39, 9}, SS_RIGHT | WS_GROUP},
+    {-1, "Button", "オートプレイの設定", {178, 11, 149, 79}, BS_GROUPBOX},
+};
+
+void store(const char* name, DWORD type, const void* bytes, DWORD size) {
+    HKEY key;
+    RegCreateKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, 0, 0, KEY_ALL_ACCESS, 0, &key, 0);
+    RegSetValueExA(key, name, 0, type, (const BYTE*)bytes, size);
+    RegCloseKey(key);
+}
+
+void storeNumber(const char* name, DWORD value) { store(name, REG_DWORD, &value, sizeof value); }
+
+void storeText(const char* name, const std::string& text) {
+    store(name, REG_SZ, text.c_str(), (DWORD)text.size() + 1);
+}
+
+// A stored value as "type:bytes", or "none".
+std::string stored(HKEY root, const char* keyName, const char* name) {
+    HKEY key;
+    if (RegOpenKeyExA(root, keyName, 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return "none";
+    char bytes[1024] = {};
+    DWORD type = 0, size = sizeof bytes;
+    LONG result = RegQueryValueExA(key, name, 0, &type, (BYTE*)bytes, &size);
+    RegCloseKey(key);
+    if (result != ERROR_SUCCESS)
+        return "none";
+    if (type == REG_DWORD && size == 4)
+        return "dword:" + std::to_string(*(DWORD*)bytes);
+    return (type == REG_SZ ? "sz:" : "type" + std::to_string(type) + ":") + std::string(bytes, size);
+}
+
+std::string setting(const char* name) { return stored(HKEY_CURRENT_USER, kSettingsKey, name); }
+
+std::string autoPlayCommand() { return stored(HKEY_CLASSES_ROOT, kAutoPlayKey, 0); }
+
+DWORD valueCount(HKEY root, const char* keyName) {
+    HKEY key;
+    DWORD values = 0;
+    if (RegOpenKeyExA(root, keyName, 0, KEY_READ, &key) == ERROR_SUCCESS) {
+        RegQueryInfoKeyA(key, 0, 0, 0, 0, 0, 0, &values, 0, 0, 0, 0);
+        RegCloseKey(key);
+    }
+    return values;
+}
+
+std::string keyClass(HKEY root, const char* keyName) {
+    HKEY key;
+    char name[64] = {};
+    DWORD size = sizeof name;
+    if (RegOpenKeyExA(root, keyName, 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return "none";
+    RegQueryInfoKeyA(key, name, &size, 0, 0, 0, 0, 0, 0, 0, 0, 0);
+    RegCloseKey(key);
+    return name;
+}
+
+DWORD windows95Family() { return VER_PLATFORM_WIN32_WINDOWS; }
+
+} // namespace
+
+class SettingsDialog : public ::testing::Test {
+  protected:
+    HWND dialog = 0;
+    std::string index = testFolder() + "drovix.idx";
+    DWORD (*systemPlatform)() = queryPlatformId;
+
+    void SetUp() override {
+        modalSteps().clear();
+        RegDeleteTreeA(HKEY_CURRENT_USER, kSettingsKey);
+        RegDeleteTreeA(HKEY_CLASSES_ROOT, kAutoPlayParent);
+        DeleteFileA(index.c_str());
+        settingsTool = SettingsTool();
+    }
+
+    void TearDown() override {
+        if (dialog)
+            DestroyWindow(dialog);
+        queryPlatformId = systemPlatform;
+        RegDeleteTreeA(HKEY_CURRENT_USER, kSettingsKey);
+        RegDeleteTreeA(HKEY_CLASSES_ROOT, kAutoPlayParent);
+        DeleteFileA(index.c_str());
+    }
+
+    void open() {
+        InitCommonControls();
+        dialog = CreateDialogParamA(GetModuleHandleA(0), MAKEINTRESOURCEA(IDD_SETTINGS), 0, settingsDialogProc, 0);
+        ASSERT_TRUE(dialog);
+        ShowWindow(dialog, SW_SHOW);
+        SetForegroundWindow(dialog);
+        pump();
+    }
+
+    // Messages go through the dialog manager, as the modal loop sends them.
+    void pump() {
+        MSG message;
+        DWORD until = GetTickCount() + 50;
+        do {
+            while (PeekMessageA(&message, 0, 0, 0, PM_REMOVE)) {
+                if (message.message == WM_QUIT || IsDialogMessageA(dialog, &message))
+                    continue;
+                TranslateMessage(&message);
+                DispatchMessageA(&message);
+            }
+            Sleep(5);
+        } while ((LONG)(until - GetTickCount()) > 0);
+    }
+
+    void press(WPARAM key) {
+        HWND focus = GetFocus();
+        PostMessageA(focus, WM_KEYDOWN, key, 0);
+        PostMessageA(focus, WM_KEYUP, key, 0xC0000001);
+        pump();
+    }
+
+    void click(int id) {
+        SendDlgItemMessageA(dialog, id, BM_CLICK, 0, 0);
+        pump();
+    }
+
+    void type(const std::string& text) {
+        SetDlgItemTextA(dialog, IDC_INDEX_FILE, text.c_str());
+        pump();
+    }
+
+    int focused() { return GetDlgCtrlID(GetFocus()); }
+    bool checked(int id) { return IsDlgButtonChecked(dialog, id) == BST_CHECKED; }
+    bool closed() { return !IsWindowVisible(dialog); }
+    int sliderAt() { return (int)SendDlgItemMessageA(dialog, IDC_INTERVAL, TBM_GETPOS, 0, 0); }
+    std::string label() { return controlText(dialog, IDC_INTERVAL_LABEL); }
+};
+
+TEST_F(SettingsDialog, TheTemplateHoldsItsControlsInOrder) {
+    DialogTemplate settings = readTemplate(IDD_SETTINGS);
+    EXPECT_EQ("Pelmark ＣＤプレイヤーの設定", settings.caption);
+    EXPECT_EQ((DWORD)(WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_CENTER | DS_SETFONT), settings.style);
+    EXPECT_EQ(335, settings.cx);
+    EXPECT_EQ(147, settings.cy);
+    expectTemplate(IDD_SETTINGS, kSettingsControls, "ＭＳ Ｐゴシック");
+}
+
+TEST_F(SettingsDialog, OpensWithTheDefaultsWhenNothingIsStored) {
+    open();
+    EXPECT_EQ("drovix.idx", controlText(dialog, IDC_INDEX_FILE));
+    EXPECT_EQ(" 333 ミリ秒", label());
+    EXPECT_EQ(333, sliderAt());
+    EXPECT_EQ(100, SendDlgItemMessageA(dialog, IDC_INTERVAL, TBM_GETRANGEMIN, 0, 0));
+    EXPECT_EQ(1000, SendDlgItemMessageA(dialog, IDC_INTERVAL, TBM_GETRANGEMAX, 0, 0));
+    EXPECT_EQ(100, SendDlgItemMessageA(dialog, IDC_INTERVAL, TBM_GETPAGESIZE, 0, 0));
+    EXPECT_FALSE(checked(IDC_AUTOPLAY_MINIMIZE));
+    EXPECT_FALSE(checked(IDC_ALWAYS_VISIBLE));
+    EXPECT_TRUE(checked(IDC_SAVE_PLAY_MODE));
+    EXPECT_TRUE(checked(IDC_AUTOPLAY_UNCHANGED));
+    EXPECT_EQ(IDC_INDEX_FILE, focused());
+    pump();
+    Shot(dialog, true).save("settings-dialog.bmp");
+}
+
+TEST_F(SettingsDialog, ShowsWhatIsStoredAndWhatThePlayerMakesOfIt) {
+    struct Row {
+        const char* what;
+        std::function<void()> arrange;
+        const char* path;
+        const char* shownLabel;
+        int slider;
+        bool minimize, alwaysVisible, keepModes;
+    } rows[] = {
+        {"stored",
+         [] {
+             storeNumber("Interval", 700);
+             storeText("IndexFile", "C:\\titles\\mine.idx");
+             storeNumber("AutoplayMinimize", 1);
+             storeNumber("AlwayVisibleSet", 1);
+             storeNumber("SaveBeforePlayMode", 0);
+         },
+         "C:\\titles\\mine.idx", " 700 ミリ秒", 700, true, true, false},
+        {"out of range, and nonzero values the player takes as on or off",
+         [] {
+             storeNumber("Interval", 50);
+             storeNumber("AutoplayMinimize", 7);
+             storeNumber("AlwayVisibleSet", 2);
+             storeNumber("SaveBeforePlayMode", 5);
+         },
+         "drovix.idx", "  50 ミリ秒", 100, true, false, true},
+        {"of other types and sizes",
+         [] {
+             store("Interval", REG_SZ, "500", 4);
+             store("AutoplayMinimize", REG_BINARY, "\x01\x00", 2);
+             store("IndexFile", REG_BINARY, "abc", 3);
+             store("SaveBeforePlayMode", REG_QWORD, "\0\0\0\0\0\0\0\0", 8);
+         },
+         "abc", " 333 ミリ秒", 333, false, false, true},
+        {"a path longer than the tool takes",
+         [] { storeText("IndexFile", "C:\\" + std::string(252, 'p') + "\x83\x5C" "x.idx"); },
+         nullptr, " 333 ミリ秒", 333, false, false, true},
+    };
+    for (const Row& row : rows) {
+        RegDeleteTreeA(HKEY_CURRENT_USER, kSettingsKey);
+        row.arrange();
+        open();
+        std::string path = row.path ? row.path : "C:\\" + std::string(252, 'p');
+        EXPECT_EQ(path, controlText(dialog, IDC_INDEX_FILE)) << row.what;
+        EXPECT_EQ(row.shownLabel, label()) << row.what;
+        EXPECT_EQ(row.slider, sliderAt()) << row.what;
+        EXPECT_EQ(row.minimize, checked(IDC_AUTOPLAY_MINIMIZE)) << row.what;
+        EXPECT_EQ(row.alwaysVisible, checked(IDC_ALWAYS_VISIBLE)) << row.what;
+        EXPECT_EQ(row.keepModes, checked(IDC_SAVE_PLAY_MODE)) << row.what;
+        EXPECT_TRUE(checked(IDC_AUTOPLAY_UNCHANGED)) << row.what;
+        DestroyWindow(dialog);
+        dialog = 0;
+    }
+}
+
+TEST_F(SettingsDialog, TheLabelFollowsTheSliderAndOkSavesWhereItStands) {
+    storeNumber("Interval", 50);
+    ASSERT_TRUE(writeBytes(index, ""));
+    open();
+    SetFocus(GetDlgItem(dialog, IDC_INTERVAL));
+    press(VK_NEXT);
+    EXPECT_EQ(200, sliderAt());
+    EXPECT_EQ(" 200 ミリ秒", label());
+    press(VK_END);
+    EXPECT_EQ("1000 ミリ秒", label());
+    press(VK_HOME);
+    EXPECT_EQ(" 100 ミリ秒", label());
+    click(IDOK);
+    EXPECT_TRUE(closed());
+    EXPECT_EQ("dword:100", setting("Interval"));
+}
+
+TEST_F(SettingsDialog, OkWritesExactlyItsFiveValuesAndLeavesThePlayersAlone) {
+    const char* playerValues[] = {"WindowLeft", "WindowTop", "TopMost", "DisplayState", "RepeatMode", "RandomMode"};
+    DWORD value = 40;
+    for (const char* name : playerValues)
+        storeNumber(name, value++);
+    ASSERT_TRUE(writeBytes(index, ""));
+    open();
+    click(IDC_ALWAYS_VISIBLE);
+    click(IDC_SAVE_PLAY_MODE);
+    click(IDC_AUTOPLAY_MINIMIZE);
+    SendDlgItemMessageA(dialog, IDC_INTERVAL, TBM_SETPOS, TRUE, 600);
+    click(IDOK);
+    EXPECT_TRUE(closed());
+    EXPECT_EQ(11u, valueCount(HKEY_CURRENT_USER, kSettingsKey));
+    EXPECT_EQ("dword:600", setting("Interval"));
+    EXPECT_EQ(std::string("sz:drovix.idx") + '\0', setting("IndexFile"));
+    EXPECT_EQ("dword:1", setting("AutoplayMinimize"));
+    EXPECT_EQ("dword:1", setting("AlwayVisibleSet"));
+    EXPECT_EQ("dword:0", setting("SaveBeforePlayMode"));
+    value = 40;
+    for (const char* name : playerValues)
+        EXPECT_EQ("dword:" + std::to_string(value++), setting(name)) << name;
+    // Leaving AutoPlay unchanged neither opens nor creates its key.
+    EXPECT_EQ("none", keyClass(HKEY_CLASSES_ROOT, kAutoPlayKey));
+}
+
+TEST_F(SettingsDialog, ANewSettingsKeyHasTheClassDrovix) {
+    ASSERT_TRUE(writeBytes(index, ""));
+    open();
+    click(IDOK);
+    EXPECT_EQ(5u, valueCount(HKEY_CURRENT_USER, kSettingsKey));
+    EXPECT_EQ("Drovix", keyClass(HKEY_CURRENT_USER, kSettingsKey));
+}
+
+TEST_F(SettingsDialog, CancelEscapeAndTheCloseBoxWriteNothing) {
+    for (int way = 0; way < 3; way++) {
+        open();
+        click(IDC_ALWAYS_VISIBLE);
+        click(IDC_AUTOPLAY_PLAYER);
+        type("elsewhere.idx");
+        if (way == 0)
+            click(IDCANCEL);
+        else if (way == 1)
+            press(VK_ESCAPE);
+        else
+            SendMessageA(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
+        pump();
+        EXPECT_TRUE(closed()) << way;
+        EXPECT_EQ("none", keyClass(HKEY_CURRENT_USER, kSettingsKey)) << way;
+        EXPECT_EQ("none", keyClass(HKEY_CLASSES_ROOT, kAutoPlayKey)) << way;
+        DestroyWindow(dialog);
+        dialog = 0;
+    }
+}
+
+TEST_F(SettingsDialog, EnterMovesThroughTheFieldsAndConfirmsOnlyOnOk) {
+    ASSERT_TRUE(writeBytes(index, ""));
+    open();
+    std::string order = std::to_string(focused());
+    SetFocus(GetDlgItem(dialog, IDC_ALWAYS_VISIBLE));
+    order += " " + std::to_string(focused());
+    for (int i = 0; i < 8; i++) {
+        press(VK_RETURN);
+        order += " " + std::to_string(focused());
+    }
+    EXPECT_EQ("1000 1012 1014 1013 1009 1010 1011 1008 1000 1001", order);
+    EXPECT_FALSE(closed());
+    EXPECT_TRUE(checked(IDC_AUTOPLAY_UNCHANGED));
+    EXPECT_EQ("none", keyClass(HKEY_CURRENT_USER, kSettingsKey));
+    SetFocus(GetDlgItem(dialog, IDOK));
+    press(VK_RETURN);
+    EXPECT_TRUE(closed());
+    EXPECT_EQ("dword:333", setting("Interval"));
+}
+
+// ---- The title index at OK -----------------------------------------------------
+
+TEST_F(SettingsDialog, AMissingIndexIsCreatedWhereThePlayerReadsItOrTheDialogStaysOpen) {
+    std::string folder = testFolder();
+    struct Row {
+        const char* typed;
+        int answer;
+        const char* question;  // the path the question names
+        bool creationFails;
+        bool saved;
+    } rows[] = {
+        {"drovix.idx", IDYES, "drovix.idx", false, true},
+        {"drovix.idx", IDNO, "drovix.idx", false, false},
+        {"C:\\no such folder\\titles.idx", IDYES, "C:\\no such folder\\titles.idx", true, false},
+        {"", IDYES, "", true, false},
+    };
+    for (const Row& row : rows) {
+        SetUp();
+        open();
+        type(row.typed);
+        MessageBoxSeen question, failure;
+        answerMessageBox(&question, row.answer);
+        if (row.creationFails)
+            confirmMessageBox(&failure);
+        click(IDOK);
+        pump();
+        EXPECT_EQ(1, question.shown) << row.typed;
+        EXPECT_EQ(std::string("曲名ファイル (") + row.question + ") が見つかりません。\n\n作成しますか？", question.text);
+        EXPECT_EQ("Pelmark ＣＤプレイヤーの設定", question.caption);
+        EXPECT_EQ("yes no", question.buttons);
+        EXPECT_TRUE(question.exclamation);
+        if (row.creationFails) {
+            EXPECT_EQ(1, failure.shown) << row.typed;
+            EXPECT_EQ(std::string(row.question) + " の作成に失敗しました。\n\n正しいファイル名とパスを指定してください。",
+                      failure.text);
+            EXPECT_EQ("ok", failure.buttons);
+            EXPECT_TRUE(failure.exclamation);
+        }
+        EXPECT_EQ(row.saved, closed()) << row.typed;
+        EXPECT_EQ(row.saved ? "" : "<missing>", readBytes(index)) << row.typed;
+        EXPECT_EQ(row.saved ? "dword:333" : "none", setting("Interval")) << row.typed;
+        if (!row.saved) {
+            EXPECT_EQ(IDC_INDEX_FILE, focused()) << row.typed;
+            DWORD start = 1, end = 0;
+            SendDlgItemMessageA(dialog, IDC_INDEX_FILE, EM_GETSEL, (WPARAM)&start, (LPARAM)&end);
+            EXPECT_EQ(0u, start);
+            EXPECT_EQ(strlen(row.typed), end);
+        }
+        TearDown();
+        dialog = 0;
+    }
+}
+
+TEST_F(SettingsDialog, AnIndexPathOf128BytesOrMoreIsFoundAndCreated) {
+    std::string folder = testFolder() + std::string(100, 'd');
+    ASSERT_TRUE(CreateDirectoryA(folder.c_str(), 0) || GetLastError() == ERROR_ALREADY_EXISTS);
+    std::string existing = folder + "\\existing.idx", created = folder + "\\created.idx";
+    ASSERT_TRUE(writeBytes(existing, "kept"));
+    open();
+    type(existing);
+    MessageBoxSeen none;
+    answerMessageBox(&none, IDNO);
+    click(IDOK);
+    EXPECT_EQ(0, none.shown);
+    EXPECT_TRUE(closed());
+    EXPECT_EQ("kept", readBytes(existing));
+    EXPECT_EQ("sz:" + existing + '\0', setting("IndexFile"));
+    modalSteps().clear();
+    DestroyWindow(dialog);
+
+    open();
+    type(created);
+    MessageBoxSeen question;
+    answerMessageBox(&question, IDYES);
+    click(IDOK);
+    EXPECT_EQ(1, question.shown);
+    EXPECT_TRUE(closed());
+    EXPECT_EQ("", readBytes(created));
+    DeleteFileA(existing.c_str());
+    DeleteFileA(created.c_str());
+    RemoveDirectoryA(folder.c_str());
+}
+
+TEST_F(SettingsDialog, APathIsCutAt255BytesNeverInsideACharacter) {
+    // 254 bytes, then "ソ" across bytes 255 and 256: the cut keeps 254.
+    std::string folder = testFolder();
+    std::string name(254 - folder.size(), 'n');
+    std::string typed = folder + name + "\x83\x5C" "x";
+    open();
+    type(typed);
+    MessageBoxSeen question;
+    answerMessageBox(&question, IDYES);
+    click(IDOK);
+    EXPECT_EQ("曲名ファイル (" + folder + name + ") が見つかりません。\n\n作成しますか？", question.text);
+    EXPECT_TRUE(closed());
+    EXPECT_EQ("sz:" + folder + name + '\0', setting("IndexFile"));
+    EXPECT_EQ("", readBytes(folder + name));
+    DeleteFileA((folder + name).c_str());
+}
+
+// ---- AutoPlay ------------------------------------------------------------------
+
+TEST_F(SettingsDialog, AutoPlayPointsAtThePlayerOrTheSystemsCdPlayerOrIsLeftAlone) {
+    char windows[MAX_PATH];
+    GetWindowsDirectoryA(windows, MAX_PATH);
+    struct Row {
+        int choice;
+        DWORD (*platform)();
+        std::string command;
+    } rows[] = {
+        {IDC_AUTOPLAY_PLAYER, 0, testFolder() + "Drovix.exe /play"},
+        {IDC_AUTOPLAY_SYSTEM, 0, "%SystemRoot%\\system32\\cdplayer.exe /play %1"},
+        {IDC_AUTOPLAY_SYSTEM, windows95Family, std::string(windows) + "\\cdplayer.exe /play %1"},
+    };
+    for (const Row& row : rows) {
+        SetUp();
+        ASSERT_TRUE(writeBytes(index, ""));
+        if (row.platform)
+            queryPlatformId = row.platform;
+        open();
+        click(row.choice);
+        click(IDOK);
+        EXPECT_TRUE(closed());
+        EXPECT_EQ("sz:" + row.command + '\0', autoPlayCommand()) << row.command;
+        EXPECT_EQ("Drovixcfg", keyClass(HKEY_CLASSES_ROOT, kAutoPlayKey));
+        TearDown();
+        dialog = 0;
+    }
+
+    // Chosen again, the same command is written again; left alone, it stays.
+    const std::string player = "sz:" + testFolder() + "Drovix.exe /play" + '\0';
+    for (int choice : {IDC_AUTOPLAY_PLAYER, IDC_AUTOPLAY_PLAYER, IDC_AUTOPLAY_UNCHANGED}) {
+        ASSERT_TRUE(writeBytes(index, ""));
+        settingsTool = SettingsTool();
+        open();
+        click(choice);
+        click(IDOK);
+        EXPECT_EQ(player, autoPlayCommand());
+        DestroyWindow(dialog);
+        dialog = 0;
+    }
+}
+
+TEST_F(SettingsDialog, ARefusedAutoPlayKeyIsToldOnceAndTheSettingsAreStillSaved) {
+    // A key that must stay in memory takes no key that must not.
+    HKEY parent;
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_CLASSES_ROOT, "AudioCD", 0, 0, REG_OPTION_VOLATILE, KEY_ALL_ACCESS,
+                                             0, &parent, 0));
+    RegCloseKey(parent);
+    ASSERT_TRUE(writeBytes(index, ""));
+    open();
+    click(IDC_AUTOPLAY_PLAYER);
+    MessageBoxSeen refused;
+    confirmMessageBox(&refused);
+    click(IDOK);
+    pump();
+    EXPECT_EQ(1, refused.shown);
+    EXPECT_EQ("内部エラーが発生しました。(オートプレイの設定は変更されません)", refused.text);
+    EXPECT_EQ("Pelmark ＣＤプレイヤーの設定", refused.caption);
+    EXPECT_EQ("ok", refused.buttons);
+    EXPECT_TRUE(refused.exclamation);
+    EXPECT_TRUE(closed());
+    EXPECT_EQ("none", autoPlayCommand());
+    EXPECT_EQ("dword:333", setting("Interval"));
+}
