@@ -100,10 +100,10 @@ target_link_libraries(player_window_tests player_window winmm gtest gtest_main)
 gtest_discover_tests(player_window_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
   PROPERTIES RESOURCE_LOCK shared_registry)
 
-# The real player program and its marker.
+# The real programs and their markers.
 add_executable(player_instance_tests tests/win32/InstanceTest.cpp)
 target_link_libraries(player_instance_tests gtest gtest_main)
-add_dependencies(player_instance_tests Drovix)
+add_dependencies(player_instance_tests Drovix Drovixcfg)
 gtest_discover_tests(player_instance_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
   PROPERTIES RESOURCE_LOCK shared_registry)
 
@@ -123,9 +123,10 @@ gtest_discover_tests(mci_drive_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 6
   PROPERTIES RESOURCE_LOCK shared_registry)
 
 # The real player on the virtual drive.
-add_executable(end_to_end_tests tests/e2e/AutoplayTest.cpp tests/e2e/TitlesTest.cpp tests/e2e/AboutVersionTest.cpp)
+add_executable(end_to_end_tests tests/e2e/AutoplayTest.cpp tests/e2e/TitlesTest.cpp tests/e2e/AboutVersionTest.cpp
+  tests/e2e/SettingsTest.cpp)
 target_link_libraries(end_to_end_tests gtest gtest_main)
-add_dependencies(end_to_end_tests Drovix mcicda)
+add_dependencies(end_to_end_tests Drovix Drovixcfg mcicda)
 gtest_discover_tests(end_to_end_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
   PROPERTIES RESOURCE_LOCK shared_registry TIMEOUT 120)
 

@@ -1,5 +1,5 @@
-// The real player program and its single-instance marker: a second start
-// ends at once, and a marker left by a player that was killed does not.
+// The real programs and their single-instance markers: a second start ends
+// at once, and a marker left by a copy that was killed blocks nothing.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -8,48 +8,68 @@
 
 namespace {
 
-const char kAtom[] = "PELMARKCDPLAYER";
-const char kRunningMutex[] = "PELMARKCDPLAYER.running";
+struct Program {
+    const char* file;
+    const char* atom;
+    const char* runningMutex;
+    // The command that ends it.
+    WPARAM close;
+};
 
-void removeMarker() {
-    while (ATOM atom = GlobalFindAtomA(kAtom))
-        GlobalDeleteAtom(atom);
+const Program kPrograms[] = {
+    {"Drovix.exe", "PELMARKCDPLAYER", "PELMARKCDPLAYER.running", 2006},
+    {"Drovixcfg.exe", "PELMARKCDPLAYERCONFIG", "PELMARKCDPLAYERCONFIG.running", IDCANCEL},
+};
+
+void removeMarker(const char* atom) {
+    while (ATOM found = GlobalFindAtomA(atom))
+        GlobalDeleteAtom(found);
 }
 
 } // namespace
 
 TEST(Instance, ASecondStartEndsAtOnceWithCodeZeroAndNoWindow) {
-    removeMarker();
-    // This process stands for the running player.
-    HANDLE running = CreateMutexA(0, TRUE, kRunningMutex);
-    ATOM marker = GlobalAddAtomA(kAtom);
-    PROCESS_INFORMATION second = startProgram("Drovix.exe", "");
-    ASSERT_TRUE(second.hProcess);
-    bool sawWindow = false;
-    while (WaitForSingleObject(second.hProcess, 20) == WAIT_TIMEOUT)
-        sawWindow = sawWindow || visibleWindowOf(second.dwProcessId);
-    EXPECT_EQ(0u, waitForExit(&second, 0));
-    EXPECT_FALSE(sawWindow);
-    EXPECT_EQ(marker, GlobalFindAtomA(kAtom));
-    release(&second);
-    GlobalDeleteAtom(marker);
-    CloseHandle(running);
+    for (const Program& program : kPrograms) {
+        removeMarker(program.atom);
+        // This process stands for the running copy.
+        HANDLE running = CreateMutexA(0, TRUE, program.runningMutex);
+        ATOM marker = GlobalAddAtomA(program.atom);
+        PROCESS_INFORMATION second = startProgram(program.file, "");
+        ASSERT_TRUE(second.hProcess) << program.file;
+        bool sawWindow = false;
+        while (WaitForSingleObject(second.hProcess, 20) == WAIT_TIMEOUT)
+            sawWindow = sawWindow || visibleWindowOf(second.dwProcessId);
+        EXPECT_EQ(0u, waitForExit(&second, 0)) << program.file;
+        EXPECT_FALSE(sawWindow) << program.file;
+        EXPECT_EQ(marker, GlobalFindAtomA(program.atom)) << program.file;
+        release(&second);
+        GlobalDeleteAtom(marker);
+        CloseHandle(running);
+    }
 }
 
-TEST(Instance, AMarkerLeftByAKilledPlayerDoesNotBlockAStart) {
-    removeMarker();
-    GlobalAddAtomA(kAtom);
-    PROCESS_INFORMATION player = startProgram("Drovix.exe", "");
-    ASSERT_TRUE(player.hProcess);
-    // Without a drive the player reports it and ends through its shutdown;
-    // with one it shows its window. Either way it runs.
-    HWND shown = waitForWindowOf(player.dwProcessId, 0, 10000);
-    ASSERT_TRUE(shown) << "the player did not start";
-    // Confirm the message box, or close the player.
-    PostMessageA(shown, WM_COMMAND, IDOK, 0);
-    PostMessageA(shown, WM_COMMAND, 2006, 0);
-    EXPECT_EQ(0u, waitForExit(&player, 20000));
-    EXPECT_EQ(0, GlobalFindAtomA(kAtom));
-    release(&player);
+TEST(Instance, ACopyThatWasKilledDoesNotBlockTheNextStart) {
+    for (const Program& program : kPrograms) {
+        removeMarker(program.atom);
+        PROCESS_INFORMATION killed = startProgram(program.file, "");
+        ASSERT_TRUE(killed.hProcess) << program.file;
+        // Without a drive the player reports it; with one it shows its window.
+        // Either way it has added its marker by then.
+        ASSERT_TRUE(waitForWindowOf(killed.dwProcessId, 0, 10000)) << program.file;
+        TerminateProcess(killed.hProcess, 9);
+        waitForExit(&killed, 5000);
+        release(&killed);
+        EXPECT_TRUE(GlobalFindAtomA(program.atom)) << program.file;
+
+        PROCESS_INFORMATION next = startProgram(program.file, "");
+        HWND shown = waitForWindowOf(next.dwProcessId, 0, 10000);
+        ASSERT_TRUE(shown) << program.file << " did not start";
+        // Confirm the message box, or close the program.
+        PostMessageA(shown, WM_COMMAND, IDOK, 0);
+        PostMessageA(shown, WM_COMMAND, program.close, 0);
+        EXPECT_EQ(0u, waitForExit(&next, 20000)) << program.file;
+        EXPECT_EQ(0, GlobalFindAtomA(program.atom)) << program.file;
+        release(&next);
+    }
     RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\Pelmark\\Drovix");
 }
