@@ -15,7 +15,6 @@
 #include "DialogTemplate.h"
 #include "Modal.h"
 #include "Programs.h"
-#include "Shot.h"
 
 namespace {
 
@@ -195,8 +194,6 @@ TEST_F(SettingsDialog, OpensWithTheDefaultsWhenNothingIsStored) {
     EXPECT_TRUE(checked(IDC_SAVE_PLAY_MODE));
     EXPECT_TRUE(checked(IDC_AUTOPLAY_UNCHANGED));
     EXPECT_EQ(IDC_INDEX_FILE, focused());
-    pump();
-    Shot(dialog, true).save("settings-dialog.bmp");
 }
 
 TEST_F(SettingsDialog, ShowsWhatIsStoredAndWhatThePlayerMakesOfIt) {

@@ -39,8 +39,8 @@ struct Shot {
         info.bmiHeader.biPlanes = 1;
         info.bmiHeader.biBitCount = 32;
         void* bits;
-        HWND source = wholeWindow ? 0 : window;
-        HDC screen = GetDC(source);
+        HWND from = wholeWindow ? 0 : window;
+        HDC screen = GetDC(from);
         HDC memory = CreateCompatibleDC(screen);
         HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, 0, 0);
         HGDIOBJ old = SelectObject(memory, bitmap);
@@ -50,7 +50,7 @@ struct Shot {
         SelectObject(memory, old);
         DeleteObject(bitmap);
         DeleteDC(memory);
-        ReleaseDC(source, screen);
+        ReleaseDC(from, screen);
     }
 
     // 0xRRGGBB
