@@ -13,6 +13,7 @@
 #include "../../config/res/resource.h"
 #include "../native/FileBytes.h"
 #include "DialogTemplate.h"
+#include "HelpViewer.h"
 #include "Modal.h"
 #include "Programs.h"
 
@@ -507,4 +508,88 @@ TEST_F(SettingsDialog, ARefusedAutoPlayKeyIsToldOnceAndTheSettingsAreStillSaved)
     EXPECT_TRUE(closed());
     EXPECT_EQ("none", autoPlayCommand());
     EXPECT_EQ("dword:333", setting("Interval"));
+}
+
+// ---- Browse and Help -------------------------------------------------------------
+
+TEST_F(SettingsDialog, BrowseFillsThePathAndCancelAfterItStillWritesNothing) {
+    std::string chosen = testFolder() + "browsed.idx";
+    ASSERT_TRUE(writeBytes(chosen, ""));
+    for (int close : {IDCANCEL, IDOK}) {
+        SetUp();
+        open();
+        static std::string name;
+        name = chosen;
+        whenShown(kDialogClass, [](HWND openDialog) {
+            // The file name field of the platform's Open dialog.
+            SetDlgItemTextA(openDialog, 0x47C, name.c_str());
+            SetDlgItemTextA(openDialog, 0x480, name.c_str());
+            PostMessageA(openDialog, WM_COMMAND, IDOK, 0);
+        });
+        click(IDC_BROWSE);
+        EXPECT_EQ(chosen, controlText(dialog, IDC_INDEX_FILE));
+        click(close);
+        EXPECT_TRUE(closed());
+        EXPECT_EQ(close == IDOK ? "sz:" + chosen + '\0' : "none", setting("IndexFile"));
+        TearDown();
+        dialog = 0;
+    }
+    DeleteFileA(chosen.c_str());
+}
+
+TEST_F(SettingsDialog, HelpOpensTheGuideBesideTheToolAndClosesItAtTheEnd) {
+    HelpViewer viewer;
+    ASSERT_TRUE(viewer.window);
+    for (int close : {IDCANCEL, IDOK}) {
+        ASSERT_TRUE(writeBytes(index, ""));
+        helpRequests.clear();
+        open();
+        click(IDC_SETTINGS_HELP);
+        EXPECT_FALSE(closed());
+        click(close);
+        ASSERT_EQ(2u, helpRequests.size()) << close;
+        EXPECT_EQ((UINT)HELP_CONTENTS, helpRequests[0].command);
+        EXPECT_EQ(testFolder() + "drovix.hlp", helpRequests[0].file);
+        EXPECT_EQ(dialog, helpRequests[0].from);
+        EXPECT_EQ((UINT)HELP_QUIT, helpRequests[1].command) << close;
+        DestroyWindow(dialog);
+        dialog = 0;
+    }
+}
+
+TEST_F(SettingsDialog, TheToolCarriesItsIconAndJapaneseVersionInformation) {
+    HMODULE self = GetModuleHandleA(0);
+    HRSRC group = FindResourceA(self, "IDI_DROVIXCFG", (LPCSTR)RT_GROUP_ICON);
+    ASSERT_TRUE(group);
+    HRSRC image = FindResourceA(self, MAKEINTRESOURCEA(1), (LPCSTR)RT_ICON);
+    ASSERT_TRUE(image);
+    const BITMAPINFOHEADER* header = (const BITMAPINFOHEADER*)LockResource(LoadResource(self, image));
+    EXPECT_EQ(32, header->biWidth);
+    EXPECT_EQ(64, header->biHeight); // the image and its mask
+    EXPECT_EQ(4, header->biBitCount);
+
+    char program[MAX_PATH];
+    GetModuleFileNameA(0, program, MAX_PATH);
+    DWORD unused, size = GetFileVersionInfoSizeA(program, &unused);
+    ASSERT_GT(size, 0u);
+    std::vector<BYTE> info(size);
+    ASSERT_TRUE(GetFileVersionInfoA(program, 0, size, info.data()));
+    const struct {
+        const char* name;
+        const char* value;
+    } values[] = {
+        {"FileVersion", "1.01"},
+        {"ProductVersion", "1.01"},
+        {"FileDescription", "Pelmark ＣＤプレイヤー設定ツール"},
+        {"InternalName", "Drovixcfg"},
+        {"OriginalFilename", "Drovixcfg.exe"},
+        {"ProductName", "Pelmark ＣＤプレイヤー設定ツール ver1.01"},
+    };
+    for (const auto& value : values) {
+        char* text = 0;
+        UINT length = 0;
+        std::string query = std::string("\\StringFileInfo\\041104b0\\") + value.name;
+        ASSERT_TRUE(VerQueryValueA(info.data(), query.c_str(), (void**)&text, &length)) << value.name;
+        EXPECT_STREQ(value.value, text);
+    }
 }

@@ -5,6 +5,7 @@
 #include "../../engine/DiscEngine.h"
 #include "../../player/Texts.h"
 #include "DialogTemplate.h"
+#include "HelpViewer.h"
 #include "Modal.h"
 #include "PlayerTest.h"
 #include "Shot.h"
@@ -442,45 +443,6 @@ TEST_F(TitleDialog, TheAboutButtonOpensTheAboutBoxOverTheDialog) {
 }
 
 // ---- Help ---------------------------------------------------------------------
-
-namespace {
-
-// Stands in for the help viewer, whose window the platform finds by its
-// class, and records what each call asked of it.
-struct HelpRequest {
-    UINT command;
-    std::string file;
-    HWND from;
-};
-std::vector<HelpRequest> helpRequests;
-
-LRESULT CALLBACK helpViewerProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message != WM_COPYDATA)
-        return DefWindowProcA(window, message, wParam, lParam);
-    const COPYDATASTRUCT* copy = (const COPYDATASTRUCT*)lParam;
-    const BYTE* request = (const BYTE*)copy->lpData;
-    WORD command, fileOffset;
-    memcpy(&command, request + 2, 2);
-    memcpy(&fileOffset, request + 12, 2);
-    helpRequests.push_back({command, (const char*)request + fileOffset, (HWND)wParam});
-    return TRUE;
-}
-
-struct HelpViewer {
-    HWND window;
-    HelpViewer() {
-        WNDCLASSA viewerClass = {};
-        viewerClass.lpfnWndProc = helpViewerProc;
-        viewerClass.hInstance = GetModuleHandleA(0);
-        viewerClass.lpszClassName = "MS_WINHELP";
-        RegisterClassA(&viewerClass);
-        window = CreateWindowA("MS_WINHELP", "", 0, 0, 0, 0, 0, 0, 0, GetModuleHandleA(0), 0);
-        helpRequests.clear();
-    }
-    ~HelpViewer() { DestroyWindow(window); }
-};
-
-} // namespace
 
 TEST_F(TitleDialog, HelpOpensTheGuideAndEachDialogClosesItsHelpWhenItEnds) {
     HelpViewer viewer;
