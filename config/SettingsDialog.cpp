@@ -7,6 +7,7 @@
 #include <stdio.h>
 #include <string.h>
 
+#include "../common/ProgramDirectory.h"
 #include "../common/ShiftJis.h"
 #include "Texts.h"
 #include "res/resource.h"
@@ -266,11 +267,4 @@ int32_t SettingsTool::help(UINT command) {
     return WinHelpA(dialog, helpPath, command, 0);
 }
 
-void SettingsTool::toolDirectory(char directory[kToolPathSize]) {
-    char program[kToolPathSize] = {};
-    GetModuleFileNameA(moduleInstance, program, kToolPathSize - 1);
-    char* separator = (char*)lastSeparator(program);
-    if (separator)
-        separator[1] = 0;
-    snprintf(directory, kToolPathSize, "%s", separator ? program : "");
-}
+void SettingsTool::toolDirectory(char directory[kToolPathSize]) { programDirectory(moduleInstance, directory); }

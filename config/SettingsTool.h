@@ -7,10 +7,12 @@
 
 #include <stdint.h>
 
+#include "../common/ProgramDirectory.h"
+
 // The global atom that marks a running tool.
 const char kToolAtom[] = "PELMARKCDPLAYERCONFIG";
 
-const int kToolPathSize = 512;
+const int kToolPathSize = kProgramPathSize;
 // The longest title index path the tool takes.
 const int kIndexFileMax = 255;
 

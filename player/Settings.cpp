@@ -5,6 +5,7 @@
 #include <stdio.h>
 #include <string.h>
 
+#include "../common/ProgramDirectory.h"
 #include "../common/ShiftJis.h"
 #include "Handles.h"
 
@@ -93,12 +94,7 @@ void PlayerWindow::saveSettings(const StoredState& state) {
 // would not fit its 512 bytes is never cut into another file's name: an
 // index setting that does not fit falls back to the default index.
 void PlayerWindow::resolvePaths() {
-    char modulePath[kPathSize] = {};
-    GetModuleFileNameA(moduleInstance, modulePath, kPathSize - 1);
-    char* lastBackslash = (char*)lastSeparator(modulePath);
-    if (lastBackslash)
-        lastBackslash[1] = 0;
-    snprintf(programDir, kPathSize, "%s", lastBackslash ? modulePath : "");
+    programDirectory(moduleInstance, programDir);
 
     if (lastSeparator(indexFileSetting)) {
         snprintf(indexPath, kPathSize, "%s", indexFileSetting);
