@@ -108,7 +108,8 @@ gtest_discover_tests(player_instance_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIM
   PROPERTIES RESOURCE_LOCK shared_registry)
 
 # The virtual CD drive: an MCI driver named as the one it stands in for.
-add_library(mcicda SHARED vdrive/win32/mcicda.def vdrive/win32/Driver.cpp vdrive/win32/Control.cpp vdrive/win32/ImageFiles.cpp)
+add_library(mcicda SHARED vdrive/win32/mcicda.def vdrive/win32/mcicda.rc vdrive/win32/Driver.cpp vdrive/win32/Control.cpp
+  vdrive/win32/ImageFiles.cpp)
 set_target_properties(mcicda PROPERTIES PREFIX "" OUTPUT_NAME mcicda)
 target_link_libraries(mcicda vdrive_disc winmm advapi32)
 target_compile_options(mcicda PRIVATE -Wall -Wextra)

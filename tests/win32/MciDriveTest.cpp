@@ -422,6 +422,71 @@ TEST_F(VirtualDrive, InstallMakesTheDriveCdaudioAndUninstallPutsBackTheDriverItR
     EXPECT_EQ(before.empty() ? "mcicda.dll" : before, cdaudioDriver());
 }
 
+// What a program that speaks MCI command strings reads: the platform's
+// parser puts the drive's answers into words and colon-separated times, as
+// it does for a real drive. The demo disc: 2:05, 3:12, 1:47, 2:38, 4:01.
+TEST_F(VirtualDrive, StringClientsReadTheAnswersOfARealDrive) {
+    struct Row {
+        const char* command;
+        const char* answer;
+        MCIERROR error;
+    } rows[] = {
+        {"open cdaudio alias cd", 0, 0},
+        {"status cd mode", "stopped", 0},
+        {"status cd ready", "true", 0},
+        {"status cd media present", "true", 0},
+        {"status cd time format", "msf", 0},
+        {"status cd number of tracks", "5", 0},
+        {"status cd type track 1", "audio", 0},
+        {"status cd position", "00:02:00", 0},
+        {"status cd position track 3", "05:19:37", 0},
+        {"status cd length", "13:45:04", 0},
+        {"status cd length track 2", "03:12:07", 0},
+        {"set cd time format tmsf", "", 0},
+        {"status cd time format", "tmsf", 0},
+        {"status cd start position", "01:00:00:00", 0},
+        {"status cd position track 3", "03:00:00:00", 0},
+        {"status cd length track 2", "03:12:07", 0},
+        {"seek cd to 3", "", 0},
+        {"status cd current track", "3", 0},
+        {"seek cd to end", "", 0},
+        {"status cd position", "05:04:01:44", 0},
+        {"seek cd to start", "", 0},
+        {"set cd time format milliseconds", "", 0},
+        {"status cd time format", "milliseconds", 0},
+        {"status cd position", "2000", 0},
+        {"status cd length track 2", "192093", 0},
+        {"play cd from 2000 to 4000 notify", "", 0},
+        {"status cd mode", "playing", 0},
+        {"pause cd", "", 0},
+        {"status cd mode", "paused", 0},
+        {"resume cd", "", 0},
+        {"status cd mode", "playing", 0},
+        {"stop cd", "", 0},
+        {"status cd mode", "stopped", 0},
+        {"info cd product", "Drovix virtual CD drive", 0},
+        {"capability cd device type", "cdaudio", 0},
+        {"capability cd can eject", "true", 0},
+        {"capability cd can play", "true", 0},
+        {"capability cd has audio", "true", 0},
+        {"capability cd can record", "false", 0},
+        {"status cd length track 9", "", MCIERR_OUTOFRANGE},
+        {"set cd door open", "", 0},
+        {"status cd mode", "open", 0},
+        {"status cd media present", "false", 0},
+        {"status cd length", "", MCIERR_HARDWARE},
+        {"set cd door closed", "", 0},
+        {"status cd mode", "stopped", 0},
+        {"close cd", "", 0},
+    };
+    for (const Row& row : rows) {
+        char answer[128] = {};
+        EXPECT_EQ(row.error, mciSendStringA(row.command, answer, sizeof answer, 0)) << row.command;
+        if (row.answer)
+            EXPECT_STREQ(row.answer, answer) << row.command;
+    }
+}
+
 int main(int argc, char** argv) {
     // This program's "cdaudio" is the virtual drive beside it.
     HKEY key;

@@ -181,6 +181,30 @@ int frameOf(DWORD format, DWORD value, uint32_t* frame) {
     return valid && *frame <= drive.disc.endFrame;
 }
 
+// ---- Answers ----------------------------------------------------------------------
+
+// A reply in the form a real cdaudio driver gives: the value that command
+// clients read stays in the low word, and the flags tell the platform's MCI
+// parser how to put it into words for string clients.
+// (MCI_STATUS answers in a DWORD_PTR, MCI_GETDEVCAPS in a DWORD.)
+template <typename Reply> DWORD word(Reply* reply, WORD value, WORD text) {
+    *reply = MAKEMCIRESOURCE(value, text);
+    return MCI_RESOURCE_RETURNED;
+}
+
+template <typename Reply> DWORD truth(Reply* reply, int value) { return word(reply, value ? TRUE : FALSE, value ? MCI_TRUE : MCI_FALSE); }
+
+// A word of the driver's own string table ("audio", "other").
+DWORD driverWord(DWORD_PTR* reply, WORD value) { return word(reply, value, value) | MCI_RESOURCE_DRIVER; }
+
+// Minutes, seconds and frames as "mm:ss:ff"; with the track, "tt:mm:ss:ff".
+DWORD timeValue(DWORD_PTR* reply, DWORD format, DWORD value, int withTrack) {
+    *reply = value;
+    if (format == MCI_FORMAT_MILLISECONDS)
+        return 0;
+    return withTrack && format == MCI_FORMAT_TMSF ? MCI_COLONIZED4_RETURN : MCI_COLONIZED3_RETURN;
+}
+
 // ---- The commands ---------------------------------------------------------------
 
 DWORD status(Open* open, DWORD flags, MCI_STATUS_PARMS* parameters) {
@@ -189,27 +213,26 @@ DWORD status(Open* open, DWORD flags, MCI_STATUS_PARMS* parameters) {
     DWORD format = open->timeFormat;
     int withTrack = (flags & MCI_TRACK) != 0;
     int32_t track = (int32_t)parameters->dwTrack;
+    DWORD_PTR* reply = &parameters->dwReturn;
     switch (parameters->dwItem) {
     case MCI_STATUS_MEDIA_PRESENT:
         followControl();
-        parameters->dwReturn = ready();
-        return 0;
+        return truth(reply, ready());
     case MCI_STATUS_READY:
-        parameters->dwReturn = ready();
-        return 0;
-    case MCI_STATUS_MODE:
+        return truth(reply, ready());
+    case MCI_STATUS_MODE: {
         followControl();
         if (drive.mode == kDrivePlaying && playingFrame() >= drive.playTo)
             finishPlay();
-        parameters->dwReturn = drive.doorOpen          ? MCI_MODE_OPEN
-                               : !drive.mediaPresent   ? MCI_MODE_NOT_READY
-                               : drive.mode == kDrivePlaying ? MCI_MODE_PLAY
-                               : drive.mode == kDrivePaused  ? MCI_MODE_PAUSE
-                                                             : MCI_MODE_STOP;
-        return 0;
+        WORD mode = drive.doorOpen                   ? MCI_MODE_OPEN
+                    : !drive.mediaPresent            ? MCI_MODE_NOT_READY
+                    : drive.mode == kDrivePlaying    ? MCI_MODE_PLAY
+                    : drive.mode == kDrivePaused     ? MCI_MODE_PAUSE
+                                                     : MCI_MODE_STOP;
+        return word(reply, mode, mode);
+    }
     case MCI_STATUS_TIME_FORMAT:
-        parameters->dwReturn = format;
-        return 0;
+        return word(reply, (WORD)format, (WORD)(MCI_FORMAT_RETURN_BASE + format));
     }
     if (!ready())
         return MCIERR_HARDWARE;
@@ -217,28 +240,25 @@ DWORD status(Open* open, DWORD flags, MCI_STATUS_PARMS* parameters) {
         return MCIERR_OUTOFRANGE;
     switch (parameters->dwItem) {
     case MCI_STATUS_NUMBER_OF_TRACKS:
-        parameters->dwReturn = (DWORD)drive.disc.trackCount;
+        *reply = (DWORD)drive.disc.trackCount;
         return 0;
     case MCI_STATUS_LENGTH:
-        parameters->dwReturn =
-            lengthIn(format, withTrack ? drive.disc.trackLength(track) : drive.disc.endFrame);
-        return 0;
+        // A length is minutes, seconds and frames in TMSF too.
+        return timeValue(reply, format, lengthIn(format, withTrack ? drive.disc.trackLength(track) : drive.disc.endFrame),
+                         0);
     case MCI_STATUS_POSITION:
         if (flags & MCI_STATUS_START)
-            parameters->dwReturn = positionIn(format, 0);
-        else if (withTrack)
-            parameters->dwReturn = positionIn(format, drive.disc.trackStart[track]);
-        else
-            parameters->dwReturn = positionIn(format, currentFrame());
-        return 0;
+            return timeValue(reply, format, positionIn(format, 0), 1);
+        if (withTrack)
+            return timeValue(reply, format, positionIn(format, drive.disc.trackStart[track]), 1);
+        return timeValue(reply, format, positionIn(format, currentFrame()), 1);
     case MCI_STATUS_CURRENT_TRACK:
-        parameters->dwReturn = (DWORD)drive.disc.trackAt(currentFrame());
+        *reply = (DWORD)drive.disc.trackAt(currentFrame());
         return 0;
     case MCI_CDA_STATUS_TYPE_TRACK:
         if (!withTrack)
             return MCIERR_MISSING_PARAMETER;
-        parameters->dwReturn = drive.disc.audioTrack[track] ? MCI_CDA_TRACK_AUDIO : MCI_CDA_TRACK_OTHER;
-        return 0;
+        return driverWord(reply, drive.disc.audioTrack[track] ? MCI_CDA_TRACK_AUDIO : MCI_CDA_TRACK_OTHER);
     }
     return MCIERR_UNSUPPORTED_FUNCTION;
 }
@@ -309,16 +329,17 @@ DWORD set(Open* open, DWORD flags, MCI_SET_PARMS* parameters) {
 DWORD deviceCaps(DWORD flags, MCI_GETDEVCAPS_PARMS* parameters) {
     if (!(flags & MCI_GETDEVCAPS_ITEM))
         return MCIERR_MISSING_PARAMETER;
+    DWORD* reply = &parameters->dwReturn;
     switch (parameters->dwItem) {
-    case MCI_GETDEVCAPS_DEVICE_TYPE: parameters->dwReturn = MCI_DEVTYPE_CD_AUDIO; return 0;
+    case MCI_GETDEVCAPS_DEVICE_TYPE: return word(reply, MCI_DEVTYPE_CD_AUDIO, MCI_DEVTYPE_CD_AUDIO);
     case MCI_GETDEVCAPS_HAS_AUDIO:
     case MCI_GETDEVCAPS_CAN_EJECT:
-    case MCI_GETDEVCAPS_CAN_PLAY: parameters->dwReturn = TRUE; return 0;
+    case MCI_GETDEVCAPS_CAN_PLAY: return truth(reply, TRUE);
     case MCI_GETDEVCAPS_CAN_RECORD:
     case MCI_GETDEVCAPS_HAS_VIDEO:
     case MCI_GETDEVCAPS_USES_FILES:
     case MCI_GETDEVCAPS_COMPOUND_DEVICE:
-    case MCI_GETDEVCAPS_CAN_SAVE: parameters->dwReturn = FALSE; return 0;
+    case MCI_GETDEVCAPS_CAN_SAVE: return truth(reply, FALSE);
     }
     return MCIERR_UNSUPPORTED_FUNCTION;
 }
@@ -424,8 +445,9 @@ DWORD command(Open* open, UINT message, DWORD flags, DWORD_PTR block) {
     case MCI_INFO: result = block ? info(flags, (MCI_INFO_PARMSW*)block) : MCIERR_NULL_PARAMETER_BLOCK; break;
     default: result = MCIERR_UNRECOGNIZED_COMMAND; break;
     }
-    // Any other command that asks for a notification has finished now.
-    if (result == 0 && (flags & MCI_NOTIFY) && block)
+    // Any other command that asks for a notification has finished now; the
+    // high word only says how its answer reads.
+    if (LOWORD(result) == 0 && (flags & MCI_NOTIFY) && block)
         notify((HWND)((MCI_GENERIC_PARMS*)block)->dwCallback, open->deviceId, MCI_NOTIFY_SUCCESSFUL);
     return result;
 }
