@@ -29,6 +29,12 @@ uint32_t VirtualDisc::trackLength(int32_t track) const {
     return trackStart[track + 1] - trackStart[track];
 }
 
+uint32_t VirtualDisc::reportedLength(int32_t track) const {
+    uint32_t exact = track == 0 ? endFrame : trackLength(track);
+    int last = track == 0 || track == trackCount;
+    return last && exact > 0 ? exact - 1 : exact;
+}
+
 int32_t VirtualDisc::trackAt(uint32_t frame) const {
     int32_t track = 1;
     while (track < trackCount && frame >= trackStart[track + 1])

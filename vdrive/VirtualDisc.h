@@ -40,6 +40,10 @@ struct VirtualDisc {
     uint64_t fileDataEnd[kMaxFiles];
 
     uint32_t trackLength(int32_t track) const;
+    // The length a drive reports through the platform's cdaudio driver, of
+    // a track or, for track 0, of the disc: the last track, and the disc
+    // with it, one frame short. A disc and its image so get one identifier.
+    uint32_t reportedLength(int32_t track) const;
     // The track that holds a frame (the last track for the end of the disc).
     int32_t trackAt(uint32_t frame) const;
     // Which extent holds a frame; -1 past the end.

@@ -125,6 +125,30 @@ TEST(CueSheet, OneWavPerTrack) {
     EXPECT_EQ(1, disc.extents[disc.extentAt(disc.trackStart[2])].file);
 }
 
+TEST(CueSheet, TheLastTrackAndTheDiscAreReportedOneFrameShort) {
+    struct Case {
+        std::vector<uint32_t> files;
+        std::vector<uint32_t> reported; // disc, then each track
+    } cases[] = {
+        {{msf(1, 0, 0)}, {msf(0, 59, 74), msf(0, 59, 74)}},
+        {{msf(0, 30, 1), msf(2, 0, 0)}, {msf(2, 30, 0), msf(0, 30, 1), msf(1, 59, 74)}},
+    };
+    for (const Case& c : cases) {
+        std::string text;
+        for (size_t i = 0; i < c.files.size(); i++)
+            text += "FILE \"" + std::to_string(i) + ".wav\" WAVE\n  TRACK 0" + std::to_string(i + 1) +
+                    " AUDIO\n    INDEX 01 00:00:00\n";
+        ASSERT_EQ(kImageOk, build(text.c_str(), c.files, &disc));
+        for (size_t track = 0; track < c.reported.size(); track++)
+            EXPECT_EQ(c.reported[track], disc.reportedLength((int32_t)track)) << c.files.size() << " " << track;
+        // Where the disc plays is exact all the same.
+        uint32_t total = 0;
+        for (uint32_t frames : c.files)
+            total += frames;
+        EXPECT_EQ(total, disc.endFrame);
+    }
+}
+
 TEST(CueSheet, ADataTrackFirstIsASilentTrack) {
     const char* text =
         "FILE \"mixed.bin\" BINARY\n  TRACK 01 MODE1/2352\n    INDEX 01 00:00:00\n"

@@ -159,7 +159,7 @@ TEST_F(VirtualDrive, AnswersLikeADriveWithTheDemoDisc) {
     EXPECT_EQ((uint32_t)demo.trackCount, driveStatus(device, kStatusNumberOfTracks, 0));
     driveSetTimeFormat(device, kTimeFormatMsf);
     for (int32_t track = 1; track <= demo.trackCount; track++)
-        EXPECT_EQ(packMsf(demo.trackLength(track)), driveStatus(device, kStatusLength, (uint32_t)track)) << track;
+        EXPECT_EQ(packMsf(demo.reportedLength(track)), driveStatus(device, kStatusLength, (uint32_t)track)) << track;
     EXPECT_EQ(0u, driveStatus(device, kStatusLength, (uint32_t)demo.trackCount + 1)); // refused
     driveSetTimeFormat(device, kTimeFormatTmsf);
     EXPECT_EQ((uint32_t)MCI_MODE_STOP, driveStatus(device, kStatusMode, 0));
@@ -302,7 +302,7 @@ TEST_F(VirtualDrive, APlaysToIsExclusiveAndEveryFormatIsExactToTheFrame) {
     EXPECT_EQ(packMsf(demo.trackStart[2] + kLeadInFrames), (uint32_t)status.dwReturn);
     status.dwItem = MCI_STATUS_LENGTH;
     mciSendCommandA(device, MCI_STATUS, MCI_STATUS_ITEM, (DWORD_PTR)&status);
-    EXPECT_EQ(packMsf(demo.endFrame), (uint32_t)status.dwReturn);
+    EXPECT_EQ(packMsf(demo.reportedLength(0)), (uint32_t)status.dwReturn);
 
     format.dwTimeFormat = MCI_FORMAT_MILLISECONDS;
     mciSendCommandA(device, MCI_SET, MCI_SET_TIME_FORMAT, (DWORD_PTR)&format);
@@ -440,7 +440,7 @@ TEST_F(VirtualDrive, StringClientsReadTheAnswersOfARealDrive) {
         {"status cd type track 1", "audio", 0},
         {"status cd position", "00:02:00", 0},
         {"status cd position track 3", "05:19:37", 0},
-        {"status cd length", "13:45:04", 0},
+        {"status cd length", "13:45:03", 0},
         {"status cd length track 2", "03:12:07", 0},
         {"set cd time format tmsf", "", 0},
         {"status cd time format", "tmsf", 0},

@@ -244,8 +244,7 @@ DWORD status(Open* open, DWORD flags, MCI_STATUS_PARMS* parameters) {
         return 0;
     case MCI_STATUS_LENGTH:
         // A length is minutes, seconds and frames in TMSF too.
-        return timeValue(reply, format, lengthIn(format, withTrack ? drive.disc.trackLength(track) : drive.disc.endFrame),
-                         0);
+        return timeValue(reply, format, lengthIn(format, drive.disc.reportedLength(withTrack ? track : 0)), 0);
     case MCI_STATUS_POSITION:
         if (flags & MCI_STATUS_START)
             return timeValue(reply, format, positionIn(format, 0), 1);
