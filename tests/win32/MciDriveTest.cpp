@@ -381,8 +381,23 @@ TEST_F(VirtualDrive, TheControlToolInsertsAndRemovesDiscsAndSetsTheSpeed) {
     EXPECT_EQ(0u, driveStatus(device, kStatusMediaPresent, 0));
     EXPECT_EQ(0u, runControlTool("insert"));
     EXPECT_EQ(1u, driveStatus(device, kStatusMediaPresent, 0));
-    std::string sheet = testFolder() + "tool.cue";
+    // Another disc in place of the one in the drive goes in as through a
+    // tray: the drive is empty at once, and holds the new disc two seconds on.
+    std::string sheet = testFolder() + "tool.cue", bin = testFolder() + "tool.bin";
+    writeBytes(bin, std::string(150 * 2352, '\0'));
+    writeBytes(sheet, "FILE tool.bin BINARY\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n");
+    EXPECT_EQ(0u, runControlTool("insert \"" + sheet + "\""));
+    DWORD changed = GetTickCount();
+    EXPECT_EQ(0u, driveStatus(device, kStatusMediaPresent, 0));
+    while (!driveStatus(device, kStatusMediaPresent, 0) && GetTickCount() - changed < 5000)
+        Sleep(50);
+    EXPECT_NEAR(2000.0, (double)(GetTickCount() - changed), 500.0);
+    EXPECT_EQ(1u, driveStatus(device, kStatusNumberOfTracks, 0));
+    EXPECT_NE(std::string::npos, wholeLog().find("tray: another disc goes in")) << wholeLog();
+    // A disc that cannot be read leaves the drive empty, and says why.
     writeBytes(sheet, "FILE gone.bin BINARY\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n");
+    EXPECT_EQ(0u, runControlTool("remove"));
+    EXPECT_EQ(0u, driveStatus(device, kStatusMediaPresent, 0));
     EXPECT_EQ(0u, runControlTool("insert \"" + sheet + "\""));
     EXPECT_EQ(0u, driveStatus(device, kStatusMediaPresent, 0));
     EXPECT_NE(std::string::npos, wholeLog().find("missing")) << wholeLog();
@@ -396,6 +411,7 @@ TEST_F(VirtualDrive, TheControlToolInsertsAndRemovesDiscsAndSetsTheSpeed) {
     EXPECT_EQ(2u, runControlTool("speed 0"));
     EXPECT_EQ(2u, runControlTool("spin"));
     DeleteFileA(sheet.c_str());
+    DeleteFileA(bin.c_str());
 }
 
 namespace {

@@ -38,6 +38,9 @@ struct Drive {
     DriveControl control;
     int doorOpen;
     int mediaPresent;
+    // While another disc goes in: when the drive holds it (GetTickCount).
+    int trayMoving;
+    DWORD trayClosesAt;
     DriveMode mode;
     uint32_t frame;      // position when not playing; start of the play when playing
     uint32_t playTo;     // exclusive
@@ -128,13 +131,31 @@ void loadDisc() {
 }
 
 // A test or a user may change the disc at any time; the drive looks when
-// asked whether it holds one.
+// asked whether it holds one. One disc put in place of another goes as
+// through a real tray: out at once, the drive empty for two seconds of real
+// time whatever its speed, so that a player sees the change, then the new
+// disc in.
+const DWORD kTrayMs = 2000;
+
 void followControl() {
     DriveControl now;
     readControl(&now);
     if (now.media != drive.control.media || strcmp(now.image, drive.control.image) != 0) {
         haltPlay();
         endPendingNotify(MCI_NOTIFY_ABORTED);
+        if (drive.mediaPresent && now.media) {
+            drive.mediaPresent = 0;
+            drive.trayMoving = 1;
+            drive.trayClosesAt = GetTickCount() + kTrayMs;
+            drive.control.media = now.media;
+            memcpy(drive.control.image, now.image, sizeof now.image);
+            controlLog(&drive.control, "tray: another disc goes in");
+        } else {
+            drive.trayMoving = 0;
+            loadDisc();
+        }
+    } else if (drive.trayMoving && (LONG)(GetTickCount() - drive.trayClosesAt) >= 0) {
+        drive.trayMoving = 0;
         loadDisc();
     }
     drive.control.speed = now.speed;
