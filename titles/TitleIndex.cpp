@@ -299,6 +299,20 @@ int copyReplacing(const char* discId, int tracks, const TitleRecord* titles) {
     return replaced;
 }
 
+// Reads on to the line after the disc's first identifier line; 0 when the
+// index has none.
+int findRecord(const char* discId) {
+    char line[kTitleSlot];
+    int length;
+    for (;;) {
+        reader.skipToIdentifier();
+        if ((length = reader.readLine(line)) == 0)
+            return 0;
+        if (line[0] == '@' && isDiscLine(line, length, discId))
+            return 1;
+    }
+}
+
 } // namespace
 
 void formatDiscId(char id[kDiscIdSize], int32_t trackCount, int32_t totalSeconds, int32_t firstTrackSeconds) {
@@ -317,19 +331,18 @@ int loadTitleRecord(const char* indexPath, const char* discId, int32_t trackCoun
     setDefaultTitles(titles);
     if (!reader.open(indexPath))
         return 0;
-    char line[kTitleSlot];
-    int length;
-    for (;;) {
-        reader.skipToIdentifier();
-        if ((length = reader.readLine(line)) == 0)
-            break;
-        if (line[0] == '@' && isDiscLine(line, length, discId)) {
-            readRecord(usableTracks(trackCount), titles);
-            break;
-        }
-    }
+    if (findRecord(discId))
+        readRecord(usableTracks(trackCount), titles);
     reader.close();
     return 1;
+}
+
+int titleRecordExists(const char* indexPath, const char* discId) {
+    if (!reader.open(indexPath))
+        return 0;
+    int found = findRecord(discId);
+    reader.close();
+    return found;
 }
 
 SaveResult rewriteTitleIndex(const char* indexPath, const char* tempPath, const char* discId, int32_t trackCount,

@@ -38,6 +38,9 @@ void setDefaultTitles(TitleRecord* titles);
 // disc. 0 when the index cannot be opened, else 1.
 int loadTitleRecord(const char* indexPath, const char* discId, int32_t trackCount, TitleRecord* titles);
 
+// 1 when the index holds a record of the disc.
+int titleRecordExists(const char* indexPath, const char* discId);
+
 // Rewrites the index through the temporary file with the disc's record in
 // place of its old ones, or appended; each value cut to kValueMax bytes. On any failure the index is left as it
 // was and the temporary file is removed.

@@ -109,13 +109,26 @@ struct SheetParser {
             return index(words);
         if (sameWord(keyword, "PREGAP"))
             return pregap(words);
-        // Titles, performers, flags, remarks and the like say nothing about time.
-        const char* ignored[] = {"REM", "TITLE", "PERFORMER", "SONGWRITER", "CATALOG", "ISRC", "FLAGS", "CDTEXTFILE",
+        if (sameWord(keyword, "TITLE"))
+            return name(words, sheet->trackCount ? sheet->trackTitles[sheet->trackCount - 1] : sheet->discTitle);
+        if (sameWord(keyword, "PERFORMER") && sheet->trackCount == 0)
+            return name(words, sheet->discPerformer);
+        // Flags, remarks and the like say nothing about time.
+        const char* ignored[] = {"REM", "PERFORMER", "SONGWRITER", "CATALOG", "ISRC", "FLAGS", "CDTEXTFILE",
                                  "POSTGAP"};
         for (const char* word : ignored)
             if (sameWord(keyword, word))
                 return kImageOk;
         return kImageBadSyntax;
+    }
+
+    // A name, quoted or one word; a malformed or overlong one is left out,
+    // since names say nothing about what the drive plays.
+    ImageError name(Words words, char target[kCueNameSize]) {
+        char text[kCueNameSize];
+        if (words.next(text, sizeof text) && words.atEnd())
+            memcpy(target, text, sizeof text);
+        return kImageOk;
     }
 
     ImageError file(Words words) {
@@ -210,13 +223,43 @@ const char* imageErrorText(ImageError error) {
     return "unknown";
 }
 
+int isUtf8(const char* text, size_t length) {
+    const unsigned char* at = (const unsigned char*)text;
+    const unsigned char* end = at + length;
+    while (at < end) {
+        unsigned char lead = *at++;
+        if (lead < 0x80)
+            continue;
+        int more = lead >= 0xC2 && lead <= 0xDF ? 1 : lead >= 0xE0 && lead <= 0xEF ? 2 : lead >= 0xF0 && lead <= 0xF4 ? 3 : -1;
+        if (more < 0 || end - at < more)
+            return 0;
+        uint32_t value = lead & (0x3F >> more);
+        for (int i = 0; i < more; i++, at++) {
+            if ((*at & 0xC0) != 0x80)
+                return 0;
+            value = value << 6 | (*at & 0x3F);
+        }
+        uint32_t smallest = more == 1 ? 0x80 : more == 2 ? 0x800 : 0x10000;
+        if (value < smallest || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF))
+            return 0;
+    }
+    return 1;
+}
+
 ImageError parseCueSheet(const char* text, size_t length, CueSheet* sheet) {
     memset(sheet, 0, sizeof *sheet);
     SheetParser parser = {sheet, 0, 0};
     const char* end = text + length;
     // A UTF-8 byte order mark is not part of the first keyword.
-    if (length >= 3 && memcmp(text, "\xEF\xBB\xBF", 3) == 0)
+    if (length >= 3 && memcmp(text, "\xEF\xBB\xBF", 3) == 0) {
         text += 3;
+        sheet->utf8 = 1;
+    } else {
+        int beyondAscii = 0;
+        for (size_t i = 0; i < length && !beyondAscii; i++)
+            beyondAscii = (unsigned char)text[i] >= 0x80;
+        sheet->utf8 = beyondAscii && isUtf8(text, length);
+    }
     int32_t lineNumber = 0;
     while (text < end) {
         const char* lineEnd = text;

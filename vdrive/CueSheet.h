@@ -36,6 +36,8 @@ struct CueTrack {
     uint32_t index1;  // frames into the file
 };
 
+const int kCueNameSize = 128;
+
 struct CueSheet {
     int32_t fileCount;
     char files[kMaxFiles][kFileNameSize];
@@ -44,7 +46,20 @@ struct CueSheet {
     CueTrack tracks[kMaxTracks];
     // Line of the first error, for the driver's log.
     int32_t errorLine;
+    // The names the sheet gives, in its own bytes: the disc's title and
+    // performer, and each track's title. A name too long is left out.
+    char discTitle[kCueNameSize];
+    char discPerformer[kCueNameSize];
+    char trackTitles[kMaxTracks][kCueNameSize];
+    // The sheet's text is UTF-8: it opens with the byte order mark, or holds
+    // bytes beyond ASCII that all form UTF-8 characters. Else it is in the
+    // ANSI code page (Shift-JIS).
+    uint8_t utf8;
 };
+
+// Whether bytes beyond ASCII are all well-formed UTF-8 (overlong forms,
+// surrogates and values above U+10FFFF are not).
+int isUtf8(const char* text, size_t length);
 
 ImageError parseCueSheet(const char* text, size_t length, CueSheet* sheet);
 

@@ -2,6 +2,8 @@
 // disc, and CD images read from CUE sheets, good and bad.
 #include <gtest/gtest.h>
 
+#include <string.h>
+
 #include <string>
 #include <vector>
 
@@ -147,6 +149,46 @@ TEST(CueSheet, TheLastTrackAndTheDiscAreReportedOneFrameShort) {
             total += frames;
         EXPECT_EQ(total, disc.endFrame);
     }
+}
+
+TEST(CueSheet, NamesOfTheDiscAndItsTracksAndTheSheetsEncoding) {
+    struct Case {
+        std::string text;
+        const char *title, *performer, *one, *two;
+        int utf8;
+    } cases[] = {
+        {"TITLE \"Morning\"\nPERFORMER Trio\nFILE a.bin BINARY\nTRACK 01 AUDIO\nTITLE \"One two\"\n"
+         "PERFORMER \"Not the disc's\"\nINDEX 01 00:00:00\nTRACK 02 AUDIO\nINDEX 01 00:01:00\n",
+         "Morning", "Trio", "One two", "", 0},
+        // UTF-8 "あ" and Shift-JIS "ソ" (its second byte a backslash's).
+        {"TITLE \"\xE3\x81\x82\"\nFILE a.bin BINARY\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n", "\xE3\x81\x82", "", "", "", 1},
+        {"\xEF\xBB\xBFTITLE x\nFILE a.bin BINARY\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n", "x", "", "", "", 1},
+        {"TITLE \"\x83\x5C\"\nFILE a.bin BINARY\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n", "\x83\x5C", "", "", "", 0},
+        // A name too long or malformed is left out; the sheet still plays.
+        {"TITLE \"" + std::string(200, 'l') + "\"\nPERFORMER \"open\nFILE a.bin BINARY\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n",
+         "", "", "", "", 0},
+    };
+    for (const Case& c : cases) {
+        CueSheet sheet;
+        ASSERT_EQ(kImageOk, parseCueSheet(c.text.data(), c.text.size(), &sheet)) << c.text;
+        EXPECT_STREQ(c.title, sheet.discTitle);
+        EXPECT_STREQ(c.performer, sheet.discPerformer);
+        EXPECT_STREQ(c.one, sheet.trackTitles[0]);
+        EXPECT_STREQ(c.two, sheet.trackTitles[1]);
+        EXPECT_EQ(c.utf8, sheet.utf8) << c.text;
+    }
+}
+
+TEST(CueSheet, Utf8IsWellFormedOrNot) {
+    struct Case {
+        const char* bytes;
+        int utf8;
+    } cases[] = {
+        {"plain", 1},        {"\xE3\x81\x82", 1}, {"\xF0\x9F\x8E\xB5", 1}, {"\x82\xA0", 0},
+        {"\xC0\xAF", 0},     {"\xED\xA0\x80", 0}, {"\xE3\x81", 0},         {"\xF4\x90\x80\x80", 0},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(c.utf8, isUtf8(c.bytes, strlen(c.bytes))) << c.bytes;
 }
 
 TEST(CueSheet, ADataTrackFirstIsASilentTrack) {

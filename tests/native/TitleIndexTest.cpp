@@ -206,6 +206,15 @@ TEST_F(TitleIndex, SaveCopiesLongLinesOfOtherRecordsWhole) {
     EXPECT_EQ(other + "\r\n" + kNewRecord, readBytes(index));
 }
 
+TEST_F(TitleIndex, ARecordExistsOnlyUnderItsExactIdentifier) {
+    EXPECT_EQ(0, titleRecordExists(index.c_str(), kDisc));
+    writeIndexFile(index, "@030B8600F5\r\n+upper\r\n\r\n@0c0b8600f5\r\n\r\n");
+    EXPECT_EQ(0, titleRecordExists(index.c_str(), kDisc));
+    EXPECT_EQ(1, titleRecordExists(index.c_str(), "@0c0b8600f5"));
+    EXPECT_EQ(kSaveDone, saveNewRecord());
+    EXPECT_EQ(1, titleRecordExists(index.c_str(), kDisc));
+}
+
 TEST_F(TitleIndex, SaveCutsEachValueToWhatALoadReadsBackWhole) {
     // 63 bytes would end the record on the next load; a double-byte
     // character across byte 62 is left out whole.

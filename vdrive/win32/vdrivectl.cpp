@@ -7,6 +7,10 @@
 //   vdrivectl show                 what the drive holds
 //   vdrivectl install | uninstall  (Windows) make the drive "cdaudio", or
 //                                  put back the driver it replaced
+//   vdrivectl titles [--new] [sheet.cue] [index]
+//                                  the sheet's names (or the demo disc's)
+//                                  into the player's title index; --new:
+//                                  only when it has no record of the disc
 #include <windows.h>
 
 #include <stdio.h>
@@ -14,6 +18,7 @@
 #include <string.h>
 
 #include "Control.h"
+#include "SheetTitles.h"
 
 namespace {
 
@@ -83,8 +88,21 @@ int uninstall() {
 }
 
 int usage() {
-    fputs("usage: vdrivectl insert [sheet.cue] | remove | speed N | log [file] | show | install | uninstall\n", stderr);
+    fputs("usage: vdrivectl insert [sheet.cue] | remove | speed N | log [file] | show | install | uninstall |\n"
+          "       titles [--new] [sheet.cue] [index]\n",
+          stderr);
     return 2;
+}
+
+int titles(int argc, char** argv) {
+    int onlyNew = argc > 2 && strcmp(argv[2], "--new") == 0;
+    int first = onlyNew ? 3 : 2;
+    const char* sheet = argc > first && argv[first][0] ? argv[first] : 0;
+    const char* index = argc > first + 1 ? argv[first + 1] : 0;
+    char message[600];
+    int failed = writeSheetTitles(sheet, index, onlyNew, message, sizeof message);
+    fprintf(failed ? stderr : stdout, "vdrivectl titles: %s\n", message);
+    return failed;
 }
 
 } // namespace
@@ -94,6 +112,8 @@ int main(int argc, char** argv) {
         return usage();
     const char* verb = argv[1];
     const char* argument = argc > 2 ? argv[2] : 0;
+    if (strcmp(verb, "titles") == 0)
+        return titles(argc, argv);
     int done;
     if (strcmp(verb, "insert") == 0)
         done = insert(argument);
