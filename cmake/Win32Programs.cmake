@@ -131,7 +131,9 @@ add_dependencies(end_to_end_tests Drovix Drovixcfg mcicda)
 gtest_discover_tests(end_to_end_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
   PROPERTIES RESOURCE_LOCK shared_registry TIMEOUT 120)
 
-add_executable(vdrivectl vdrive/win32/vdrivectl.cpp vdrive/win32/Control.cpp)
+add_executable(vdrivectl vdrive/win32/vdrivectl.cpp vdrive/win32/Control.cpp vdrive/win32/SheetTitles.cpp
+  vdrive/win32/ImageFiles.cpp)
+target_link_libraries(vdrivectl vdrive_disc titles winmm)
 target_compile_options(vdrivectl PRIVATE -Wall -Wextra)
 
 # The settings tool's dialog in the test process, with the tool's resources,

@@ -438,6 +438,57 @@ TEST_F(VirtualDrive, InstallMakesTheDriveCdaudioAndUninstallPutsBackTheDriverItR
     EXPECT_EQ(before.empty() ? "mcicda.dll" : before, cdaudioDriver());
 }
 
+// The names a CUE sheet gives, in UTF-8 or in Shift-JIS, become the record
+// of the image's disc in the player's title index, in Shift-JIS.
+TEST_F(VirtualDrive, TheSheetsNamesGoIntoThePlayersTitleIndex) {
+    std::string folder = testFolder(), index = folder + "sheet-titles.idx", sheet = folder + "named.cue";
+    // Track 1 of 3 s, track 2 of 3 s 10 frames, reported one frame short.
+    writeBytes(folder + "named.bin", std::string(470 * 2352, '\0'));
+    const std::string layout = "FILE \"named.bin\" BINARY\n  TRACK 01 AUDIO\n    TITLE \"%1\"\n    INDEX 01 00:00:00\n"
+                               "  TRACK 02 AUDIO\n    TITLE \"%2\"\n    INDEX 01 00:03:00\n";
+    auto named = [&](const std::string& title, const std::string& performer, const std::string& one,
+                     const std::string& two) {
+        std::string text = "TITLE \"" + title + "\"\nPERFORMER \"" + performer + "\"\n" + layout;
+        text.replace(text.find("%1"), 2, one);
+        text.replace(text.find("%2"), 2, two);
+        return text;
+    };
+    const std::string record = "\r\n@0200060003\r\n+朝のうた\r\n-ペルマーク・トリオ\r\n#はじまり\r\n#ソナタ 表\r\n\r\n";
+    struct Row {
+        const char* encoding;
+        std::string sheetText;
+    } rows[] = {
+        {"UTF-8", named((const char*)u8"朝のうた", (const char*)u8"ペルマーク・トリオ", (const char*)u8"はじまり",
+                        (const char*)u8"ソナタ 表")},
+        {"UTF-8 with its mark", "\xEF\xBB\xBF" + named((const char*)u8"朝のうた", (const char*)u8"ペルマーク・トリオ",
+                                                     (const char*)u8"はじまり", (const char*)u8"ソナタ 表")},
+        {"Shift-JIS", named("朝のうた", "ペルマーク・トリオ", "はじまり", "ソナタ 表")},
+    };
+    for (const Row& row : rows) {
+        DeleteFileA(index.c_str());
+        writeBytes(sheet, row.sheetText);
+        EXPECT_EQ(0u, runControlTool("titles \"" + sheet + "\" \"" + index + "\"")) << row.encoding;
+        EXPECT_EQ(record, readBytes(index)) << row.encoding;
+    }
+    // --new leaves a disc that has a record alone; without it the record is replaced.
+    writeBytes(sheet, named("Other", "Band", "A", "B"));
+    EXPECT_EQ(0u, runControlTool("titles --new \"" + sheet + "\" \"" + index + "\""));
+    EXPECT_EQ(record, readBytes(index));
+    EXPECT_EQ(0u, runControlTool("titles \"" + sheet + "\" \"" + index + "\""));
+    EXPECT_EQ("\r\n@0200060003\r\n+Other\r\n-Band\r\n#A\r\n#B\r\n\r\n", readBytes(index));
+    // A sheet without names writes nothing; the demo disc has names of its own.
+    DeleteFileA(index.c_str());
+    writeBytes(sheet, "FILE \"named.bin\" BINARY\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n");
+    EXPECT_EQ(0u, runControlTool("titles \"" + sheet + "\" \"" + index + "\""));
+    EXPECT_EQ("<missing>", readBytes(index));
+    EXPECT_EQ(0u, runControlTool("titles \"\" \"" + index + "\""));
+    EXPECT_EQ("\r\n@050337007d\r\n+デモディスク\r\n-Drovix\r\n#Tone 1\r\n#Tone 2\r\n#Tone 3\r\n#Tone 4\r\n#Tone 5\r\n\r\n",
+              readBytes(index));
+    DeleteFileA(index.c_str());
+    DeleteFileA(sheet.c_str());
+    DeleteFileA((folder + "named.bin").c_str());
+}
+
 // What a program that speaks MCI command strings reads: the platform's
 // parser puts the drive's answers into words and colon-separated times, as
 // it does for a real drive. The demo disc: 2:05, 3:12, 1:47, 2:38, 4:01.
