@@ -140,7 +140,7 @@ TEST(CueSheet, TheLastTrackAndTheDiscAreReportedOneFrameShort) {
         for (size_t i = 0; i < c.files.size(); i++)
             text += "FILE \"" + std::to_string(i) + ".wav\" WAVE\n  TRACK 0" + std::to_string(i + 1) +
                     " AUDIO\n    INDEX 01 00:00:00\n";
-        ASSERT_EQ(kImageOk, build(text.c_str(), c.files, &disc));
+        ASSERT_EQ(kImageOk, build(text, c.files, &disc));
         for (size_t track = 0; track < c.reported.size(); track++)
             EXPECT_EQ(c.reported[track], disc.reportedLength((int32_t)track)) << c.files.size() << " " << track;
         // Where the disc plays is exact all the same.
