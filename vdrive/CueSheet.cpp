@@ -108,18 +108,40 @@ struct SheetParser {
         if (sameWord(keyword, "INDEX"))
             return index(words);
         if (sameWord(keyword, "PREGAP"))
-            return pregap(words);
+            return gap(words, &CueTrack::pregap);
+        if (sameWord(keyword, "POSTGAP"))
+            return gap(words, &CueTrack::postgap);
         if (sameWord(keyword, "TITLE"))
             return name(words, sheet->trackCount ? sheet->trackTitles[sheet->trackCount - 1] : sheet->discTitle);
         if (sameWord(keyword, "PERFORMER") && sheet->trackCount == 0)
             return name(words, sheet->discPerformer);
         // Flags, remarks and the like say nothing about time.
-        const char* ignored[] = {"REM", "PERFORMER", "SONGWRITER", "CATALOG", "ISRC", "FLAGS", "CDTEXTFILE",
-                                 "POSTGAP"};
+        const char* ignored[] = {"REM", "PERFORMER", "SONGWRITER", "CATALOG", "ISRC", "FLAGS", "CDTEXTFILE"};
         for (const char* word : ignored)
             if (sameWord(keyword, word))
                 return kImageOk;
         return kImageBadSyntax;
+    }
+
+    // An unquoted name may hold blanks: as lenient readers do, everything up
+    // to the last word is the name, and the last word the type.
+    static int unquotedFile(Words words, char name[kFileNameSize], char type[16]) {
+        const char* end = words.end;
+        while (end > words.at && (end[-1] == ' ' || end[-1] == '\t'))
+            end--;
+        const char* typeStart = end;
+        while (typeStart > words.at && typeStart[-1] != ' ' && typeStart[-1] != '\t')
+            typeStart--;
+        const char* nameEnd = typeStart;
+        while (nameEnd > words.at && (nameEnd[-1] == ' ' || nameEnd[-1] == '\t'))
+            nameEnd--;
+        if (nameEnd == words.at || end - typeStart >= 16 || nameEnd - words.at >= kFileNameSize)
+            return 0;
+        memcpy(name, words.at, (size_t)(nameEnd - words.at));
+        name[nameEnd - words.at] = 0;
+        memcpy(type, typeStart, (size_t)(end - typeStart));
+        type[end - typeStart] = 0;
+        return 1;
     }
 
     // A name, quoted or one word; a malformed or overlong one is left out,
@@ -133,8 +155,13 @@ struct SheetParser {
 
     ImageError file(Words words) {
         char name[kFileNameSize], type[16];
-        if (!words.next(name, sizeof name) || !words.next(type, sizeof type) || !words.atEnd() || !name[0])
+        words.skipBlanks();
+        if (words.at < words.end && *words.at != '"') {
+            if (!unquotedFile(words, name, type))
+                return kImageBadSyntax;
+        } else if (!words.next(name, sizeof name) || !words.next(type, sizeof type) || !words.atEnd() || !name[0]) {
             return kImageBadSyntax;
+        }
         if (sheet->fileCount >= kMaxFiles)
             return kImageTooManyFiles;
         uint8_t fileType;
@@ -164,7 +191,7 @@ struct SheetParser {
         // numbers its tracks from 1.
         lastNumber = (int32_t)value;
         CueTrack& track = sheet->tracks[sheet->trackCount++];
-        track = CueTrack{sheet->fileCount - 1, (uint8_t)sameWord(mode, "AUDIO"), 0, -1, 0};
+        track = CueTrack{sheet->fileCount - 1, (uint8_t)sameWord(mode, "AUDIO"), 0, 0, -1, 0};
         if (!track.audio && !sameWord(mode, "MODE1/2352") && !sameWord(mode, "MODE2/2352"))
             return kImageUnsupportedFile;
         indexSeen = 0;
@@ -180,8 +207,16 @@ struct SheetParser {
             !words.atEnd() || !parseNumber(number, 99, &value) || !parseTime(time, &frames))
             return kImageBadSyntax;
         CueTrack& track = sheet->tracks[sheet->trackCount - 1];
-        if (track.file != sheet->fileCount - 1)
+        if (value == 1 && indexSeen == 1 && track.file == sheet->fileCount - 2) {
+            // One file per track with the gap at the end of the previous
+            // file: the track's INDEX 00 stood there, its INDEX 01 follows a
+            // new FILE line. The gap audio then ends the previous track, as
+            // on the disc; the track itself starts in the new file.
+            track.file = sheet->fileCount - 1;
+            track.index0 = -1;
+        } else if (track.file != sheet->fileCount - 1) {
             return kImageBadSyntax;
+        }
         if (value == 0) {
             if (indexSeen)
                 return kImageBadSyntax;
@@ -195,12 +230,13 @@ struct SheetParser {
         return kImageOk;
     }
 
-    ImageError pregap(Words words) {
+    // PREGAP or POSTGAP: silence that no file holds, before or after the track.
+    ImageError gap(Words words, uint32_t CueTrack::*which) {
         char time[16];
         uint32_t frames;
         if (sheet->trackCount == 0 || !words.next(time, sizeof time) || !words.atEnd() || !parseTime(time, &frames))
             return kImageBadSyntax;
-        sheet->tracks[sheet->trackCount - 1].pregap = frames;
+        sheet->tracks[sheet->trackCount - 1].*which = frames;
         return kImageOk;
     }
 };
@@ -380,6 +416,9 @@ ImageError buildDisc(const CueSheet& sheet, const ImageFile* files, VirtualDisc*
         disc->audioTrack[i + 1] = track.audio;
         anyAudio |= track.audio;
         cursor += to - from;
+        if (!addExtent(disc, cursor, track.postgap, kSilence, 0))
+            return kImageTooManyTracks;
+        cursor += track.postgap;
     }
     if (!anyAudio)
         return kImageNoAudioTrack;

@@ -32,6 +32,7 @@ struct CueTrack {
     int32_t file;
     uint8_t audio;
     uint32_t pregap;  // silence before the track that no file holds
+    uint32_t postgap; // silence after the track that no file holds
     int32_t index0;   // frames into the file; -1 without INDEX 00
     uint32_t index1;  // frames into the file
 };

@@ -11,7 +11,8 @@ const uint32_t kSamplesPerFrame = 588;
 // Disc addresses (MSF) count the two seconds before track 1.
 const uint32_t kLeadInFrames = 150;
 const int32_t kMaxTracks = 99;
-const int32_t kMaxExtents = 200;
+// Each track: silence before it, its audio, silence after it.
+const int32_t kMaxExtents = 3 * kMaxTracks;
 const int32_t kMaxFiles = 99;
 const int kFileNameSize = 260;
 

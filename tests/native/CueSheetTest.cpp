@@ -191,6 +191,47 @@ TEST(CueSheet, Utf8IsWellFormedOrNot) {
         EXPECT_EQ(c.utf8, isUtf8(c.bytes, strlen(c.bytes))) << c.bytes;
 }
 
+TEST(CueSheet, SheetsInTheShapesRippersWrite) {
+    struct Case {
+        const char* shape;
+        const char* text;
+        std::vector<uint32_t> files;
+        std::vector<uint32_t> starts; // track 2 on, then the end of the disc
+    } cases[] = {
+        // One file per track, each track's gap at the end of the file before.
+        {"gaps appended",
+         "FILE \"01.wav\" WAVE\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n"
+         "  TRACK 02 AUDIO\n    INDEX 00 00:50:00\nFILE \"02.wav\" WAVE\n    INDEX 01 00:00:00\n"
+         "  TRACK 03 AUDIO\n    INDEX 00 00:40:00\nFILE \"03.wav\" WAVE\n    INDEX 01 00:00:00\n",
+         {msf(0, 52, 0), msf(0, 42, 0), msf(0, 30, 0)},
+         {msf(0, 52, 0), msf(1, 34, 0), msf(2, 4, 0)}},
+        // Silence after a track that no file holds moves the later tracks.
+        {"postgap",
+         "FILE \"a.bin\" BINARY\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n    POSTGAP 00:02:00\n"
+         "  TRACK 02 AUDIO\n    INDEX 01 01:00:00\n",
+         {msf(2, 0, 0)},
+         {msf(1, 2, 0), msf(2, 2, 0)}},
+        // An unquoted name with blanks: all but the last word.
+        {"unquoted name with blanks", "FILE my  disc.bin BINARY \n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n",
+         {msf(1, 0, 0)}, {msf(1, 0, 0)}},
+    };
+    for (const Case& c : cases) {
+        ASSERT_EQ(kImageOk, build(c.text, c.files, &disc)) << c.shape;
+        ASSERT_EQ((int32_t)c.starts.size(), disc.trackCount) << c.shape;
+        for (size_t i = 0; i < c.starts.size(); i++)
+            EXPECT_EQ(c.starts[i], disc.trackStart[i + 2]) << c.shape << " " << i;
+        EXPECT_EQ(c.starts.back(), disc.endFrame) << c.shape;
+    }
+    CueSheet sheet;
+    const char* blanks = "FILE my  disc.bin BINARY \nTRACK 01 AUDIO\nINDEX 01 00:00:00\n";
+    ASSERT_EQ(kImageOk, parseCueSheet(blanks, strlen(blanks), &sheet));
+    EXPECT_STREQ("my  disc.bin", sheet.files[0]);
+    // The gap's audio ends track 1; track 2 starts at its own file's start.
+    ASSERT_EQ(kImageOk, build(cases[0].text, cases[0].files, &disc));
+    EXPECT_EQ(1, disc.extents[disc.extentAt(disc.trackStart[2])].file);
+    EXPECT_EQ(0, disc.extents[disc.extentAt(disc.trackStart[2] - 1)].file);
+}
+
 TEST(CueSheet, ADataTrackFirstIsASilentTrack) {
     const char* text =
         "FILE \"mixed.bin\" BINARY\n  TRACK 01 MODE1/2352\n    INDEX 01 00:00:00\n"
