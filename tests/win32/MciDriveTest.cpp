@@ -438,6 +438,41 @@ TEST_F(VirtualDrive, InstallMakesTheDriveCdaudioAndUninstallPutsBackTheDriverItR
     EXPECT_EQ(before.empty() ? "mcicda.dll" : before, cdaudioDriver());
 }
 
+// Japanese folder and file names, in a sheet written in UTF-8 (as rippers
+// write them today) or in Shift-JIS, with blanks and with the backslash
+// byte that ends "ソ" and "表".
+TEST_F(VirtualDrive, ImagesWithJapaneseNamesPlayInEitherEncoding) {
+    std::string folder = testFolder() + "テスト ディスク\\";
+    CreateDirectoryA(folder.c_str(), 0);
+    std::string header("RIFF\0\0\0\0WAVEfmt \x10\0\0\0\x01\0\x02\0\x44\xAC\0\0\x10\xB1\x02\0\x04\0\x10\0data", 40);
+    uint32_t bytes = 75 * 2352;
+    std::string wave = header + std::string((const char*)&bytes, 4) + std::string(bytes, '\0');
+    writeBytes(folder + "01 はじまり.wav", wave);
+    writeBytes(folder + "ソ 表.bin", std::string(150 * 2352, '\0'));
+    struct Row {
+        const char* encoding;
+        std::string sheet;
+        int32_t tracks;
+    } rows[] = {
+        {"UTF-8", std::string((const char*)u8"FILE \"01 はじまり.wav\" WAVE\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n") +
+                      (const char*)u8"FILE \"ソ 表.bin\" BINARY\n  TRACK 02 AUDIO\n    INDEX 01 00:00:00\n",
+         2},
+        {"Shift-JIS", "FILE \"ソ 表.bin\" BINARY\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n", 1},
+    };
+    for (const Row& row : rows) {
+        writeBytes(folder + "disc.cue", row.sheet);
+        control("Image", folder + "disc.cue");
+        open();
+        EXPECT_EQ(1u, driveStatus(device, kStatusMediaPresent, 0)) << row.encoding << wholeLog();
+        EXPECT_EQ((uint32_t)row.tracks, driveStatus(device, kStatusNumberOfTracks, 0)) << row.encoding;
+        driveClose(device);
+        device = 0;
+    }
+    for (const char* file : {"disc.cue", "01 はじまり.wav", "ソ 表.bin"})
+        DeleteFileA((folder + file).c_str());
+    RemoveDirectoryA(folder.c_str());
+}
+
 // The names a CUE sheet gives, in UTF-8 or in Shift-JIS, become the record
 // of the image's disc in the player's title index, in Shift-JIS.
 TEST_F(VirtualDrive, TheSheetsNamesGoIntoThePlayersTitleIndex) {

@@ -22,6 +22,21 @@ void resolve(const char* cuePath, const char* name, char* path, size_t size) {
     snprintf(path, size, "%.*s%s", folder, cuePath, name);
 }
 
+// Files are opened by their names in the system's code page: a sheet in
+// UTF-8 names them in UTF-8, which is converted; 0 when a character has no
+// place in the code page.
+int nameInCodePage(const char* name, int utf8, char converted[kFileNameSize]) {
+    if (!utf8) {
+        snprintf(converted, kFileNameSize, "%s", name);
+        return 1;
+    }
+    wchar_t wide[kFileNameSize];
+    BOOL lost = FALSE;
+    return MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, name, -1, wide, kFileNameSize) > 0 &&
+           WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide, -1, converted, kFileNameSize, 0, &lost) > 0 &&
+           !lost;
+}
+
 int fileSize(const char* path, uint64_t* size) {
     WIN32_FILE_ATTRIBUTE_DATA data;
     if (!GetFileAttributesExA(path, GetFileExInfoStandard, &data) || (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
@@ -62,7 +77,11 @@ int loadImage(const char* cuePath, VirtualDisc* disc, char* reason, int reasonSi
     static ImageFile files[kMaxFiles];
     static char paths[kMaxFiles][kFileNameSize];
     for (int32_t i = 0; i < sheet.fileCount; i++) {
-        resolve(cuePath, sheet.files[i], paths[i], kFileNameSize);
+        char name[kFileNameSize];
+        if (!nameInCodePage(sheet.files[i], sheet.utf8, name))
+            return refuse(reason, reasonSize, imageErrorText(kImageMissingFile),
+                          "a file name that the system's code page cannot hold");
+        resolve(cuePath, name, paths[i], kFileNameSize);
         uint64_t size;
         if (!fileSize(paths[i], &size))
             return refuse(reason, reasonSize, imageErrorText(kImageMissingFile), paths[i]);
