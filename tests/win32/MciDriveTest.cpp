@@ -253,6 +253,13 @@ TEST_F(VirtualDrive, AnEmptyDriveOrABadImageHasNoMediaAndSaysWhy) {
         EXPECT_EQ(c.reason ? 0u : 1u, driveStatus(device, kStatusMediaPresent, 0)) << c.name;
         if (c.reason)
             EXPECT_NE(std::string::npos, wholeLog().find(c.reason)) << c.name << ": " << wholeLog();
+        // What vdrivectl show tells: the last disc read, or why there is none.
+        char state[400] = {};
+        DWORD size = sizeof state - 1;
+        RegGetValueA(HKEY_CURRENT_USER, kControl, "State", RRF_RT_REG_SZ, 0, state, &size);
+        EXPECT_EQ(0u, std::string(state).find(c.reason ? "no media: " : "disc: ")) << state;
+        if (c.reason)
+            EXPECT_NE(std::string::npos, std::string(state).find(c.reason)) << state;
         driveClose(device);
         device = 0;
         DeleteFileA((folder + c.name).c_str());

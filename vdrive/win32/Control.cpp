@@ -32,6 +32,7 @@ void readControl(DriveControl* control) {
         return;
     readText(key, "Image", control->image, sizeof control->image);
     readText(key, "Log", control->logPath, sizeof control->logPath);
+    readText(key, "State", control->state, sizeof control->state);
     readNumber(key, "Media", &control->media);
     readNumber(key, "Speed", &control->speed);
     RegCloseKey(key);
@@ -53,4 +54,13 @@ void controlLog(const DriveControl* control, const char* format, ...) {
     va_end(arguments);
     fputc('\n', log);
     fclose(log);
+}
+
+void controlState(const DriveControl* control, const char* state) {
+    controlLog(control, "%s", state);
+    HKEY key;
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, kControlKey, 0, 0, 0, KEY_SET_VALUE, 0, &key, 0) != ERROR_SUCCESS)
+        return;
+    RegSetValueExA(key, "State", 0, REG_SZ, (const BYTE*)state, (DWORD)strlen(state) + 1);
+    RegCloseKey(key);
 }

@@ -6,6 +6,8 @@
 //                    the only speed with sound)
 //   Log    REG_SZ    a file that receives every command and every reason a
 //                    disc was refused; absent: no log
+//   State  REG_SZ    written by the drive: the disc it read last, or why it
+//                    holds none
 #pragma once
 
 #include <stdint.h>
@@ -17,7 +19,10 @@ struct DriveControl {
     uint32_t speed;
     char image[260];
     char logPath[260];
+    char state[400];
 };
 
 void readControl(DriveControl* control);
 void controlLog(const DriveControl* control, const char* format, ...) __attribute__((format(printf, 2, 3)));
+// What the drive read: logged, and kept in the key for vdrivectl show.
+void controlState(const DriveControl* control, const char* state);

@@ -118,16 +118,20 @@ void loadDisc() {
     drive.loaded = 1;
     drive.mediaPresent = 0;
     drive.frame = 0;
-    if (!drive.control.media)
+    if (!drive.control.media) {
+        controlState(&drive.control, "no media: the drive is empty");
         return;
-    char reason[300];
+    }
+    char reason[300], state[400];
     if (loadImage(drive.control.image, &drive.disc, reason, sizeof reason)) {
         drive.mediaPresent = 1;
-        controlLog(&drive.control, "disc: %s, %d tracks, %u frames", drive.control.image[0] ? drive.control.image : "demo",
-                   (int)drive.disc.trackCount, (unsigned)drive.disc.endFrame);
+        snprintf(state, sizeof state, "disc: %s, %d tracks, %u frames",
+                 drive.control.image[0] ? drive.control.image : "demo", (int)drive.disc.trackCount,
+                 (unsigned)drive.disc.endFrame);
     } else {
-        controlLog(&drive.control, "no media: %s: %s", drive.control.image, reason);
+        snprintf(state, sizeof state, "no media: %s: %s", drive.control.image, reason);
     }
+    controlState(&drive.control, state);
 }
 
 // A test or a user may change the disc at any time; the drive looks when

@@ -63,8 +63,9 @@ int insert(const char* sheet) {
 int show() {
     DriveControl control;
     readControl(&control);
-    printf("disc:  %s\nspeed: %u\nlog:   %s\n", !control.media ? "(none)" : control.image[0] ? control.image : "demo",
-           control.speed, control.logPath[0] ? control.logPath : "(none)");
+    printf("disc:  %s\nspeed: %u\nlog:   %s\nread:  %s\n",
+           !control.media ? "(none)" : control.image[0] ? control.image : "demo", control.speed,
+           control.logPath[0] ? control.logPath : "(none)", control.state[0] ? control.state : "(nothing yet)");
     return 1;
 }
 
