@@ -456,6 +456,15 @@ TEST_F(VirtualDrive, ImagesWithJapaneseNamesPlayInEitherEncoding) {
     std::string wave = header + std::string((const char*)&bytes, 4) + std::string(bytes, '\0');
     writeBytes(folder + "01 はじまり.wav", wave);
     writeBytes(folder + "ソ 表.bin", std::string(150 * 2352, '\0'));
+    // A name the code page cannot hold, made by its wide name.
+    wchar_t wideFolder[MAX_PATH];
+    MultiByteToWideChar(CP_ACP, 0, folder.c_str(), -1, wideFolder, MAX_PATH);
+    std::wstring beyond = std::wstring(wideFolder) + L"\uD55C \u00E9t\u00E9.bin";
+    FILE* file = _wfopen(beyond.c_str(), L"wb");
+    ASSERT_TRUE(file);
+    std::string frames(75 * 2352, '\0');
+    fwrite(frames.data(), 1, frames.size(), file);
+    fclose(file);
     struct Row {
         const char* encoding;
         std::string sheet;
@@ -465,6 +474,8 @@ TEST_F(VirtualDrive, ImagesWithJapaneseNamesPlayInEitherEncoding) {
                       (const char*)u8"FILE \"ソ 表.bin\" BINARY\n  TRACK 02 AUDIO\n    INDEX 01 00:00:00\n",
          2},
         {"Shift-JIS", "FILE \"ソ 表.bin\" BINARY\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n", 1},
+        {"UTF-8 beyond the code page",
+         (const char*)u8"FILE \"\uD55C \u00E9t\u00E9.bin\" BINARY\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n", 1},
     };
     for (const Row& row : rows) {
         writeBytes(folder + "disc.cue", row.sheet);
@@ -477,6 +488,7 @@ TEST_F(VirtualDrive, ImagesWithJapaneseNamesPlayInEitherEncoding) {
     }
     for (const char* file : {"disc.cue", "01 はじまり.wav", "ソ 表.bin"})
         DeleteFileA((folder + file).c_str());
+    DeleteFileW(beyond.c_str());
     RemoveDirectoryA(folder.c_str());
 }
 

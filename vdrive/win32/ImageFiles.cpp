@@ -8,38 +8,42 @@ namespace {
 
 const size_t kMaxSheetBytes = 256 * 1024;
 
-// The sheet's own folder, for the files it names without a folder.
-void resolve(const char* cuePath, const char* name, char* path, size_t size) {
-    if (strchr(name, ':') || name[0] == '\\' || name[0] == '/') {
-        snprintf(path, size, "%s", name);
-        return;
+// Files are opened by their wide names, so that any name works whatever the
+// system's code page: a sheet in UTF-8 names them in UTF-8, any other in the
+// code page; the sheet's own folder holds those named without a folder.
+int widePath(const char* cuePath, const char* name, int utf8, wchar_t path[kFileNameSize]) {
+    wchar_t wideName[kFileNameSize];
+    if (MultiByteToWideChar(utf8 ? CP_UTF8 : CP_ACP, 0, name, -1, wideName, kFileNameSize) <= 0)
+        return 0;
+    int absolute = strchr(name, ':') || name[0] == '\\' || name[0] == '/';
+    wchar_t folder[kFileNameSize] = {};
+    if (!absolute) {
+        const char* slash = strrchr(cuePath, '\\');
+        const char* other = strrchr(cuePath, '/');
+        if (other > slash)
+            slash = other;
+        int length = slash ? (int)(slash - cuePath + 1) : 0;
+        if (length > 0 && MultiByteToWideChar(CP_ACP, 0, cuePath, length, folder, kFileNameSize - 1) <= 0)
+            return 0;
     }
-    const char* slash = strrchr(cuePath, '\\');
-    const char* other = strrchr(cuePath, '/');
-    if (other > slash)
-        slash = other;
-    int folder = slash ? (int)(slash - cuePath + 1) : 0;
-    snprintf(path, size, "%.*s%s", folder, cuePath, name);
+    int written = _snwprintf(path, kFileNameSize, L"%ls%ls", folder, wideName);
+    return written >= 0 && written < kFileNameSize;
 }
 
-// Files are opened by their names in the system's code page: a sheet in
-// UTF-8 names them in UTF-8, which is converted; 0 when a character has no
-// place in the code page.
-int nameInCodePage(const char* name, int utf8, char converted[kFileNameSize]) {
-    if (!utf8) {
-        snprintf(converted, kFileNameSize, "%s", name);
-        return 1;
-    }
-    wchar_t wide[kFileNameSize];
-    BOOL lost = FALSE;
-    return MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, name, -1, wide, kFileNameSize) > 0 &&
-           WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide, -1, converted, kFileNameSize, 0, &lost) > 0 &&
-           !lost;
+// The disc keeps its files' names in UTF-8, whatever the code page.
+int toUtf8(const wchar_t* path, char* text, int size) {
+    return WideCharToMultiByte(CP_UTF8, 0, path, -1, text, size, 0, 0) > 0;
 }
 
-int fileSize(const char* path, uint64_t* size) {
+// A path as the log and the user read it.
+void shown(const wchar_t* path, char* text, int size) {
+    if (WideCharToMultiByte(CP_ACP, 0, path, -1, text, size, 0, 0) <= 0)
+        snprintf(text, size, "?");
+}
+
+int fileSize(const wchar_t* path, uint64_t* size) {
     WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!GetFileAttributesExA(path, GetFileExInfoStandard, &data) || (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+    if (!GetFileAttributesExW(path, GetFileExInfoStandard, &data) || (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
         return 0;
     *size = (uint64_t)data.nFileSizeHigh << 32 | data.nFileSizeLow;
     return 1;
@@ -75,40 +79,47 @@ int loadImage(const char* cuePath, VirtualDisc* disc, char* reason, int reasonSi
         return refuse(reason, reasonSize, imageErrorText(error), line);
     }
     static ImageFile files[kMaxFiles];
-    static char paths[kMaxFiles][kFileNameSize];
+    static wchar_t paths[kMaxFiles][kFileNameSize];
+    char shownPath[kFileNameSize];
     for (int32_t i = 0; i < sheet.fileCount; i++) {
-        char name[kFileNameSize];
-        if (!nameInCodePage(sheet.files[i], sheet.utf8, name))
-            return refuse(reason, reasonSize, imageErrorText(kImageMissingFile),
-                          "a file name that the system's code page cannot hold");
-        resolve(cuePath, name, paths[i], kFileNameSize);
+        if (!widePath(cuePath, sheet.files[i], sheet.utf8, paths[i]))
+            return refuse(reason, reasonSize, imageErrorText(kImageMissingFile), sheet.files[i]);
+        shown(paths[i], shownPath, sizeof shownPath);
         uint64_t size;
         if (!fileSize(paths[i], &size))
-            return refuse(reason, reasonSize, imageErrorText(kImageMissingFile), paths[i]);
+            return refuse(reason, reasonSize, imageErrorText(kImageMissingFile), shownPath);
         if (sheet.fileType[i] == kFileBinary) {
             error = binaryFile(size, &files[i]);
         } else {
             uint8_t header[4096];
-            FILE* wave = fopen(paths[i], "rb");
+            FILE* wave = _wfopen(paths[i], L"rb");
             size_t got = wave ? fread(header, 1, sizeof header, wave) : 0;
             if (wave)
                 fclose(wave);
             error = waveFile(header, got, size, &files[i]);
         }
         if (error != kImageOk)
-            return refuse(reason, reasonSize, imageErrorText(error), paths[i]);
+            return refuse(reason, reasonSize, imageErrorText(error), shownPath);
     }
     error = buildDisc(sheet, files, disc);
     if (error != kImageOk)
         return refuse(reason, reasonSize, imageErrorText(error), "");
     for (int32_t i = 0; i < sheet.fileCount; i++)
-        memcpy(disc->files[i], paths[i], kFileNameSize);
+        if (!toUtf8(paths[i], disc->files[i], kFileNameSize))
+            return refuse(reason, reasonSize, imageErrorText(kImageMissingFile), "a file name too long");
     return 1;
 }
 
 // ---- Sound ----------------------------------------------------------------------
 
 namespace {
+
+FILE* openUtf8(const char* path) {
+    wchar_t wide[kFileNameSize];
+    if (MultiByteToWideChar(CP_UTF8, 0, path, -1, wide, kFileNameSize) <= 0)
+        return 0;
+    return _wfopen(wide, L"rb");
+}
 
 int16_t bufferSamples[kAudioBuffers][kFramesPerBuffer * kSamplesPerFrame * 2];
 
@@ -172,7 +183,7 @@ void AudioOut::fill(int16_t* samples, uint32_t frame) {
     }
     FILE*& file = files[extent.file];
     if (!file)
-        file = fopen(disc->files[extent.file], "rb");
+        file = openUtf8(disc->files[extent.file]);
     uint64_t offset = extent.fileOffset + (uint64_t)(frame - extent.firstFrame) * kBytesPerFrame;
     uint64_t end = disc->fileDataEnd[extent.file];
     size_t wanted = offset >= end ? 0 : end - offset < kBytesPerFrame ? (size_t)(end - offset) : kBytesPerFrame;
