@@ -29,6 +29,12 @@ TEST(EndToEnd, WhatTheSettingsToolStoresThePlayerDoesAtItsNextStart) {
     std::string index = testFolder() + "drovix.idx";
     ASSERT_TRUE(writeBytes(index, ""));
 
+    // A player runs beside the tool all the while.
+    PROCESS_INFORMATION beside = startProgram("Drovix.exe", "");
+    HWND besideWindow = waitForWindowOf(beside.dwProcessId, "#32770", 5000);
+    ASSERT_TRUE(besideWindow);
+    ASSERT_TRUE(waitForCaption(besideWindow, "Title / Artist", 5000));
+
     PROCESS_INFORMATION tool = startProgram("Drovixcfg.exe", "");
     HWND dialog = waitForWindowOf(tool.dwProcessId, "#32770", 5000);
     ASSERT_TRUE(dialog);
@@ -39,6 +45,12 @@ TEST(EndToEnd, WhatTheSettingsToolStoresThePlayerDoesAtItsNextStart) {
     click(dialog, IDOK);
     EXPECT_EQ(0u, waitForExit(&tool, 5000));
     release(&tool);
+
+    // The player beside it keeps working, and its exit writes only its own
+    // six values.
+    PostMessageA(besideWindow, WM_COMMAND, 2003, 0);
+    EXPECT_TRUE(waitForCaption(besideWindow, "Track  1 ( 0：01)", 5000)) << caption(besideWindow);
+    EXPECT_EQ(0u, closePlayer(besideWindow, &beside));
     EXPECT_EQ(100u, storedValue("Interval"));
     EXPECT_EQ(1u, storedValue("AlwayVisibleSet"));
     EXPECT_EQ(1u, storedValue("AutoplayMinimize"));
