@@ -600,6 +600,11 @@ TEST_F(VirtualDrive, StringClientsReadTheAnswersOfARealDrive) {
         {"set cd door closed", "", 0},
         {"status cd mode", "stopped", 0},
         {"close cd", "", 0},
+        // Without an alias the device type names it.
+        {"open cdaudio", 0, 0},
+        {"status cdaudio media present", "true", 0},
+        {"info cdaudio identity", "5061879", 0},
+        {"close cdaudio", "", 0},
     };
     for (const Row& row : rows) {
         char answer[128] = {};
