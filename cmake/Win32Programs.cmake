@@ -1,5 +1,14 @@
 # The Windows programs and the tests that run under Wine.
 add_compile_options(-finput-charset=UTF-8 -fexec-charset=CP932)
+# The same sources give the same programs: no build path, no time stamp.
+add_compile_options(-ffile-prefix-map=${CMAKE_SOURCE_DIR}=. -ffile-prefix-map=${CMAKE_BINARY_DIR}=build)
+add_link_options(-Wl,--no-insert-timestamp)
+# The release drops its symbols at link time: a strip afterwards would stamp
+# the programs with the time again.
+option(DROVIX_STRIP "Link the programs without their symbols" OFF)
+if(DROVIX_STRIP)
+  add_link_options(-s)
+endif()
 
 add_library(engine_win32 OBJECT engine/win32/MciDrive.cpp engine/win32/NotifyWindow.cpp)
 target_link_libraries(engine_win32 PUBLIC engine winmm)
