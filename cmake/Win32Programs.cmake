@@ -28,6 +28,15 @@ add_custom_command(
   COMMENT "Drawing the skin and the icons")
 add_custom_target(player_art DEPENDS ${PLAYER_ART}/skin.bmp ${PLAYER_ART}/drovix.ico ${PLAYER_ART}/drovixcfg.ico)
 
+# The help file beside the programs, written from the guide page.
+add_custom_command(
+  OUTPUT ${CMAKE_BINARY_DIR}/drovix.hlp
+  COMMAND Python3::Interpreter ${CMAKE_SOURCE_DIR}/tools/hlp.py
+    ${CMAKE_SOURCE_DIR}/docs/release/guide.html ${CMAKE_BINARY_DIR}/drovix.hlp
+  DEPENDS ${CMAKE_SOURCE_DIR}/tools/hlp.py ${CMAKE_SOURCE_DIR}/docs/release/guide.html
+  COMMENT "Writing the help file")
+add_custom_target(help_file ALL DEPENDS ${CMAKE_BINARY_DIR}/drovix.hlp)
+
 # The main window, on whichever drive the program links.
 add_library(player_window STATIC
   player/MainWindow.cpp player/Settings.cpp player/Face.cpp player/Refresh.cpp player/Commands.cpp
@@ -134,9 +143,9 @@ gtest_discover_tests(mci_drive_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 6
 
 # The real player on the virtual drive.
 add_executable(end_to_end_tests tests/e2e/AutoplayTest.cpp tests/e2e/TitlesTest.cpp tests/e2e/AboutVersionTest.cpp
-  tests/e2e/SettingsTest.cpp)
+  tests/e2e/SettingsTest.cpp tests/e2e/HelpTest.cpp)
 target_link_libraries(end_to_end_tests gtest gtest_main)
-add_dependencies(end_to_end_tests Drovix Drovixcfg mcicda)
+add_dependencies(end_to_end_tests Drovix Drovixcfg mcicda help_file)
 gtest_discover_tests(end_to_end_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
   PROPERTIES RESOURCE_LOCK shared_registry TIMEOUT 120)
 

@@ -66,22 +66,22 @@ std::vector<BYTE> versionBlock(bool translation, bool copyright) {
     return encode(root);
 }
 
+BOOL CALLBACK firstLanguage(HMODULE, LPCSTR, LPCSTR, WORD found, LONG_PTR param) {
+    *(WORD*)param = found;
+    return FALSE;
+}
+
 // A copy of the player with another version block.
 bool makeCopy(const std::string& path, const std::vector<BYTE>& block) {
-    if (!CopyFileA((testFolder() + "Drovix.exe").c_str(), path.c_str(), FALSE))
+    if (!CopyFileA((programFolder() + "Drovix.exe").c_str(), path.c_str(), FALSE))
         return false;
     // Replaced in the language it is stored in.
     WORD language = 0;
     HMODULE image = LoadLibraryExA(path.c_str(), 0, LOAD_LIBRARY_AS_DATAFILE);
     if (!image)
         return false;
-    EnumResourceLanguagesA(
-        image, (LPCSTR)RT_VERSION, MAKEINTRESOURCEA(VS_VERSION_INFO),
-        [](HMODULE, LPCSTR, LPCSTR, WORD found, LONG_PTR param) -> BOOL {
-            *(WORD*)param = found;
-            return FALSE;
-        },
-        (LONG_PTR)&language);
+    EnumResourceLanguagesA(image, (LPCSTR)RT_VERSION, MAKEINTRESOURCEA(VS_VERSION_INFO), firstLanguage,
+                           (LONG_PTR)&language);
     FreeLibrary(image);
     HANDLE update = BeginUpdateResourceA(path.c_str(), FALSE);
     if (!update)
@@ -108,7 +108,7 @@ TEST(EndToEnd, TheAboutBoxKeepsItsOwnTextsWhereTheVersionInformationLacksAValue)
     };
     prepareDrive(1);
     setText("Software\\Wine\\AppDefaults\\Drovix-version.exe\\DllOverrides", "mcicda", "native");
-    std::string copy = testFolder() + "Drovix-version.exe";
+    std::string copy = programFolder() + "Drovix-version.exe";
     for (const Row& row : rows) {
         ASSERT_TRUE(makeCopy(copy, versionBlock(row.translation, row.copyright))) << row.what;
         PROCESS_INFORMATION player = startProgram("Drovix-version.exe", "");

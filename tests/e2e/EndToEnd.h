@@ -98,24 +98,24 @@ inline bool waitForCaption(HWND window, const std::string& text, DWORD ms) {
     return false;
 }
 
+struct OwnedSearch {
+    HWND owner, found;
+};
+
+inline BOOL CALLBACK matchOwnedWindow(HWND window, LPARAM param) {
+    OwnedSearch* search = (OwnedSearch*)param;
+    if (GetWindow(window, GW_OWNER) == search->owner && IsWindowVisible(window)) {
+        search->found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
 // A visible dialog that the window owns: the one its program runs modally.
 inline HWND waitForOwnedDialog(HWND owner, DWORD ms) {
-    DWORD process;
-    GetWindowThreadProcessId(owner, &process);
     for (DWORD waited = 0; waited < ms; waited += 50) {
-        struct Search {
-            HWND owner, found;
-        } search = {owner, 0};
-        EnumWindows(
-            [](HWND window, LPARAM param) -> BOOL {
-                Search* search = (Search*)param;
-                if (GetWindow(window, GW_OWNER) == search->owner && IsWindowVisible(window)) {
-                    search->found = window;
-                    return FALSE;
-                }
-                return TRUE;
-            },
-            (LPARAM)&search);
+        OwnedSearch search = {owner, 0};
+        EnumWindows(matchOwnedWindow, (LPARAM)&search);
         if (search.found)
             return search.found;
         Sleep(50);

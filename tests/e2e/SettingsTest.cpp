@@ -26,7 +26,7 @@ size_t ticksLogged() {
 TEST(EndToEnd, WhatTheSettingsToolStoresThePlayerDoesAtItsNextStart) {
     prepareDrive(1);
     setNumber(kSettings, "RepeatMode", 1);
-    std::string index = testFolder() + "drovix.idx";
+    std::string index = programFolder() + "drovix.idx";
     ASSERT_TRUE(writeBytes(index, ""));
 
     // A player runs beside the tool all the while.
@@ -77,9 +77,9 @@ TEST(EndToEnd, WhatTheSettingsToolStoresThePlayerDoesAtItsNextStart) {
 TEST(EndToEnd, TheAutoPlayCommandNamesThePlayerBesideTheToolUnquoted) {
     RegDeleteTreeA(HKEY_CURRENT_USER, kSettings);
     RegDeleteTreeA(HKEY_CLASSES_ROOT, "AudioCD");
-    std::string folder = testFolder() + "with blanks\\";
+    std::string folder = programFolder() + "with blanks\\";
     CreateDirectoryA(folder.c_str(), 0);
-    ASSERT_TRUE(CopyFileA((testFolder() + "Drovixcfg.exe").c_str(), (folder + "Drovixcfg.exe").c_str(), FALSE));
+    ASSERT_TRUE(CopyFileA((programFolder() + "Drovixcfg.exe").c_str(), (folder + "Drovixcfg.exe").c_str(), FALSE));
     DeleteFileA((folder + "drovix.idx").c_str());
 
     PROCESS_INFORMATION tool = startProgram("with blanks\\Drovixcfg.exe", "");

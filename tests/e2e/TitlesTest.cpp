@@ -20,7 +20,7 @@ void typeAndEnter(HWND dialog, const char* text) {
 
 TEST(EndToEnd, ADiscNamedInTheTitleDialogKeepsItsNamesAcrossARestart) {
     prepareDrive(1);
-    std::string index = testFolder() + "drovix.idx";
+    std::string index = programFolder() + "drovix.idx";
     DeleteFileA(index.c_str());
     PROCESS_INFORMATION player = startProgram("Drovix.exe", "");
     ASSERT_TRUE(player.hProcess);
@@ -53,7 +53,7 @@ TEST(EndToEnd, ADiscNamedInTheTitleDialogKeepsItsNamesAcrossARestart) {
 
 TEST(EndToEnd, AnotherDiscPutInShowsItsOwnTitles) {
     prepareDrive(1);
-    std::string index = testFolder() + "drovix.idx";
+    std::string index = programFolder() + "drovix.idx";
     ASSERT_TRUE(writeBytes(index, "\r\n@050337007d\r\n+Morning\r\n-Pelmark Trio\r\n#One\r\n\r\n"));
     std::string sheet = testFolder() + "other-disc.cue", bin = testFolder() + "other-disc.bin";
     ASSERT_TRUE(writeBytes(bin, std::string(300 * 2352, '\0')));

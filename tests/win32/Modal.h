@@ -21,27 +21,28 @@ inline std::deque<ModalStep>& modalSteps() {
     return steps;
 }
 
+struct ModalSearch {
+    const std::string* className;
+    HWND found;
+};
+
+inline BOOL CALLBACK matchModalWindow(HWND window, LPARAM param) {
+    ModalSearch* search = (ModalSearch*)param;
+    char name[32] = {};
+    GetClassNameA(window, name, sizeof name);
+    bool owned = GetWindow(window, GW_OWNER) != 0 || *search->className == "#32768";
+    if (*search->className == name && owned && IsWindowVisible(window) && IsWindowEnabled(window)) {
+        search->found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
 // A visible, enabled window of the class on this thread that is not the
 // player's own main window: the one a modal loop runs for now.
 inline HWND activeModalWindow(const std::string& className) {
-    struct Search {
-        const std::string* className;
-        HWND found;
-    } search = {&className, 0};
-    EnumThreadWindows(
-        GetCurrentThreadId(),
-        [](HWND window, LPARAM param) -> BOOL {
-            Search* search = (Search*)param;
-            char name[32] = {};
-            GetClassNameA(window, name, sizeof name);
-            bool owned = GetWindow(window, GW_OWNER) != 0 || *search->className == "#32768";
-            if (*search->className == name && owned && IsWindowVisible(window) && IsWindowEnabled(window)) {
-                search->found = window;
-                return FALSE;
-            }
-            return TRUE;
-        },
-        (LPARAM)&search);
+    ModalSearch search = {&className, 0};
+    EnumThreadWindows(GetCurrentThreadId(), matchModalWindow, (LPARAM)&search);
     return search.found;
 }
 

@@ -1,4 +1,5 @@
-// Running the real programs from a test: they stand beside the test program.
+// Running the real programs from a test: they stand beside the test program,
+// or in the folder that DROVIX_PROGRAMS names (the unpacked release).
 #pragma once
 
 #include <windows.h>
@@ -15,9 +16,20 @@ inline std::string testFolder() {
     return program.substr(0, program.rfind('\\') + 1);
 }
 
-// Starts a program of the folder; hProcess is 0 when it could not start.
+// The programs' folder, with its trailing backslash.
+inline std::string programFolder() {
+    char folder[MAX_PATH];
+    DWORD length = GetEnvironmentVariableA("DROVIX_PROGRAMS", folder, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH)
+        return testFolder();
+    std::string named = folder;
+    return named.back() == '\\' ? named : named + "\\";
+}
+
+// Starts a program of the programs' folder; hProcess is 0 when it could not
+// start.
 inline PROCESS_INFORMATION startProgram(const char* program, const std::string& arguments) {
-    std::string commandLine = "\"" + testFolder() + program + "\"" + (arguments.empty() ? "" : " " + arguments);
+    std::string commandLine = "\"" + programFolder() + program + "\"" + (arguments.empty() ? "" : " " + arguments);
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION started = {};

@@ -1,0 +1,115 @@
+// The help file in the platform's own viewer: the player's Help command, the
+// track title dialog's Help button and the settings tool's Help button each
+// open it at the guide, in Japanese, and the viewer goes when what opened it
+// ends.
+#include "EndToEnd.h"
+
+#include <string.h>
+
+namespace {
+
+const char kGuideTitle[] = "Pelmark ＣＤプレイヤー の使い方";
+// The guide's sections, as the viewer shows their headings.
+const char* const kHeadings[] = {"ボタン", "メニュー", "時間表示", "リピート再生とランダム再生", "曲名の付け方",
+                                 "設定ツール (Drovixcfg.exe)", "オートプレイ", "仮想ＣＤドライブ"};
+
+BOOL CALLBACK matchViewer(HWND window, LPARAM param) {
+    if (IsWindowVisible(window) && caption(window).rfind(kGuideTitle, 0) == 0) {
+        *(HWND*)param = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// A visible top-level window whose caption begins with the guide's title.
+HWND viewerWindow() {
+    HWND found = 0;
+    EnumWindows(matchViewer, (LPARAM)&found);
+    return found;
+}
+
+HWND waitForViewer(bool shown, DWORD ms) {
+    for (DWORD waited = 0; waited < ms; waited += 100) {
+        HWND viewer = viewerWindow();
+        if ((viewer != 0) == shown)
+            return viewer;
+        Sleep(100);
+    }
+    return viewerWindow();
+}
+
+BOOL CALLBACK matchRichEdit(HWND child, LPARAM param) {
+    char className[32] = {};
+    GetClassNameA(child, className, sizeof className);
+    if (_strnicmp(className, "RichEdit", 8) == 0) {
+        *(HWND*)param = child;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// The text the viewer shows: its rich edit control's.
+std::string shownText(HWND viewer) {
+    HWND text = 0;
+    EnumChildWindows(viewer, matchRichEdit, (LPARAM)&text);
+    std::string shown(65536, '\0');
+    if (text)
+        SendMessageTimeoutA(text, WM_GETTEXT, shown.size(), (LPARAM)&shown[0], SMTO_ABORTIFHUNG, 5000, 0);
+    return shown.c_str();
+}
+
+void expectTheGuide(HWND viewer) {
+    ASSERT_TRUE(viewer) << "no help viewer showing the guide";
+    std::string text = shownText(viewer);
+    EXPECT_EQ(0u, text.find(kGuideTitle)) << text;
+    for (const char* heading : kHeadings)
+        EXPECT_NE(std::string::npos, text.find(heading)) << heading;
+}
+
+} // namespace
+
+TEST(EndToEnd, ThePlayersHelpCommandShowsTheGuideUntilThePlayerEnds) {
+    prepareDrive(1);
+    PROCESS_INFORMATION player = startProgram("Drovix.exe", "");
+    HWND window = waitForWindowOf(player.dwProcessId, "#32770", 5000);
+    ASSERT_TRUE(window);
+    ASSERT_FALSE(viewerWindow());
+
+    PostMessageA(window, WM_COMMAND, 2012, 0);
+    expectTheGuide(waitForViewer(true, 15000));
+    EXPECT_EQ(0u, closePlayer(window, &player));
+    EXPECT_FALSE(waitForViewer(false, 5000)) << "the viewer outlived the player";
+    RegDeleteTreeA(HKEY_CURRENT_USER, kSettings);
+}
+
+TEST(EndToEnd, TheTitleDialogsHelpButtonShowsTheGuideUntilTheDialogEnds) {
+    prepareDrive(1);
+    PROCESS_INFORMATION player = startProgram("Drovix.exe", "");
+    HWND window = waitForWindowOf(player.dwProcessId, "#32770", 5000);
+    ASSERT_TRUE(window);
+    PostMessageA(window, WM_COMMAND, 2010, 0);
+    HWND dialog = waitForOwnedDialog(window, 5000);
+    ASSERT_TRUE(dialog);
+
+    PostMessageA(GetDlgItem(dialog, 1213), BM_CLICK, 0, 0);
+    expectTheGuide(waitForViewer(true, 15000));
+    PostMessageA(GetDlgItem(dialog, 1212), BM_CLICK, 0, 0);
+    EXPECT_FALSE(waitForViewer(false, 5000)) << "the viewer outlived the dialog";
+    EXPECT_EQ(0u, closePlayer(window, &player));
+    RegDeleteTreeA(HKEY_CURRENT_USER, kSettings);
+}
+
+TEST(EndToEnd, TheSettingsToolsHelpButtonShowsTheGuideUntilTheToolEnds) {
+    RegDeleteTreeA(HKEY_CURRENT_USER, kSettings);
+    PROCESS_INFORMATION tool = startProgram("Drovixcfg.exe", "");
+    HWND dialog = waitForWindowOf(tool.dwProcessId, "#32770", 5000);
+    ASSERT_TRUE(dialog);
+
+    PostMessageA(GetDlgItem(dialog, 1016), BM_CLICK, 0, 0);
+    expectTheGuide(waitForViewer(true, 15000));
+    PostMessageA(GetDlgItem(dialog, IDCANCEL), BM_CLICK, 0, 0);
+    EXPECT_EQ(0u, waitForExit(&tool, 5000));
+    release(&tool);
+    EXPECT_FALSE(waitForViewer(false, 5000)) << "the viewer outlived the tool";
+    RegDeleteTreeA(HKEY_CURRENT_USER, kSettings);
+}
