@@ -144,11 +144,12 @@ gtest_discover_tests(mci_drive_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 6
 # The real player on the virtual drive.
 add_executable(end_to_end_tests tests/e2e/AutoplayTest.cpp tests/e2e/TitlesTest.cpp tests/e2e/AboutVersionTest.cpp
   tests/e2e/SettingsTest.cpp tests/e2e/HelpTest.cpp tests/e2e/PlayModesTest.cpp
-  tests/e2e/BadInputTest.cpp)
-target_link_libraries(end_to_end_tests gtest gtest_main)
+  tests/e2e/BadInputTest.cpp tests/e2e/SoakTest.cpp)
+target_link_libraries(end_to_end_tests gtest gtest_main psapi ntdll)
 add_dependencies(end_to_end_tests Drovix Drovixcfg mcicda help_file)
+# The soak takes about three minutes.
 gtest_discover_tests(end_to_end_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
-  PROPERTIES RESOURCE_LOCK shared_registry TIMEOUT 120)
+  PROPERTIES RESOURCE_LOCK shared_registry TIMEOUT 300)
 
 add_executable(vdrivectl vdrive/win32/vdrivectl.cpp vdrive/win32/Control.cpp vdrive/win32/SheetTitles.cpp
   vdrive/win32/ImageFiles.cpp)

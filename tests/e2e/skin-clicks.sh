@@ -1,11 +1,15 @@
 #!/usr/bin/env bash
-# The real player on the virtual drive, driven by real mouse clicks on its
-# skin through the X server, as a user drives it: play, pause, next, stop,
-# a right-click menu, close. What the user would see (the caption) and what
-# the drive received (its log) are checked. Needs tools/wine-env sourced, a
-# display, and the Windows build given as $1.
+# The real player on the virtual drive, driven by real mouse clicks and keys
+# through the X server, as a user drives it: play, pause (the clock blinks),
+# next, previous within and after the first 3 seconds, a track chosen from
+# the right-click track list, stop, eject and close the door, close. What the
+# user would see (the caption, the clock's pixels) and what the drive
+# received (its log) are checked; screenshots of the player playing and
+# paused go to $ARTIFACTS. Needs tools/wine-env sourced, a display, and the
+# folder of the programs given as $1.
 set -uo pipefail
 build=$1
+artifacts=${ARTIFACTS:-$build}
 log="$build/skin-clicks.log"
 failed=0 total=0
 
@@ -26,6 +30,22 @@ captionIs() { [ "$(caption)" = "$1" ]; }
 captionStarts() { case "$(caption)" in "$1"*) return 0;; esac; return 1; }
 logHas() { grep -a -q "$1" "$log" 2>/dev/null; }
 logCount() { grep -a -c "$1" "$log" 2>/dev/null || true; }
+
+# The clock's pixels, as a digest.
+clockPixels() {
+  xwd -silent -id "$window" 2>/dev/null | convert xwd:- -crop 66x18+221+68 rgb:- 2>/dev/null | md5sum
+}
+# Paused, the clock goes dark and comes back: two different pictures of it
+# within two seconds.
+clockBlinks() {
+  local seen
+  seen=$(for _ in $(seq 1 10); do clockPixels; sleep 0.2; done | sort -u | wc -l)
+  [ "$seen" -ge 2 ]
+}
+shoot() {
+  mkdir -p "$artifacts"
+  xwd -silent -id "$window" | convert xwd:- "$artifacts/$1.png" && echo "screenshot: $artifacts/$1.png"
+}
 
 # A click at a point of the window's client area (the window has no frame).
 click() {
@@ -53,20 +73,39 @@ if [ -n "$window" ]; then
   click 111 80                       # play/pause
   check "play starts track 1" waitFor 5 logHas "^MCI_PLAY"
   check "the caption shows track 1 and its time" waitFor 5 captionStarts "Track  1 ("
-  plays=$(logCount "^MCI_PLAY")
+  sleep 1.5
+  shoot player-playing
   click 111 80                       # pause
   check "a second press pauses" waitFor 5 logHas "^MCI_PAUSE"
+  check "the clock blinks while paused" clockBlinks
+  shoot player-paused-real
   click 145 80                       # next, while paused: cue track 2
   check "next moves to track 2" waitFor 5 captionStarts "Track  2 ("
-  click 52 80                        # stop
-  check "stop shows the title again" waitFor 5 captionIs "Title / Artist"
+  click 111 80                       # play on from track 2
+  check "play goes on from track 2" waitFor 5 captionStarts "Track  2 ( 0："
+  click 76 80                        # previous within 3 seconds: track 1
+  check "previous early in a track goes back a track" waitFor 5 captionStarts "Track  1 ("
+  check "track 1 plays past 3 seconds" waitFor 8 captionIs "Track  1 ( 0：04)"
+  plays=$(logCount "^MCI_PLAY")
+  click 76 80                        # previous after 3 seconds: track 1 again
+  check "previous later in a track starts it again" waitFor 5 eval '[ "$(logCount "^MCI_PLAY")" -gt "$plays" ]'
+  check "the clock is back at the start of track 1" waitFor 5 captionIs "Track  1 ( 0：01)"
   shown=$(xdotool search --onlyvisible --name "" 2>/dev/null | wc -l)
   click 150 40 3                     # right-click on the display: the track list
   check "a right-click opens the track list" \
     waitFor 5 eval '[ "$(xdotool search --onlyvisible --name "" 2>/dev/null | wc -l)" -gt "$shown" ]'
-  xdotool key Escape
-  check "Escape closes it" \
+  xdotool key Down Down Down Return  # the third track
+  check "the track chosen in the list plays" waitFor 5 captionStarts "Track  3 ("
+  check "the menu closed" \
     waitFor 5 eval '[ "$(xdotool search --onlyvisible --name "" 2>/dev/null | wc -l)" -eq "$shown" ]'
+  click 52 80                        # stop
+  check "stop shows the title again" waitFor 5 captionIs "Title / Artist"
+  click 20 80                        # eject: the door opens, no disc
+  check "eject opens the door" waitFor 5 logHas "^MCI_SET flags=0x00000100"
+  check "with the door open the player asks for a disc" waitFor 5 captionIs "ＣＤプレイヤー"
+  click 20 80                        # eject again: the door closes
+  check "a second eject closes the door" waitFor 5 logHas "^MCI_SET flags=0x00000200"
+  check "the disc is back" waitFor 5 captionIs "Title / Artist"
 
   click 282 13                       # close
   check "the close button ends the player" waitFor 10 eval '! kill -0 '"$player"' 2>/dev/null'
