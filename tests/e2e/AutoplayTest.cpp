@@ -37,13 +37,35 @@ TEST(EndToEnd, AnAutoplayStartWithAutoplayMinimizeStaysMinimisedAndKeepsItsPlace
     PROCESS_INFORMATION player;
     HWND window = startPlaying(&player, "/PLAY");
     ASSERT_TRUE(window);
-    // Past the first ticks, which see the disc and must not bring it up.
+    // Past the first ticks, which see the disc and must not bring it up; the
+    // taskbar shows the track and its time.
     Sleep(1500);
     EXPECT_TRUE(IsIconic(window));
+    EXPECT_TRUE(waitForCaption(window, "Track  1 ( 0：02)", 3000)) << caption(window);
 
     EXPECT_EQ(0u, closePlayer(window, &player));
     EXPECT_EQ(140u, storedValue("WindowLeft"));
     EXPECT_EQ(90u, storedValue("WindowTop"));
+    RegDeleteTreeA(HKEY_CURRENT_USER, kSettings);
+    RegDeleteTreeA(HKEY_CURRENT_USER, kControl);
+}
+
+// A player killed while it plays (as by the task manager) leaves the drive
+// and its marker usable: the next start plays again.
+TEST(EndToEnd, APlayerKilledWhilePlayingLeavesTheDriveToTheNextStart) {
+    prepareDrive(1);
+    PROCESS_INFORMATION player;
+    HWND window = startPlaying(&player, "/play");
+    ASSERT_TRUE(window);
+    ASSERT_TRUE(TerminateProcess(player.hProcess, 9));
+    WaitForSingleObject(player.hProcess, 5000);
+    release(&player);
+
+    DeleteFileA(logPath().c_str());
+    window = startPlaying(&player, "/play");
+    ASSERT_TRUE(window);
+    EXPECT_TRUE(waitForCaption(window, "Track  1 ( 0：01)", 5000)) << caption(window);
+    EXPECT_EQ(0u, closePlayer(window, &player));
     RegDeleteTreeA(HKEY_CURRENT_USER, kSettings);
     RegDeleteTreeA(HKEY_CURRENT_USER, kControl);
 }

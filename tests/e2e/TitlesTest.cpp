@@ -51,26 +51,37 @@ TEST(EndToEnd, ADiscNamedInTheTitleDialogKeepsItsNamesAcrossARestart) {
     RegDeleteTreeA(HKEY_CURRENT_USER, kControl);
 }
 
-TEST(EndToEnd, AnotherDiscPutInShowsItsOwnTitles) {
-    prepareDrive(1);
+// The tray: the drive is empty for a while, then holds the other disc, whose
+// titles show; a minimised player comes back to the front unless AutoPlay
+// starts are to stay minimised.
+TEST(EndToEnd, AnotherDiscPutInShowsItsOwnTitlesAndBringsThePlayerBack) {
     std::string index = programFolder() + "drovix.idx";
-    ASSERT_TRUE(writeBytes(index, "\r\n@050337007d\r\n+Morning\r\n-Pelmark Trio\r\n#One\r\n\r\n"));
     std::string sheet = testFolder() + "other-disc.cue", bin = testFolder() + "other-disc.bin";
     ASSERT_TRUE(writeBytes(bin, std::string(300 * 2352, '\0')));
     ASSERT_TRUE(writeBytes(sheet, "FILE other-disc.bin BINARY\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n"));
+    for (DWORD autoplayMinimize : {0u, 1u}) {
+        SCOPED_TRACE(autoplayMinimize ? "AutoplayMinimize set" : "AutoplayMinimize not set");
+        prepareDrive(1);
+        setNumber(kSettings, "AutoplayMinimize", autoplayMinimize);
+        ASSERT_TRUE(writeBytes(index, "\r\n@050337007d\r\n+Morning\r\n-Pelmark Trio\r\n#One\r\n\r\n"));
+        PROCESS_INFORMATION player = startProgram("Drovix.exe", "");
+        HWND window = waitForWindowOf(player.dwProcessId, "#32770", 5000);
+        ASSERT_TRUE(window);
+        ASSERT_TRUE(waitForCaption(window, "Morning / Pelmark Trio", 5000)) << caption(window);
+        PostMessageA(window, WM_COMMAND, 2005, 0);
+        Sleep(500);
+        ASSERT_TRUE(IsIconic(window));
 
-    PROCESS_INFORMATION player = startProgram("Drovix.exe", "");
-    HWND window = waitForWindowOf(player.dwProcessId, "#32770", 5000);
-    ASSERT_TRUE(window);
-    ASSERT_TRUE(waitForCaption(window, "Morning / Pelmark Trio", 5000)) << caption(window);
-    setText(kControl, "Image", sheet);
-    // The tray: the drive is empty for a while, then holds the other disc.
-    EXPECT_TRUE(waitForCaption(window, "ＣＤプレイヤー", 3000)) << caption(window);
-    EXPECT_TRUE(waitForCaption(window, "Title / Artist", 5000)) << caption(window);
-    EXPECT_EQ(0u, closePlayer(window, &player));
-    DeleteFileA(index.c_str());
+        setText(kControl, "Image", sheet);
+        EXPECT_TRUE(waitForCaption(window, "ＣＤプレイヤー", 3000)) << caption(window);
+        EXPECT_TRUE(waitForCaption(window, "Title / Artist", 5000)) << caption(window);
+        Sleep(500);
+        EXPECT_EQ(autoplayMinimize != 0, IsIconic(window) != 0);
+        EXPECT_EQ(0u, closePlayer(window, &player));
+        DeleteFileA(index.c_str());
+        RegDeleteTreeA(HKEY_CURRENT_USER, kSettings);
+        RegDeleteTreeA(HKEY_CURRENT_USER, kControl);
+    }
     DeleteFileA(sheet.c_str());
     DeleteFileA(bin.c_str());
-    RegDeleteTreeA(HKEY_CURRENT_USER, kSettings);
-    RegDeleteTreeA(HKEY_CURRENT_USER, kControl);
 }
