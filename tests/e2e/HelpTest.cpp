@@ -55,7 +55,8 @@ std::string shownText(HWND viewer) {
     std::string shown(65536, '\0');
     if (text)
         SendMessageTimeoutA(text, WM_GETTEXT, shown.size(), (LPARAM)&shown[0], SMTO_ABORTIFHUNG, 5000, 0);
-    return shown.c_str();
+    shown.resize(strlen(shown.c_str()));
+    return shown;
 }
 
 void expectTheGuide(HWND viewer) {
