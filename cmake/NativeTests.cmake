@@ -29,9 +29,13 @@ add_executable(cue_sheet_tests tests/native/CueSheetTest.cpp)
 target_link_libraries(cue_sheet_tests vdrive_disc GTest::gtest_main)
 gtest_discover_tests(cue_sheet_tests DISCOVERY_MODE PRE_TEST)
 
+add_executable(drive_model_tests tests/native/DriveModelTest.cpp)
+target_link_libraries(drive_model_tests vdrive_model GTest::gtest_main)
+gtest_discover_tests(drive_model_tests DISCOVERY_MODE PRE_TEST)
+
 # The engine and the title index allocate nothing: their object code
 # references no allocator.
-foreach(library engine titles common)
+foreach(library engine titles common vdrive_model)
   add_test(NAME ${library}_references_no_allocator
     COMMAND ${CMAKE_SOURCE_DIR}/tests/native/no_allocator.sh $<TARGET_FILE:${library}>)
 endforeach()

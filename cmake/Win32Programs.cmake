@@ -129,7 +129,7 @@ gtest_discover_tests(player_instance_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIM
 add_library(mcicda SHARED vdrive/win32/mcicda.def vdrive/win32/mcicda.rc vdrive/win32/Driver.cpp vdrive/win32/Control.cpp
   vdrive/win32/ImageFiles.cpp)
 set_target_properties(mcicda PROPERTIES PREFIX "" OUTPUT_NAME mcicda)
-target_link_libraries(mcicda vdrive_disc winmm advapi32)
+target_link_libraries(mcicda vdrive_model winmm advapi32)
 target_compile_options(mcicda PRIVATE -Wall -Wextra)
 target_link_options(mcicda PRIVATE -static -static-libgcc -static-libstdc++ -Wl,--kill-at)
 

@@ -264,6 +264,19 @@ TEST_F(VirtualDrive, AnEmptyDriveOrABadImageHasNoMediaAndSaysWhy) {
         device = 0;
         DeleteFileA((folder + c.name).c_str());
     }
+    // An Image value the drive cannot take is no disc, never the demo disc.
+    for (int asNumber = 0; asNumber < 2; asNumber++) {
+        if (asNumber)
+            control("Image", 7u);
+        else
+            control("Image", folder + std::string(300, 'x') + ".cue");
+        DeleteFileA(logPath().c_str());
+        open();
+        EXPECT_EQ(0u, driveStatus(device, kStatusMediaPresent, 0)) << asNumber;
+        EXPECT_NE(std::string::npos, wholeLog().find("not a path the drive can take")) << wholeLog();
+        driveClose(device);
+        device = 0;
+    }
     // The drive follows its control while open: the disc is taken out.
     control("Image", "");
     open();
@@ -371,8 +384,9 @@ TEST_F(VirtualDrive, AQueryThatMeetsTheEndOfThePlayFirstStillLetsItComplete) {
 
 namespace {
 
-DWORD runControlTool(const std::string& arguments) {
-    PROCESS_INFORMATION tool = startProgram("vdrivectl.exe", arguments);
+// vdrivectl beside the test, or the whole command line given.
+DWORD runControlTool(const std::string& arguments, bool wholeCommand = false) {
+    PROCESS_INFORMATION tool = wholeCommand ? startCommand(arguments) : startProgram("vdrivectl.exe", arguments);
     if (!tool.hProcess)
         return 999;
     DWORD code = waitForExit(&tool, 20000);
@@ -437,12 +451,40 @@ std::string cdaudioDriver() {
 
 } // namespace
 
+// Installed from a folder with blanks, as under "Program Files": the value
+// the platform reads names a copy in the system folder, and that loads.
 TEST_F(VirtualDrive, InstallMakesTheDriveCdaudioAndUninstallPutsBackTheDriverItReplaced) {
+    std::string folder = testFolder() + "Program Files x\\";
+    CreateDirectoryA(folder.c_str(), 0);
+    for (const char* file : {"vdrivectl.exe", "mcicda.dll"})
+        ASSERT_TRUE(CopyFileA((testFolder() + file).c_str(), (folder + file).c_str(), FALSE)) << file;
+    char system[MAX_PATH];
+    GetSystemDirectoryA(system, MAX_PATH);
+    std::string copy = std::string(system) + "\\drovixcd.dll";
     std::string before = cdaudioDriver();
-    ASSERT_EQ(0u, runControlTool("install"));
-    EXPECT_EQ(testFolder() + "mcicda.dll", cdaudioDriver());
-    ASSERT_EQ(0u, runControlTool("uninstall"));
+
+    for (int round = 0; round < 2; round++) {
+        ASSERT_EQ(0u, runControlTool("\"" + folder + "vdrivectl.exe\" install", true));
+        EXPECT_EQ("drovixcd.dll", cdaudioDriver());
+        EXPECT_EQ(readBytes(folder + "mcicda.dll"), readBytes(copy));
+    }
+    // Every program's "cdaudio" is now the virtual drive.
+    MCI_OPEN_PARMSA parameters = {};
+    parameters.lpstrDeviceType = "cdaudio";
+    ASSERT_EQ(0u, mciSendCommandA(0, MCI_OPEN, MCI_OPEN_TYPE | MCI_OPEN_SHAREABLE, (DWORD_PTR)&parameters));
+    MCI_INFO_PARMSA info = {};
+    char product[64] = {};
+    info.lpstrReturn = product;
+    info.dwRetSize = sizeof product;
+    EXPECT_EQ(0u, mciSendCommandA(parameters.wDeviceID, MCI_INFO, MCI_INFO_PRODUCT, (DWORD_PTR)&info));
+    EXPECT_STREQ("Drovix virtual CD drive", product);
+    mciSendCommandA(parameters.wDeviceID, MCI_CLOSE, 0, 0);
+
+    ASSERT_EQ(0u, runControlTool("\"" + folder + "vdrivectl.exe\" uninstall", true));
     EXPECT_EQ(before.empty() ? "mcicda.dll" : before, cdaudioDriver());
+    for (const char* file : {"vdrivectl.exe", "mcicda.dll"})
+        DeleteFileA((folder + file).c_str());
+    RemoveDirectoryA(folder.c_str());
 }
 
 // Japanese folder and file names, in a sheet written in UTF-8 (as rippers
@@ -623,4 +665,68 @@ int main(int argc, char** argv) {
     RegCloseKey(key);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
+}
+
+// What every MCI client may ask: parameter blocks that are missing, a play
+// that waits for its end, a resume that asks to be told, a close while a
+// play would notify.
+TEST_F(VirtualDrive, CommandsWithoutTheirParameterBlockAreRefused) {
+    open();
+    const struct {
+        UINT message;
+        DWORD flags;
+    } kWithoutBlock[] = {
+        {MCI_SEEK, MCI_TO},          {MCI_SET, MCI_SET_TIME_FORMAT}, {MCI_PLAY, MCI_FROM},
+        {MCI_PLAY, MCI_NOTIFY},      {MCI_STATUS, MCI_STATUS_ITEM},  {MCI_PAUSE, MCI_NOTIFY},
+        {MCI_GETDEVCAPS, MCI_GETDEVCAPS_ITEM},
+    };
+    for (const auto& command : kWithoutBlock) {
+        SCOPED_TRACE(testing::Message() << "message " << command.message << " flags " << command.flags);
+        EXPECT_EQ((MCIERROR)MCIERR_NULL_PARAMETER_BLOCK, mciSendCommandA(device, command.message, command.flags, 0));
+    }
+    // Without a flag that needs it, a command goes without a block.
+    EXPECT_EQ(0u, mciSendCommandA(device, MCI_SEEK, MCI_SEEK_TO_START, 0));
+}
+
+TEST_F(VirtualDrive, APlayThatWaitsReturnsWhenItHasEnded) {
+    control("Speed", 50);
+    ASSERT_EQ(0u, mciSendStringA("open cdaudio alias waiting shareable", 0, 0, 0));
+    mciSendStringA("set waiting time format tmsf", 0, 0, 0);
+    DWORD started = GetTickCount();
+    // Track 1 is 2:05, two and a half seconds at fifty times its speed.
+    EXPECT_EQ(0u, mciSendStringA("play waiting from 1 to 2 wait", 0, 0, 0));
+    EXPECT_GE(GetTickCount() - started, 2300u);
+    char mode[32] = {};
+    mciSendStringA("status waiting mode", mode, sizeof mode, 0);
+    EXPECT_STREQ("stopped", mode);
+    char position[32] = {};
+    mciSendStringA("status waiting position", position, sizeof position, 0);
+    EXPECT_STREQ("02:00:00:00", position);
+    mciSendStringA("close waiting", 0, 0, 0);
+}
+
+TEST_F(VirtualDrive, AResumeThatAsksIsToldAlsoWhenNothingWasPaused) {
+    open();
+    MCI_GENERIC_PARMS parameters = {};
+    parameters.dwCallback = (DWORD_PTR)window;
+    EXPECT_EQ(0u, mciSendCommandA(device, MCI_RESUME, MCI_NOTIFY, (DWORD_PTR)&parameters));
+    pumpMessages(2000, [] { return !completions.empty(); });
+    EXPECT_EQ((std::vector<WPARAM>{MCI_NOTIFY_SUCCESSFUL}), completions);
+}
+
+TEST_F(VirtualDrive, ClosingAbortsTheOpensNotificationAndTheLastCloseHaltsTheDrive) {
+    open();
+    driveSetTimeFormat(device, kTimeFormatTmsf);
+    ASSERT_EQ(0u, drivePlayFrom(device, window, 5));
+    driveClose(device);
+    device = 0;
+    pumpMessages(1000, [] { return !completions.empty(); });
+    EXPECT_EQ((std::vector<WPARAM>{MCI_NOTIFY_ABORTED}), completions);
+
+    // The next open, with the same device id, hears nothing of the old play.
+    control("Speed", 1000);
+    open();
+    EXPECT_EQ((uint32_t)MCI_MODE_STOP, driveStatus(device, kStatusMode, 0));
+    pumpMessages(1500);
+    EXPECT_EQ(1u, completions.size());
 }

@@ -26,16 +26,20 @@ inline std::string programFolder() {
     return named.back() == '\\' ? named : named + "\\";
 }
 
-// Starts a program of the programs' folder; hProcess is 0 when it could not
-// start.
-inline PROCESS_INFORMATION startProgram(const char* program, const std::string& arguments) {
-    std::string commandLine = "\"" + programFolder() + program + "\"" + (arguments.empty() ? "" : " " + arguments);
+// Starts a command line; hProcess is 0 when it could not start.
+inline PROCESS_INFORMATION startCommand(std::string commandLine) {
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION started = {};
     if (!CreateProcessA(0, &commandLine[0], 0, 0, FALSE, 0, 0, 0, &startup, &started))
         started = PROCESS_INFORMATION();
     return started;
+}
+
+// Starts a program of the programs' folder; hProcess is 0 when it could not
+// start.
+inline PROCESS_INFORMATION startProgram(const char* program, const std::string& arguments) {
+    return startCommand("\"" + programFolder() + program + "\"" + (arguments.empty() ? "" : " " + arguments));
 }
 
 // Waits for the program to end; its exit code, or 999 when it did not end.

@@ -8,16 +8,25 @@
 
 namespace {
 
-void readText(HKEY key, const char* name, char* text, DWORD size) {
-    DWORD length = size - 1;
+// A text value; 0 when it is there but no text, or longer than the buffer.
+int readText(HKEY key, const char* name, char* text, DWORD size) {
+    DWORD length = size - 1, type = 0;
     memset(text, 0, size);
-    if (RegQueryValueExA(key, name, 0, 0, (BYTE*)text, &length) != ERROR_SUCCESS)
-        text[0] = 0;
+    LONG result = RegQueryValueExA(key, name, 0, &type, (BYTE*)text, &length);
+    if (result == ERROR_FILE_NOT_FOUND)
+        return 1;
+    if (result != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ)) {
+        memset(text, 0, size);
+        return 0;
+    }
+    return 1;
 }
 
+// A number: REG_DWORD of 4 bytes, else the default stays.
 void readNumber(HKEY key, const char* name, uint32_t* value) {
     DWORD number, size = sizeof number, type;
-    if (RegQueryValueExA(key, name, 0, &type, (BYTE*)&number, &size) == ERROR_SUCCESS && type == REG_DWORD)
+    if (RegQueryValueExA(key, name, 0, &type, (BYTE*)&number, &size) == ERROR_SUCCESS && type == REG_DWORD &&
+        size == sizeof number)
         *value = number;
 }
 
@@ -30,7 +39,7 @@ void readControl(DriveControl* control) {
     HKEY key;
     if (RegOpenKeyExA(HKEY_CURRENT_USER, kControlKey, 0, KEY_READ, &key) != ERROR_SUCCESS)
         return;
-    readText(key, "Image", control->image, sizeof control->image);
+    control->imageUnreadable = !readText(key, "Image", control->image, sizeof control->image);
     readText(key, "Log", control->logPath, sizeof control->logPath);
     readText(key, "State", control->state, sizeof control->state);
     readNumber(key, "Media", &control->media);

@@ -1,6 +1,7 @@
 // How the virtual drive is told which disc it holds, and where it logs:
 // the registry key HKEY_CURRENT_USER\Software\Drovix\VirtualDrive.
-//   Image  REG_SZ    a CUE sheet's path; empty or absent: the demo disc
+//   Image  REG_SZ    a CUE sheet's path; empty or absent: the demo disc;
+//                    longer than 259 bytes or not text: no disc
 //   Media  REG_DWORD 0: the drive is empty; absent or 1: it holds the image
 //   Speed  REG_DWORD time runs this many times faster (1 to 1000; default 1,
 //                    the only speed with sound)
@@ -18,6 +19,9 @@ struct DriveControl {
     uint32_t media;
     uint32_t speed;
     char image[260];
+    // Image holds no path the drive can take (too long, not text): no disc,
+    // never the demo disc in its place.
+    uint32_t imageUnreadable;
     char logPath[260];
     char state[400];
 };

@@ -1,8 +1,9 @@
-// The virtual CD drive as an MCI "cdaudio" driver. One drive, shared by
-// every open of the device; each open has its own time format. The drive's
-// own thread keeps the play going (audio through waveOut, or the clock
-// alone) and sends the completion through mciDriverNotify; it never calls
-// an MCI function.
+// The virtual CD drive as an MCI "cdaudio" driver: DriverProc calls decoded
+// into the drive model's commands. One drive, shared by every open of the
+// device. The drive's own thread keeps the play going (audio through
+// waveOut, or the clock alone) and finishes it; notifications go out
+// through mciDriverNotify after the drive's lock is left. It never calls an
+// MCI function.
 #include <windows.h>
 #include <mmsystem.h>
 #include <mmddk.h>
@@ -11,22 +12,48 @@
 #include <string.h>
 
 #include "../CueSheet.h"
+#include "../DriveModel.h"
 #include "Control.h"
 #include "ImageFiles.h"
 
 extern "C" BOOL WINAPI mciDriverNotify(HWND callback, MCIDEVICEID deviceId, UINT status);
+extern "C" UINT WINAPI mciDriverYield(MCIDEVICEID deviceId);
+
+// The model speaks MCI's numbers.
+static_assert(mci::kNotify == MCI_NOTIFY && mci::kWait == MCI_WAIT && mci::kFrom == MCI_FROM && mci::kTo == MCI_TO &&
+                  mci::kTrack == MCI_TRACK,
+              "flags");
+static_assert(mci::kSeekToStart == MCI_SEEK_TO_START && mci::kSeekToEnd == MCI_SEEK_TO_END &&
+                  mci::kStatusItem == MCI_STATUS_ITEM && mci::kStatusStart == MCI_STATUS_START &&
+                  mci::kSetDoorOpen == MCI_SET_DOOR_OPEN && mci::kSetDoorClosed == MCI_SET_DOOR_CLOSED &&
+                  mci::kSetTimeFormat == MCI_SET_TIME_FORMAT,
+              "command flags");
+static_assert(mci::kMilliseconds == MCI_FORMAT_MILLISECONDS && mci::kMsf == MCI_FORMAT_MSF &&
+                  mci::kTmsf == MCI_FORMAT_TMSF,
+              "time formats");
+static_assert(mci::kErrHardware == MCIERR_HARDWARE && mci::kErrMissingParameter == MCIERR_MISSING_PARAMETER &&
+                  mci::kErrUnsupportedFunction == MCIERR_UNSUPPORTED_FUNCTION &&
+                  mci::kErrOutOfRange == MCIERR_OUTOFRANGE &&
+                  mci::kErrFlagsNotCompatible == MCIERR_FLAGS_NOT_COMPATIBLE &&
+                  mci::kErrBadTimeFormat == MCIERR_BAD_TIME_FORMAT &&
+                  mci::kErrNullParameterBlock == MCIERR_NULL_PARAMETER_BLOCK,
+              "errors");
+static_assert(mci::kSuccessful == MCI_NOTIFY_SUCCESSFUL && mci::kSuperseded == MCI_NOTIFY_SUPERSEDED &&
+                  mci::kAborted == MCI_NOTIFY_ABORTED,
+              "notifications");
+static_assert(mci::kLength == MCI_STATUS_LENGTH && mci::kPosition == MCI_STATUS_POSITION &&
+                  mci::kNumberOfTracks == MCI_STATUS_NUMBER_OF_TRACKS && mci::kMode == MCI_STATUS_MODE &&
+                  mci::kMediaPresent == MCI_STATUS_MEDIA_PRESENT && mci::kTimeFormat == MCI_STATUS_TIME_FORMAT &&
+                  mci::kReady == MCI_STATUS_READY && mci::kCurrentTrack == MCI_STATUS_CURRENT_TRACK &&
+                  mci::kTrackType == MCI_CDA_STATUS_TYPE_TRACK,
+              "status items");
+static_assert(mci::kModeNotReady == MCI_MODE_NOT_READY && mci::kModeStop == MCI_MODE_STOP &&
+                  mci::kModePlay == MCI_MODE_PLAY && mci::kModePause == MCI_MODE_PAUSE &&
+                  mci::kModeOpen == MCI_MODE_OPEN && mci::kTrackAudio == MCI_CDA_TRACK_AUDIO &&
+                  mci::kTrackOther == MCI_CDA_TRACK_OTHER,
+              "answers");
 
 namespace {
-
-const int kMaxOpens = 16;
-
-struct Open {
-    int used;
-    MCIDEVICEID deviceId;
-    DWORD timeFormat;
-};
-
-enum DriveMode { kDriveStopped, kDrivePlaying, kDrivePaused };
 
 struct Drive {
     CRITICAL_SECTION lock;
@@ -34,24 +61,16 @@ struct Drive {
     HANDLE wake;
     int quit;
     int loaded;
-    VirtualDisc disc;
+    DriveModel model;
+    MCIDEVICEID deviceIds[DriveModel::kMaxOpens];
     DriveControl control;
-    int doorOpen;
-    int mediaPresent;
     // While another disc goes in: when the drive holds it (GetTickCount).
     int trayMoving;
     DWORD trayClosesAt;
-    DriveMode mode;
-    uint32_t frame;      // position when not playing; start of the play when playing
-    uint32_t playTo;     // exclusive
+    // The clock of the play segment under way.
     LONGLONG playStartedAt;
-    // The pending completion of a notifying play.
-    HWND notifyWindow;
-    MCIDEVICEID notifyDevice;
-    int notifyPending;
     // A new play for the audio thread to start streaming.
     uint32_t playGeneration;
-    Open opens[kMaxOpens];
 };
 
 Drive drive;
@@ -68,69 +87,70 @@ LONGLONG clockRate() {
     return rate.QuadPart;
 }
 
-// Where the play stands now, in frames, on the drive's clock.
-uint32_t playingFrame() {
+// The frames the play segment under way has played, on the drive's clock.
+uint64_t played() {
+    if (drive.model.mode != kDrivePlaying)
+        return 0;
     LONGLONG elapsed = clockTicks() - drive.playStartedAt;
-    LONGLONG frames = elapsed * kFramesPerSecond * drive.control.speed / clockRate();
-    LONGLONG frame = drive.frame + frames;
-    return frame >= drive.playTo ? drive.playTo : (uint32_t)frame;
+    return (uint64_t)(elapsed * kFramesPerSecond * drive.control.speed / clockRate());
 }
 
-uint32_t currentFrame() { return drive.mode == kDrivePlaying ? playingFrame() : drive.frame; }
-
-void notify(HWND window, MCIDEVICEID device, UINT status) {
-    if (window)
-        mciDriverNotify(window, device, status);
-}
-
-// A pending completion ends: superseded by a new play, or aborted.
-void endPendingNotify(UINT status) {
-    if (drive.notifyPending) {
-        drive.notifyPending = 0;
-        controlLog(&drive.control, "notify %s", status == MCI_NOTIFY_SUPERSEDED ? "superseded" : "aborted");
-        notify(drive.notifyWindow, drive.notifyDevice, status);
-    }
-}
-
-void haltPlay() {
-    if (drive.mode == kDrivePlaying)
-        drive.frame = playingFrame();
-    drive.mode = kDriveStopped;
+// A play segment begins (a play, a resume) or its base moves: the clock
+// starts at 0 again, and the audio thread streams anew.
+void restartClock() {
+    drive.playStartedAt = clockTicks();
     drive.playGeneration++;
+    SetEvent(drive.wake);
 }
 
-// The play has reached its "to" position: the head stands there, and a
-// notifying play completes, once, whoever notices the end first.
-void finishPlay() {
-    drive.frame = drive.playTo;
-    drive.mode = kDriveStopped;
-    drive.playGeneration++;
-    if (drive.notifyPending) {
-        drive.notifyPending = 0;
-        controlLog(&drive.control, "notify successful");
-        notify(drive.notifyWindow, drive.notifyDevice, MCI_NOTIFY_SUCCESSFUL);
+// The notifications the model queued, sent once the lock is left.
+struct Outbox {
+    DriveEvent events[DriveModel::kMaxEvents];
+    MCIDEVICEID devices[DriveModel::kMaxEvents];
+    int32_t count;
+
+    void collect() {
+        int32_t more = drive.model.takeEvents(events + count);
+        for (int32_t i = count; i < count + more; i++) {
+            devices[i] = drive.deviceIds[events[i].open];
+            controlLog(&drive.control, "notify %s",
+                       events[i].code == MCI_NOTIFY_SUCCESSFUL   ? "successful"
+                       : events[i].code == MCI_NOTIFY_SUPERSEDED ? "superseded"
+                                                                 : "aborted");
+        }
+        count += more;
     }
-}
+    void send() {
+        for (int32_t i = 0; i < count; i++)
+            if (events[i].callback)
+                mciDriverNotify((HWND)events[i].callback, devices[i], events[i].code);
+        count = 0;
+    }
+};
 
 // Reads which disc the control says is in the drive.
 void loadDisc() {
     readControl(&drive.control);
     drive.loaded = 1;
-    drive.mediaPresent = 0;
-    drive.frame = 0;
     if (!drive.control.media) {
+        drive.model.insert(0);
         controlState(&drive.control, "no media: the drive is empty");
         return;
     }
-    char reason[300], state[400];
-    if (loadImage(drive.control.image, &drive.disc, reason, sizeof reason)) {
-        drive.mediaPresent = 1;
-        snprintf(state, sizeof state, "disc: %s, %d tracks, %u frames",
-                 drive.control.image[0] ? drive.control.image : "demo", (int)drive.disc.trackCount,
-                 (unsigned)drive.disc.endFrame);
-    } else {
-        snprintf(state, sizeof state, "no media: %s: %s", drive.control.image, reason);
+    if (drive.control.imageUnreadable) {
+        drive.model.insert(0);
+        controlState(&drive.control, "no media: the Image value is not a path the drive can take (too long, or not text)");
+        return;
     }
+    char reason[300], state[400];
+    int loaded = loadImage(drive.control.image, &drive.model.disc, reason, sizeof reason);
+    drive.model.insert(loaded);
+    if (loaded)
+        snprintf(state, sizeof state, "disc: %s, %d tracks, %u frames",
+                 drive.control.image[0] ? drive.control.image : "demo", (int)drive.model.disc.trackCount,
+                 (unsigned)drive.model.disc.endFrame);
+    else
+        snprintf(state, sizeof state, "no media: %s: %s", drive.control.image, reason);
     controlState(&drive.control, state);
 }
 
@@ -144,14 +164,14 @@ const DWORD kTrayMs = 2000;
 void followControl() {
     DriveControl now;
     readControl(&now);
-    if (now.media != drive.control.media || strcmp(now.image, drive.control.image) != 0) {
-        haltPlay();
-        endPendingNotify(MCI_NOTIFY_ABORTED);
-        if (drive.mediaPresent && now.media) {
-            drive.mediaPresent = 0;
+    if (now.media != drive.control.media || strcmp(now.image, drive.control.image) != 0 ||
+        now.imageUnreadable != drive.control.imageUnreadable) {
+        if (drive.model.mediaPresent && now.media) {
+            drive.model.insert(0);
             drive.trayMoving = 1;
             drive.trayClosesAt = GetTickCount() + kTrayMs;
             drive.control.media = now.media;
+            drive.control.imageUnreadable = now.imageUnreadable;
             memcpy(drive.control.image, now.image, sizeof now.image);
             controlLog(&drive.control, "tray: another disc goes in");
         } else {
@@ -162,48 +182,13 @@ void followControl() {
         drive.trayMoving = 0;
         loadDisc();
     }
-    drive.control.speed = now.speed;
+    if (now.speed != drive.control.speed) {
+        // The position so far stands; the clock goes on at the new speed.
+        drive.model.rebase(played());
+        drive.control.speed = now.speed;
+        restartClock();
+    }
     memcpy(drive.control.logPath, now.logPath, sizeof now.logPath);
-}
-
-int ready() { return drive.mediaPresent && !drive.doorOpen; }
-
-// ---- Time formats ---------------------------------------------------------------
-
-DWORD positionIn(DWORD format, uint32_t frame) {
-    switch (format) {
-    case MCI_FORMAT_MSF: return packMsf(frame + kLeadInFrames);
-    case MCI_FORMAT_MILLISECONDS: return (DWORD)((frame + kLeadInFrames) * 1000ull / kFramesPerSecond);
-    default: return packTmsf(drive.disc, frame);
-    }
-}
-
-DWORD lengthIn(DWORD format, uint32_t frames) {
-    if (format == MCI_FORMAT_MILLISECONDS)
-        return (DWORD)(frames * 1000ull / kFramesPerSecond);
-    return packMsf(frames);
-}
-
-// A position given in the open's format; 0 when it is not on the disc.
-int frameOf(DWORD format, DWORD value, uint32_t* frame) {
-    int valid = 1;
-    uint32_t absolute;
-    switch (format) {
-    case MCI_FORMAT_MSF:
-        absolute = unpackMsf(value);
-        valid = absolute >= kLeadInFrames;
-        *frame = absolute - kLeadInFrames;
-        break;
-    case MCI_FORMAT_MILLISECONDS:
-        absolute = (uint32_t)((uint64_t)value * kFramesPerSecond / 1000);
-        valid = absolute >= kLeadInFrames;
-        *frame = absolute - kLeadInFrames;
-        break;
-    default:
-        *frame = unpackTmsf(drive.disc, value, &valid);
-        break;
-    }
-    return valid && *frame <= drive.disc.endFrame;
 }
 
 // ---- Answers ----------------------------------------------------------------------
@@ -222,132 +207,45 @@ template <typename Reply> DWORD truth(Reply* reply, int value) { return word(rep
 // A word of the driver's own string table ("audio", "other").
 DWORD driverWord(DWORD_PTR* reply, WORD value) { return word(reply, value, value) | MCI_RESOURCE_DRIVER; }
 
-// Minutes, seconds and frames as "mm:ss:ff"; with the track, "tt:mm:ss:ff".
-DWORD timeValue(DWORD_PTR* reply, DWORD format, DWORD value, int withTrack) {
-    *reply = value;
-    if (format == MCI_FORMAT_MILLISECONDS)
-        return 0;
-    return withTrack && format == MCI_FORMAT_TMSF ? MCI_COLONIZED4_RETURN : MCI_COLONIZED3_RETURN;
+// A status answer in the reply's words.
+DWORD reply(DWORD_PTR* out, const StatusAnswer& answer) {
+    switch (answer.kind) {
+    case kAnswerWord: return word(out, (WORD)answer.value, (WORD)answer.value);
+    case kAnswerTruth: return truth(out, answer.value);
+    case kAnswerDriverWord: return driverWord(out, (WORD)answer.value);
+    case kAnswerTime: *out = answer.value; return MCI_COLONIZED3_RETURN;
+    case kAnswerTrackTime: *out = answer.value; return MCI_COLONIZED4_RETURN;
+    default: *out = answer.value; return 0;
+    }
 }
 
 // ---- The commands ---------------------------------------------------------------
 
-DWORD status(Open* open, DWORD flags, MCI_STATUS_PARMS* parameters) {
-    if (!(flags & MCI_STATUS_ITEM))
-        return MCIERR_MISSING_PARAMETER;
-    DWORD format = open->timeFormat;
-    int withTrack = (flags & MCI_TRACK) != 0;
-    int32_t track = (int32_t)parameters->dwTrack;
-    DWORD_PTR* reply = &parameters->dwReturn;
-    switch (parameters->dwItem) {
-    case MCI_STATUS_MEDIA_PRESENT:
+DWORD status(int32_t slot, DWORD flags, MCI_STATUS_PARMS* parameters) {
+    DWORD item = (flags & MCI_STATUS_ITEM) ? parameters->dwItem : 0;
+    if (item == MCI_STATUS_MEDIA_PRESENT || item == MCI_STATUS_MODE)
         followControl();
-        return truth(reply, ready());
-    case MCI_STATUS_READY:
-        return truth(reply, ready());
-    case MCI_STATUS_MODE: {
-        followControl();
-        if (drive.mode == kDrivePlaying && playingFrame() >= drive.playTo)
-            finishPlay();
-        WORD mode = drive.doorOpen                   ? MCI_MODE_OPEN
-                    : !drive.mediaPresent            ? MCI_MODE_NOT_READY
-                    : drive.mode == kDrivePlaying    ? MCI_MODE_PLAY
-                    : drive.mode == kDrivePaused     ? MCI_MODE_PAUSE
-                                                     : MCI_MODE_STOP;
-        return word(reply, mode, mode);
-    }
-    case MCI_STATUS_TIME_FORMAT:
-        return word(reply, (WORD)format, (WORD)(MCI_FORMAT_RETURN_BASE + format));
-    }
-    if (!ready())
-        return MCIERR_HARDWARE;
-    if (withTrack && (track < 1 || track > drive.disc.trackCount))
-        return MCIERR_OUTOFRANGE;
-    switch (parameters->dwItem) {
-    case MCI_STATUS_NUMBER_OF_TRACKS:
-        *reply = (DWORD)drive.disc.trackCount;
-        return 0;
-    case MCI_STATUS_LENGTH:
-        // A length is minutes, seconds and frames in TMSF too.
-        return timeValue(reply, format, lengthIn(format, drive.disc.reportedLength(withTrack ? track : 0)), 0);
-    case MCI_STATUS_POSITION:
-        if (flags & MCI_STATUS_START)
-            return timeValue(reply, format, positionIn(format, 0), 1);
-        if (withTrack)
-            return timeValue(reply, format, positionIn(format, drive.disc.trackStart[track]), 1);
-        return timeValue(reply, format, positionIn(format, currentFrame()), 1);
-    case MCI_STATUS_CURRENT_TRACK:
-        *reply = (DWORD)drive.disc.trackAt(currentFrame());
-        return 0;
-    case MCI_CDA_STATUS_TYPE_TRACK:
-        if (!withTrack)
-            return MCIERR_MISSING_PARAMETER;
-        return driverWord(reply, drive.disc.audioTrack[track] ? MCI_CDA_TRACK_AUDIO : MCI_CDA_TRACK_OTHER);
-    }
-    return MCIERR_UNSUPPORTED_FUNCTION;
+    StatusAnswer answer;
+    DWORD result = drive.model.status(slot, flags, item, parameters->dwTrack, played(), &answer);
+    if (result)
+        return result;
+    // The time format reads as its name.
+    if (item == MCI_STATUS_TIME_FORMAT)
+        return word(&parameters->dwReturn, (WORD)answer.value, (WORD)(MCI_FORMAT_RETURN_BASE + answer.value));
+    return reply(&parameters->dwReturn, answer);
 }
 
-DWORD startPlay(Open* open, DWORD flags, MCI_PLAY_PARMS* parameters, int resume) {
-    if (!ready())
-        return MCIERR_HARDWARE;
-    uint32_t from = currentFrame(), to = drive.disc.endFrame;
-    if (resume)
-        to = drive.mode == kDrivePaused ? drive.playTo : to;
-    if ((flags & MCI_FROM) && !frameOf(open->timeFormat, parameters->dwFrom, &from))
-        return MCIERR_OUTOFRANGE;
-    if ((flags & MCI_TO) && !frameOf(open->timeFormat, parameters->dwTo, &to))
-        return MCIERR_OUTOFRANGE;
-    if (from > to)
-        return MCIERR_OUTOFRANGE;
-    endPendingNotify(MCI_NOTIFY_SUPERSEDED);
-    drive.frame = from;
-    drive.playTo = to;
-    drive.mode = kDrivePlaying;
-    drive.playStartedAt = clockTicks();
-    drive.playGeneration++;
-    if (flags & MCI_NOTIFY) {
-        drive.notifyPending = 1;
-        drive.notifyWindow = (HWND)parameters->dwCallback;
-        drive.notifyDevice = open->deviceId;
+// Which flags of a command need its parameter block.
+DWORD flagsWithBlock(UINT message) {
+    switch (message) {
+    case MCI_PLAY: return MCI_NOTIFY | MCI_FROM | MCI_TO;
+    case MCI_SEEK: return MCI_NOTIFY | MCI_TO;
+    case MCI_SET: return MCI_NOTIFY | MCI_SET_TIME_FORMAT;
+    case MCI_PAUSE:
+    case MCI_RESUME:
+    case MCI_STOP: return MCI_NOTIFY;
+    default: return 0xFFFFFFFF; // the queries always
     }
-    SetEvent(drive.wake);
-    return 0;
-}
-
-DWORD seek(Open* open, DWORD flags, MCI_SEEK_PARMS* parameters) {
-    if (!ready())
-        return MCIERR_HARDWARE;
-    uint32_t to;
-    if (flags & MCI_SEEK_TO_START)
-        to = 0;
-    else if (flags & MCI_SEEK_TO_END)
-        to = drive.disc.endFrame;
-    else if (!(flags & MCI_TO))
-        return MCIERR_MISSING_PARAMETER;
-    else if (!frameOf(open->timeFormat, parameters->dwTo, &to))
-        return MCIERR_OUTOFRANGE;
-    haltPlay();
-    endPendingNotify(MCI_NOTIFY_ABORTED);
-    drive.frame = to;
-    return 0;
-}
-
-DWORD set(Open* open, DWORD flags, MCI_SET_PARMS* parameters) {
-    if (flags & MCI_SET_TIME_FORMAT) {
-        DWORD format = parameters->dwTimeFormat;
-        if (format != MCI_FORMAT_TMSF && format != MCI_FORMAT_MSF && format != MCI_FORMAT_MILLISECONDS)
-            return MCIERR_BAD_TIME_FORMAT;
-        open->timeFormat = format;
-    }
-    if (flags & (MCI_SET_DOOR_OPEN | MCI_SET_DOOR_CLOSED)) {
-        haltPlay();
-        endPendingNotify(MCI_NOTIFY_ABORTED);
-        drive.doorOpen = (flags & MCI_SET_DOOR_OPEN) != 0;
-        if (!drive.doorOpen)
-            loadDisc();
-        drive.frame = 0;
-    }
-    return 0;
 }
 
 DWORD deviceCaps(DWORD flags, MCI_GETDEVCAPS_PARMS* parameters) {
@@ -373,9 +271,9 @@ DWORD info(DWORD flags, MCI_INFO_PARMSW* parameters) {
     if (flags & MCI_INFO_PRODUCT) {
         lstrcpyW(text, L"Drovix virtual CD drive");
     } else if (flags & MCI_INFO_MEDIA_IDENTITY) {
-        if (!ready())
+        if (!drive.model.ready())
             return MCIERR_HARDWARE;
-        swprintf(text, 64, L"%lu", (unsigned long)(drive.disc.endFrame + drive.disc.trackCount * 1000000ul));
+        swprintf(text, 64, L"%lu", (unsigned long)(drive.model.disc.endFrame + drive.model.disc.trackCount * 1000000ul));
     } else {
         return MCIERR_UNSUPPORTED_FUNCTION;
     }
@@ -430,50 +328,67 @@ void logReceived(UINT message, DWORD flags, DWORD_PTR block) {
     }
 }
 
-DWORD command(Open* open, UINT message, DWORD flags, DWORD_PTR block) {
+DWORD command(int32_t slot, UINT message, DWORD flags, DWORD_PTR block) {
     logReceived(message, flags, block);
+    if (!block && (flags & flagsWithBlock(message)) && message != MCI_OPEN_DRIVER && message != MCI_CLOSE_DRIVER)
+        return MCIERR_NULL_PARAMETER_BLOCK;
+    uintptr_t callback = block && (flags & MCI_NOTIFY) ? (uintptr_t)((MCI_GENERIC_PARMS*)block)->dwCallback : 0;
+    DriveModel& model = drive.model;
+    DriveMode modeBefore = model.mode;
+    uint32_t frameBefore = model.frame;
     DWORD result;
     switch (message) {
     case MCI_OPEN_DRIVER:
-    case MCI_CLOSE_DRIVER: result = 0; break;
-    case MCI_STATUS: result = block ? status(open, flags, (MCI_STATUS_PARMS*)block) : MCIERR_NULL_PARAMETER_BLOCK; break;
+    case MCI_CLOSE_DRIVER: return 0;
+    case MCI_STATUS: return status(slot, flags, (MCI_STATUS_PARMS*)block);
+    case MCI_GETDEVCAPS: return deviceCaps(flags, (MCI_GETDEVCAPS_PARMS*)block);
+    case MCI_INFO: return info(flags, (MCI_INFO_PARMSW*)block);
     case MCI_PLAY: {
-        MCI_PLAY_PARMS none = {};
-        result = startPlay(open, flags, block ? (MCI_PLAY_PARMS*)block : &none, 0);
+        MCI_PLAY_PARMS* play = (MCI_PLAY_PARMS*)block;
+        result = model.play(slot, flags, play ? play->dwFrom : 0, play ? play->dwTo : 0, callback, played());
+        if (result == 0)
+            restartClock();
         return result;
     }
     case MCI_RESUME: {
-        MCI_PLAY_PARMS parameters = {};
-        if (block)
-            parameters.dwCallback = ((MCI_GENERIC_PARMS*)block)->dwCallback;
-        result = drive.mode == kDrivePaused ? startPlay(open, flags & MCI_NOTIFY, &parameters, 1) : 0;
+        int paused = model.mode == kDrivePaused;
+        result = model.resume(slot, flags, callback, 0);
+        if (result == 0 && paused)
+            restartClock();
         return result;
     }
-    case MCI_PAUSE:
-        if (drive.mode == kDrivePlaying) {
-            drive.frame = playingFrame();
-            drive.mode = kDrivePaused;
-            drive.playGeneration++;
-        }
-        endPendingNotify(MCI_NOTIFY_ABORTED);
-        result = 0;
+    case MCI_PAUSE: result = model.pause(slot, flags, callback, played()); break;
+    case MCI_STOP: result = model.stop(slot, flags, callback, played()); break;
+    case MCI_SEEK: result = model.seek(slot, flags, block ? ((MCI_SEEK_PARMS*)block)->dwTo : 0, callback, played()); break;
+    case MCI_SET: {
+        int doorWasOpen = model.doorOpen;
+        result = model.set(slot, flags, block ? ((MCI_SET_PARMS*)block)->dwTimeFormat : 0, callback, played());
+        // A closed door: the drive reads whatever disc is in it now.
+        if (result == 0 && doorWasOpen && !model.doorOpen)
+            loadDisc();
         break;
-    case MCI_STOP:
-        haltPlay();
-        endPendingNotify(MCI_NOTIFY_ABORTED);
-        result = 0;
-        break;
-    case MCI_SEEK: result = seek(open, flags, (MCI_SEEK_PARMS*)block); break;
-    case MCI_SET: result = set(open, flags, (MCI_SET_PARMS*)block); break;
-    case MCI_GETDEVCAPS: result = block ? deviceCaps(flags, (MCI_GETDEVCAPS_PARMS*)block) : MCIERR_NULL_PARAMETER_BLOCK; break;
-    case MCI_INFO: result = block ? info(flags, (MCI_INFO_PARMSW*)block) : MCIERR_NULL_PARAMETER_BLOCK; break;
-    default: result = MCIERR_UNRECOGNIZED_COMMAND; break;
     }
-    // Any other command that asks for a notification has finished now; the
-    // high word only says how its answer reads.
-    if (LOWORD(result) == 0 && (flags & MCI_NOTIFY) && block)
-        notify((HWND)((MCI_GENERIC_PARMS*)block)->dwCallback, open->deviceId, MCI_NOTIFY_SUCCESSFUL);
+    default: return MCIERR_UNRECOGNIZED_COMMAND;
+    }
+    // The sound follows a play that halted or moved.
+    if (model.mode != modeBefore || model.frame != frameBefore) {
+        drive.playGeneration++;
+        SetEvent(drive.wake);
+    }
     return result;
+}
+
+// A play or resume with MCI_WAIT returns when the play has ended, or when
+// the user breaks the wait (the platform's break key).
+void waitForPlayEnd(MCIDEVICEID deviceId) {
+    for (;;) {
+        EnterCriticalSection(&drive.lock);
+        int playing = drive.model.mode == kDrivePlaying;
+        LeaveCriticalSection(&drive.lock);
+        if (!playing || mciDriverYield(deviceId))
+            return;
+        Sleep(20);
+    }
 }
 
 // ---- The drive's thread -----------------------------------------------------------
@@ -481,6 +396,7 @@ DWORD command(Open* open, UINT message, DWORD flags, DWORD_PTR block) {
 DWORD WINAPI driveThread(void*) {
     AudioOut audio = AudioOut();
     uint32_t streaming = 0xFFFFFFFF;
+    Outbox outbox = {};
     for (;;) {
         WaitForSingleObject(drive.wake, audio.open ? 10 : 20);
         EnterCriticalSection(&drive.lock);
@@ -488,20 +404,23 @@ DWORD WINAPI driveThread(void*) {
             LeaveCriticalSection(&drive.lock);
             break;
         }
-        if (drive.mode == kDrivePlaying) {
-            uint32_t now = playingFrame();
+        DriveModel& model = drive.model;
+        if (model.mode == kDrivePlaying) {
             if (streaming != drive.playGeneration) {
                 streaming = drive.playGeneration;
-                audio.start(&drive.disc, drive.frame, drive.playTo, drive.control.speed == 1);
+                audio.start(&model.disc, model.position(played()), model.playTo, drive.control.speed == 1);
             }
             audio.feed();
-            if (now >= drive.playTo)
-                finishPlay();
+            if (model.playEnded(played())) {
+                model.finish();
+                outbox.collect();
+            }
         } else if (streaming != drive.playGeneration) {
             streaming = drive.playGeneration;
             audio.stop();
         }
         LeaveCriticalSection(&drive.lock);
+        outbox.send();
     }
     audio.stop();
     return 0;
@@ -509,16 +428,14 @@ DWORD WINAPI driveThread(void*) {
 
 LRESULT openDriver(MCI_OPEN_DRIVER_PARMS* parameters) {
     EnterCriticalSection(&drive.lock);
-    int slot = 0;
-    while (slot < kMaxOpens && drive.opens[slot].used)
-        slot++;
-    if (slot == kMaxOpens) {
+    int32_t slot = drive.model.open();
+    if (slot < 0) {
         LeaveCriticalSection(&drive.lock);
         return 0;
     }
     if (!drive.loaded)
         loadDisc();
-    drive.opens[slot] = Open{1, parameters ? parameters->wDeviceID : (MCIDEVICEID)0, MCI_FORMAT_MSF};
+    drive.deviceIds[slot] = parameters ? parameters->wDeviceID : (MCIDEVICEID)0;
     if (parameters) {
         parameters->wCustomCommandTable = MCI_NO_COMMAND_TABLE;
         parameters->wType = MCI_DEVTYPE_CD_AUDIO;
@@ -533,12 +450,54 @@ LRESULT openDriver(MCI_OPEN_DRIVER_PARMS* parameters) {
     return slot + 1;
 }
 
+int32_t slotOf(DWORD_PTR driverId) {
+    return driverId >= 1 && driverId <= (DWORD_PTR)DriveModel::kMaxOpens && drive.model.openUsed[driverId - 1]
+               ? (int32_t)(driverId - 1)
+               : -1;
+}
+
+// An open ends: its pending notification is aborted, and the last close
+// halts the drive.
+void closeDriver(DWORD_PTR driverId) {
+    Outbox outbox = {};
+    EnterCriticalSection(&drive.lock);
+    int32_t slot = slotOf(driverId);
+    if (slot >= 0) {
+        drive.model.close(slot);
+        outbox.collect();
+        drive.playGeneration++;
+        SetEvent(drive.wake);
+    }
+    LeaveCriticalSection(&drive.lock);
+    outbox.send();
+}
+
+LRESULT mciCommand(DWORD_PTR driverId, UINT message, DWORD flags, DWORD_PTR block) {
+    Outbox outbox = {};
+    EnterCriticalSection(&drive.lock);
+    int32_t slot = slotOf(driverId);
+    if (slot < 0) {
+        LeaveCriticalSection(&drive.lock);
+        return MCIERR_INVALID_DEVICE_ID;
+    }
+    DWORD result = command(slot, message, flags, block);
+    outbox.collect();
+    MCIDEVICEID deviceId = drive.deviceIds[slot];
+    LeaveCriticalSection(&drive.lock);
+    outbox.send();
+    if (LOWORD(result) == 0 && (flags & MCI_WAIT) && (message == MCI_PLAY || message == MCI_RESUME))
+        waitForPlayEnd(deviceId);
+    return result;
+}
+
 } // namespace
 
 extern "C" LRESULT CALLBACK DriverProc(DWORD_PTR driverId, HDRVR, UINT message, LPARAM parameter1, LPARAM parameter2) {
     switch (message) {
     case DRV_LOAD:
         InitializeCriticalSection(&drive.lock);
+        drive.model.reset();
+        drive.loaded = 0;
         return 1;
     case DRV_FREE:
         if (drive.thread) {
@@ -556,10 +515,7 @@ extern "C" LRESULT CALLBACK DriverProc(DWORD_PTR driverId, HDRVR, UINT message, 
     case DRV_OPEN:
         return openDriver((MCI_OPEN_DRIVER_PARMS*)parameter2);
     case DRV_CLOSE:
-        EnterCriticalSection(&drive.lock);
-        if (driverId >= 1 && driverId <= kMaxOpens)
-            drive.opens[driverId - 1].used = 0;
-        LeaveCriticalSection(&drive.lock);
+        closeDriver(driverId);
         return 1;
     case DRV_ENABLE:
     case DRV_DISABLE:
@@ -572,10 +528,5 @@ extern "C" LRESULT CALLBACK DriverProc(DWORD_PTR driverId, HDRVR, UINT message, 
     }
     if (message < DRV_MCI_FIRST || message > DRV_MCI_LAST)
         return DefDriverProc(driverId, 0, message, parameter1, parameter2);
-    if (driverId < 1 || driverId > kMaxOpens || !drive.opens[driverId - 1].used)
-        return MCIERR_INVALID_DEVICE_ID;
-    EnterCriticalSection(&drive.lock);
-    DWORD result = command(&drive.opens[driverId - 1], message, (DWORD)parameter1, (DWORD_PTR)parameter2);
-    LeaveCriticalSection(&drive.lock);
-    return result;
+    return mciCommand(driverId, message, (DWORD)parameter1, (DWORD_PTR)parameter2);
 }

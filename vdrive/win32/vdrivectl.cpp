@@ -5,8 +5,9 @@
 //   vdrivectl speed N              time runs N times faster (1 to 1000)
 //   vdrivectl log [file]           log every command to file; none: stop
 //   vdrivectl show                 what the drive holds
-//   vdrivectl install | uninstall  (Windows) make the drive "cdaudio", or
-//                                  put back the driver it replaced
+//   vdrivectl install | uninstall  (Windows) make the drive "cdaudio" (a
+//                                  copy in the system folder), or put back
+//                                  the driver it replaced
 //   vdrivectl titles [--new] [sheet.cue] [index]
 //                                  the sheet's names (or the demo disc's)
 //                                  into the player's title index; --new:
@@ -69,23 +70,46 @@ int show() {
     return 1;
 }
 
-// The drive's DLL stands beside this program.
+// The platform reads the "cdaudio" value as a driver's name, cut at the
+// first blank, and loads it from the system folder. So the drive's DLL, which
+// stands beside this program, goes there under a short name of its own, and
+// the value names it; the value it replaced is kept for uninstall.
+const char kInstalledName[] = "drovixcd.dll";
+
+// The copy's path in the system folder; 0 when it would not fit.
+int systemCopy(char path[MAX_PATH]) {
+    char folder[MAX_PATH];
+    UINT length = GetSystemDirectoryA(folder, MAX_PATH);
+    if (!length || length >= MAX_PATH)
+        return 0;
+    int written = snprintf(path, MAX_PATH, "%s\\%s", folder, kInstalledName);
+    return written > 0 && written < MAX_PATH;
+}
+
 int install() {
-    char path[MAX_PATH];
-    GetModuleFileNameA(0, path, MAX_PATH);
-    strcpy(strrchr(path, '\\') + 1, "mcicda.dll");
-    char previous[MAX_PATH];
+    char source[MAX_PATH], target[MAX_PATH], previous[MAX_PATH];
+    GetModuleFileNameA(0, source, MAX_PATH);
+    strcpy(strrchr(source, '\\') + 1, "mcicda.dll");
+    if (!systemCopy(target) || !CopyFileA(source, target, FALSE)) {
+        fprintf(stderr, "vdrivectl: cannot copy %s into the system folder (run it as administrator)\n", source);
+        return 0;
+    }
     if (readText(HKEY_LOCAL_MACHINE, kMci32Key, "cdaudio", previous, sizeof previous) &&
-        _stricmp(previous, path) != 0)
+        _stricmp(previous, kInstalledName) != 0)
         setText(HKEY_CURRENT_USER, kControlKey, "ReplacedDriver", previous);
-    return setText(HKEY_LOCAL_MACHINE, kMci32Key, "cdaudio", path);
+    return setText(HKEY_LOCAL_MACHINE, kMci32Key, "cdaudio", kInstalledName);
 }
 
 int uninstall() {
-    char previous[MAX_PATH];
+    char previous[MAX_PATH], copy[MAX_PATH];
     if (!readText(HKEY_CURRENT_USER, kControlKey, "ReplacedDriver", previous, sizeof previous) || !previous[0])
         strcpy(previous, "mcicda.dll");
-    return setText(HKEY_LOCAL_MACHINE, kMci32Key, "cdaudio", previous);
+    if (!setText(HKEY_LOCAL_MACHINE, kMci32Key, "cdaudio", previous))
+        return 0;
+    // A program that still has the drive open keeps the copy until it ends.
+    if (systemCopy(copy) && !DeleteFileA(copy))
+        MoveFileExA(copy, 0, MOVEFILE_DELAY_UNTIL_REBOOT);
+    return 1;
 }
 
 int usage() {
