@@ -127,7 +127,7 @@ gtest_discover_tests(player_instance_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIM
 
 # The virtual CD drive: an MCI driver named as the one it stands in for.
 add_library(mcicda SHARED vdrive/win32/mcicda.def vdrive/win32/mcicda.rc vdrive/win32/Driver.cpp vdrive/win32/Control.cpp
-  vdrive/win32/ImageFiles.cpp)
+  vdrive/win32/ImageFiles.cpp vdrive/win32/AudioOut.cpp)
 set_target_properties(mcicda PROPERTIES PREFIX "" OUTPUT_NAME mcicda)
 target_link_libraries(mcicda vdrive_model winmm advapi32)
 target_compile_options(mcicda PRIVATE -Wall -Wextra)
@@ -150,6 +150,14 @@ add_dependencies(end_to_end_tests Drovix Drovixcfg mcicda help_file)
 # The soak takes about three minutes.
 gtest_discover_tests(end_to_end_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
   PROPERTIES RESOURCE_LOCK shared_registry TIMEOUT 300)
+
+# The reference for the player's CPU figure.
+add_executable(minimal_dialog WIN32 tests/bench/MinimalDialog.cpp)
+
+# A client that plays an image of counting samples, for the sound test.
+add_executable(sound_script tests/sound/SoundScript.cpp)
+target_link_libraries(sound_script winmm)
+add_dependencies(sound_script mcicda)
 
 add_executable(vdrivectl vdrive/win32/vdrivectl.cpp vdrive/win32/Control.cpp vdrive/win32/SheetTitles.cpp
   vdrive/win32/ImageFiles.cpp)

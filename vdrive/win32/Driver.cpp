@@ -13,6 +13,7 @@
 
 #include "../CueSheet.h"
 #include "../DriveModel.h"
+#include "AudioOut.h"
 #include "Control.h"
 #include "ImageFiles.h"
 
@@ -67,10 +68,23 @@ struct Drive {
     // While another disc goes in: when the drive holds it (GetTickCount).
     int trayMoving;
     DWORD trayClosesAt;
-    // The clock of the play segment under way.
+    // The clock of the play segment under way, when no sound keeps time.
     LONGLONG playStartedAt;
-    // A new play for the audio thread to start streaming.
+    // Counts every start and every halt of a play, for the thread.
     uint32_t playGeneration;
+    // The sound: it keeps time while it sounds. A play waits for the device
+    // at its start (spinning up), and a device that fails hands the time
+    // back to the clock.
+    AudioOut audio;
+    HANDLE bufferDone;
+    int sounding;
+    int spinningUp;
+    uint64_t soundBase; // samples played when the segment began
+    // The control key is read again only when it has changed: the thread
+    // watches it and marks it so.
+    HKEY controlKey;
+    HANDLE controlChanged; // manual reset: set while a change is unread
+    int controlDirty;
 };
 
 Drive drive;
@@ -87,19 +101,60 @@ LONGLONG clockRate() {
     return rate.QuadPart;
 }
 
-// The frames the play segment under way has played, on the drive's clock.
-uint64_t played() {
-    if (drive.model.mode != kDrivePlaying)
-        return 0;
+uint64_t clockFrames() {
     LONGLONG elapsed = clockTicks() - drive.playStartedAt;
     return (uint64_t)(elapsed * kFramesPerSecond * drive.control.speed / clockRate());
 }
 
-// A play segment begins (a play, a resume) or its base moves: the clock
-// starts at 0 again, and the audio thread streams anew.
-void restartClock() {
+// The sound fails: the clock takes over where the sound stood.
+void soundFailed(const char* what) {
+    controlLog(&drive.control, "sound: %s; the drive keeps time by its clock", what);
+    drive.sounding = 0;
+    drive.audio.silence();
+    drive.playStartedAt = clockTicks();
+}
+
+// The frames the play segment under way has played: the samples the device
+// has played while it sounds, nothing while it spins up, else the clock.
+uint64_t played() {
+    if (drive.model.mode != kDrivePlaying || drive.spinningUp)
+        return 0;
+    if (!drive.sounding)
+        return clockFrames();
+    uint64_t samples;
+    if (drive.audio.samplesPlayed(&samples))
+        return (samples - drive.soundBase) / kSamplesPerFrame;
+    uint64_t soFar = 0;
+    drive.model.rebase(soFar);
+    soundFailed("the device no longer tells its position");
+    return 0;
+}
+
+// A play begins: with sound at normal speed, at once on an open device or
+// after the thread has opened one; else on the clock.
+void startSegment() {
     drive.playStartedAt = clockTicks();
     drive.playGeneration++;
+    drive.sounding = drive.spinningUp = 0;
+    if (drive.control.speed == 1) {
+        if (drive.audio.device) {
+            drive.audio.begin(&drive.model.disc, drive.model.frame, drive.model.playTo);
+            drive.sounding = 1;
+            drive.soundBase = 0;
+        } else {
+            drive.spinningUp = 1;
+        }
+    } else {
+        drive.audio.silence();
+    }
+    SetEvent(drive.wake);
+}
+
+// A play stops or moves: the sound empties, the thread closes it.
+void endSegment() {
+    drive.playGeneration++;
+    drive.sounding = drive.spinningUp = 0;
+    drive.audio.silence();
     SetEvent(drive.wake);
 }
 
@@ -132,6 +187,7 @@ struct Outbox {
 void loadDisc() {
     readControl(&drive.control);
     drive.loaded = 1;
+    endSegment();
     if (!drive.control.media) {
         drive.model.insert(0);
         controlState(&drive.control, "no media: the drive is empty");
@@ -161,13 +217,26 @@ void loadDisc() {
 // disc in.
 const DWORD kTrayMs = 2000;
 
+int controlUnread() {
+    return drive.controlDirty || !drive.controlChanged || WaitForSingleObject(drive.controlChanged, 0) == WAIT_OBJECT_0;
+}
+
 void followControl() {
+    if (!controlUnread()) {
+        if (drive.trayMoving && (LONG)(GetTickCount() - drive.trayClosesAt) >= 0) {
+            drive.trayMoving = 0;
+            loadDisc();
+        }
+        return;
+    }
+    drive.controlDirty = 0;
     DriveControl now;
     readControl(&now);
     if (now.media != drive.control.media || strcmp(now.image, drive.control.image) != 0 ||
         now.imageUnreadable != drive.control.imageUnreadable) {
         if (drive.model.mediaPresent && now.media) {
             drive.model.insert(0);
+            endSegment();
             drive.trayMoving = 1;
             drive.trayClosesAt = GetTickCount() + kTrayMs;
             drive.control.media = now.media;
@@ -183,10 +252,12 @@ void followControl() {
         loadDisc();
     }
     if (now.speed != drive.control.speed) {
-        // The position so far stands; the clock goes on at the new speed.
+        // The position so far stands; the play goes on at the new speed.
+        int playing = drive.model.mode == kDrivePlaying;
         drive.model.rebase(played());
         drive.control.speed = now.speed;
-        restartClock();
+        if (playing)
+            startSegment();
     }
     memcpy(drive.control.logPath, now.logPath, sizeof now.logPath);
 }
@@ -217,6 +288,18 @@ DWORD reply(DWORD_PTR* out, const StatusAnswer& answer) {
     case kAnswerTrackTime: *out = answer.value; return MCI_COLONIZED4_RETURN;
     default: *out = answer.value; return 0;
     }
+}
+
+// A paused play goes on: the device where it held, or the clock.
+void resumeSegment() {
+    drive.playStartedAt = clockTicks();
+    if (drive.sounding) {
+        uint64_t samples = 0;
+        drive.audio.samplesPlayed(&samples);
+        drive.soundBase = samples;
+        drive.audio.restart();
+    }
+    SetEvent(drive.wake);
 }
 
 // ---- The commands ---------------------------------------------------------------
@@ -347,17 +430,24 @@ DWORD command(int32_t slot, UINT message, DWORD flags, DWORD_PTR block) {
         MCI_PLAY_PARMS* play = (MCI_PLAY_PARMS*)block;
         result = model.play(slot, flags, play ? play->dwFrom : 0, play ? play->dwTo : 0, callback, played());
         if (result == 0)
-            restartClock();
+            startSegment();
         return result;
     }
     case MCI_RESUME: {
         int paused = model.mode == kDrivePaused;
         result = model.resume(slot, flags, callback, 0);
         if (result == 0 && paused)
-            restartClock();
+            resumeSegment();
         return result;
     }
-    case MCI_PAUSE: result = model.pause(slot, flags, callback, played()); break;
+    case MCI_PAUSE:
+        // The device stops first: the position is then the last sample heard.
+        if (drive.sounding)
+            drive.audio.pause();
+        result = model.pause(slot, flags, callback, played());
+        if (model.mode == kDrivePaused)
+            return result;
+        break;
     case MCI_STOP: result = model.stop(slot, flags, callback, played()); break;
     case MCI_SEEK: result = model.seek(slot, flags, block ? ((MCI_SEEK_PARMS*)block)->dwTo : 0, callback, played()); break;
     case MCI_SET: {
@@ -371,10 +461,8 @@ DWORD command(int32_t slot, UINT message, DWORD flags, DWORD_PTR block) {
     default: return MCIERR_UNRECOGNIZED_COMMAND;
     }
     // The sound follows a play that halted or moved.
-    if (model.mode != modeBefore || model.frame != frameBefore) {
-        drive.playGeneration++;
-        SetEvent(drive.wake);
-    }
+    if (model.mode != modeBefore || model.frame != frameBefore)
+        endSegment();
     return result;
 }
 
@@ -393,36 +481,97 @@ void waitForPlayEnd(MCIDEVICEID deviceId) {
 
 // ---- The drive's thread -----------------------------------------------------------
 
-DWORD WINAPI driveThread(void*) {
-    AudioOut audio = AudioOut();
-    uint32_t streaming = 0xFFFFFFFF;
-    Outbox outbox = {};
-    for (;;) {
-        WaitForSingleObject(drive.wake, audio.open ? 10 : 20);
+// Opens the sound device for a play that waits for it, outside the lock.
+void spinUp(Outbox* outbox) {
+    uint32_t generation = drive.playGeneration;
+    LeaveCriticalSection(&drive.lock);
+    char reason[160] = "";
+    HWAVEOUT device = openSoundDevice(drive.bufferDone, reason, sizeof reason);
+    EnterCriticalSection(&drive.lock);
+    (void)outbox;
+    if (device && !drive.audio.device)
+        drive.audio.adopt(device);
+    else if (device) {
+        LeaveCriticalSection(&drive.lock);
+        closeSoundDevice(device);
         EnterCriticalSection(&drive.lock);
-        if (drive.quit) {
-            LeaveCriticalSection(&drive.lock);
+    }
+    if (generation != drive.playGeneration || !drive.spinningUp)
+        return; // the play changed meanwhile
+    drive.spinningUp = 0;
+    drive.playStartedAt = clockTicks();
+    if (!drive.audio.device) {
+        controlLog(&drive.control, "sound: %s", reason);
+        return;
+    }
+    drive.audio.begin(&drive.model.disc, drive.model.frame, drive.model.playTo);
+    drive.sounding = 1;
+    drive.soundBase = 0;
+}
+
+// How long the thread may sleep: until a play on the clock ends, or until
+// something happens (a command, a buffer done).
+DWORD sleepTime() {
+    DriveModel& model = drive.model;
+    if (model.mode != kDrivePlaying || drive.sounding || drive.spinningUp)
+        return INFINITE;
+    uint64_t left = model.playTo - model.position(played());
+    return (DWORD)(left * 1000 / (kFramesPerSecond * drive.control.speed)) + 1;
+}
+
+// Asks to be told of the next change of the control key. A change made
+// before this asks is read all the same: the key counts as unread.
+void watchControl() {
+    ResetEvent(drive.controlChanged);
+    if (drive.controlKey)
+        RegNotifyChangeKeyValue(drive.controlKey, FALSE, REG_NOTIFY_CHANGE_LAST_SET, drive.controlChanged, TRUE);
+    drive.controlDirty = 1;
+}
+
+DWORD WINAPI driveThread(void*) {
+    Outbox outbox = {};
+    HANDLE events[3] = {drive.wake, drive.bufferDone, drive.controlChanged};
+    EnterCriticalSection(&drive.lock);
+    // Watched from this thread, which lives as long as the drive: a watch
+    // ends with the thread that asked for it.
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, kControlKey, 0, 0, 0, KEY_NOTIFY | KEY_READ, 0, &drive.controlKey, 0) !=
+        ERROR_SUCCESS)
+        drive.controlKey = 0;
+    watchControl();
+    for (;;) {
+        DWORD sleep = sleepTime();
+        LeaveCriticalSection(&drive.lock);
+        DWORD woken = WaitForMultipleObjects(3, events, FALSE, sleep);
+        EnterCriticalSection(&drive.lock);
+        if (drive.quit)
             break;
-        }
+        if (woken == WAIT_OBJECT_0 + 2)
+            watchControl();
         DriveModel& model = drive.model;
-        if (model.mode == kDrivePlaying) {
-            if (streaming != drive.playGeneration) {
-                streaming = drive.playGeneration;
-                audio.start(&model.disc, model.position(played()), model.playTo, drive.control.speed == 1);
-            }
-            audio.feed();
-            if (model.playEnded(played())) {
-                model.finish();
-                outbox.collect();
-            }
-        } else if (streaming != drive.playGeneration) {
-            streaming = drive.playGeneration;
-            audio.stop();
+        if (model.mode == kDrivePlaying && drive.spinningUp)
+            spinUp(&outbox);
+        if (model.mode == kDrivePlaying && drive.sounding && !drive.audio.feed()) {
+            model.rebase(played());
+            soundFailed("the device refused a buffer");
         }
+        if (model.mode == kDrivePlaying && (drive.sounding ? drive.audio.drained() : model.playEnded(played()))) {
+            model.finish();
+            drive.sounding = 0;
+            outbox.collect();
+        }
+        // Not playing: the device goes (a pause keeps it).
+        HWAVEOUT idle = model.mode != kDrivePlaying && model.mode != kDrivePaused ? drive.audio.release() : 0;
         LeaveCriticalSection(&drive.lock);
         outbox.send();
+        closeSoundDevice(idle);
+        EnterCriticalSection(&drive.lock);
     }
-    audio.stop();
+    HWAVEOUT device = drive.audio.release();
+    if (drive.controlKey)
+        RegCloseKey(drive.controlKey);
+    drive.controlKey = 0;
+    LeaveCriticalSection(&drive.lock);
+    closeSoundDevice(device);
     return 0;
 }
 
@@ -444,6 +593,8 @@ LRESULT openDriver(MCI_OPEN_DRIVER_PARMS* parameters) {
         // A drive freed and loaded again without leaving memory starts anew.
         drive.quit = 0;
         drive.wake = CreateEventA(0, FALSE, FALSE, 0);
+        drive.bufferDone = CreateEventA(0, FALSE, FALSE, 0);
+        drive.controlChanged = CreateEventA(0, TRUE, TRUE, 0);
         drive.thread = CreateThread(0, 0, driveThread, 0, 0, 0);
     }
     LeaveCriticalSection(&drive.lock);
@@ -463,10 +614,11 @@ void closeDriver(DWORD_PTR driverId) {
     EnterCriticalSection(&drive.lock);
     int32_t slot = slotOf(driverId);
     if (slot >= 0) {
+        DriveMode before = drive.model.mode;
         drive.model.close(slot);
         outbox.collect();
-        drive.playGeneration++;
-        SetEvent(drive.wake);
+        if (drive.model.mode != before)
+            endSegment();
     }
     LeaveCriticalSection(&drive.lock);
     outbox.send();
@@ -508,6 +660,9 @@ extern "C" LRESULT CALLBACK DriverProc(DWORD_PTR driverId, HDRVR, UINT message, 
             WaitForSingleObject(drive.thread, 5000);
             CloseHandle(drive.thread);
             CloseHandle(drive.wake);
+            CloseHandle(drive.bufferDone);
+            CloseHandle(drive.controlChanged);
+            drive.controlChanged = 0;
             drive.thread = 0;
         }
         DeleteCriticalSection(&drive.lock);

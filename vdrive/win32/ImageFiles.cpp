@@ -1,5 +1,6 @@
 #include "ImageFiles.h"
 
+#include <stdio.h>
 #include <string.h>
 
 #include "../CueSheet.h"
@@ -108,103 +109,4 @@ int loadImage(const char* cuePath, VirtualDisc* disc, char* reason, int reasonSi
         if (!toUtf8(paths[i], disc->files[i], kFileNameSize))
             return refuse(reason, reasonSize, imageErrorText(kImageMissingFile), "a file name too long");
     return 1;
-}
-
-// ---- Sound ----------------------------------------------------------------------
-
-namespace {
-
-FILE* openUtf8(const char* path) {
-    wchar_t wide[kFileNameSize];
-    if (MultiByteToWideChar(CP_UTF8, 0, path, -1, wide, kFileNameSize) <= 0)
-        return 0;
-    return _wfopen(wide, L"rb");
-}
-
-int16_t bufferSamples[kAudioBuffers][kFramesPerBuffer * kSamplesPerFrame * 2];
-
-} // namespace
-
-void AudioOut::start(const VirtualDisc* playing, uint32_t from, uint32_t to, int withSound) {
-    stop();
-    disc = playing;
-    cursor = from;
-    end = to;
-    if (!withSound)
-        return;
-    WAVEFORMATEX format = {};
-    format.wFormatTag = WAVE_FORMAT_PCM;
-    format.nChannels = 2;
-    format.nSamplesPerSec = 44100;
-    format.wBitsPerSample = 16;
-    format.nBlockAlign = 4;
-    format.nAvgBytesPerSec = 44100 * 4;
-    if (waveOutOpen(&device, WAVE_MAPPER, &format, 0, 0, CALLBACK_NULL) != MMSYSERR_NOERROR)
-        return;
-    open = 1;
-    for (int i = 0; i < kAudioBuffers; i++) {
-        memset(&headers[i], 0, sizeof headers[i]);
-        headers[i].lpData = (LPSTR)bufferSamples[i];
-        headers[i].dwFlags = WHDR_DONE;
-    }
-    feed();
-}
-
-void AudioOut::feed() {
-    if (!open)
-        return;
-    for (int i = 0; i < kAudioBuffers && cursor < end; i++) {
-        WAVEHDR& header = headers[i];
-        if (!(header.dwFlags & WHDR_DONE))
-            continue;
-        if (header.dwFlags & WHDR_PREPARED)
-            waveOutUnprepareHeader(device, &header, sizeof header);
-        uint32_t frames = end - cursor < kFramesPerBuffer ? end - cursor : kFramesPerBuffer;
-        for (uint32_t f = 0; f < frames; f++)
-            fill(bufferSamples[i] + f * kSamplesPerFrame * 2, cursor + f);
-        cursor += frames;
-        header.dwBufferLength = frames * kBytesPerFrame;
-        header.dwFlags = 0;
-        waveOutPrepareHeader(device, &header, sizeof header);
-        waveOutWrite(device, &header, sizeof header);
-    }
-}
-
-void AudioOut::fill(int16_t* samples, uint32_t frame) {
-    int32_t index = disc->extentAt(frame);
-    if (index < 0 || disc->extents[index].file == kSilence) {
-        memset(samples, 0, kBytesPerFrame);
-        return;
-    }
-    const DiscExtent& extent = disc->extents[index];
-    if (extent.file == kDemoTones) {
-        demoFrame(*disc, frame, samples);
-        return;
-    }
-    FILE*& file = files[extent.file];
-    if (!file)
-        file = openUtf8(disc->files[extent.file]);
-    uint64_t offset = extent.fileOffset + (uint64_t)(frame - extent.firstFrame) * kBytesPerFrame;
-    uint64_t end = disc->fileDataEnd[extent.file];
-    size_t wanted = offset >= end ? 0 : end - offset < kBytesPerFrame ? (size_t)(end - offset) : kBytesPerFrame;
-    size_t got = 0;
-    if (file && wanted && fseek(file, (long)offset, SEEK_SET) == 0)
-        got = fread(samples, 1, wanted, file);
-    memset((char*)samples + got, 0, kBytesPerFrame - got);
-}
-
-void AudioOut::stop() {
-    if (open) {
-        waveOutReset(device);
-        for (int i = 0; i < kAudioBuffers; i++)
-            if (headers[i].dwFlags & WHDR_PREPARED)
-                waveOutUnprepareHeader(device, &headers[i], sizeof headers[i]);
-        waveOutClose(device);
-        open = 0;
-    }
-    for (FILE*& file : files)
-        if (file) {
-            fclose(file);
-            file = 0;
-        }
 }

@@ -1,0 +1,52 @@
+#!/usr/bin/env bash
+# Figures only: the CPU the player takes while it plays the demo disc on the
+# virtual drive (without sound), against a dialog that only runs the same
+# 333 ms timer, each measured for 30 s in the same run: the program's own
+# time and the Wine server's. Needs tools/wine-env sourced and the Windows
+# build as $1.
+set -uo pipefail
+build=$1
+seconds=30
+
+# User and system time of a process, in milliseconds.
+cpuMs() {
+  local ticks
+  ticks=$(awk '{print $14 + $15}' "/proc/$1/stat" 2>/dev/null || echo 0)
+  echo $((ticks * 1000 / $(getconf CLK_TCK)))
+}
+
+# measure NAME COMMAND...: starts the program, lets it settle, and prints its
+# CPU per minute.
+measure() {
+  local name=$1; shift
+  "$@" >/dev/null 2>&1 &
+  local started=$!
+  sleep 4
+  local program server
+  program=$(pgrep -n -f "$name") || { echo "cpu: $name did not start"; return 1; }
+  server=$(pgrep -n wineserver)
+  local p0 s0 p1 s1
+  p0=$(cpuMs "$program"); s0=$(cpuMs "$server")
+  sleep "$seconds"
+  p1=$(cpuMs "$program"); s1=$(cpuMs "$server")
+  kill "$program" 2>/dev/null
+  wait "$started" 2>/dev/null
+  echo "$(( (p1 - p0) * 60 / seconds )) $(( (s1 - s0) * 60 / seconds ))"
+}
+
+wine reg add 'HKCU\Software\Drovix\VirtualDrive' /v Image /t REG_SZ /d "" /f >/dev/null 2>&1
+wine reg add 'HKCU\Software\Drovix\VirtualDrive' /v Speed /t REG_DWORD /d 1 /f >/dev/null 2>&1
+wine reg delete 'HKCU\Software\Drovix\VirtualDrive' /v Log /f >/dev/null 2>&1
+wine reg add 'HKCU\Software\Wine\AppDefaults\Drovix.exe\DllOverrides' /v mcicda /t REG_SZ /d native /f >/dev/null 2>&1
+wine reg delete 'HKCU\Software\Pelmark\Drovix' /f >/dev/null 2>&1
+
+reference=$(measure minimal_dialog.exe wine "$build/minimal_dialog.exe") || exit 1
+player=$(measure Drovix.exe wine "$build/Drovix.exe" /play) || exit 1
+wine reg delete 'HKCU\Software\Pelmark\Drovix' /f >/dev/null 2>&1
+set -- $reference $player
+echo "cpu: a dialog with the same timer: $1 ms a minute, and $2 ms of the Wine server's"
+echo "cpu: the player playing the demo disc: $3 ms a minute, and $4 ms of the Wine server's"
+if [ "$1" -gt 0 ] && [ $(($1 + $2)) -gt 0 ]; then
+  echo "cpu: the player takes $(awk "BEGIN {printf \"%.1f\", $3 / $1}") times the dialog's own time," \
+    "$(awk "BEGIN {printf \"%.1f\", ($3 + $4) / ($1 + $2)}") times with the server's (goal: at most 2)"
+fi

@@ -1,0 +1,45 @@
+#!/usr/bin/env bash
+# The virtual drive's sound, heard: a sound server of its own with a null
+# sink, Wine's pulse driver, the sink's monitor recorded while
+# sound_script.exe plays, pauses, resumes, seeks and plays to a point on an
+# image whose samples count up; tests/sound/heard.py then checks every
+# sample heard. Needs tools/wine-env sourced and the Windows build as $1.
+set -uo pipefail
+build=$1
+here=$(cd "$(dirname "$0")" && pwd)
+pulse="$build/pulse"
+rm -rf "$pulse"
+mkdir -p "$pulse"
+
+HOME="$pulse" PULSE_RUNTIME_PATH="$pulse" pulseaudio -n --daemonize=no --exit-idle-time=-1 --use-pid-file=no \
+  -L "module-null-sink sink_name=vd rate=44100 format=s16le channels=2" \
+  -L "module-native-protocol-unix socket=$pulse/native auth-anonymous=1" >"$pulse/daemon.log" 2>&1 &
+daemon=$!
+export PULSE_SERVER="unix:$pulse/native"
+for _ in $(seq 1 50); do pactl info >/dev/null 2>&1 && break; sleep 0.1; done
+cleanup() {
+  kill "$recorder" 2>/dev/null
+  wine reg delete 'HKCU\Software\Wine\Drivers' /v Audio /f >/dev/null 2>&1
+  kill "$daemon" 2>/dev/null
+  wait "$daemon" 2>/dev/null
+}
+recorder=""
+trap cleanup EXIT
+
+wine reg add 'HKCU\Software\Wine\Drivers' /v Audio /t REG_SZ /d pulse /f >/dev/null 2>&1
+wine reg add 'HKCU\Software\Wine\AppDefaults\sound_script.exe\DllOverrides' /v mcicda /t REG_SZ /d native /f >/dev/null 2>&1
+wine reg add 'HKCU\Software\Drovix\VirtualDrive' /v Log /t REG_SZ /d "$(winepath -w "$pulse/drive.log" | tr -d '\r')" /f >/dev/null 2>&1
+
+parec -d vd.monitor --format=s16le --rate=44100 --channels=2 --raw >"$pulse/heard.raw" &
+recorder=$!
+sleep 0.5
+wine "$build/sound_script.exe" "$(winepath -w "$pulse" | tr -d '\r')\\" >"$pulse/script.txt" 2>/dev/null
+script=$?
+tr -d '\r' <"$pulse/script.txt" >"$pulse/script.log"
+sleep 0.5
+kill "$recorder"
+wait "$recorder" 2>/dev/null
+cat "$pulse/script.log"
+grep -a "sound:" "$pulse/drive.log"
+[ "$script" = 0 ] || echo "sound: the script ended with $script"
+python3 "$here/heard.py" "$pulse/heard.raw" "$pulse/script.log"

@@ -1,0 +1,170 @@
+#include "AudioOut.h"
+
+#include <string.h>
+
+namespace {
+
+FILE* openUtf8(const char* path) {
+    wchar_t wide[kFileNameSize];
+    if (MultiByteToWideChar(CP_UTF8, 0, path, -1, wide, kFileNameSize) <= 0)
+        return 0;
+    return _wfopen(wide, L"rb");
+}
+
+int16_t bufferSamples[kAudioBuffers][kFramesPerBuffer * kSamplesPerFrame * 2];
+
+} // namespace
+
+HWAVEOUT openSoundDevice(HANDLE bufferDone, char* reason, int reasonSize) {
+    WAVEFORMATEX format = {};
+    format.wFormatTag = WAVE_FORMAT_PCM;
+    format.nChannels = 2;
+    format.nSamplesPerSec = 44100;
+    format.wBitsPerSample = 16;
+    format.nBlockAlign = 4;
+    format.nAvgBytesPerSec = 44100 * 4;
+    HWAVEOUT device = 0;
+    MMRESULT result = waveOutOpen(&device, WAVE_MAPPER, &format, (DWORD_PTR)bufferDone, 0, CALLBACK_EVENT);
+    if (result == MMSYSERR_NOERROR)
+        return device;
+    snprintf(reason, reasonSize, "no sound device (waveOutOpen: %u); the drive keeps time by its clock",
+             (unsigned)result);
+    return 0;
+}
+
+void closeSoundDevice(HWAVEOUT device) {
+    if (device)
+        waveOutClose(device);
+}
+
+void AudioOut::adopt(HWAVEOUT opened) {
+    device = opened;
+    for (int i = 0; i < kAudioBuffers; i++) {
+        memset(&headers[i], 0, sizeof headers[i]);
+        headers[i].lpData = (LPSTR)bufferSamples[i];
+        headers[i].dwFlags = WHDR_DONE;
+    }
+}
+
+void AudioOut::begin(const VirtualDisc* playing, uint32_t from, uint32_t to) {
+    silence();
+    // The files are opened anew for every play: the disc may be another.
+    closeFiles();
+    disc = playing;
+    cursor = from;
+    end = to;
+    feed();
+    waveOutRestart(device);
+}
+
+void AudioOut::pause() {
+    if (device)
+        waveOutPause(device);
+}
+
+void AudioOut::restart() {
+    if (device)
+        waveOutRestart(device);
+}
+
+int AudioOut::feed() {
+    if (!device)
+        return 1;
+    for (int i = 0; i < kAudioBuffers && cursor < end; i++) {
+        WAVEHDR& header = headers[i];
+        if (!(header.dwFlags & WHDR_DONE))
+            continue;
+        if (header.dwFlags & WHDR_PREPARED)
+            waveOutUnprepareHeader(device, &header, sizeof header);
+        uint32_t frames = end - cursor < kFramesPerBuffer ? end - cursor : kFramesPerBuffer;
+        for (uint32_t f = 0; f < frames; f++)
+            fill(bufferSamples[i] + f * kSamplesPerFrame * 2, cursor + f);
+        cursor += frames;
+        header.dwBufferLength = frames * kBytesPerFrame;
+        header.dwFlags = 0;
+        if (waveOutPrepareHeader(device, &header, sizeof header) != MMSYSERR_NOERROR ||
+            waveOutWrite(device, &header, sizeof header) != MMSYSERR_NOERROR) {
+            header.dwFlags = WHDR_DONE;
+            return 0;
+        }
+    }
+    return 1;
+}
+
+int AudioOut::samplesPlayed(uint64_t* samples) {
+    MMTIME time = {};
+    time.wType = TIME_SAMPLES;
+    if (!device || waveOutGetPosition(device, &time, sizeof time) != MMSYSERR_NOERROR)
+        return 0;
+    *samples = time.wType == TIME_BYTES ? time.u.cb / 4 : time.u.sample;
+    return 1;
+}
+
+int AudioOut::drained() const {
+    if (cursor < end)
+        return 0;
+    for (const WAVEHDR& header : headers)
+        if (!(header.dwFlags & WHDR_DONE))
+            return 0;
+    return 1;
+}
+
+void AudioOut::silence() {
+    if (!device)
+        return;
+    // A reset returns every buffer and sets the position to 0; paused, the
+    // device stays paused until the next begin.
+    waveOutReset(device);
+    waveOutPause(device);
+    for (WAVEHDR& header : headers) {
+        if (header.dwFlags & WHDR_PREPARED)
+            waveOutUnprepareHeader(device, &header, sizeof header);
+        header.dwFlags = WHDR_DONE;
+    }
+    cursor = end = 0;
+}
+
+HWAVEOUT AudioOut::release() {
+    HWAVEOUT released = device;
+    if (device) {
+        silence();
+        for (WAVEHDR& header : headers)
+            header.dwFlags = WHDR_DONE;
+        device = 0;
+    }
+    closeFiles();
+    return released;
+}
+
+void AudioOut::closeFiles() {
+    for (FILE*& file : files)
+        if (file) {
+            fclose(file);
+            file = 0;
+        }
+}
+
+void AudioOut::fill(int16_t* samples, uint32_t frame) {
+    int32_t index = disc->extentAt(frame);
+    if (index < 0 || disc->extents[index].file == kSilence) {
+        memset(samples, 0, kBytesPerFrame);
+        return;
+    }
+    const DiscExtent& extent = disc->extents[index];
+    if (extent.file == kDemoTones) {
+        demoFrame(*disc, frame, samples);
+        return;
+    }
+    FILE*& file = files[extent.file];
+    if (!file)
+        file = openUtf8(disc->files[extent.file]);
+    uint64_t offset = extent.fileOffset + (uint64_t)(frame - extent.firstFrame) * kBytesPerFrame;
+    uint64_t dataEnd = disc->fileDataEnd[extent.file];
+    size_t wanted = offset >= dataEnd                    ? 0
+                    : dataEnd - offset < kBytesPerFrame ? (size_t)(dataEnd - offset)
+                                                        : kBytesPerFrame;
+    size_t got = 0;
+    if (file && wanted && fseek(file, (long)offset, SEEK_SET) == 0)
+        got = fread(samples, 1, wanted, file);
+    memset((char*)samples + got, 0, kBytesPerFrame - got);
+}

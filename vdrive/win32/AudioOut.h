@@ -1,0 +1,50 @@
+// The sound of a play: a disc's frames streamed to waveOut, and the count of
+// samples the device has played, which is the drive's clock while it sounds.
+// A pause holds the device, a seek or a new play empties it; the drive's
+// thread opens it before a play and closes it after, outside the drive's
+// lock. Without a device the drive keeps time by its clock alone.
+#pragma once
+
+#include <windows.h>
+#include <mmsystem.h>
+
+#include <stdio.h>
+
+#include "../VirtualDisc.h"
+
+const int kAudioBuffers = 4;
+const uint32_t kFramesPerBuffer = 10; // 133 ms each
+
+// Opened and closed outside the drive's lock: they can take a while.
+HWAVEOUT openSoundDevice(HANDLE bufferDone, char* reason, int reasonSize);
+void closeSoundDevice(HWAVEOUT device);
+
+struct AudioOut {
+    HWAVEOUT device; // 0: none
+    WAVEHDR headers[kAudioBuffers];
+    const VirtualDisc* disc;
+    uint32_t cursor, end; // the next frame to write; the end of the play
+    FILE* files[kMaxFiles];
+
+    // Takes an opened device, empty.
+    void adopt(HWAVEOUT opened);
+    // Sounds frames from..to (exclusive), from an empty device.
+    void begin(const VirtualDisc* playing, uint32_t from, uint32_t to);
+    void pause();
+    void restart();
+    // Writes the next frames into finished buffers; 0 when the device
+    // refused them.
+    int feed();
+    // Samples played since the last begin; 0 when the device cannot tell.
+    int samplesPlayed(uint64_t* samples);
+    // Every frame of the play has been played.
+    int drained() const;
+    // Empties the device and keeps it, paused.
+    void silence();
+    // Gives the device up, to be closed outside the lock.
+    HWAVEOUT release();
+
+  private:
+    void fill(int16_t* samples, uint32_t frame);
+    void closeFiles();
+};
