@@ -3,6 +3,7 @@
 // the drive answers, and the completions a window receives.
 #include <windows.h>
 #include <mmsystem.h>
+#include <tlhelp32.h>
 
 #include <gtest/gtest.h>
 
@@ -729,4 +730,42 @@ TEST_F(VirtualDrive, ClosingAbortsTheOpensNotificationAndTheLastCloseHaltsTheDri
     EXPECT_EQ((uint32_t)MCI_MODE_STOP, driveStatus(device, kStatusMode, 0));
     pumpMessages(1500);
     EXPECT_EQ(1u, completions.size());
+}
+
+namespace {
+
+DWORD threadsOfThisProcess() {
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    THREADENTRY32 entry = {};
+    entry.dwSize = sizeof entry;
+    DWORD count = 0;
+    for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry))
+        count += entry.th32OwnerProcessID == GetCurrentProcessId();
+    CloseHandle(snapshot);
+    return count;
+}
+
+} // namespace
+
+// Every last close frees the driver while its thread may be busy with a play:
+// the thread leaves by itself, and the next open has a drive of its own.
+TEST_F(VirtualDrive, ADriveFreedWhilePlayingLeavesNoThreadBehind) {
+    // The platform's own threads start with the first use of a device.
+    open();
+    driveClose(device);
+    device = 0;
+    pumpMessages(500);
+    DWORD before = threadsOfThisProcess();
+    for (int round = 0; round < 20; round++) {
+        open();
+        driveSetTimeFormat(device, kTimeFormatTmsf);
+        ASSERT_EQ(0u, drivePlayFrom(device, window, 1 + round % 5));
+        driveClose(device);
+        device = 0;
+    }
+    pumpMessages(1500);
+    EXPECT_EQ(before, threadsOfThisProcess());
+    open();
+    EXPECT_EQ(1u, driveStatus(device, kStatusMediaPresent, 0));
+    EXPECT_EQ(5u, driveStatus(device, kStatusNumberOfTracks, 0));
 }

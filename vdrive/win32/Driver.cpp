@@ -58,9 +58,10 @@ namespace {
 
 struct Drive {
     CRITICAL_SECTION lock;
+    int lockReady;
     HANDLE thread;
     HANDLE wake;
-    int quit;
+    uint32_t threadGeneration; // a thread runs while it is the one it began with
     int loaded;
     DriveModel model;
     MCIDEVICEID deviceIds[DriveModel::kMaxOpens];
@@ -528,9 +529,22 @@ void watchControl() {
     drive.controlDirty = 1;
 }
 
-DWORD WINAPI driveThread(void*) {
+// What a thread is given when it is made: a drive freed before its thread
+// even ran, or while it was still busy, and opened again, has a thread of
+// its own by then.
+struct ThreadStart {
+    HMODULE module; // held until the thread has left this module's code
+    uint32_t generation;
+    HANDLE events[3]; // wake, buffer done, control changed
+};
+ThreadStart threadStarts[4];
+
+DWORD WINAPI driveThread(void* parameter) {
+    ThreadStart start = *(ThreadStart*)parameter;
+    HMODULE module = start.module;
+    uint32_t generation = start.generation;
+    HANDLE* events = start.events;
     Outbox outbox = {};
-    HANDLE events[3] = {drive.wake, drive.bufferDone, drive.controlChanged};
     EnterCriticalSection(&drive.lock);
     // Watched from this thread, which lives as long as the drive: a watch
     // ends with the thread that asked for it.
@@ -543,7 +557,7 @@ DWORD WINAPI driveThread(void*) {
         LeaveCriticalSection(&drive.lock);
         DWORD woken = WaitForMultipleObjects(3, events, FALSE, sleep);
         EnterCriticalSection(&drive.lock);
-        if (drive.quit)
+        if (generation != drive.threadGeneration)
             break;
         if (woken == WAIT_OBJECT_0 + 2)
             watchControl();
@@ -566,12 +580,22 @@ DWORD WINAPI driveThread(void*) {
         closeSoundDevice(idle);
         EnterCriticalSection(&drive.lock);
     }
-    HWAVEOUT device = drive.audio.release();
-    if (drive.controlKey)
-        RegCloseKey(drive.controlKey);
-    drive.controlKey = 0;
+    HWAVEOUT device = drive.thread ? 0 : drive.audio.release();
+    HKEY key = 0;
+    if (!drive.thread) {
+        key = drive.controlKey;
+        drive.controlKey = 0;
+    }
     LeaveCriticalSection(&drive.lock);
+    // The thread's own handles go with it: whoever freed the drive may have
+    // stopped waiting for it.
     closeSoundDevice(device);
+    if (key)
+        RegCloseKey(key);
+    for (HANDLE handle : start.events)
+        CloseHandle(handle);
+    if (module)
+        FreeLibraryAndExitThread(module, 0);
     return 0;
 }
 
@@ -591,11 +615,15 @@ LRESULT openDriver(MCI_OPEN_DRIVER_PARMS* parameters) {
     }
     if (!drive.thread) {
         // A drive freed and loaded again without leaving memory starts anew.
-        drive.quit = 0;
+        // The thread keeps this module loaded until it has left its code.
+        HMODULE self = 0;
+        GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS, (LPCSTR)&driveThread, &self);
         drive.wake = CreateEventA(0, FALSE, FALSE, 0);
         drive.bufferDone = CreateEventA(0, FALSE, FALSE, 0);
         drive.controlChanged = CreateEventA(0, TRUE, TRUE, 0);
-        drive.thread = CreateThread(0, 0, driveThread, 0, 0, 0);
+        ThreadStart& start = threadStarts[drive.threadGeneration % 4];
+        start = ThreadStart{self, drive.threadGeneration, {drive.wake, drive.bufferDone, drive.controlChanged}};
+        drive.thread = CreateThread(0, 0, driveThread, &start, 0, 0);
     }
     LeaveCriticalSection(&drive.lock);
     return slot + 1;
@@ -647,25 +675,30 @@ LRESULT mciCommand(DWORD_PTR driverId, UINT message, DWORD flags, DWORD_PTR bloc
 extern "C" LRESULT CALLBACK DriverProc(DWORD_PTR driverId, HDRVR, UINT message, LPARAM parameter1, LPARAM parameter2) {
     switch (message) {
     case DRV_LOAD:
-        InitializeCriticalSection(&drive.lock);
+        // The lock lives as long as the module: a thread that is still
+        // leaving may take it.
+        if (!drive.lockReady) {
+            InitializeCriticalSection(&drive.lock);
+            drive.lockReady = 1;
+        }
+        EnterCriticalSection(&drive.lock);
         drive.model.reset();
         drive.loaded = 0;
+        LeaveCriticalSection(&drive.lock);
         return 1;
     case DRV_FREE:
         if (drive.thread) {
+            HANDLE thread = drive.thread;
             EnterCriticalSection(&drive.lock);
-            drive.quit = 1;
-            LeaveCriticalSection(&drive.lock);
+            drive.threadGeneration++;
             SetEvent(drive.wake);
-            WaitForSingleObject(drive.thread, 5000);
-            CloseHandle(drive.thread);
-            CloseHandle(drive.wake);
-            CloseHandle(drive.bufferDone);
-            CloseHandle(drive.controlChanged);
-            drive.controlChanged = 0;
             drive.thread = 0;
+            LeaveCriticalSection(&drive.lock);
+            // It ends by itself and holds the module until then; waiting
+            // for it here may not be possible (under the loader's lock).
+            WaitForSingleObject(thread, 1000);
+            CloseHandle(thread);
         }
-        DeleteCriticalSection(&drive.lock);
         return 1;
     case DRV_OPEN:
         return openDriver((MCI_OPEN_DRIVER_PARMS*)parameter2);
