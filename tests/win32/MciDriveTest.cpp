@@ -764,7 +764,9 @@ TEST_F(VirtualDrive, ADriveFreedWhilePlayingLeavesNoThreadBehind) {
         device = 0;
     }
     pumpMessages(1500);
-    EXPECT_EQ(before, threadsOfThisProcess());
+    // A thread left behind by every round would be twenty; the platform's own
+    // helpers (its sound drivers' among them) come and go by a few.
+    EXPECT_LE(threadsOfThisProcess(), before + 4);
     open();
     EXPECT_EQ(1u, driveStatus(device, kStatusMediaPresent, 0));
     EXPECT_EQ(5u, driveStatus(device, kStatusNumberOfTracks, 0));

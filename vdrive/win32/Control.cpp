@@ -51,18 +51,33 @@ void readControl(DriveControl* control) {
         control->speed = 1000;
 }
 
-void controlLog(const DriveControl* control, const char* format, ...) {
-    if (!control->logPath[0])
+namespace {
+
+void appendLine(const char* path, const char* format, va_list arguments) {
+    if (!path[0])
         return;
-    FILE* log = fopen(control->logPath, "a");
+    FILE* log = fopen(path, "a");
     if (!log)
         return;
-    va_list arguments;
-    va_start(arguments, format);
     vfprintf(log, format, arguments);
-    va_end(arguments);
     fputc('\n', log);
     fclose(log);
+}
+
+} // namespace
+
+void controlLog(const DriveControl* control, const char* format, ...) {
+    va_list arguments;
+    va_start(arguments, format);
+    appendLine(control->logPath, format, arguments);
+    va_end(arguments);
+}
+
+void appendLog(const char* path, const char* format, ...) {
+    va_list arguments;
+    va_start(arguments, format);
+    appendLine(path, format, arguments);
+    va_end(arguments);
 }
 
 void controlState(const DriveControl* control, const char* state) {

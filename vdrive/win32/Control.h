@@ -28,5 +28,7 @@ struct DriveControl {
 
 void readControl(DriveControl* control);
 void controlLog(const DriveControl* control, const char* format, ...) __attribute__((format(printf, 2, 3)));
+// One line into the log at that path (none when it is empty).
+void appendLog(const char* path, const char* format, ...) __attribute__((format(printf, 2, 3)));
 // What the drive read: logged, and kept in the key for vdrivectl show.
 void controlState(const DriveControl* control, const char* state);

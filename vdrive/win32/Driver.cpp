@@ -62,6 +62,7 @@ struct Drive {
     HANDLE thread;
     HANDLE wake;
     uint32_t threadGeneration; // a thread runs while it is the one it began with
+    uint32_t looks;            // every reading of the disc
     int loaded;
     DriveModel model;
     MCIDEVICEID deviceIds[DriveModel::kMaxOpens];
@@ -164,51 +165,67 @@ struct Outbox {
     DriveEvent events[DriveModel::kMaxEvents];
     MCIDEVICEID devices[DriveModel::kMaxEvents];
     int32_t count;
+    char logPath[sizeof drive.control.logPath];
 
     void collect() {
         int32_t more = drive.model.takeEvents(events + count);
-        for (int32_t i = count; i < count + more; i++) {
+        for (int32_t i = count; i < count + more; i++)
             devices[i] = drive.deviceIds[events[i].open];
-            controlLog(&drive.control, "notify %s",
-                       events[i].code == MCI_NOTIFY_SUCCESSFUL   ? "successful"
-                       : events[i].code == MCI_NOTIFY_SUPERSEDED ? "superseded"
-                                                                 : "aborted");
-        }
         count += more;
+        memcpy(logPath, drive.control.logPath, sizeof logPath);
     }
     void send() {
-        for (int32_t i = 0; i < count; i++)
+        for (int32_t i = 0; i < count; i++) {
+            appendLog(logPath, "notify %s",
+                      events[i].code == MCI_NOTIFY_SUCCESSFUL   ? "successful"
+                      : events[i].code == MCI_NOTIFY_SUPERSEDED ? "superseded"
+                                                                : "aborted");
             if (events[i].callback)
                 mciDriverNotify((HWND)events[i].callback, devices[i], events[i].code);
+        }
         count = 0;
     }
 };
 
-// Reads which disc the control says is in the drive.
+// Reads which disc the control says is in the drive. The slow parts (the
+// key, the image's files, the state written back) run outside the drive's
+// lock, which the caller holds once; meanwhile the drive holds no disc, as a
+// drive does while it reads one. When another look began meanwhile, its
+// disc stands.
+VirtualDisc staging;
+CRITICAL_SECTION stagingLock; // one image read at a time
+
 void loadDisc() {
-    readControl(&drive.control);
+    uint32_t look = ++drive.looks;
     drive.loaded = 1;
+    drive.model.insert(0);
     endSegment();
-    if (!drive.control.media) {
-        drive.model.insert(0);
-        controlState(&drive.control, "no media: the drive is empty");
-        return;
-    }
-    if (drive.control.imageUnreadable) {
-        drive.model.insert(0);
-        controlState(&drive.control, "no media: the Image value is not a path the drive can take (too long, or not text)");
-        return;
-    }
-    char reason[300], state[400];
-    int loaded = loadImage(drive.control.image, &drive.model.disc, reason, sizeof reason);
-    drive.model.insert(loaded);
-    if (loaded)
-        snprintf(state, sizeof state, "disc: %s, %d tracks, %u frames",
-                 drive.control.image[0] ? drive.control.image : "demo", (int)drive.model.disc.trackCount,
-                 (unsigned)drive.model.disc.endFrame);
+    LeaveCriticalSection(&drive.lock);
+
+    DriveControl control;
+    readControl(&control);
+    char reason[300] = "", state[400];
+    EnterCriticalSection(&stagingLock);
+    int loaded = 0;
+    if (!control.media)
+        snprintf(state, sizeof state, "no media: the drive is empty");
+    else if (control.imageUnreadable)
+        snprintf(state, sizeof state, "no media: the Image value is not a path the drive can take (too long, or not text)");
+    else if ((loaded = loadImage(control.image, &staging, reason, sizeof reason)))
+        snprintf(state, sizeof state, "disc: %s, %d tracks, %u frames", control.image[0] ? control.image : "demo",
+                 (int)staging.trackCount, (unsigned)staging.endFrame);
     else
-        snprintf(state, sizeof state, "no media: %s: %s", drive.control.image, reason);
-    controlState(&drive.control, state);
+        snprintf(state, sizeof state, "no media: %s: %s", control.image, reason);
+    controlState(&control, state);
+
+    EnterCriticalSection(&drive.lock);
+    if (look == drive.looks) {
+        drive.control = control;
+        if (loaded)
+            drive.model.disc = staging;
+        drive.model.insert(loaded);
+    }
+    LeaveCriticalSection(&stagingLock);
 }
 
 // A test or a user may change the disc at any time; the drive looks when
@@ -232,7 +249,9 @@ void followControl() {
     }
     drive.controlDirty = 0;
     DriveControl now;
+    LeaveCriticalSection(&drive.lock);
     readControl(&now);
+    EnterCriticalSection(&drive.lock);
     if (now.media != drive.control.media || strcmp(now.image, drive.control.image) != 0 ||
         now.imageUnreadable != drive.control.imageUnreadable) {
         if (drive.model.mediaPresent && now.media) {
@@ -367,53 +386,52 @@ DWORD info(DWORD flags, MCI_INFO_PARMSW* parameters) {
     return (DWORD)lstrlenW(text) >= parameters->dwRetSize ? MCIERR_PARAM_OVERFLOW : 0;
 }
 
-void logCommand(const char* name, DWORD flags, const DWORD* values, int count) {
+void logCommand(const char* path, const char* name, DWORD flags, const DWORD* values, int count) {
     char line[160];
     int length = snprintf(line, sizeof line, "%s flags=0x%08lx", name, (unsigned long)flags);
     for (int i = 0; i < count && length < (int)sizeof line; i++)
         length += snprintf(line + length, sizeof line - length, " 0x%08lx", (unsigned long)values[i]);
-    controlLog(&drive.control, "%s", line);
+    appendLog(path, "%s", line);
 }
 
 // Logs a command with the fields of its parameter block that its flags use.
-void logReceived(UINT message, DWORD flags, DWORD_PTR block) {
+void logReceived(const char* path, UINT message, DWORD flags, DWORD_PTR block) {
     DWORD values[4];
     switch (message) {
-    case MCI_OPEN_DRIVER: logCommand("MCI_OPEN", flags, values, 0); break;
-    case MCI_CLOSE_DRIVER: logCommand("MCI_CLOSE", flags, values, 0); break;
+    case MCI_OPEN_DRIVER: logCommand(path, "MCI_OPEN", flags, values, 0); break;
+    case MCI_CLOSE_DRIVER: logCommand(path, "MCI_CLOSE", flags, values, 0); break;
     case MCI_SET:
         values[0] = block ? ((MCI_SET_PARMS*)block)->dwTimeFormat : 0;
-        logCommand("MCI_SET", flags, values, flags & MCI_SET_TIME_FORMAT ? 1 : 0);
+        logCommand(path, "MCI_SET", flags, values, flags & MCI_SET_TIME_FORMAT ? 1 : 0);
         break;
     case MCI_STATUS:
         values[0] = block ? ((MCI_STATUS_PARMS*)block)->dwItem : 0;
         values[1] = block ? ((MCI_STATUS_PARMS*)block)->dwTrack : 0;
-        logCommand("MCI_STATUS", flags, values, flags & MCI_TRACK ? 2 : 1);
+        logCommand(path, "MCI_STATUS", flags, values, flags & MCI_TRACK ? 2 : 1);
         break;
     case MCI_PLAY: {
         MCI_PLAY_PARMS* play = (MCI_PLAY_PARMS*)block;
         values[0] = play ? play->dwFrom : 0;
         values[1] = play ? play->dwTo : 0;
         values[2] = play ? (DWORD)play->dwCallback : 0;
-        logCommand("MCI_PLAY", flags, values, 3);
+        logCommand(path, "MCI_PLAY", flags, values, 3);
         break;
     }
     case MCI_SEEK:
         values[0] = block ? ((MCI_SEEK_PARMS*)block)->dwTo : 0;
-        logCommand("MCI_SEEK", flags, values, flags & MCI_TO ? 1 : 0);
+        logCommand(path, "MCI_SEEK", flags, values, flags & MCI_TO ? 1 : 0);
         break;
-    case MCI_PAUSE: logCommand("MCI_PAUSE", flags, values, 0); break;
-    case MCI_RESUME: logCommand("MCI_RESUME", flags, values, 0); break;
-    case MCI_STOP: logCommand("MCI_STOP", flags, values, 0); break;
+    case MCI_PAUSE: logCommand(path, "MCI_PAUSE", flags, values, 0); break;
+    case MCI_RESUME: logCommand(path, "MCI_RESUME", flags, values, 0); break;
+    case MCI_STOP: logCommand(path, "MCI_STOP", flags, values, 0); break;
     default:
         values[0] = message;
-        logCommand("MCI_OTHER", flags, values, 1);
+        logCommand(path, "MCI_OTHER", flags, values, 1);
         break;
     }
 }
 
 DWORD command(int32_t slot, UINT message, DWORD flags, DWORD_PTR block) {
-    logReceived(message, flags, block);
     if (!block && (flags & flagsWithBlock(message)) && message != MCI_OPEN_DRIVER && message != MCI_CLOSE_DRIVER)
         return MCIERR_NULL_PARAMETER_BLOCK;
     uintptr_t callback = block && (flags & MCI_NOTIFY) ? (uintptr_t)((MCI_GENERIC_PARMS*)block)->dwCallback : 0;
@@ -654,6 +672,11 @@ void closeDriver(DWORD_PTR driverId) {
 
 LRESULT mciCommand(DWORD_PTR driverId, UINT message, DWORD flags, DWORD_PTR block) {
     Outbox outbox = {};
+    char logPath[sizeof drive.control.logPath];
+    EnterCriticalSection(&drive.lock);
+    memcpy(logPath, drive.control.logPath, sizeof logPath);
+    LeaveCriticalSection(&drive.lock);
+    logReceived(logPath, message, flags, block);
     EnterCriticalSection(&drive.lock);
     int32_t slot = slotOf(driverId);
     if (slot < 0) {
@@ -679,6 +702,7 @@ extern "C" LRESULT CALLBACK DriverProc(DWORD_PTR driverId, HDRVR, UINT message, 
         // leaving may take it.
         if (!drive.lockReady) {
             InitializeCriticalSection(&drive.lock);
+            InitializeCriticalSection(&stagingLock);
             drive.lockReady = 1;
         }
         EnterCriticalSection(&drive.lock);
