@@ -83,10 +83,7 @@ uint32_t DriveModel::play(int32_t slot, uint32_t flags, uint32_t from, uint32_t 
     frame = start;
     playTo = end;
     mode = kDrivePlaying;
-    if (flags & mci::kNotify) {
-        notifyOpen = slot;
-        notifyCallback = callback;
-    }
+    notifyAtEnd(slot, flags, callback);
     return 0;
 }
 
@@ -110,10 +107,7 @@ uint32_t DriveModel::resume(int32_t slot, uint32_t flags, uintptr_t callback, ui
         return 0;
     }
     mode = kDrivePlaying;
-    if (flags & mci::kNotify) {
-        notifyOpen = slot;
-        notifyCallback = callback;
-    }
+    notifyAtEnd(slot, flags, callback);
     return 0;
 }
 
@@ -276,6 +270,14 @@ void DriveModel::endPending(uint32_t code) {
 void DriveModel::queue(int32_t slot, uintptr_t callback, uint32_t code) {
     if (eventCount < kMaxEvents)
         events[eventCount++] = DriveEvent{slot, callback, code};
+}
+
+// A play that asks to be told is, when it reaches its end.
+void DriveModel::notifyAtEnd(int32_t slot, uint32_t flags, uintptr_t callback) {
+    if (flags & mci::kNotify) {
+        notifyOpen = slot;
+        notifyCallback = callback;
+    }
 }
 
 // A command other than a play that asked to be told has finished now.

@@ -118,5 +118,6 @@ struct DriveModel {
     void halt(uint64_t played);
     void endPending(uint32_t code);
     void queue(int32_t slot, uintptr_t callback, uint32_t code);
+    void notifyAtEnd(int32_t slot, uint32_t flags, uintptr_t callback);
     void completed(int32_t slot, uint32_t flags, uintptr_t callback);
 };
