@@ -158,6 +158,9 @@ add_executable(minimal_dialog WIN32 tests/bench/MinimalDialog.cpp)
 add_executable(sound_script tests/sound/SoundScript.cpp)
 target_link_libraries(sound_script winmm)
 add_dependencies(sound_script mcicda)
+# The same samples through the platform's sound alone, for reference.
+add_executable(sound_plain tests/sound/PlainClient.cpp)
+target_link_libraries(sound_plain winmm)
 
 add_executable(vdrivectl vdrive/win32/vdrivectl.cpp vdrive/win32/Control.cpp vdrive/win32/SheetTitles.cpp
   vdrive/win32/ImageFiles.cpp)

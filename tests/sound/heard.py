@@ -2,6 +2,7 @@
 """What the sound server heard, held against what the script asked.
 
     heard.py recording.raw script-output.txt
+    heard.py --plain recording.raw     (the reference, six seconds from a plain client)
 
 The recording is the null sink's monitor, s16le stereo 44100 Hz. The image's sample i carries i + 1 in 32 bits
 (left the low half, right the high half plus 1), so every sample heard names
@@ -53,7 +54,18 @@ def script(path):
     return events
 
 
+def plain(recording):
+    """The reference: what the chain made of six seconds from a plain client."""
+    heard = heard_samples(recording)
+    found = runs(heard)
+    print('sound: a plain client (no drive), 0..%d written: %d samples heard in %d runs: %s' % (
+        6 * RATE - 1, len(heard), len(found), ', '.join('%d..%d' % (r[0][1], r[-1][1]) for r in found[:12])))
+    return 0
+
+
 def main():
+    if sys.argv[1] == '--plain':
+        return plain(sys.argv[2])
     recording, output = sys.argv[1], sys.argv[2]
     events = script(output)
     heard = heard_samples(recording)

@@ -18,7 +18,7 @@ daemon=$!
 export PULSE_SERVER="unix:$pulse/native"
 for _ in $(seq 1 50); do pactl info >/dev/null 2>&1 && break; sleep 0.1; done
 cleanup() {
-  kill "$recorder" 2>/dev/null
+  [ -n "$recorder" ] && kill "$recorder" 2>/dev/null
   wine reg delete 'HKCU\Software\Wine\Drivers' /v Audio /f >/dev/null 2>&1
   kill "$daemon" 2>/dev/null
   wait "$daemon" 2>/dev/null
@@ -30,15 +30,27 @@ wine reg add 'HKCU\Software\Wine\Drivers' /v Audio /t REG_SZ /d pulse /f >/dev/n
 wine reg add 'HKCU\Software\Wine\AppDefaults\sound_script.exe\DllOverrides' /v mcicda /t REG_SZ /d native /f >/dev/null 2>&1
 wine reg add 'HKCU\Software\Drovix\VirtualDrive' /v Log /t REG_SZ /d "$(winepath -w "$pulse/drive.log" | tr -d '\r')" /f >/dev/null 2>&1
 
-parec -d vd.monitor --format=s16le --rate=44100 --channels=2 --raw >"$pulse/heard.raw" &
-recorder=$!
-sleep 0.5
-wine "$build/sound_script.exe" "$(winepath -w "$pulse" | tr -d '\r')\\" >"$pulse/script.txt" 2>/dev/null
+# record FILE COMMAND...: the sink's monitor while the command runs.
+record() {
+  local file=$1; shift
+  parec -d vd.monitor --format=s16le --rate=44100 --channels=2 --raw >"$file" &
+  recorder=$!
+  sleep 0.5
+  "$@"
+  local result=$?
+  sleep 0.5
+  kill "$recorder"
+  wait "$recorder" 2>/dev/null
+  recorder=""
+  return $result
+}
+
+# The reference: six seconds of the same samples from a plain client.
+record "$pulse/plain.raw" wine "$build/sound_plain.exe"
+python3 "$here/heard.py" --plain "$pulse/plain.raw"
+record "$pulse/heard.raw" wine "$build/sound_script.exe" "$(winepath -w "$pulse" | tr -d '\r')\\" >"$pulse/script.txt" 2>/dev/null
 script=$?
 tr -d '\r' <"$pulse/script.txt" >"$pulse/script.log"
-sleep 0.5
-kill "$recorder"
-wait "$recorder" 2>/dev/null
 cat "$pulse/script.log"
 grep -a "sound:" "$pulse/drive.log"
 [ "$script" = 0 ] || echo "sound: the script ended with $script"
