@@ -124,6 +124,5 @@ TEST(EndToEnd, TheAboutBoxKeepsItsOwnTextsWhereTheVersionInformationLacksAValue)
         EXPECT_EQ(0u, closePlayer(window, &player)) << row.what;
     }
     DeleteFileA(copy.c_str());
-    RegDeleteTreeA(HKEY_CURRENT_USER, kSettings);
-    RegDeleteTreeA(HKEY_CURRENT_USER, kControl);
+    forgetSettingsAndDrive();
 }

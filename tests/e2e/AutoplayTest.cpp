@@ -25,8 +25,7 @@ TEST(EndToEnd, AnAutoplayStartPlaysTheDiscThroughAndAnExitStoresTheSettings) {
     RegCloseKey(key);
     EXPECT_EQ(6u, values);
     EXPECT_EQ(0, GlobalFindAtomA("PELMARKCDPLAYER"));
-    RegDeleteTreeA(HKEY_CURRENT_USER, kSettings);
-    RegDeleteTreeA(HKEY_CURRENT_USER, kControl);
+    forgetSettingsAndDrive();
 }
 
 TEST(EndToEnd, AnAutoplayStartWithAutoplayMinimizeStaysMinimisedAndKeepsItsPlace) {
@@ -46,8 +45,7 @@ TEST(EndToEnd, AnAutoplayStartWithAutoplayMinimizeStaysMinimisedAndKeepsItsPlace
     EXPECT_EQ(0u, closePlayer(window, &player));
     EXPECT_EQ(140u, storedValue("WindowLeft"));
     EXPECT_EQ(90u, storedValue("WindowTop"));
-    RegDeleteTreeA(HKEY_CURRENT_USER, kSettings);
-    RegDeleteTreeA(HKEY_CURRENT_USER, kControl);
+    forgetSettingsAndDrive();
 }
 
 // A player killed while it plays (as by the task manager) leaves the drive
@@ -66,6 +64,5 @@ TEST(EndToEnd, APlayerKilledWhilePlayingLeavesTheDriveToTheNextStart) {
     ASSERT_TRUE(window);
     EXPECT_TRUE(waitForCaption(window, "Track  1 ( 0：01)", 5000)) << caption(window);
     EXPECT_EQ(0u, closePlayer(window, &player));
-    RegDeleteTreeA(HKEY_CURRENT_USER, kSettings);
-    RegDeleteTreeA(HKEY_CURRENT_USER, kControl);
+    forgetSettingsAndDrive();
 }

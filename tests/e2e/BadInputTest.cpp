@@ -76,8 +76,7 @@ TEST(EndToEnd, BadInputNeitherStopsThePlayerNorIsChangedByIt) {
         EXPECT_TRUE(bad.keptAsItWas());
         DeleteFileA(indexPath().c_str());
         RemoveDirectoryA(folderIndex().c_str());
-        RegDeleteTreeA(HKEY_CURRENT_USER, kSettings);
-        RegDeleteTreeA(HKEY_CURRENT_USER, kControl);
+        forgetSettingsAndDrive();
     }
 }
 
@@ -108,6 +107,5 @@ TEST(EndToEnd, AnImageThatLosesItsDataWhilePlayingPlaysOnToTheEnd) {
     EXPECT_EQ(0u, closePlayer(window, &player));
     DeleteFileA(sheet.c_str());
     DeleteFileA(bin.c_str());
-    RegDeleteTreeA(HKEY_CURRENT_USER, kSettings);
-    RegDeleteTreeA(HKEY_CURRENT_USER, kControl);
+    forgetSettingsAndDrive();
 }

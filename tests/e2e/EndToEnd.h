@@ -42,11 +42,16 @@ inline bool waitForLog(const char* text, DWORD ms) {
     return false;
 }
 
+// What a test leaves of the player's settings and of the drive's control.
+inline void forgetSettingsAndDrive() {
+    RegDeleteTreeA(HKEY_CURRENT_USER, kSettings);
+    RegDeleteTreeA(HKEY_CURRENT_USER, kControl);
+}
+
 // The disc in the virtual drive, its log, and the player's "cdaudio": the
 // virtual drive beside it.
 inline void prepareDrive(DWORD speed) {
-    RegDeleteTreeA(HKEY_CURRENT_USER, kSettings);
-    RegDeleteTreeA(HKEY_CURRENT_USER, kControl);
+    forgetSettingsAndDrive();
     setText(kControl, "Image", "");
     setNumber(kControl, "Speed", speed);
     setText(kControl, "Log", logPath());

@@ -63,8 +63,7 @@ HWND startWithModes(PROCESS_INFORMATION* player, DWORD repeat, DWORD random) {
 
 void endPlayer(HWND window, PROCESS_INFORMATION* player) {
     EXPECT_EQ(0u, closePlayer(window, player));
-    RegDeleteTreeA(HKEY_CURRENT_USER, kSettings);
-    RegDeleteTreeA(HKEY_CURRENT_USER, kControl);
+    forgetSettingsAndDrive();
 }
 
 } // namespace

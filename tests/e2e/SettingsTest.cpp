@@ -70,8 +70,7 @@ TEST(EndToEnd, WhatTheSettingsToolStoresThePlayerDoesAtItsNextStart) {
     // Repeat was not put back, so the exit stores it off.
     EXPECT_EQ(0u, storedValue("RepeatMode"));
     DeleteFileA(index.c_str());
-    RegDeleteTreeA(HKEY_CURRENT_USER, kSettings);
-    RegDeleteTreeA(HKEY_CURRENT_USER, kControl);
+    forgetSettingsAndDrive();
 }
 
 TEST(EndToEnd, TheAutoPlayCommandNamesThePlayerBesideTheToolUnquoted) {

@@ -153,6 +153,5 @@ TEST(EndToEnd, ASoakLeavesTheHandlesWindowsAndMemoryFlat) {
     EXPECT_EQ(0u, closePlayer(window, &player));
     DeleteFileA(sheet.c_str());
     DeleteFileA(bin.c_str());
-    RegDeleteTreeA(HKEY_CURRENT_USER, kSettings);
-    RegDeleteTreeA(HKEY_CURRENT_USER, kControl);
+    forgetSettingsAndDrive();
 }

@@ -47,8 +47,7 @@ TEST(EndToEnd, ADiscNamedInTheTitleDialogKeepsItsNamesAcrossARestart) {
     EXPECT_TRUE(waitForCaption(window, "Morning / Pelmark Trio", 5000)) << caption(window);
     EXPECT_EQ(0u, closePlayer(window, &player));
     DeleteFileA(index.c_str());
-    RegDeleteTreeA(HKEY_CURRENT_USER, kSettings);
-    RegDeleteTreeA(HKEY_CURRENT_USER, kControl);
+    forgetSettingsAndDrive();
 }
 
 // The tray: the drive is empty for a while, then holds the other disc, whose
@@ -79,8 +78,7 @@ TEST(EndToEnd, AnotherDiscPutInShowsItsOwnTitlesAndBringsThePlayerBack) {
         EXPECT_EQ(autoplayMinimize != 0, IsIconic(window) != 0);
         EXPECT_EQ(0u, closePlayer(window, &player));
         DeleteFileA(index.c_str());
-        RegDeleteTreeA(HKEY_CURRENT_USER, kSettings);
-        RegDeleteTreeA(HKEY_CURRENT_USER, kControl);
+        forgetSettingsAndDrive();
     }
     DeleteFileA(sheet.c_str());
     DeleteFileA(bin.c_str());

@@ -128,8 +128,6 @@ HWAVEOUT AudioOut::release() {
     HWAVEOUT released = device;
     if (device) {
         silence();
-        for (WAVEHDR& header : headers)
-            header.dwFlags = WHDR_DONE;
         device = 0;
     }
     closeFiles();

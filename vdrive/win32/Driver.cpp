@@ -126,8 +126,6 @@ uint64_t played() {
     uint64_t samples;
     if (drive.audio.samplesPlayed(&samples))
         return (samples - drive.soundBase) / kSamplesPerFrame;
-    uint64_t soFar = 0;
-    drive.model.rebase(soFar);
     soundFailed("the device no longer tells its position");
     return 0;
 }
@@ -235,16 +233,21 @@ void loadDisc() {
 // disc in.
 const DWORD kTrayMs = 2000;
 
+// The tray closes on the new disc once its time is up.
+void closeTrayWhenDue() {
+    if (drive.trayMoving && (LONG)(GetTickCount() - drive.trayClosesAt) >= 0) {
+        drive.trayMoving = 0;
+        loadDisc();
+    }
+}
+
 int controlUnread() {
     return drive.controlDirty || !drive.controlChanged || WaitForSingleObject(drive.controlChanged, 0) == WAIT_OBJECT_0;
 }
 
 void followControl() {
     if (!controlUnread()) {
-        if (drive.trayMoving && (LONG)(GetTickCount() - drive.trayClosesAt) >= 0) {
-            drive.trayMoving = 0;
-            loadDisc();
-        }
+        closeTrayWhenDue();
         return;
     }
     drive.controlDirty = 0;
@@ -267,9 +270,8 @@ void followControl() {
             drive.trayMoving = 0;
             loadDisc();
         }
-    } else if (drive.trayMoving && (LONG)(GetTickCount() - drive.trayClosesAt) >= 0) {
-        drive.trayMoving = 0;
-        loadDisc();
+    } else {
+        closeTrayWhenDue();
     }
     if (now.speed != drive.control.speed) {
         // The position so far stands; the play goes on at the new speed.
@@ -347,6 +349,8 @@ DWORD flagsWithBlock(UINT message) {
     case MCI_PAUSE:
     case MCI_RESUME:
     case MCI_STOP: return MCI_NOTIFY;
+    case MCI_OPEN_DRIVER:
+    case MCI_CLOSE_DRIVER: return 0;
     default: return 0xFFFFFFFF; // the queries always
     }
 }
@@ -432,7 +436,7 @@ void logReceived(const char* path, UINT message, DWORD flags, DWORD_PTR block) {
 }
 
 DWORD command(int32_t slot, UINT message, DWORD flags, DWORD_PTR block) {
-    if (!block && (flags & flagsWithBlock(message)) && message != MCI_OPEN_DRIVER && message != MCI_CLOSE_DRIVER)
+    if (!block && (flags & flagsWithBlock(message)))
         return MCIERR_NULL_PARAMETER_BLOCK;
     uintptr_t callback = block && (flags & MCI_NOTIFY) ? (uintptr_t)((MCI_GENERIC_PARMS*)block)->dwCallback : 0;
     DriveModel& model = drive.model;
@@ -501,20 +505,15 @@ void waitForPlayEnd(MCIDEVICEID deviceId) {
 // ---- The drive's thread -----------------------------------------------------------
 
 // Opens the sound device for a play that waits for it, outside the lock.
-void spinUp(Outbox* outbox) {
+// Only this thread opens the device, so none is open meanwhile.
+void spinUp(HANDLE bufferDone) {
     uint32_t generation = drive.playGeneration;
     LeaveCriticalSection(&drive.lock);
     char reason[160] = "";
-    HWAVEOUT device = openSoundDevice(drive.bufferDone, reason, sizeof reason);
+    HWAVEOUT device = openSoundDevice(bufferDone, reason, sizeof reason);
     EnterCriticalSection(&drive.lock);
-    (void)outbox;
-    if (device && !drive.audio.device)
+    if (device)
         drive.audio.adopt(device);
-    else if (device) {
-        LeaveCriticalSection(&drive.lock);
-        closeSoundDevice(device);
-        EnterCriticalSection(&drive.lock);
-    }
     if (generation != drive.playGeneration || !drive.spinningUp)
         return; // the play changed meanwhile
     drive.spinningUp = 0;
@@ -581,7 +580,7 @@ DWORD WINAPI driveThread(void* parameter) {
             watchControl();
         DriveModel& model = drive.model;
         if (model.mode == kDrivePlaying && drive.spinningUp)
-            spinUp(&outbox);
+            spinUp(events[1]);
         if (model.mode == kDrivePlaying && drive.sounding && !drive.audio.feed()) {
             model.rebase(played());
             soundFailed("the device refused a buffer");
