@@ -1,8 +1,8 @@
-// Plays an image whose samples count up through the virtual drive, as a
-// client does: play, pause, resume, seek, play to a point with a
-// notification. Prints each command with the wall-clock time it was given
-// (milliseconds since 1970) and the positions the drive reported, for
-// tests/sound/heard.py to hold against what the sound server recorded.
+// Plays an image whose samples count up through the virtual drive, as
+// clients do: play, pause and resume both ways, seek, play to a point and
+// play again as soon as told. Prints the positions the drive reported and
+// the notifications, for tests/sound/heard.py to hold against what the
+// sound server recorded.
 //   sound_script.exe folder
 #include <windows.h>
 #include <mmsystem.h>
@@ -16,13 +16,6 @@ namespace {
 
 const DWORD kFrames = 900; // two tracks of 6 s
 const DWORD kSamplesPerFrame = 588;
-
-unsigned long long wallMs() {
-    FILETIME now;
-    GetSystemTimeAsFileTime(&now);
-    unsigned long long ticks = (unsigned long long)now.dwHighDateTime << 32 | now.dwLowDateTime;
-    return ticks / 10000 - 11644473600000ull;
-}
 
 // Sample i of the image: left the low 16 bits of i + 1, right the high bits
 // plus 1, so that no sample of it is silence.
@@ -59,14 +52,11 @@ DWORD position() {
 }
 
 HWND window;
-unsigned long long notifiedAt;
-WPARAM notifiedWith;
+int notified, notifications;
 
 LRESULT CALLBACK windowProc(HWND handle, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == MM_MCINOTIFY && wParam == MCI_NOTIFY_SUCCESSFUL) {
-        notifiedAt = wallMs();
-        notifiedWith = wParam;
-    }
+    if (message == MM_MCINOTIFY && wParam == MCI_NOTIFY_SUCCESSFUL)
+        notified = 1;
     return DefWindowProcA(handle, message, wParam, lParam);
 }
 
@@ -85,10 +75,21 @@ void play(DWORD flags, DWORD from, DWORD to) {
     parameters.dwCallback = (DWORD_PTR)window;
     parameters.dwFrom = msf(from);
     parameters.dwTo = msf(to);
-    unsigned long long at = wallMs();
+    notified = 0;
     DWORD result = mciSendCommandA(device, MCI_PLAY, flags, (DWORD_PTR)&parameters);
-    printf("play %llu from %lu to %lu result %lu\n", at, (unsigned long)((flags & MCI_FROM) ? from : 999999),
-           (unsigned long)to, (unsigned long)result);
+    printf("play result %lu\n", (unsigned long)result);
+}
+
+void pause() {
+    mciSendCommandA(device, MCI_PAUSE, 0, 0);
+    printf("pause position %lu\n", (unsigned long)position());
+}
+
+void waitForNotification() {
+    for (DWORD waited = 0; !notified && waited < 10000; waited += 50)
+        pumpFor(50);
+    notifications += notified;
+    printf("notified %d position %lu\n", notified, (unsigned long)position());
 }
 
 } // namespace
@@ -135,29 +136,27 @@ int main(int argc, char** argv) {
     while (position() < 1 && now.QuadPart - begun.QuadPart < rate.QuadPart);
     printf("firstframe %.0f\n", (now.QuadPart - begun.QuadPart) * 1000.0 / rate.QuadPart);
     pumpFor(1500);
-    unsigned long long at = wallMs();
-    mciSendCommandA(device, MCI_PAUSE, 0, 0);
-    printf("pause %llu position %lu\n", at, (unsigned long)position());
+    // Paused, then resumed as MCI clients do: by MCI_RESUME, and by a play
+    // from where the pause holds, as the player does.
+    pause();
     pumpFor(700);
-    at = wallMs();
     mciSendCommandA(device, MCI_RESUME, 0, 0);
-    printf("resume %llu\n", at);
     pumpFor(1000);
+    pause();
+    pumpFor(500);
+    play(MCI_NOTIFY, 0, 0);
+    pumpFor(800);
     MCI_SEEK_PARMS seek = {};
     seek.dwTo = msf(450);
-    at = wallMs();
     mciSendCommandA(device, MCI_SEEK, MCI_TO, (DWORD_PTR)&seek);
-    printf("seek %llu to 450\n", at);
-    notifiedAt = 0;
+    // A play to a point, and the next play as soon as it is told: none of
+    // the first may be cut.
     play(MCI_TO | MCI_NOTIFY, 0, 750);
-    DWORD waited = 0;
-    while (!notifiedAt && waited < 10000) {
-        pumpFor(50);
-        waited += 50;
-    }
-    printf("notified %llu position %lu\n", notifiedAt, (unsigned long)position());
-    pumpFor(300);
+    waitForNotification();
+    play(MCI_FROM | MCI_TO | MCI_NOTIFY, 0, 30);
+    waitForNotification();
+    pumpFor(1500);
     mciSendCommandA(device, MCI_CLOSE, 0, 0);
     DestroyWindow(window);
-    return notifiedAt ? 0 : 1;
+    return notifications == 2 ? 0 : 1;
 }

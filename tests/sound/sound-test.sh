@@ -4,6 +4,9 @@
 # sound_script.exe plays, pauses, resumes, seeks and plays to a point on an
 # image whose samples count up; tests/sound/heard.py then checks every
 # sample heard. Needs tools/wine-env sourced and the Windows build as $1.
+# The sink does not rewind: a sink that rewinds renders again what its
+# monitor has already recorded, and the recording loses samples that a
+# listener hears.
 set -uo pipefail
 build=$1
 here=$(cd "$(dirname "$0")" && pwd)
@@ -12,7 +15,7 @@ rm -rf "$pulse"
 mkdir -p "$pulse"
 
 HOME="$pulse" PULSE_RUNTIME_PATH="$pulse" pulseaudio -n --daemonize=no --exit-idle-time=-1 --use-pid-file=no \
-  -L "module-null-sink sink_name=vd rate=44100 format=s16le channels=2" \
+  -L "module-null-sink sink_name=vd rate=44100 format=s16le channels=2 norewinds=1" \
   -L "module-native-protocol-unix socket=$pulse/native auth-anonymous=1" >"$pulse/daemon.log" 2>&1 &
 daemon=$!
 export PULSE_SERVER="unix:$pulse/native"
@@ -45,7 +48,9 @@ record() {
   return $result
 }
 
-# The reference: six seconds of the same samples from a plain client.
+# The reference: six seconds of the same samples from a plain client, which
+# shows what the chain itself does (it closes as soon as its last buffer is
+# done, and so loses what the server still held).
 record "$pulse/plain.raw" wine "$build/sound_plain.exe"
 python3 "$here/heard.py" --plain "$pulse/plain.raw"
 record "$pulse/heard.raw" wine "$build/sound_script.exe" "$(winepath -w "$pulse" | tr -d '\r')\\" >"$pulse/script.txt" 2>/dev/null

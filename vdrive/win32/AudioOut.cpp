@@ -39,6 +39,8 @@ void closeSoundDevice(HWAVEOUT device) {
 
 void AudioOut::adopt(HWAVEOUT opened) {
     device = opened;
+    written = 0;
+    paused = 0;
     for (int i = 0; i < kAudioBuffers; i++) {
         memset(&headers[i], 0, sizeof headers[i]);
         headers[i].lpData = (LPSTR)bufferSamples[i];
@@ -46,25 +48,42 @@ void AudioOut::adopt(HWAVEOUT opened) {
     }
 }
 
-void AudioOut::begin(const VirtualDisc* playing, uint32_t from, uint32_t to) {
-    silence();
+uint64_t AudioOut::begin(const VirtualDisc* playing, uint32_t from, uint32_t to) {
+    // What a play still queued or paused holds goes; what an ended play
+    // still holds is its last sound, which is played out first.
+    if (paused || !drained())
+        silence();
+    uint64_t first = written, played;
+    // A device that ran dry counts on through its silence.
+    if (samplesPlayed(&played) && played > first)
+        first = played;
     // The files are opened anew for every play: the disc may be another.
     closeFiles();
     disc = playing;
     cursor = from;
     end = to;
     feed();
-    waveOutRestart(device);
+    restart();
+    return first;
 }
 
 void AudioOut::pause() {
     if (device)
         waveOutPause(device);
+    paused = 1;
 }
 
 void AudioOut::restart() {
     if (device)
         waveOutRestart(device);
+    paused = 0;
+}
+
+int AudioOut::carryOn(uint32_t to) {
+    if (!device || !paused || to < cursor)
+        return 0;
+    end = to;
+    return 1;
 }
 
 int AudioOut::feed() {
@@ -80,6 +99,7 @@ int AudioOut::feed() {
         for (uint32_t f = 0; f < frames; f++)
             fill(bufferSamples[i] + f * kSamplesPerFrame * 2, cursor + f);
         cursor += frames;
+        written += frames * kSamplesPerFrame;
         header.dwBufferLength = frames * kBytesPerFrame;
         header.dwFlags = 0;
         if (waveOutPrepareHeader(device, &header, sizeof header) != MMSYSERR_NOERROR ||
@@ -115,13 +135,14 @@ void AudioOut::silence() {
     // A reset returns every buffer and sets the position to 0; paused, the
     // device stays paused until the next begin.
     waveOutReset(device);
-    waveOutPause(device);
+    pause();
     for (WAVEHDR& header : headers) {
         if (header.dwFlags & WHDR_PREPARED)
             waveOutUnprepareHeader(device, &header, sizeof header);
         header.dwFlags = WHDR_DONE;
     }
     cursor = end = 0;
+    written = 0;
 }
 
 HWAVEOUT AudioOut::release() {

@@ -1,8 +1,11 @@
 // The sound of a play: a disc's frames streamed to waveOut, and the count of
 // samples the device has played, which is the drive's clock while it sounds.
-// A pause holds the device, a seek or a new play empties it; the drive's
-// thread opens it before a play and closes it after, outside the drive's
-// lock. Without a device the drive keeps time by its clock alone.
+// A pause holds the device; a new play while another still sounds empties
+// it, a play after one that ended follows what the device still holds of
+// it, so that no end is cut. The drive's thread opens the device before a
+// play and closes it once its last sound has had time to be heard, outside
+// the drive's lock. Without a device the drive keeps time by its clock
+// alone.
 #pragma once
 
 #include <windows.h>
@@ -24,18 +27,25 @@ struct AudioOut {
     WAVEHDR headers[kAudioBuffers];
     const VirtualDisc* disc;
     uint32_t cursor, end; // the next frame to write; the end of the play
+    uint64_t written;     // samples written since the device was last emptied
+    int paused;
     FILE* files[kMaxFiles];
 
     // Takes an opened device, empty.
     void adopt(HWAVEOUT opened);
-    // Sounds frames from..to (exclusive), from an empty device.
-    void begin(const VirtualDisc* playing, uint32_t from, uint32_t to);
+    // Sounds frames from..to (exclusive). Returns where the play's first
+    // sample stands in the count of samples played.
+    uint64_t begin(const VirtualDisc* playing, uint32_t from, uint32_t to);
     void pause();
     void restart();
+    // A paused play will go on (restart), now to `to`; 0 when the device
+    // already holds frames beyond it.
+    int carryOn(uint32_t to);
     // Writes the next frames into finished buffers; 0 when the device
     // refused them.
     int feed();
-    // Samples played since the last begin; 0 when the device cannot tell.
+    // Samples played since the device was last emptied; 0 when it cannot
+    // tell.
     int samplesPlayed(uint64_t* samples);
     // Every frame of the play has been played.
     int drained() const;

@@ -82,6 +82,7 @@ struct Drive {
     int sounding;
     int spinningUp;
     uint64_t soundBase; // samples played when the segment began
+    DWORD silentSince;  // GetTickCount when the drive last stopped sounding
     // The control key is read again only when it has changed: the thread
     // watches it and marks it so.
     HKEY controlKey;
@@ -111,8 +112,8 @@ uint64_t clockFrames() {
 // The sound fails: the clock takes over where the sound stood.
 void soundFailed(const char* what) {
     controlLog(&drive.control, "sound: %s; the drive keeps time by its clock", what);
-    drive.sounding = 0;
     drive.audio.silence();
+    drive.sounding = 0;
     drive.playStartedAt = clockTicks();
 }
 
@@ -133,28 +134,38 @@ uint64_t played() {
 // A play begins: with sound at normal speed, at once on an open device or
 // after the thread has opened one; else on the clock.
 void startSegment() {
+    int wasSounding = drive.sounding;
     drive.playStartedAt = clockTicks();
     drive.playGeneration++;
     drive.sounding = drive.spinningUp = 0;
     if (drive.control.speed == 1) {
         if (drive.audio.device) {
-            drive.audio.begin(&drive.model.disc, drive.model.frame, drive.model.playTo);
+            drive.soundBase = drive.audio.begin(&drive.model.disc, drive.model.frame, drive.model.playTo);
             drive.sounding = 1;
-            drive.soundBase = 0;
         } else {
             drive.spinningUp = 1;
         }
-    } else {
+    } else if (wasSounding) {
         drive.audio.silence();
     }
     SetEvent(drive.wake);
 }
 
-// A play stops or moves: the sound empties, the thread closes it.
+// The drive stopped sounding: the thread closes the device once what it
+// still holds has been heard.
+const DWORD kLingerMs = 1000;
+
+void fallSilent() {
+    drive.sounding = drive.spinningUp = 0;
+    drive.silentSince = GetTickCount();
+}
+
+// A play stops or moves: a sound under way empties at once.
 void endSegment() {
     drive.playGeneration++;
-    drive.sounding = drive.spinningUp = 0;
-    drive.audio.silence();
+    if (drive.sounding)
+        drive.audio.silence();
+    fallSilent();
     SetEvent(drive.wake);
 }
 
@@ -452,9 +463,16 @@ DWORD command(int32_t slot, UINT message, DWORD flags, DWORD_PTR block) {
     case MCI_PLAY: {
         MCI_PLAY_PARMS* play = (MCI_PLAY_PARMS*)block;
         result = model.play(slot, flags, play ? play->dwFrom : 0, play ? play->dwTo : 0, callback, played());
-        if (result == 0)
+        if (result)
+            return result;
+        // A play from where a pause holds the sound goes on with what the
+        // device holds, as a resume does: nothing lost, nothing twice.
+        if (modeBefore == kDrivePaused && model.frame == frameBefore && drive.sounding &&
+            drive.audio.carryOn(model.playTo))
+            resumeSegment();
+        else
             startSegment();
-        return result;
+        return 0;
     }
     case MCI_RESUME: {
         int paused = model.mode == kDrivePaused;
@@ -522,15 +540,18 @@ void spinUp(HANDLE bufferDone) {
         controlLog(&drive.control, "sound: %s", reason);
         return;
     }
-    drive.audio.begin(&drive.model.disc, drive.model.frame, drive.model.playTo);
+    drive.soundBase = drive.audio.begin(&drive.model.disc, drive.model.frame, drive.model.playTo);
     drive.sounding = 1;
-    drive.soundBase = 0;
 }
 
 // How long the thread may sleep: until a play on the clock ends, or until
 // something happens (a command, a buffer done).
 DWORD sleepTime() {
     DriveModel& model = drive.model;
+    if (model.mode == kDriveStopped && drive.audio.device) {
+        DWORD silent = GetTickCount() - drive.silentSince;
+        return silent >= kLingerMs ? 0 : kLingerMs - silent;
+    }
     if (model.mode != kDrivePlaying || drive.sounding || drive.spinningUp)
         return INFINITE;
     uint64_t left = model.playTo - model.position(played());
@@ -587,11 +608,13 @@ DWORD WINAPI driveThread(void* parameter) {
         }
         if (model.mode == kDrivePlaying && (drive.sounding ? drive.audio.drained() : model.playEnded(played()))) {
             model.finish();
-            drive.sounding = 0;
+            fallSilent();
             outbox.collect();
         }
-        // Not playing: the device goes (a pause keeps it).
-        HWAVEOUT idle = model.mode != kDrivePlaying && model.mode != kDrivePaused ? drive.audio.release() : 0;
+        // Stopped and heard out: the device goes (a pause keeps it).
+        HWAVEOUT idle = model.mode == kDriveStopped && GetTickCount() - drive.silentSince >= kLingerMs
+                            ? drive.audio.release()
+                            : 0;
         LeaveCriticalSection(&drive.lock);
         outbox.send();
         closeSoundDevice(idle);
