@@ -698,7 +698,8 @@ LRESULT mciCommand(DWORD_PTR driverId, UINT message, DWORD flags, DWORD_PTR bloc
     EnterCriticalSection(&drive.lock);
     memcpy(logPath, drive.control.logPath, sizeof logPath);
     LeaveCriticalSection(&drive.lock);
-    logReceived(logPath, message, flags, block);
+    if (logPath[0])
+        logReceived(logPath, message, flags, block);
     EnterCriticalSection(&drive.lock);
     int32_t slot = slotOf(driverId);
     if (slot < 0) {
