@@ -53,10 +53,8 @@ uint64_t AudioOut::begin(const VirtualDisc* playing, uint32_t from, uint32_t to)
     // still holds is its last sound, which is played out first.
     if (paused || !drained())
         silence();
-    uint64_t first = written, played;
-    // A device that ran dry counts on through its silence.
-    if (samplesPlayed(&played) && played > first)
-        first = played;
+    // A device that ran dry stands at the last sample written to it.
+    uint64_t first = written;
     // The files are opened anew for every play: the disc may be another.
     closeFiles();
     disc = playing;

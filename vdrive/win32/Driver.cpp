@@ -112,8 +112,8 @@ uint64_t clockFrames() {
 // The sound fails: the clock takes over where the sound stood.
 void soundFailed(const char* what) {
     controlLog(&drive.control, "sound: %s; the drive keeps time by its clock", what);
-    drive.audio.silence();
     drive.sounding = 0;
+    drive.audio.silence();
     drive.playStartedAt = clockTicks();
 }
 
