@@ -154,6 +154,8 @@ int main(int argc, char** argv) {
     play(MCI_TO | MCI_NOTIFY, 0, 750);
     waitForNotification();
     play(MCI_FROM | MCI_TO | MCI_NOTIFY, 0, 30);
+    pumpFor(150);
+    printf("during position %lu\n", (unsigned long)position());
     waitForNotification();
     pumpFor(1500);
     mciSendCommandA(device, MCI_CLOSE, 0, 0);

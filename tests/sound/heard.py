@@ -94,6 +94,10 @@ def faults_in(found, events):
         faults.append('the two plays were not both told of their end')
     if positions != [750, 30]:
         faults.append('the positions after the plays were %s, not 750 and 30' % positions)
+    # The play that followed counts its own frames from its first sample.
+    during = int(events.get('during', [[0, 0]])[0][1])
+    if not 0 < during < 30:
+        faults.append('150 ms into the last play the position was frame %d, not between 0 and 30' % during)
     return faults
 
 

@@ -126,7 +126,7 @@ uint64_t played() {
         return clockFrames();
     uint64_t samples;
     if (drive.audio.samplesPlayed(&samples))
-        return (samples - drive.soundBase) / kSamplesPerFrame;
+        return samples > drive.soundBase ? (samples - drive.soundBase) / kSamplesPerFrame : 0;
     soundFailed("the device no longer tells its position");
     return 0;
 }
