@@ -153,7 +153,7 @@ int main(int argc, char** argv) {
     // the first may be cut.
     play(MCI_TO | MCI_NOTIFY, 0, 750);
     waitForNotification();
-    play(MCI_FROM | MCI_TO | MCI_NOTIFY, 0, 30);
+    play(MCI_FROM | MCI_TO | MCI_NOTIFY, 0, 75);
     pumpFor(150);
     printf("during position %lu\n", (unsigned long)position());
     waitForNotification();

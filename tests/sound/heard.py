@@ -72,11 +72,11 @@ def pauses(run):
 def faults_in(found, events):
     """What the recording shows against the script: three runs, the first
     from sample 0 with two pauses in it, up to the seek; then exactly
-    450..750 and, right after it, exactly 0..30 (in frames)."""
+    450..750 and, right after it, exactly 0..75 (in frames)."""
     if len(found) != 3:
         return ['heard %d runs of samples, not 3 (a gap, a repeat or a sample out of place)' % len(found)]
     faults = []
-    expected = [(0, None), (450 * SAMPLES_PER_FRAME, 750 * SAMPLES_PER_FRAME - 1), (0, 30 * SAMPLES_PER_FRAME - 1)]
+    expected = [(0, None), (450 * SAMPLES_PER_FRAME, 750 * SAMPLES_PER_FRAME - 1), (0, 75 * SAMPLES_PER_FRAME - 1)]
     for number, (run, (first, last)) in enumerate(zip(found, expected), 1):
         if run[0][1] != first:
             faults.append('run %d began at sample %d, not %d' % (number, run[0][1], first))
@@ -92,12 +92,12 @@ def faults_in(found, events):
     positions = [int(words[2]) for words in events.get('notified', [])]
     if notified != [1, 1]:
         faults.append('the two plays were not both told of their end')
-    if positions != [750, 30]:
-        faults.append('the positions after the plays were %s, not 750 and 30' % positions)
+    if positions != [750, 75]:
+        faults.append('the positions after the plays were %s, not 750 and 75' % positions)
     # The play that followed counts its own frames from its first sample.
     during = int(events.get('during', [[0, 0]])[0][1])
-    if not 0 < during < 30:
-        faults.append('150 ms into the last play the position was frame %d, not between 0 and 30' % during)
+    if not 0 < during < 75:
+        faults.append('150 ms into the last play the position was frame %d, not between 0 and 75' % during)
     return faults
 
 
