@@ -131,6 +131,12 @@ uint64_t played() {
     return 0;
 }
 
+// The sound of the play from the head on, on an open device.
+void soundFromHead() {
+    drive.soundBase = drive.audio.begin(&drive.model.disc, drive.model.frame, drive.model.playTo);
+    drive.sounding = 1;
+}
+
 // A play begins: with sound at normal speed, at once on an open device or
 // after the thread has opened one; else on the clock.
 void startSegment() {
@@ -139,12 +145,10 @@ void startSegment() {
     drive.playGeneration++;
     drive.sounding = drive.spinningUp = 0;
     if (drive.control.speed == 1) {
-        if (drive.audio.device) {
-            drive.soundBase = drive.audio.begin(&drive.model.disc, drive.model.frame, drive.model.playTo);
-            drive.sounding = 1;
-        } else {
+        if (drive.audio.device)
+            soundFromHead();
+        else
             drive.spinningUp = 1;
-        }
     } else if (wasSounding) {
         drive.audio.silence();
     }
@@ -158,6 +162,12 @@ const DWORD kLingerMs = 1000;
 void fallSilent() {
     drive.sounding = drive.spinningUp = 0;
     drive.silentSince = GetTickCount();
+}
+
+// Milliseconds until the device may close; 0 once it has been heard out.
+DWORD lingerLeft() {
+    DWORD silent = GetTickCount() - drive.silentSince;
+    return silent >= kLingerMs ? 0 : kLingerMs - silent;
 }
 
 // A play stops or moves: a sound under way empties at once.
@@ -540,18 +550,15 @@ void spinUp(HANDLE bufferDone) {
         controlLog(&drive.control, "sound: %s", reason);
         return;
     }
-    drive.soundBase = drive.audio.begin(&drive.model.disc, drive.model.frame, drive.model.playTo);
-    drive.sounding = 1;
+    soundFromHead();
 }
 
 // How long the thread may sleep: until a play on the clock ends, or until
 // something happens (a command, a buffer done).
 DWORD sleepTime() {
     DriveModel& model = drive.model;
-    if (model.mode == kDriveStopped && drive.audio.device) {
-        DWORD silent = GetTickCount() - drive.silentSince;
-        return silent >= kLingerMs ? 0 : kLingerMs - silent;
-    }
+    if (model.mode == kDriveStopped && drive.audio.device)
+        return lingerLeft();
     if (model.mode != kDrivePlaying || drive.sounding || drive.spinningUp)
         return INFINITE;
     uint64_t left = model.playTo - model.position(played());
@@ -612,9 +619,7 @@ DWORD WINAPI driveThread(void* parameter) {
             outbox.collect();
         }
         // Stopped and heard out: the device goes (a pause keeps it).
-        HWAVEOUT idle = model.mode == kDriveStopped && GetTickCount() - drive.silentSince >= kLingerMs
-                            ? drive.audio.release()
-                            : 0;
+        HWAVEOUT idle = model.mode == kDriveStopped && !lingerLeft() ? drive.audio.release() : 0;
         LeaveCriticalSection(&drive.lock);
         outbox.send();
         closeSoundDevice(idle);
