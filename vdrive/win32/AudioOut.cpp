@@ -60,6 +60,7 @@ uint64_t AudioOut::begin(const VirtualDisc* playing, uint32_t from, uint32_t to)
     disc = playing;
     cursor = from;
     end = to;
+    tail = kTailFrames;
     feed();
     restart();
     return first;
@@ -78,7 +79,8 @@ void AudioOut::restart() {
 }
 
 int AudioOut::carryOn(uint32_t to) {
-    if (!device || !paused || to < cursor)
+    // Frames after the silence that ended the play would sound late.
+    if (!device || !paused || to < cursor || (!tail && to > end))
         return 0;
     end = to;
     return 1;
@@ -87,16 +89,23 @@ int AudioOut::carryOn(uint32_t to) {
 int AudioOut::feed() {
     if (!device)
         return 1;
-    for (int i = 0; i < kAudioBuffers && cursor < end; i++) {
+    for (int i = 0; i < kAudioBuffers && (cursor < end || tail); i++) {
         WAVEHDR& header = headers[i];
         if (!(header.dwFlags & WHDR_DONE))
             continue;
         if (header.dwFlags & WHDR_PREPARED)
             waveOutUnprepareHeader(device, &header, sizeof header);
-        uint32_t frames = end - cursor < kFramesPerBuffer ? end - cursor : kFramesPerBuffer;
-        for (uint32_t f = 0; f < frames; f++)
-            fill(bufferSamples[i] + f * kSamplesPerFrame * 2, cursor + f);
-        cursor += frames;
+        uint32_t frames;
+        if (cursor < end) {
+            frames = end - cursor < kFramesPerBuffer ? end - cursor : kFramesPerBuffer;
+            for (uint32_t f = 0; f < frames; f++)
+                fill(bufferSamples[i] + f * kSamplesPerFrame * 2, cursor + f);
+            cursor += frames;
+        } else {
+            frames = tail;
+            memset(bufferSamples[i], 0, frames * kBytesPerFrame);
+            tail = 0;
+        }
         written += frames * kSamplesPerFrame;
         header.dwBufferLength = frames * kBytesPerFrame;
         header.dwFlags = 0;
@@ -119,7 +128,7 @@ int AudioOut::samplesPlayed(uint64_t* samples) {
 }
 
 int AudioOut::drained() const {
-    if (cursor < end)
+    if (cursor < end || tail)
         return 0;
     for (const WAVEHDR& header : headers)
         if (!(header.dwFlags & WHDR_DONE))
@@ -139,7 +148,7 @@ void AudioOut::silence() {
             waveOutUnprepareHeader(device, &header, sizeof header);
         header.dwFlags = WHDR_DONE;
     }
-    cursor = end = 0;
+    cursor = end = tail = 0;
     written = 0;
 }
 

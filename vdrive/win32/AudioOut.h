@@ -17,6 +17,10 @@
 
 const int kAudioBuffers = 4;
 const uint32_t kFramesPerBuffer = 10; // 133 ms each
+// Silence written after a play's last frame. The sound server holds back
+// the last few milliseconds of a stream that ran dry until more comes, and
+// drops them when the device closes: the silence carries them out.
+const uint32_t kTailFrames = 2;
 
 // Opened and closed outside the drive's lock: they can take a while.
 HWAVEOUT openSoundDevice(HANDLE bufferDone, char* reason, int reasonSize);
@@ -27,6 +31,7 @@ struct AudioOut {
     WAVEHDR headers[kAudioBuffers];
     const VirtualDisc* disc;
     uint32_t cursor, end; // the next frame to write; the end of the play
+    uint32_t tail;        // frames of silence still to write after the end
     uint64_t written;     // samples written since the device was last emptied
     int paused;
     FILE* files[kMaxFiles];
