@@ -46,10 +46,10 @@ target_compile_options(player_window PRIVATE ${DROVIX_CODE_FLAGS})
 
 # The player's resources, linked into the player and into the window tests.
 add_library(player_resources OBJECT player/res/Drovix.rc)
-target_include_directories(player_resources PRIVATE ${PLAYER_ART} player/res)
+target_include_directories(player_resources PRIVATE ${PLAYER_ART} player/res common)
 add_dependencies(player_resources player_art)
 set_source_files_properties(player/res/Drovix.rc PROPERTIES
-  OBJECT_DEPENDS "${PLAYER_ART}/skin.bmp;${PLAYER_ART}/drovix.ico")
+  OBJECT_DEPENDS "${PLAYER_ART}/skin.bmp;${PLAYER_ART}/drovix.ico;${CMAKE_SOURCE_DIR}/common/app.manifest")
 
 add_executable(Drovix WIN32 player/WinMain.cpp $<TARGET_OBJECTS:player_resources>)
 target_link_libraries(Drovix player_window engine_win32)
@@ -62,9 +62,10 @@ target_link_libraries(settings_tool PUBLIC common comctl32 comdlg32 user32 advap
 target_compile_options(settings_tool PRIVATE ${DROVIX_CODE_FLAGS})
 
 add_library(tool_resources OBJECT config/res/Drovixcfg.rc)
-target_include_directories(tool_resources PRIVATE ${PLAYER_ART} config/res)
+target_include_directories(tool_resources PRIVATE ${PLAYER_ART} config/res common)
 add_dependencies(tool_resources player_art)
-set_source_files_properties(config/res/Drovixcfg.rc PROPERTIES OBJECT_DEPENDS "${PLAYER_ART}/drovixcfg.ico")
+set_source_files_properties(config/res/Drovixcfg.rc PROPERTIES
+  OBJECT_DEPENDS "${PLAYER_ART}/drovixcfg.ico;${CMAKE_SOURCE_DIR}/common/app.manifest")
 
 add_executable(Drovixcfg WIN32 config/WinMain.cpp $<TARGET_OBJECTS:tool_resources>)
 target_link_libraries(Drovixcfg settings_tool)
@@ -121,7 +122,7 @@ gtest_discover_tests(player_window_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEO
 # The real programs and their markers.
 add_executable(player_instance_tests tests/win32/InstanceTest.cpp)
 target_link_libraries(player_instance_tests gtest gtest_main)
-add_dependencies(player_instance_tests Drovix Drovixcfg)
+add_dependencies(player_instance_tests Drovix Drovixcfg vdrivectl)
 gtest_discover_tests(player_instance_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
   PROPERTIES RESOURCE_LOCK shared_registry)
 
@@ -163,7 +164,9 @@ add_executable(sound_plain tests/sound/PlainClient.cpp)
 target_link_libraries(sound_plain winmm)
 
 add_executable(vdrivectl vdrive/win32/vdrivectl.cpp vdrive/win32/Control.cpp vdrive/win32/SheetTitles.cpp
-  vdrive/win32/ImageFiles.cpp)
+  vdrive/win32/ImageFiles.cpp vdrive/win32/vdrivectl.rc)
+target_include_directories(vdrivectl PRIVATE common)
+set_source_files_properties(vdrive/win32/vdrivectl.rc PROPERTIES OBJECT_DEPENDS "${CMAKE_SOURCE_DIR}/common/app.manifest")
 target_link_libraries(vdrivectl vdrive_disc titles winmm)
 target_compile_options(vdrivectl PRIVATE -Wall -Wextra)
 

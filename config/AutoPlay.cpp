@@ -21,6 +21,35 @@ DWORD platformIdOfThisSystem() {
     return version.dwPlatformId;
 }
 
+// The standard CD player's program, where the shell will look for it: the
+// Windows directory on the Windows 95 family, system32 on the NT family.
+void systemPlayerProgram(DWORD platform, char path[kToolPathSize]) {
+    path[0] = 0;
+    if (platform == VER_PLATFORM_WIN32_WINDOWS) {
+        char windows[kToolPathSize] = {};
+        GetWindowsDirectoryA(windows, kToolPathSize);
+        snprintf(path, kToolPathSize, "%s\\cdplayer.exe", windows);
+    } else {
+        DWORD length = ExpandEnvironmentStringsA("%SystemRoot%\\system32\\cdplayer.exe", path, kToolPathSize);
+        if (!length || length > (DWORD)kToolPathSize)
+            path[0] = 0;
+    }
+}
+
+int isProgram(const char* path) {
+    DWORD attributes = GetFileAttributesA(path);
+    return path[0] && attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+// The command formed from one text, or 0 when it would be cut short: a
+// command cut short would start nothing.
+const char* formCommand(char command[kToolPathSize], const char* format, const char* text) {
+    if (!text)
+        return 0;
+    int length = snprintf(command, kToolPathSize, format, text);
+    return length >= 0 && length < kToolPathSize ? command : 0;
+}
+
 int chosen(HWND dialog, int id) { return IsDlgButtonChecked(dialog, id) == BST_CHECKED; }
 
 } // namespace
@@ -33,19 +62,22 @@ int32_t SettingsTool::registerAutoPlay() {
     if (chosen(dialog, IDC_AUTOPLAY_PLAYER)) {
         char directory[kToolPathSize];
         toolDirectory(directory);
-        int length = snprintf(command, kToolPathSize, "%sDrovix.exe /play", directory);
-        // A command cut short would start nothing.
-        writeAutoPlayCommand(length >= 0 && length < kToolPathSize ? command : 0);
+        // Quoted, so that a folder with blanks is one name: Windows hands the
+        // command line over as it stands.
+        char player[kToolPathSize];
+        writeAutoPlayCommand(formCommand(command, "\"%s\" /play", formCommand(player, "%sDrovix.exe", directory)));
     }
     if (chosen(dialog, IDC_AUTOPLAY_SYSTEM)) {
-        if (platform == VER_PLATFORM_WIN32_WINDOWS) {
-            char windows[kToolPathSize] = {};
-            GetWindowsDirectoryA(windows, kToolPathSize);
-            snprintf(command, kToolPathSize, "%s\\cdplayer.exe /play %%1", windows);
-        } else {
-            snprintf(command, kToolPathSize, "%%SystemRoot%%\\system32\\cdplayer.exe /play %%1");
-        }
-        writeAutoPlayCommand(command);
+        // No Windows since XP has it: a command for it would only show an
+        // error when a CD goes in.
+        char program[kToolPathSize];
+        systemPlayerProgram(platform, program);
+        if (!isProgram(program))
+            MessageBoxA(dialog, kTextNoSystemPlayer, kTextToolCaption, MB_ICONWARNING | MB_OK);
+        else if (platform == VER_PLATFORM_WIN32_WINDOWS)
+            writeAutoPlayCommand(formCommand(command, "%s /play %%1", program));
+        else
+            writeAutoPlayCommand("%SystemRoot%\\system32\\cdplayer.exe /play %1");
     }
     return 1;
 }

@@ -8,6 +8,7 @@
 #include <string.h>
 
 #include "../common/ProgramDirectory.h"
+#include "../common/Settings.h"
 #include "../common/ShiftJis.h"
 #include "Texts.h"
 #include "res/resource.h"
@@ -16,33 +17,8 @@ SettingsTool settingsTool;
 
 namespace {
 
-const char kSettingsKey[] = "Software\\Pelmark\\Drovix";
-const char kSettingsClass[] = "Drovix";
-const char kDefaultIndexFile[] = "drovix.idx";
-const uint32_t kDefaultInterval = 333;
 const uint32_t kSlowest = 1000, kFastest = 100, kIntervalStep = 100;
 const int kMessageSize = 1024;
-
-// Only a true 32-bit number is taken: anything else leaves the default.
-void readDword(HKEY key, const char* name, uint32_t* target) {
-    DWORD type = 0, value = 0, size = sizeof value;
-    if (RegQueryValueExA(key, name, 0, &type, (BYTE*)&value, &size) == ERROR_SUCCESS && type == REG_DWORD &&
-        size == sizeof value)
-        *target = value;
-}
-
-// Read as the player reads it, whatever its type; a text longer than the tool
-// takes is cut on a character boundary.
-void readIndexFile(HKEY key, char target[kIndexFileMax + 1]) {
-    char text[kToolPathSize + 1] = {};
-    DWORD size = kToolPathSize;
-    if (RegQueryValueExA(key, "IndexFile", 0, 0, (BYTE*)text, &size) == ERROR_SUCCESS)
-        copyCut(target, text, kIndexFileMax);
-}
-
-void writeDword(HKEY key, const char* name, uint32_t value) {
-    RegSetValueExA(key, name, 0, REG_DWORD, (const BYTE*)&value, sizeof value);
-}
 
 int checkedBox(HWND dialog, int id) { return IsDlgButtonChecked(dialog, id) == BST_CHECKED ? 1 : 0; }
 
@@ -78,7 +54,12 @@ void okOrEnter(SettingsTool* tool) {
         focusAndSelectAll(GetDlgItem(tool->dialog, wrong));
         return;
     }
-    tool->saveSettings();
+    // Settings that could not be stored are told, and the dialog stays for
+    // another try or Cancel.
+    if (!tool->saveSettings()) {
+        MessageBoxA(tool->dialog, kTextSettingsNotSaved, kTextToolCaption, MB_ICONWARNING | MB_OK);
+        return;
+    }
     tool->help(HELP_QUIT);
     EndDialog(tool->dialog, 1);
 }
@@ -131,26 +112,22 @@ int32_t SettingsTool::initSettingsDialog() {
     SendMessageA(slider, TBM_CLEARSEL, TRUE, 0);
     SendMessageA(slider, TBM_SETPAGESIZE, 0, kIntervalStep);
     SendMessageA(slider, TBM_SETTICFREQ, kIntervalStep, 0);
-    interval = kDefaultInterval;
-    autoplayMinimize = 0;
-    snprintf(indexFile, sizeof indexFile, "%s", kDefaultIndexFile);
-    alwaysVisibleSet = 0;
-    saveBeforePlayMode = 1;
-    readSettings();
+    readStoredValues();
     fillControls();
     return 1;
 }
 
-void SettingsTool::readSettings() {
-    HKEY key;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, KEY_READ, &key) != ERROR_SUCCESS)
-        return;
-    readDword(key, "Interval", &interval);
-    readDword(key, "AutoplayMinimize", &autoplayMinimize);
-    readIndexFile(key, indexFile);
-    readDword(key, "AlwayVisibleSet", &alwaysVisibleSet);
-    readDword(key, "SaveBeforePlayMode", &saveBeforePlayMode);
-    RegCloseKey(key);
+// Read as the player reads them, so that every field shows what the player
+// does with the stored value.
+void SettingsTool::readStoredValues() {
+    Settings stored;
+    readSettings(&stored);
+    interval = (uint32_t)timerInterval(stored.interval);
+    snprintf(indexFile, sizeof indexFile, "%s", stored.indexFile);
+    snprintf(shownIndexFile, sizeof shownIndexFile, "%s", stored.indexFile);
+    autoplayMinimize = stored.autoplayMinimize;
+    alwaysVisibleSet = stored.alwaysVisibleSet;
+    saveBeforePlayMode = stored.saveBeforePlayMode;
 }
 
 // Each box shows what the player will do with the stored value: it offers
@@ -185,10 +162,14 @@ int32_t SettingsTool::advanceFocus(int32_t focused) {
     return 1;
 }
 
+// A path the user did not touch stays whole, as the player reads it; a
+// typed one is cut to what the tool takes.
 void SettingsTool::takeValues() {
     char typed[kToolPathSize] = {};
     GetDlgItemTextA(dialog, IDC_INDEX_FILE, typed, kToolPathSize);
-    copyCut(indexFile, typed, kIndexFileMax);
+    indexFileChanged = strcmp(typed, shownIndexFile) != 0;
+    if (indexFileChanged)
+        copyCut(indexFile, typed, kIndexFileMax);
     interval = (uint32_t)SendMessageA(slider, TBM_GETPOS, 0, 0);
     autoplayMinimize = checkedBox(dialog, IDC_AUTOPLAY_MINIMIZE);
     alwaysVisibleSet = checkedBox(dialog, IDC_ALWAYS_VISIBLE);
@@ -198,14 +179,9 @@ void SettingsTool::takeValues() {
 // The file the player will read: a name without a directory lies in the
 // program's directory, which is the tool's.
 int32_t SettingsTool::resolveIndexFile(char path[kToolPathSize]) {
-    if (lastSeparator(indexFile)) {
-        snprintf(path, kToolPathSize, "%s", indexFile);
-        return 1;
-    }
     char directory[kToolPathSize];
     toolDirectory(directory);
-    int length = snprintf(path, kToolPathSize, "%s%s", directory, indexFile);
-    return length >= 0 && length < kToolPathSize;
+    return namedIndexPath(indexFile, directory, path);
 }
 
 int32_t SettingsTool::validateSettings() {
@@ -229,18 +205,21 @@ int32_t SettingsTool::tell(const char* format, const char* path, UINT type) {
     return MessageBoxA(dialog, text, kTextToolCaption, type);
 }
 
+// 0 when the key or one of its values could not be written; AutoPlay is
+// then left alone too.
 int32_t SettingsTool::saveSettings() {
     HKEY key;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, KEY_ALL_ACCESS, &key) == ERROR_SUCCESS ||
-        RegCreateKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, (char*)kSettingsClass, REG_OPTION_NON_VOLATILE,
-                        KEY_ALL_ACCESS, 0, &key, 0) == ERROR_SUCCESS) {
-        writeDword(key, "Interval", interval);
-        RegSetValueExA(key, "IndexFile", 0, REG_SZ, (const BYTE*)indexFile, (DWORD)strlen(indexFile) + 1);
-        writeDword(key, "AutoplayMinimize", autoplayMinimize);
-        writeDword(key, "AlwayVisibleSet", alwaysVisibleSet);
-        writeDword(key, "SaveBeforePlayMode", saveBeforePlayMode);
-        RegCloseKey(key);
-    }
+    if (!openSettingsToWrite(&key))
+        return 0;
+    int32_t written = writeSettingNumber(key, "Interval", interval);
+    if (indexFileChanged)
+        written &= writeSettingText(key, "IndexFile", indexFile);
+    written &= writeSettingNumber(key, "AutoplayMinimize", autoplayMinimize);
+    written &= writeSettingNumber(key, "AlwayVisibleSet", alwaysVisibleSet);
+    written &= writeSettingNumber(key, "SaveBeforePlayMode", saveBeforePlayMode);
+    RegCloseKey(key);
+    if (!written)
+        return 0;
     registerAutoPlay();
     return 1;
 }

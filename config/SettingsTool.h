@@ -22,13 +22,18 @@ struct SettingsTool {
     HWND slider;
     uint32_t interval;
     uint32_t autoplayMinimize;
-    char indexFile[kIndexFileMax + 1];
+    // The path to save, and the path the dialog opened with: a path the user
+    // did not change is not written back.
+    char indexFile[kToolPathSize];
+    char shownIndexFile[kToolPathSize];
+    uint32_t indexFileChanged;
     uint32_t alwaysVisibleSet;
     uint32_t saveBeforePlayMode;
 
     int32_t initSettingsDialog();
     // 0 when the values may be saved, else the control to take the focus.
     int32_t validateSettings();
+    // 0 when the settings key could not be written.
     int32_t saveSettings();
     int32_t advanceFocus(int32_t focused);
     void showInterval(uint32_t milliseconds);
@@ -43,7 +48,7 @@ struct SettingsTool {
     void toolDirectory(char directory[kToolPathSize]);
 
   private:
-    void readSettings();
+    void readStoredValues();
     void fillControls();
     void takeValues();
     int32_t resolveIndexFile(char path[kToolPathSize]);

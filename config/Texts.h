@@ -6,6 +6,9 @@ const char kTextToolCaption[] = "Pelmark ＣＤプレイヤーの設定";
 const char kTextIntervalLabel[] = "%4u ミリ秒";
 const char kTextIndexMissing[] = "曲名ファイル (%s) が見つかりません。\n\n作成しますか？";
 const char kTextIndexNotCreated[] = "%s の作成に失敗しました。\n\n正しいファイル名とパスを指定してください。";
+const char kTextSettingsNotSaved[] = "設定を保存できませんでした。";
 const char kTextAutoPlayFailed[] = "内部エラーが発生しました。(オートプレイの設定は変更されません)";
+const char kTextNoSystemPlayer[] =
+    "Windows標準のＣＤプレイヤー (cdplayer.exe) が見つかりません。(オートプレイの設定は変更されません)";
 // The Open dialog's filter: pairs of a description and a pattern.
 const char kTextIndexFilter[] = "Drovix曲名ファイル (*.idx)\0*.idx\0すべてのファイル(*.*)\0*.*\0";

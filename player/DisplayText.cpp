@@ -20,6 +20,24 @@ const RegionBounds kRegions[] = {
 
 const int32_t kStopped = 2;
 
+// A menu takes "&" as the mark of a mnemonic: each one in a name is doubled
+// so that it shows as typed. The name is cut on a character boundary where
+// its shown form no longer fits, never between the two "&".
+void copyMenuText(char* target, const char* name, size_t room) {
+    size_t at = 0;
+    for (const char* c = name; *c;) {
+        size_t width = isLeadByte((unsigned char)*c) && c[1] ? 2 : 1;
+        size_t doubled = *c == '&' ? 2 : width;
+        if (at + doubled > room)
+            break;
+        if (*c == '&')
+            target[at++] = '&';
+        for (size_t i = 0; i < width; i++)
+            target[at++] = *c++;
+    }
+    target[at] = 0;
+}
+
 } // namespace
 
 void formatTitleLine(char line[kTitleLineStore], const char* title, const char* artist) {
@@ -58,7 +76,7 @@ void formatTrackMenuItem(char item[kMenuItemStore], int32_t track, int32_t secon
                         (int)(seconds % 60));
     if (head < 0 || head >= kMenuItemStore)
         return;
-    copyCut(item + head, name, (size_t)(kMenuItemStore - 1 - head));
+    copyMenuText(item + head, name, (size_t)(kMenuItemStore - 1 - head));
 }
 
 MouseRegion hitTest(uint32_t packedPoint) {

@@ -35,8 +35,8 @@ int clockVisible(int32_t* blinkCounter, int paused);
 void formatCaption(char caption[kCaptionStore], int32_t playState, const char* trackName, const char* clock,
                    const char* titleLine);
 // A track list menu item: "%2d (%2d：%02d)\t%s" from the track number, its
-// length and its name; a name that would not fit is cut on a character
-// boundary.
+// length and its name, each "&" of it doubled so that the menu shows it; a
+// name that would not fit is cut on a character boundary.
 void formatTrackMenuItem(char item[kMenuItemStore], int32_t track, int32_t seconds, const char* name);
 // The region under a client point packed as in a mouse message.
 MouseRegion hitTest(uint32_t packedPoint);

@@ -118,7 +118,8 @@ int32_t PlayerWindow::drawText(TextArea area, const char* text) {
     FillRect(context, &place, (HBRUSH)GetStockObject(LTGRAY_BRUSH));
     SetTextColor(context, kBlack);
     SetBkMode(context, TRANSPARENT);
-    DrawTextExA(context, shown, -1, &place, DT_SINGLELINE | DT_END_ELLIPSIS | kAreaAlignment[area], 0);
+    // Names are shown as typed: an "&" in them marks no mnemonic.
+    DrawTextExA(context, shown, -1, &place, DT_SINGLELINE | DT_END_ELLIPSIS | DT_NOPREFIX | kAreaAlignment[area], 0);
     return 1;
 }
 

@@ -8,6 +8,7 @@ const char kTextInsertDisc[] = "音楽ＣＤをセットしてください";
 // Saving the track titles.
 const char kTextTempFailed[] = "テンポラリファイルの生成に失敗しました.";
 const char kTextSaveFailed[] = "曲名を保存できませんでした.タイトルファイルは変更されていません.";
+const char kTextDiscChanged[] = "ＣＤが交換されたため、曲名は保存されませんでした.";
 
 // The track title dialog.
 const char kTextTitleTab[] = "曲名の設定";

@@ -57,10 +57,11 @@ void storeEditedName(HWND dialog, int32_t index) {
 }
 
 // The name being edited is stored in its own track first; then the selected
-// track is loaded into the edit.
+// track is loaded into the edit. The selection is taken before the store,
+// which replaces the edited item and with it a selection that stood there.
 void selectionChanged(HWND dialog) {
-    storeEditedName(dialog, editedTrackIndex);
     LRESULT selection = sendToList(dialog, LB_GETCURSEL, 0, 0);
+    storeEditedName(dialog, editedTrackIndex);
     int32_t track = selection == LB_ERR ? (int32_t)sendToList(dialog, LB_GETCOUNT, 0, 0) : (int32_t)selection + 1;
     char label[kLabelStore];
     wsprintfA(label, kTextTrackLabel, track);
@@ -92,15 +93,21 @@ int isStillTheFilledDisc() {
     return strcmp(discId, filledForDisc) == 0;
 }
 
+// Names typed for a disc are stored under it, or the user is told why not:
+// a save that fails keeps the dialog open with everything typed, for OK
+// again or Cancel; a disc changed meanwhile takes none of them.
 void closeWithOk(HWND dialog) {
-    playerWindow.topMost = IsDlgButtonChecked(dialog, IDC_TOPMOST_CHECK) == BST_CHECKED ? 1 : 0;
-    if (isStillTheFilledDisc()) {
+    if (filledForDisc[0] && !isStillTheFilledDisc()) {
+        MessageBoxA(dialog, kTextDiscChanged, kTextPlayerCaption, MB_ICONWARNING | MB_OK);
+    } else if (filledForDisc[0]) {
         // The name being typed is kept without an Enter.
         LRESULT selection = sendToList(dialog, LB_GETCURSEL, 0, 0);
         if (selection != LB_ERR)
             storeEditedName(dialog, (int32_t)selection);
-        playerWindow.saveTitleRecord(dialog);
+        if (!playerWindow.saveTitleRecord(dialog))
+            return;
     }
+    playerWindow.topMost = IsDlgButtonChecked(dialog, IDC_TOPMOST_CHECK) == BST_CHECKED ? 1 : 0;
     playerWindow.help(dialog, HELP_QUIT);
     EndDialog(dialog, 1);
 }

@@ -3,6 +3,7 @@
 #include "PlayerWindow.h"
 
 #include "../engine/DiscEngine.h"
+#include "../common/Settings.h"
 #include "../common/ShiftJis.h"
 #include "Texts.h"
 #include "res/resource.h"
@@ -50,7 +51,7 @@ int32_t PlayerWindow::saveTitleRecord(HWND dialog) {
     SaveResult result = kSaveIndexUnreadable;
     TitleRecord typed = titles;
     // Writing the index through itself would lose it.
-    if (lstrcmpiA(indexPath, tempPath) != 0) {
+    if (!sameFile(indexPath, tempPath)) {
         takeEditText(dialog, IDC_TITLE_EDIT, typed.title);
         takeEditText(dialog, IDC_ARTIST_EDIT, typed.artist);
         int32_t count = usableTrackCount();

@@ -7,6 +7,10 @@
 
 typedef void* FileHandle;
 
+// What replace answers where the platform cannot replace a file in one step
+// (MoveFileExA on the Windows 95 family).
+const int kReplaceUnsupported = -1;
+
 struct FileLayer {
     // 1 when a file exists at the path, readable or not.
     int (*exists)(const char* path);
@@ -20,8 +24,11 @@ struct FileLayer {
     // Flushes and closes; 1 when both succeeded.
     int (*close)(FileHandle file);
     // Puts from in the place of to in one step: to keeps its old contents
-    // until from has replaced it. 1 on success.
+    // until from has replaced it. 1 on success, 0 on failure,
+    // kReplaceUnsupported where the platform has no such step.
     int (*replace)(const char* from, const char* to);
+    // Gives a file a name that no file has. 1 on success.
+    int (*rename)(const char* from, const char* to);
     void (*remove)(const char* path);
 };
 
@@ -30,5 +37,6 @@ extern FileLayer fileLayer;
 extern const FileLayer stdioFileLayer;
 
 // Replaces a file by another in one step (rename on POSIX, MoveFileExA on
-// Windows); linked per platform.
+// Windows), and renames a file (rename, MoveFileA); linked per platform.
 int replaceFile(const char* from, const char* to);
+int renameFile(const char* from, const char* to);

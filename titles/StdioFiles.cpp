@@ -35,7 +35,7 @@ void stdioRemove(const char* path) { remove(path); }
 
 } // namespace
 
-const FileLayer stdioFileLayer = {stdioExists, stdioOpenRead, stdioOpenWrite, stdioRead,
-                                  stdioWrite,  stdioClose,    replaceFile,    stdioRemove};
+const FileLayer stdioFileLayer = {stdioExists, stdioOpenRead, stdioOpenWrite, stdioRead, stdioWrite,
+                                  stdioClose,  replaceFile,   renameFile,     stdioRemove};
 
 FileLayer fileLayer = stdioFileLayer;

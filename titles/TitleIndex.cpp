@@ -345,6 +345,38 @@ int titleRecordExists(const char* indexPath, const char* discId) {
     return found;
 }
 
+namespace {
+
+// An index path of up to 512 bytes with ".bak" after it.
+const int kBackupPathSize = 520;
+
+// Where a file cannot be replaced in one step, the index steps aside under
+// a backup name until the new file has taken its name, and comes back on any
+// failure: the records always have a file.
+int putInPlace(const char* tempPath, const char* indexPath) {
+    int replaced = fileLayer.replace(tempPath, indexPath);
+    if (replaced != kReplaceUnsupported)
+        return replaced;
+    if (!fileLayer.exists(indexPath))
+        return fileLayer.rename(tempPath, indexPath);
+    char backup[kBackupPathSize];
+    int length = snprintf(backup, sizeof backup, "%s.bak", indexPath);
+    if (length < 0 || length >= (int)sizeof backup)
+        return 0;
+    // A backup left by a save that was cut off is older than the index.
+    fileLayer.remove(backup);
+    if (!fileLayer.rename(indexPath, backup))
+        return 0;
+    if (!fileLayer.rename(tempPath, indexPath)) {
+        fileLayer.rename(backup, indexPath);
+        return 0;
+    }
+    fileLayer.remove(backup);
+    return 1;
+}
+
+} // namespace
+
 SaveResult rewriteTitleIndex(const char* indexPath, const char* tempPath, const char* discId, int32_t trackCount,
                              const TitleRecord* titles) {
     if (!writer.open(tempPath))
@@ -367,7 +399,7 @@ SaveResult rewriteTitleIndex(const char* indexPath, const char* tempPath, const 
         fileLayer.remove(tempPath);
         return kSaveIndexUnreadable;
     }
-    if (!written || !fileLayer.replace(tempPath, indexPath)) {
+    if (!written || putInPlace(tempPath, indexPath) != 1) {
         fileLayer.remove(tempPath);
         return kSaveWriteFailed;
     }

@@ -1,6 +1,6 @@
 // The real settings tool, driven from outside: what it writes is what the
-// real player does at its next start, and its AutoPlay command names the
-// player beside it, unquoted, also in a folder with blanks.
+// real player does at its next start, and its AutoPlay command starts the
+// player beside it, also in a folder with blanks and Japanese names.
 #include "EndToEnd.h"
 
 #include <commctrl.h>
@@ -73,17 +73,71 @@ TEST(EndToEnd, WhatTheSettingsToolStoresThePlayerDoesAtItsNextStart) {
     forgetSettingsAndDrive();
 }
 
-TEST(EndToEnd, TheAutoPlayCommandNamesThePlayerBesideTheToolUnquoted) {
-    RegDeleteTreeA(HKEY_CURRENT_USER, kSettings);
-    RegDeleteTreeA(HKEY_CLASSES_ROOT, "AudioCD");
-    std::string folder = programFolder() + "with blanks\\";
-    CreateDirectoryA(folder.c_str(), 0);
-    ASSERT_TRUE(CopyFileA((programFolder() + "Drovixcfg.exe").c_str(), (folder + "Drovixcfg.exe").c_str(), FALSE));
-    DeleteFileA((folder + "drovix.idx").c_str());
+namespace {
 
-    PROCESS_INFORMATION tool = startProgram("with blanks\\Drovixcfg.exe", "");
+// What the C runtime hands WinMain of a command line: what follows the
+// program's name, quoted or not, and the blanks after it.
+std::string argumentsOf(const std::string& commandLine) {
+    size_t at = 0;
+    for (bool quoted = false; at < commandLine.size(); at++) {
+        if (commandLine[at] == '"')
+            quoted = !quoted;
+        else if (!quoted && (commandLine[at] == ' ' || commandLine[at] == '\t'))
+            break;
+    }
+    while (at < commandLine.size() && (commandLine[at] == ' ' || commandLine[at] == '\t'))
+        at++;
+    return commandLine.substr(at);
+}
+
+struct CaptionSearch {
+    const char* start;
+    HWND found;
+};
+
+BOOL CALLBACK matchCaption(HWND window, LPARAM param) {
+    CaptionSearch* search = (CaptionSearch*)param;
+    if (IsWindowVisible(window) && caption(window).rfind(search->start, 0) == 0) {
+        search->found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// A player started by someone else (the shell, cmd): its window by the
+// caption it shows.
+HWND waitForWindowCaptioned(const char* start, DWORD ms) {
+    for (DWORD waited = 0; waited < ms; waited += 50) {
+        CaptionSearch search = {start, 0};
+        EnumWindows(matchCaption, (LPARAM)&search);
+        if (search.found)
+            return search.found;
+        Sleep(50);
+    }
+    return 0;
+}
+
+} // namespace
+
+// The release where most users put it: a folder with blanks under Program
+// Files, its name with Shift-JIS trail bytes 0x5C (表, ソ). The tool's
+// AutoPlay command, run as Windows runs it, starts the player there playing
+// the disc, and the player reads the title index the tool created there.
+TEST(EndToEnd, TheAutoPlayCommandStartsThePlayerInAFolderWithBlanksAndJapaneseNames) {
+    prepareDrive(1);
+    RegDeleteTreeA(HKEY_CLASSES_ROOT, "AudioCD");
+    std::string parent = programFolder() + "Program Files\\", folder = parent + "表示 ソフト\\";
+    CreateDirectoryA(parent.c_str(), 0);
+    CreateDirectoryA(folder.c_str(), 0);
+    for (const char* file : {"Drovix.exe", "Drovixcfg.exe", "mcicda.dll"})
+        ASSERT_TRUE(CopyFileA((programFolder() + file).c_str(), (folder + file).c_str(), FALSE)) << file;
+    std::string index = folder + "表.idx";
+    DeleteFileA(index.c_str());
+
+    PROCESS_INFORMATION tool = startProgram("Program Files\\表示 ソフト\\Drovixcfg.exe", "");
     HWND dialog = waitForWindowOf(tool.dwProcessId, "#32770", 5000);
     ASSERT_TRUE(dialog);
+    SendMessageTimeoutA(GetDlgItem(dialog, 1000), WM_SETTEXT, 0, (LPARAM) "表.idx", SMTO_ABORTIFHUNG, 2000, 0);
     click(dialog, 1010);
     click(dialog, IDOK);
     // The title index is not there yet: the tool asks, and creates it there.
@@ -92,20 +146,41 @@ TEST(EndToEnd, TheAutoPlayCommandNamesThePlayerBesideTheToolUnquoted) {
     PostMessageA(question, WM_COMMAND, IDYES, 0);
     EXPECT_EQ(0u, waitForExit(&tool, 5000));
     release(&tool);
-    EXPECT_EQ("", readBytes(folder + "drovix.idx"));
+    ASSERT_EQ("", readBytes(index));
+    // The demo disc's record, with "&" in its names.
+    ASSERT_TRUE(writeBytes(index, "@050337007d\r\n+Rock & Roll\r\n-表示\r\n#Tom & Jerry\r\n\r\n"));
 
     HKEY key;
-    char command[512] = {};
-    DWORD type = 0, size = sizeof command;
+    char stored[512] = {};
+    DWORD type = 0, size = sizeof stored;
     ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_CLASSES_ROOT, "AudioCD\\shell\\play\\command", 0, KEY_READ, &key));
-    RegQueryValueExA(key, 0, 0, &type, (BYTE*)command, &size);
+    RegQueryValueExA(key, 0, 0, &type, (BYTE*)stored, &size);
     RegCloseKey(key);
+    const std::string command = stored;
     EXPECT_EQ((DWORD)REG_SZ, type);
-    EXPECT_EQ(folder + "Drovix.exe /play", command);
+    EXPECT_EQ("\"" + folder + "Drovix.exe\" /play", command);
+    EXPECT_EQ("/play", argumentsOf(command));
 
-    DeleteFileA((folder + "drovix.idx").c_str());
-    DeleteFileA((folder + "Drovixcfg.exe").c_str());
+    // Windows runs the command line as stored; a user may run it in cmd.
+    for (const std::string& run : {command, "cmd /c " + command}) {
+        DeleteFileA(logPath().c_str());
+        PROCESS_INFORMATION started = startCommand(run);
+        ASSERT_TRUE(started.hProcess) << run;
+        EXPECT_TRUE(waitForLog("MCI_PLAY flags=0x00000005 0x00000001 0x00000000", 15000)) << run;
+        HWND player = waitForWindowCaptioned("Tom & Jerry (", 5000);
+        ASSERT_TRUE(player) << run;
+        PostMessageA(player, WM_COMMAND, 2006, 0);
+        waitForExit(&started, 15000);
+        release(&started);
+        for (DWORD waited = 0; IsWindow(player) && waited < 10000; waited += 50)
+            Sleep(50);
+    }
+    EXPECT_EQ("@050337007d\r\n+Rock & Roll\r\n-表示\r\n#Tom & Jerry\r\n\r\n", readBytes(index));
+
+    for (const char* file : {"Drovix.exe", "Drovixcfg.exe", "mcicda.dll", "表.idx"})
+        DeleteFileA((folder + file).c_str());
     RemoveDirectoryA(folder.c_str());
+    RemoveDirectoryA(parent.c_str());
     RegDeleteTreeA(HKEY_CLASSES_ROOT, "AudioCD");
-    RegDeleteTreeA(HKEY_CURRENT_USER, kSettings);
+    forgetSettingsAndDrive();
 }

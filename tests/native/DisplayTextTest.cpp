@@ -103,7 +103,7 @@ TEST(TrackMenuItem, NumberLengthAndNameAfterATab) {
     EXPECT_STREQ("12 (59\x81\x46" "59)\t", item);
 }
 
-TEST(TrackMenuItem, ALongNameIsCutOnACharacterBoundary) {
+TEST(TrackMenuItem, ANameShowsItsAmpersandsAndIsCutOnACharacterBoundary) {
     // The head " 1 ( 3：05)\t" takes 12 bytes, leaving 51 for the name.
     const std::string head = " 1 ( 3\x81\x46" "05)\t";
     struct Case {
@@ -114,6 +114,12 @@ TEST(TrackMenuItem, ALongNameIsCutOnACharacterBoundary) {
         // A double-byte character across the end is left out whole.
         {std::string(50, 'n') + "\x83\x5C" "x", std::string(50, 'n')},
         {std::string(49, 'n') + "\x83\x5C" "x", std::string(49, 'n') + "\x83\x5C"},
+        // "&" is doubled, so that the menu shows it rather than a mnemonic,
+        // and the two are never parted by the cut.
+        {"Tom & Jerry", "Tom && Jerry"},
+        {std::string(49, 'n') + "&x", std::string(49, 'n') + "&&"},
+        {std::string(50, 'n') + "&", std::string(50, 'n')},
+        {"\x83\x5C&\x83\x5C", "\x83\x5C&&\x83\x5C"},
     };
     for (const Case& c : cases) {
         char item[kMenuItemStore + 8];

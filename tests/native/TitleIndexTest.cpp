@@ -348,6 +348,11 @@ int failingClose(FileHandle file) {
 FileHandle failingOpenWrite(const char*) { return 0; }
 FileHandle failingOpenRead(const char*) { return 0; }
 int failingReplace(const char*, const char*) { return 0; }
+int unsupportedReplace(const char*, const char*) { return kReplaceUnsupported; }
+// Fails only the rename that callsLeft counts down to.
+int failingRename(const char* from, const char* to) {
+    return --callsLeft == 0 ? 0 : stdioFileLayer.rename(from, to);
+}
 
 class TitleIndexFaults : public TitleIndex {
   protected:
@@ -395,6 +400,30 @@ TEST_F(TitleIndexFaults, CloseOfTheTemporaryFileFails) {
 TEST_F(TitleIndexFaults, ReplaceFails) {
     fileLayer.replace = failingReplace;
     expectUntouched(kSaveWriteFailed, save(kDisc));
+}
+
+// The Windows 95 family cannot replace a file in one step: the index steps
+// aside under a backup name, and comes back when the new one cannot take
+// its place.
+TEST_F(TitleIndexFaults, WithoutAReplaceInOneStepTheIndexStepsAsideAndComesBackOnFailure) {
+    const std::string backup = index + ".bak";
+    // The index cannot step aside; the new file cannot take its name.
+    for (int failing : {1, 2}) {
+        fileLayer.replace = unsupportedReplace;
+        fileLayer.rename = failingRename;
+        callsLeft = failing;
+        expectUntouched(kSaveWriteFailed, save(kDisc));
+        EXPECT_FALSE(fileExists(backup)) << failing;
+    }
+    writeIndexFile(backup, "left by a save cut off");
+    fileLayer.replace = unsupportedReplace;
+    EXPECT_EQ(kSaveDone, save(kDisc));
+    EXPECT_EQ(before + "\r\n" + kNewRecord, readBytes(index));
+    EXPECT_FALSE(fileExists(backup));
+    EXPECT_FALSE(fileExists(temp));
+    std::filesystem::remove(index);
+    EXPECT_EQ(kSaveDone, save(kDisc));
+    EXPECT_TRUE(fileExists(index));
 }
 
 TEST_F(TitleIndexFaults, IndexThatCannotBeReadIsNeverTakenForEmpty) {

@@ -123,6 +123,38 @@ TEST_F(Face, StoredTitlesOfTheDiscAreLoadedWhenItIsFirstSeen) {
     DeleteFileA(path.c_str());
 }
 
+// The black columns a text area shows: from its first to its last.
+int inkWidth(HWND window, int top, int bottom) {
+    Shot shot(window);
+    int first = -1, last = -1;
+    for (int x = 11; x < 285; x++)
+        if (shot.anyIn(x, top, x + 1, bottom, kBlack)) {
+            if (first < 0)
+                first = x;
+            last = x;
+        }
+    return first < 0 ? 0 : last - first + 1;
+}
+
+// An "&" in a name is drawn, not taken as the mark of a mnemonic, which
+// would draw "&x" as an underlined "x".
+TEST_F(Face, AnAmpersandInANameIsDrawnAsTyped) {
+    std::string path = programDirectory() + "face-titles.idx";
+    ASSERT_TRUE(writeBytes(path, "@0301e600b9\r\n+&x\r\n-\r\n#&x\r\n\r\n"));
+    storeText("IndexFile", path);
+    start();
+    timerTick();
+    pumpMessages(50);
+    EXPECT_STREQ("&x", playerWindow.shownTitleLine);
+    EXPECT_STREQ(" 1. &x", playerWindow.shownTrackLine);
+    int titleWidth = inkWidth(window, 31, 43), trackWidth = inkWidth(window, 49, 61);
+    playerWindow.drawText(kAreaTitleLine, "x");
+    playerWindow.drawText(kAreaTrackLine, " 1. x");
+    EXPECT_GT(titleWidth, inkWidth(window, 31, 43) + 3);
+    EXPECT_GT(trackWidth, inkWidth(window, 49, 61) + 3);
+    DeleteFileA(path.c_str());
+}
+
 TEST_F(Face, ADiscTakenOutWhilePlayingLeavesTheNextDiscStopped) {
     start();
     timerTick();

@@ -73,3 +73,23 @@ TEST(Instance, ACopyThatWasKilledDoesNotBlockTheNextStart) {
     }
     RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\Pelmark\\Drovix");
 }
+
+// Each program carries its application manifest: it runs as invoked on every
+// Windows from Vista on (no VirtualStore for the title index beside it), and
+// asks for no common controls version, so the classic look stays.
+TEST(Instance, EveryProgramCarriesItsApplicationManifest) {
+    for (const char* file : {"Drovix.exe", "Drovixcfg.exe", "vdrivectl.exe"}) {
+        HMODULE program = LoadLibraryExA((testFolder() + file).c_str(), 0, LOAD_LIBRARY_AS_DATAFILE);
+        ASSERT_TRUE(program) << file;
+        HRSRC found = FindResourceA(program, MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(24));
+        ASSERT_TRUE(found) << file;
+        std::string manifest((const char*)LockResource(LoadResource(program, found)), SizeofResource(program, found));
+        FreeLibrary(program);
+        EXPECT_NE(std::string::npos, manifest.find("level=\"asInvoker\"")) << file;
+        for (const char* windows : {"e2011457-1546-43c5-a5fe-008deee3d3f0", "35138b9a-5d96-4fbd-8e2d-a2440225f93a",
+                                    "4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38", "1f676c76-80e1-4239-95bb-83d0f6d0da78",
+                                    "8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a"})
+            EXPECT_NE(std::string::npos, manifest.find(windows)) << file << " " << windows;
+        EXPECT_EQ(std::string::npos, manifest.find("Common-Controls")) << file;
+    }
+}

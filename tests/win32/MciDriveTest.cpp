@@ -579,9 +579,25 @@ TEST_F(VirtualDrive, TheSheetsNamesGoIntoThePlayersTitleIndex) {
     writeBytes(sheet, "FILE \"named.bin\" BINARY\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n");
     EXPECT_EQ(0u, runControlTool("titles \"" + sheet + "\" \"" + index + "\""));
     EXPECT_EQ("<missing>", readBytes(index));
-    EXPECT_EQ(0u, runControlTool("titles \"\" \"" + index + "\""));
+    // Without an index named, the one the player beside it reads; never the
+    // temporary file of its own save, however the setting spells it.
+    HKEY settings;
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Pelmark\\Drovix", 0, 0, 0,
+                                             KEY_ALL_ACCESS, 0, &settings, 0));
+    auto indexFile = [&](const std::string& text) {
+        RegSetValueExA(settings, "IndexFile", 0, REG_SZ, (const BYTE*)text.c_str(), (DWORD)text.size() + 1);
+    };
+    indexFile("sheet-titles.idx");
+    EXPECT_EQ(0u, runControlTool("titles"));
     EXPECT_EQ("\r\n@050337007d\r\n+デモディスク\r\n-Drovix\r\n#Tone 1\r\n#Tone 2\r\n#Tone 3\r\n#Tone 4\r\n#Tone 5\r\n\r\n",
               readBytes(index));
+    writeBytes(folder + "drovix.tmp", "kept");
+    indexFile(folder + ".\\drovix.tmp");
+    EXPECT_EQ(1u, runControlTool("titles"));
+    EXPECT_EQ("kept", readBytes(folder + "drovix.tmp"));
+    RegCloseKey(settings);
+    RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\Pelmark\\Drovix");
+    DeleteFileA((folder + "drovix.tmp").c_str());
     DeleteFileA(index.c_str());
     DeleteFileA(sheet.c_str());
     DeleteFileA((folder + "named.bin").c_str());

@@ -230,8 +230,8 @@ TEST_F(SettingsDialog, ShowsWhatIsStoredAndWhatThePlayerMakesOfIt) {
              store("IndexFile", REG_BINARY, "abc", 3);
              store("SaveBeforePlayMode", REG_QWORD, "\0\0\0\0\0\0\0\0", 8);
          },
-         "abc", " 333 ミリ秒", 333, false, false, true},
-        {"a path longer than the tool takes",
+         "abc", " 333 ミリ秒", 333, true, false, true},
+        {"a path longer than the tool lets the user type",
          [] { storeText("IndexFile", "C:\\" + std::string(252, 'p') + "\x83\x5C" "x.idx"); },
          nullptr, " 333 ミリ秒", 333, false, false, true},
     };
@@ -239,7 +239,7 @@ TEST_F(SettingsDialog, ShowsWhatIsStoredAndWhatThePlayerMakesOfIt) {
         RegDeleteTreeA(HKEY_CURRENT_USER, kSettingsKey);
         row.arrange();
         open();
-        std::string path = row.path ? row.path : "C:\\" + std::string(252, 'p');
+        std::string path = row.path ? row.path : "C:\\" + std::string(252, 'p') + "\x83\x5C" "x.idx";
         EXPECT_EQ(path, controlText(dialog, IDC_INDEX_FILE)) << row.what;
         EXPECT_EQ(row.shownLabel, label()) << row.what;
         EXPECT_EQ(row.slider, sliderAt()) << row.what;
@@ -269,12 +269,14 @@ TEST_F(SettingsDialog, TheLabelFollowsTheSliderAndOkSavesWhereItStands) {
     EXPECT_EQ("dword:100", setting("Interval"));
 }
 
-TEST_F(SettingsDialog, OkWritesExactlyItsFiveValuesAndLeavesThePlayersAlone) {
+TEST_F(SettingsDialog, OkWritesItsValuesAndLeavesThePlayersAndAPathNotTouchedAlone) {
     const char* playerValues[] = {"WindowLeft", "WindowTop", "TopMost", "DisplayState", "RepeatMode", "RandomMode"};
     DWORD value = 40;
     for (const char* name : playerValues)
         storeNumber(name, value++);
     ASSERT_TRUE(writeBytes(index, ""));
+    // A path the player reads, stored without its NUL: not written back.
+    store("IndexFile", REG_BINARY, index.c_str(), (DWORD)index.size());
     open();
     click(IDC_ALWAYS_VISIBLE);
     click(IDC_SAVE_PLAY_MODE);
@@ -284,7 +286,7 @@ TEST_F(SettingsDialog, OkWritesExactlyItsFiveValuesAndLeavesThePlayersAlone) {
     EXPECT_TRUE(closed());
     EXPECT_EQ(11u, valueCount(HKEY_CURRENT_USER, kSettingsKey));
     EXPECT_EQ("dword:600", setting("Interval"));
-    EXPECT_EQ(std::string("sz:drovix.idx") + '\0', setting("IndexFile"));
+    EXPECT_EQ("type3:" + index, setting("IndexFile"));
     EXPECT_EQ("dword:1", setting("AutoplayMinimize"));
     EXPECT_EQ("dword:1", setting("AlwayVisibleSet"));
     EXPECT_EQ("dword:0", setting("SaveBeforePlayMode"));
@@ -299,7 +301,7 @@ TEST_F(SettingsDialog, ANewSettingsKeyHasTheClassDrovix) {
     ASSERT_TRUE(writeBytes(index, ""));
     open();
     click(IDOK);
-    EXPECT_EQ(5u, valueCount(HKEY_CURRENT_USER, kSettingsKey));
+    EXPECT_EQ(4u, valueCount(HKEY_CURRENT_USER, kSettingsKey));
     EXPECT_EQ("Drovix", keyClass(HKEY_CURRENT_USER, kSettingsKey));
 }
 
@@ -446,35 +448,60 @@ TEST_F(SettingsDialog, APathIsCutAt255BytesNeverInsideACharacter) {
 
 // ---- AutoPlay ------------------------------------------------------------------
 
-TEST_F(SettingsDialog, AutoPlayPointsAtThePlayerOrTheSystemsCdPlayerOrIsLeftAlone) {
-    char windows[MAX_PATH];
+TEST_F(SettingsDialog, AutoPlayPointsAtThePlayerOrTheSystemsCdPlayerWhereItExistsOrIsLeftAlone) {
+    char windows[MAX_PATH], system[MAX_PATH];
     GetWindowsDirectoryA(windows, MAX_PATH);
+    ExpandEnvironmentStringsA("%SystemRoot%\\system32\\cdplayer.exe", system, MAX_PATH);
+    const std::string windowsPlayer = std::string(windows) + "\\cdplayer.exe";
     struct Row {
         int choice;
         DWORD (*platform)();
-        std::string command;
+        std::string program;  // the standard player put in place first, if any
+        std::string command;  // "none": nothing written, the user told
     } rows[] = {
-        {IDC_AUTOPLAY_PLAYER, 0, testFolder() + "Drovix.exe /play"},
-        {IDC_AUTOPLAY_SYSTEM, 0, "%SystemRoot%\\system32\\cdplayer.exe /play %1"},
-        {IDC_AUTOPLAY_SYSTEM, windows95Family, std::string(windows) + "\\cdplayer.exe /play %1"},
+        // Quoted: a folder with blanks stays one name when Windows runs it.
+        {IDC_AUTOPLAY_PLAYER, 0, "", "\"" + testFolder() + "Drovix.exe\" /play"},
+        {IDC_AUTOPLAY_SYSTEM, 0, system, "%SystemRoot%\\system32\\cdplayer.exe /play %1"},
+        {IDC_AUTOPLAY_SYSTEM, windows95Family, windowsPlayer, windowsPlayer + " /play %1"},
+        {IDC_AUTOPLAY_SYSTEM, 0, "", "none"},
+        {IDC_AUTOPLAY_SYSTEM, windows95Family, "", "none"},
     };
     for (const Row& row : rows) {
         SetUp();
         ASSERT_TRUE(writeBytes(index, ""));
+        if (!row.program.empty())
+            ASSERT_TRUE(writeBytes(row.program, "MZ"));
         if (row.platform)
             queryPlatformId = row.platform;
         open();
         click(row.choice);
+        MessageBoxSeen missing;
+        confirmMessageBox(&missing);
         click(IDOK);
+        pump();
         EXPECT_TRUE(closed());
-        EXPECT_EQ("sz:" + row.command + '\0', autoPlayCommand()) << row.command;
-        EXPECT_EQ("Drovixcfg", keyClass(HKEY_CLASSES_ROOT, kAutoPlayKey));
+        if (row.command == "none") {
+            EXPECT_EQ("none", autoPlayCommand());
+            EXPECT_EQ(1, missing.shown);
+            EXPECT_EQ("Windows標準のＣＤプレイヤー (cdplayer.exe) が見つかりません。(オートプレイの設定は変更されません)",
+                      missing.text);
+            EXPECT_EQ("Pelmark ＣＤプレイヤーの設定", missing.caption);
+            EXPECT_EQ("ok", missing.buttons);
+            EXPECT_TRUE(missing.exclamation);
+        } else {
+            EXPECT_EQ(0, missing.shown) << row.command;
+            EXPECT_EQ("sz:" + row.command + '\0', autoPlayCommand()) << row.command;
+            EXPECT_EQ("Drovixcfg", keyClass(HKEY_CLASSES_ROOT, kAutoPlayKey));
+        }
+        modalSteps().clear();
+        if (!row.program.empty())
+            DeleteFileA(row.program.c_str());
         TearDown();
         dialog = 0;
     }
 
     // Chosen again, the same command is written again; left alone, it stays.
-    const std::string player = "sz:" + testFolder() + "Drovix.exe /play" + '\0';
+    const std::string player = "sz:\"" + testFolder() + "Drovix.exe\" /play" + '\0';
     for (int choice : {IDC_AUTOPLAY_PLAYER, IDC_AUTOPLAY_PLAYER, IDC_AUTOPLAY_UNCHANGED}) {
         ASSERT_TRUE(writeBytes(index, ""));
         settingsTool = SettingsTool();
@@ -508,6 +535,35 @@ TEST_F(SettingsDialog, ARefusedAutoPlayKeyIsToldOnceAndTheSettingsAreStillSaved)
     EXPECT_TRUE(closed());
     EXPECT_EQ("none", autoPlayCommand());
     EXPECT_EQ("dword:333", setting("Interval"));
+}
+
+TEST_F(SettingsDialog, ASettingsKeyThatCannotBeWrittenIsToldAndTheDialogStaysOpen) {
+    // A key that must stay in memory takes no key that must not.
+    RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\Pelmark");
+    HKEY parent;
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Pelmark", 0, 0, REG_OPTION_VOLATILE,
+                                             KEY_ALL_ACCESS, 0, &parent, 0));
+    RegCloseKey(parent);
+    ASSERT_TRUE(writeBytes(index, ""));
+    open();
+    click(IDC_AUTOPLAY_PLAYER);
+    MessageBoxSeen refused;
+    confirmMessageBox(&refused);
+    click(IDOK);
+    pump();
+    EXPECT_EQ(1, refused.shown);
+    EXPECT_EQ("設定を保存できませんでした。", refused.text);
+    EXPECT_EQ("Pelmark ＣＤプレイヤーの設定", refused.caption);
+    EXPECT_EQ("ok", refused.buttons);
+    EXPECT_TRUE(refused.exclamation);
+    EXPECT_FALSE(closed());
+    EXPECT_EQ("none", autoPlayCommand());
+    // Once the key can be written, OK again saves all.
+    RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\Pelmark");
+    click(IDOK);
+    EXPECT_TRUE(closed());
+    EXPECT_EQ("dword:333", setting("Interval"));
+    EXPECT_EQ("sz:\"" + testFolder() + "Drovix.exe\" /play" + '\0', autoPlayCommand());
 }
 
 // ---- Browse and Help -------------------------------------------------------------

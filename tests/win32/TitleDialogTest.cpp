@@ -243,10 +243,48 @@ TEST_F(TitleDialog, AClickOnAnotherTrackStoresTheEditedNameFirst) {
     EXPECT_EQ("トラック  3 :", controlText(dialog, IDC_TRACK_LABEL));
     EXPECT_EQ("Track  3", controlText(dialog, IDC_TRACK_EDIT));
     EXPECT_EQ(IDC_TRACK_EDIT, focused());
-    // OK without Enter keeps the name being typed.
+    // A click on the track being edited, and a change that the list reports
+    // for an unchanged selection, keep editing that track.
     type("Tres");
+    clickListItem(2);
+    SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDC_TRACK_LIST, LBN_SELCHANGE), (LPARAM)GetDlgItem(dialog, IDC_TRACK_LIST));
+    pump();
+    EXPECT_EQ(2, SendDlgItemMessageA(dialog, IDC_TRACK_LIST, LB_GETCURSEL, 0, 0));
+    EXPECT_EQ("トラック  3 :", controlText(dialog, IDC_TRACK_LABEL));
+    EXPECT_EQ("Tres", controlText(dialog, IDC_TRACK_EDIT));
+    clickListItem(1);
+    EXPECT_EQ("トラック  2 :", controlText(dialog, IDC_TRACK_LABEL));
+    clickListItem(1);
+    EXPECT_EQ(1, SendDlgItemMessageA(dialog, IDC_TRACK_LIST, LB_GETCURSEL, 0, 0));
+    EXPECT_EQ("トラック  2 :", controlText(dialog, IDC_TRACK_LABEL));
+    EXPECT_EQ("Track  2", controlText(dialog, IDC_TRACK_EDIT));
+    clickListItem(2);
+    // OK without Enter keeps the name being typed.
     click(IDC_OK);
     EXPECT_EQ(std::string("\r\n") + kDiscId + "\r\n+T\r\n-A\r\n#Uno\r\n#Track  2\r\n#Tres\r\n\r\n", readBytes(index));
+}
+
+// "&", full-width characters and 50 bytes of Japanese: stored byte for byte,
+// and shown as typed in the caption and the track list menu.
+TEST_F(TitleDialog, NamesAreStoredAndShownAsTyped) {
+    const std::string fifty = "ソナタ表" "ソナタ表" "ソナタ表" "ソナタ表" "ソナタ表" "ソナタ表" "ソ";
+    ASSERT_EQ(50u, fifty.size());
+    open();
+    typeWithEnter({"Rock & Roll", "ＡＢＣ＆Ｄ", "Tom & Jerry", fifty.c_str()});
+    click(IDC_OK);
+    EXPECT_EQ(std::string("\r\n") + kDiscId + "\r\n+Rock & Roll\r\n-ＡＢＣ＆Ｄ\r\n#Tom & Jerry\r\n#" + fifty +
+                  "\r\n#Track  3\r\n\r\n",
+              readBytes(index));
+    timerTick();
+    char caption[256] = {};
+    GetWindowTextA(window, caption, sizeof caption);
+    EXPECT_STREQ("Rock & Roll / ＡＢＣ＆Ｄ", caption);
+    HMENU menu = CreatePopupMenu();
+    playerWindow.buildMenu(menu, kTrackListMenu);
+    char item[128] = {};
+    GetMenuStringA(menu, 0, item, sizeof item, MF_BYPOSITION);
+    EXPECT_STREQ(" 1 ( 3：05)\tTom && Jerry", item);
+    DestroyMenu(menu);
 }
 
 TEST_F(TitleDialog, TypingStopsAtFiftyBytesButAStoredLongerNameShowsWhole) {
@@ -294,7 +332,7 @@ TEST_F(TitleDialog, WithoutADiscOnlyAlwaysOnTopCanBeSet) {
     EXPECT_EQ("<missing>", readBytes(index));
 }
 
-TEST_F(TitleDialog, NamesAreNeverStoredForADiscTheDialogWasNotFilledFor) {
+TEST_F(TitleDialog, NamesAreNeverStoredForADiscTheDialogWasNotFilledForAndTheUserIsTold) {
     struct Row {
         const char* change;
         bool withDiscAtOpen;
@@ -317,16 +355,26 @@ TEST_F(TitleDialog, NamesAreNeverStoredForADiscTheDialogWasNotFilledFor) {
             timerTick();
         }
         click(IDC_TOPMOST_CHECK);
+        MessageBoxSeen told;
+        confirmMessageBox(&told);
         click(IDC_OK);
         EXPECT_TRUE(closed()) << row.change;
+        // Names typed for the disc that went are not dropped without a word.
+        EXPECT_EQ(row.withDiscAtOpen ? 1 : 0, told.shown) << row.change;
+        if (row.withDiscAtOpen) {
+            EXPECT_EQ(kTextDiscChanged, told.text) << row.change;
+            EXPECT_EQ("ＣＤプレイヤー", told.caption);
+            EXPECT_TRUE(told.exclamation);
+        }
         EXPECT_EQ(1u, playerWindow.topMost) << row.change;
         EXPECT_EQ("<missing>", readBytes(index)) << row.change;
         EXPECT_STREQ("Title", playerWindow.titles.title) << row.change;
+        modalSteps().clear();
         startOver();
     }
 }
 
-TEST_F(TitleDialog, AFailedSaveIsToldAndTheIndexAndTheDisplayStayAsTheyWere) {
+TEST_F(TitleDialog, AFailedSaveIsToldAndKeepsTheDialogOpenWithEverythingTyped) {
     const std::string before = "\r\n@0c0b8600f5\r\n+Other disc\r\n\r\n";
     struct Row {
         const char* why;
@@ -346,29 +394,54 @@ TEST_F(TitleDialog, AFailedSaveIsToldAndTheIndexAndTheDisplayStayAsTheyWere) {
              storeText("IndexFile", "DROVIX.TMP");
          },
          kTextSaveFailed},
+        {"index is the temporary file, spelt with a dot folder",
+         [&](const std::string& index, const std::string& temp) {
+             writeBytes(temp, before);
+             storeText("IndexFile", programDirectory() + ".\\drovix.tmp");
+         },
+         kTextSaveFailed},
     };
     for (const Row& row : rows) {
         row.arrange(index, temp);
         ASSERT_FALSE(HasFatalFailure());
         std::string indexBefore = readBytes(index), tempBefore = readBytes(temp);
         open();
-        typeWithEnter({"Lost", "Never"});
+        typeWithEnter({"Kept", "Typed"});
         MessageBoxSeen seen;
         confirmMessageBox(&seen);
         click(IDC_OK);
-        EXPECT_TRUE(closed()) << row.why;
+        EXPECT_FALSE(closed()) << row.why;
         EXPECT_EQ(1, seen.shown) << row.why;
         EXPECT_EQ(row.message, seen.text) << row.why;
         EXPECT_EQ("ＣＤプレイヤー", seen.caption) << row.why;
         EXPECT_EQ("ok", seen.buttons) << row.why;
         EXPECT_TRUE(seen.exclamation) << row.why;
+        EXPECT_EQ("Kept", controlText(dialog, IDC_TITLE_EDIT)) << row.why;
+        EXPECT_EQ("Typed", controlText(dialog, IDC_ARTIST_EDIT)) << row.why;
         EXPECT_STREQ("Title", playerWindow.titles.title) << row.why;
         EXPECT_EQ(indexBefore, readBytes(index)) << row.why;
         EXPECT_EQ(tempBefore, readBytes(temp)) << row.why;
         timerTick();
         EXPECT_STREQ("Title / Artist", playerWindow.shownTitleLine) << row.why;
+        modalSteps().clear();
+        click(IDC_CANCEL);
+        EXPECT_TRUE(closed()) << row.why;
         startOver();
     }
+
+    // Once the cause is gone, OK again stores what was typed.
+    CreateDirectoryA(temp.c_str(), 0);
+    open();
+    typeWithEnter({"Kept", "Typed"});
+    MessageBoxSeen seen;
+    confirmMessageBox(&seen);
+    click(IDC_OK);
+    EXPECT_FALSE(closed());
+    RemoveDirectoryA(temp.c_str());
+    click(IDC_OK);
+    EXPECT_TRUE(closed());
+    EXPECT_EQ(std::string("\r\n") + kDiscId + "\r\n+Kept\r\n-Typed\r\n#Track  1\r\n#Track  2\r\n#Track  3\r\n\r\n",
+              readBytes(index));
 }
 
 TEST_F(TitleDialog, Command2010OpensItAtTheOwnersCornerAndAppliesAlwaysOnTopAfterwards) {

@@ -4,3 +4,5 @@
 
 // rename replaces an existing file atomically on POSIX.
 int replaceFile(const char* from, const char* to) { return rename(from, to) == 0; }
+
+int renameFile(const char* from, const char* to) { return rename(from, to) == 0; }

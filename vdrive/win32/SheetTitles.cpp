@@ -6,6 +6,7 @@
 #include <string.h>
 
 #include "../../common/ProgramDirectory.h"
+#include "../../common/Settings.h"
 #include "../../common/ShiftJis.h"
 #include "../../titles/TitleIndex.h"
 #include "../CueSheet.h"
@@ -101,11 +102,22 @@ int writeSheetTitles(const char* sheetPath, const char* indexPath, int onlyNew, 
     char index[kProgramPathSize], temp[kProgramPathSize], id[kDiscIdSize];
     if (indexPath) {
         snprintf(index, sizeof index, "%s", indexPath);
+        temporaryBeside(index, temp);
     } else {
-        programDirectory(0, index);
-        strncat(index, "drovix.idx", sizeof index - strlen(index) - 1);
+        // The index that the player beside this program reads, as the
+        // settings name it, and the player's own temporary file.
+        char directory[kProgramPathSize];
+        programDirectory(0, directory);
+        Settings settings;
+        readSettings(&settings);
+        indexPathInUse(settings.indexFile, directory, index);
+        tempPathOf(directory, temp);
     }
-    temporaryBeside(index, temp);
+    // Writing the index through itself would lose it.
+    if (sameFile(index, temp)) {
+        snprintf(message, messageSize, "%s is the temporary file of its own save; it is unchanged", index);
+        return 1;
+    }
     discIdOf(disc, id);
     if (onlyNew && titleRecordExists(index, id)) {
         snprintf(message, messageSize, "%s already names the disc %s", index, id);

@@ -3,7 +3,8 @@
 // disc shows its names without typing.
 #pragma once
 
-// sheetPath 0: the demo disc. indexPath 0: drovix.idx beside this program.
+// sheetPath 0: the demo disc. indexPath 0: the index that the player beside
+// this program reads (its settings' IndexFile).
 // onlyNew: leave an index that already holds a record of the disc alone.
 // 0 on success or when there was nothing to write, with what happened in
 // message; 1 when the image or the index failed.

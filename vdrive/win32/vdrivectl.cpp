@@ -86,6 +86,30 @@ int systemCopy(char path[MAX_PATH]) {
     return written > 0 && written < MAX_PATH;
 }
 
+// The system folder and the machine's driver list take changes only from
+// an administrator: said first, plainly, rather than half an install.
+int isAdministrator() {
+    SID_IDENTIFIER_AUTHORITY authority = SECURITY_NT_AUTHORITY;
+    PSID administrators = 0;
+    if (!AllocateAndInitializeSid(&authority, 2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS, 0, 0, 0, 0, 0,
+                                  0, &administrators))
+        return 0;
+    BOOL member = FALSE;
+    if (!CheckTokenMembership(0, administrators, &member))
+        member = FALSE;
+    FreeSid(administrators);
+    return member != FALSE;
+}
+
+int refuseWithoutAdministrator(const char* verb) {
+    if (isAdministrator())
+        return 0;
+    fprintf(stderr,
+            "vdrivectl %s: administrator rights are needed; run it from a command prompt opened as administrator\n",
+            verb);
+    return 1;
+}
+
 int install() {
     char source[MAX_PATH], target[MAX_PATH], previous[MAX_PATH];
     GetModuleFileNameA(0, source, MAX_PATH);
@@ -150,10 +174,11 @@ int main(int argc, char** argv) {
         done = setText(HKEY_CURRENT_USER, kControlKey, "Log", argument ? argument : "");
     else if (strcmp(verb, "show") == 0)
         done = show();
-    else if (strcmp(verb, "install") == 0)
-        done = install();
-    else if (strcmp(verb, "uninstall") == 0)
-        done = uninstall();
+    else if (strcmp(verb, "install") == 0 || strcmp(verb, "uninstall") == 0) {
+        if (refuseWithoutAdministrator(verb))
+            return 1;
+        done = strcmp(verb, "install") == 0 ? install() : uninstall();
+    }
     else
         return usage();
     if (!done) {
