@@ -167,12 +167,16 @@ TEST_F(VirtualDrive, AnswersLikeADriveWithTheDemoDisc) {
     EXPECT_EQ(1u, driveStatus(device, kStatusPosition, 0));
     ASSERT_EQ(0u, drivePlayFrom(device, window, 2));
     EXPECT_EQ((uint32_t)MCI_MODE_PLAY, driveStatus(device, kStatusMode, 0));
-    Sleep(1100);
+    // The clock runs on into track 2, however slowly a loaded machine starts
+    // the sound device: a second in, within ten.
     uint32_t position = driveStatus(device, kStatusPosition, 0);
+    for (DWORD waited = 0; ((position >> 16) & 0xFF) < 1 && waited < 10000; waited += 50) {
+        Sleep(50);
+        position = driveStatus(device, kStatusPosition, 0);
+    }
     EXPECT_EQ(2u, position & 0xFF);
-    // A second into track 2, give or take a slow machine.
     EXPECT_GE((position >> 16) & 0xFF, 1u);
-    EXPECT_LE((position >> 16) & 0xFF, 3u);
+    EXPECT_LE((position >> 16) & 0xFF, 5u);
     drivePause(device);
     EXPECT_EQ((uint32_t)MCI_MODE_PAUSE, driveStatus(device, kStatusMode, 0));
     driveSetDoor(device, 1);
@@ -512,24 +516,28 @@ TEST_F(VirtualDrive, ImagesWithJapaneseNamesPlayInEitherEncoding) {
         const char* encoding;
         std::string sheet;
         int32_t tracks;
+        // The sheet's own name may end characters in the byte 0x5C too.
+        const char* sheetName = "disc.cue";
     } rows[] = {
         {"UTF-8", std::string((const char*)u8"FILE \"01 はじまり.wav\" WAVE\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n") +
                       (const char*)u8"FILE \"ソ 表.bin\" BINARY\n  TRACK 02 AUDIO\n    INDEX 01 00:00:00\n",
          2},
         {"Shift-JIS", "FILE \"ソ 表.bin\" BINARY\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n", 1},
+        {"Shift-JIS, the sheet named with ソ and 表", "FILE \"ソ 表.bin\" BINARY\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n", 1,
+         "ソナタ 表.cue"},
         {"UTF-8 beyond the code page",
          (const char*)u8"FILE \"\uD55C \u00E9t\u00E9.bin\" BINARY\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n", 1},
     };
     for (const Row& row : rows) {
-        writeBytes(folder + "disc.cue", row.sheet);
-        control("Image", folder + "disc.cue");
+        writeBytes(folder + row.sheetName, row.sheet);
+        control("Image", folder + row.sheetName);
         open();
         EXPECT_EQ(1u, driveStatus(device, kStatusMediaPresent, 0)) << row.encoding << wholeLog();
         EXPECT_EQ((uint32_t)row.tracks, driveStatus(device, kStatusNumberOfTracks, 0)) << row.encoding;
         driveClose(device);
         device = 0;
     }
-    for (const char* file : {"disc.cue", "01 はじまり.wav", "ソ 表.bin"})
+    for (const char* file : {"disc.cue", "ソナタ 表.cue", "01 はじまり.wav", "ソ 表.bin"})
         DeleteFileA((folder + file).c_str());
     DeleteFileW(beyond.c_str());
     RemoveDirectoryA(folder.c_str());
@@ -695,7 +703,7 @@ TEST_F(VirtualDrive, CommandsWithoutTheirParameterBlockAreRefused) {
     } kWithoutBlock[] = {
         {MCI_SEEK, MCI_TO},          {MCI_SET, MCI_SET_TIME_FORMAT}, {MCI_PLAY, MCI_FROM},
         {MCI_PLAY, MCI_NOTIFY},      {MCI_STATUS, MCI_STATUS_ITEM},  {MCI_PAUSE, MCI_NOTIFY},
-        {MCI_GETDEVCAPS, MCI_GETDEVCAPS_ITEM},
+        {MCI_GETDEVCAPS, MCI_GETDEVCAPS_ITEM}, {MCI_STATUS, 0}, {MCI_GETDEVCAPS, 0},
     };
     for (const auto& command : kWithoutBlock) {
         SCOPED_TRACE(testing::Message() << "message " << command.message << " flags " << command.flags);

@@ -362,17 +362,19 @@ DWORD status(int32_t slot, DWORD flags, MCI_STATUS_PARMS* parameters) {
 }
 
 // Which flags of a command need its parameter block.
-DWORD flagsWithBlock(UINT message) {
+// Whether the command reads its parameter block with these flags: a query
+// always does, also without a flag.
+int needsBlock(UINT message, DWORD flags) {
     switch (message) {
-    case MCI_PLAY: return MCI_NOTIFY | MCI_FROM | MCI_TO;
-    case MCI_SEEK: return MCI_NOTIFY | MCI_TO;
-    case MCI_SET: return MCI_NOTIFY | MCI_SET_TIME_FORMAT;
+    case MCI_PLAY: return (flags & (MCI_NOTIFY | MCI_FROM | MCI_TO)) != 0;
+    case MCI_SEEK: return (flags & (MCI_NOTIFY | MCI_TO)) != 0;
+    case MCI_SET: return (flags & (MCI_NOTIFY | MCI_SET_TIME_FORMAT)) != 0;
     case MCI_PAUSE:
     case MCI_RESUME:
-    case MCI_STOP: return MCI_NOTIFY;
+    case MCI_STOP: return (flags & MCI_NOTIFY) != 0;
     case MCI_OPEN_DRIVER:
     case MCI_CLOSE_DRIVER: return 0;
-    default: return 0xFFFFFFFF; // the queries always
+    default: return 1;
     }
 }
 
@@ -457,7 +459,7 @@ void logReceived(const char* path, UINT message, DWORD flags, DWORD_PTR block) {
 }
 
 DWORD command(int32_t slot, UINT message, DWORD flags, DWORD_PTR block) {
-    if (!block && (flags & flagsWithBlock(message)))
+    if (!block && needsBlock(message, flags))
         return MCIERR_NULL_PARAMETER_BLOCK;
     uintptr_t callback = block && (flags & MCI_NOTIFY) ? (uintptr_t)((MCI_GENERIC_PARMS*)block)->dwCallback : 0;
     DriveModel& model = drive.model;

@@ -17,15 +17,20 @@ int widePath(const char* cuePath, const char* name, int utf8, wchar_t path[kFile
     if (MultiByteToWideChar(utf8 ? CP_UTF8 : CP_ACP, 0, name, -1, wideName, kFileNameSize) <= 0)
         return 0;
     int absolute = strchr(name, ':') || name[0] == '\\' || name[0] == '/';
+    // The sheet's folder is found in its wide path: in code page 932 the
+    // byte 0x5C, the backslash, also ends characters such as "ソ" and "表".
     wchar_t folder[kFileNameSize] = {};
     if (!absolute) {
-        const char* slash = strrchr(cuePath, '\\');
-        const char* other = strrchr(cuePath, '/');
+        if (MultiByteToWideChar(CP_ACP, 0, cuePath, -1, folder, kFileNameSize) <= 0)
+            return 0;
+        wchar_t* slash = wcsrchr(folder, L'\\');
+        wchar_t* other = wcsrchr(folder, L'/');
         if (other > slash)
             slash = other;
-        int length = slash ? (int)(slash - cuePath + 1) : 0;
-        if (length > 0 && MultiByteToWideChar(CP_ACP, 0, cuePath, length, folder, kFileNameSize - 1) <= 0)
-            return 0;
+        if (slash)
+            slash[1] = 0;
+        else
+            folder[0] = 0;
     }
     int written = _snwprintf(path, kFileNameSize, L"%ls%ls", folder, wideName);
     return written >= 0 && written < kFileNameSize;
