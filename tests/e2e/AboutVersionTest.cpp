@@ -115,12 +115,12 @@ TEST(EndToEnd, TheAboutBoxKeepsItsOwnTextsWhereTheVersionInformationLacksAValue)
         ASSERT_TRUE(player.hProcess);
         HWND window = waitForWindowOf(player.dwProcessId, "#32770", 5000);
         ASSERT_TRUE(window);
-        PostMessageA(window, WM_COMMAND, 2013, 0);
+        PostMessageA(window, WM_COMMAND, IDC_ABOUT, 0);
         HWND about = waitForOwnedDialog(window, 5000);
         ASSERT_TRUE(about) << row.what;
-        EXPECT_EQ(row.product, textOf(GetDlgItem(about, 1215))) << row.what;
-        EXPECT_EQ(row.copyrightLine, textOf(GetDlgItem(about, 1216))) << row.what;
-        PostMessageA(GetDlgItem(about, 1211), BM_CLICK, 0, 0);
+        EXPECT_EQ(row.product, textOf(GetDlgItem(about, IDC_PRODUCT_NAME))) << row.what;
+        EXPECT_EQ(row.copyrightLine, textOf(GetDlgItem(about, IDC_COPYRIGHT))) << row.what;
+        PostMessageA(GetDlgItem(about, IDC_OK), BM_CLICK, 0, 0);
         EXPECT_EQ(0u, closePlayer(window, &player)) << row.what;
     }
     DeleteFileA(copy.c_str());

@@ -6,8 +6,12 @@
 
 #include <gtest/gtest.h>
 
+#include <stdio.h>
+
 #include <string>
 
+#include "../../config/res/resource.h"
+#include "../../player/res/resource.h"
 #include "../native/FileBytes.h"
 #include "../win32/Programs.h"
 
@@ -70,7 +74,7 @@ inline HWND startPlaying(PROCESS_INFORMATION* player, const char* arguments) {
 }
 
 inline DWORD closePlayer(HWND window, PROCESS_INFORMATION* player) {
-    PostMessageA(window, WM_COMMAND, 2006, 0);
+    PostMessageA(window, WM_COMMAND, IDC_CLOSE, 0);
     DWORD code = waitForExit(player, 15000);
     release(player);
     return code;
@@ -97,6 +101,21 @@ inline std::string caption(HWND window) {
 inline bool waitForCaption(HWND window, const std::string& text, DWORD ms) {
     for (DWORD waited = 0; waited < ms; waited += 50) {
         if (caption(window) == text)
+            return true;
+        Sleep(50);
+    }
+    return false;
+}
+
+// True once the caption shows the track (with its default name) playing:
+// "Track  N ( M：SS)" with the clock past 0：00. No exact second is asked
+// for: a loaded machine may skip one between two looks.
+inline bool waitForTrackPlaying(HWND window, int track, DWORD ms) {
+    char start[32];
+    snprintf(start, sizeof start, "Track %2d (", track);
+    for (DWORD waited = 0; waited < ms; waited += 50) {
+        std::string text = caption(window);
+        if (text.rfind(start, 0) == 0 && text.find(" 0：00)") == std::string::npos)
             return true;
         Sleep(50);
     }

@@ -76,7 +76,7 @@ TEST(EndToEnd, ThePlayersHelpCommandShowsTheGuideUntilThePlayerEnds) {
     ASSERT_TRUE(window);
     ASSERT_FALSE(viewerWindow());
 
-    PostMessageA(window, WM_COMMAND, 2012, 0);
+    PostMessageA(window, WM_COMMAND, IDC_OPEN_HELP, 0);
     expectTheGuide(waitForViewer(true, 15000));
     EXPECT_EQ(0u, closePlayer(window, &player));
     EXPECT_FALSE(waitForViewer(false, 5000)) << "the viewer outlived the player";
@@ -88,13 +88,13 @@ TEST(EndToEnd, TheTitleDialogsHelpButtonShowsTheGuideUntilTheDialogEnds) {
     PROCESS_INFORMATION player = startProgram("Drovix.exe", "");
     HWND window = waitForWindowOf(player.dwProcessId, "#32770", 5000);
     ASSERT_TRUE(window);
-    PostMessageA(window, WM_COMMAND, 2010, 0);
+    PostMessageA(window, WM_COMMAND, IDC_SET_TITLES, 0);
     HWND dialog = waitForOwnedDialog(window, 5000);
     ASSERT_TRUE(dialog);
 
-    PostMessageA(GetDlgItem(dialog, 1213), BM_CLICK, 0, 0);
+    PostMessageA(GetDlgItem(dialog, IDC_HELP_BUTTON), BM_CLICK, 0, 0);
     expectTheGuide(waitForViewer(true, 15000));
-    PostMessageA(GetDlgItem(dialog, 1212), BM_CLICK, 0, 0);
+    PostMessageA(GetDlgItem(dialog, IDC_CANCEL), BM_CLICK, 0, 0);
     EXPECT_FALSE(waitForViewer(false, 5000)) << "the viewer outlived the dialog";
     EXPECT_EQ(0u, closePlayer(window, &player));
     RegDeleteTreeA(HKEY_CURRENT_USER, kSettings);
@@ -106,7 +106,7 @@ TEST(EndToEnd, TheSettingsToolsHelpButtonShowsTheGuideUntilTheToolEnds) {
     HWND dialog = waitForWindowOf(tool.dwProcessId, "#32770", 5000);
     ASSERT_TRUE(dialog);
 
-    PostMessageA(GetDlgItem(dialog, 1016), BM_CLICK, 0, 0);
+    PostMessageA(GetDlgItem(dialog, IDC_SETTINGS_HELP), BM_CLICK, 0, 0);
     expectTheGuide(waitForViewer(true, 15000));
     PostMessageA(GetDlgItem(dialog, IDCANCEL), BM_CLICK, 0, 0);
     EXPECT_EQ(0u, waitForExit(&tool, 5000));

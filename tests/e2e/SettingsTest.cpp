@@ -38,18 +38,18 @@ TEST(EndToEnd, WhatTheSettingsToolStoresThePlayerDoesAtItsNextStart) {
     PROCESS_INFORMATION tool = startProgram("Drovixcfg.exe", "");
     HWND dialog = waitForWindowOf(tool.dwProcessId, "#32770", 5000);
     ASSERT_TRUE(dialog);
-    SendMessageTimeoutA(GetDlgItem(dialog, 1013), TBM_SETPOS, TRUE, 100, SMTO_ABORTIFHUNG, 2000, 0);
-    click(dialog, 1012);
-    click(dialog, 1008);
-    click(dialog, 1014);
+    SendMessageTimeoutA(GetDlgItem(dialog, IDC_INTERVAL), TBM_SETPOS, TRUE, 100, SMTO_ABORTIFHUNG, 2000, 0);
+    click(dialog, IDC_ALWAYS_VISIBLE);
+    click(dialog, IDC_AUTOPLAY_MINIMIZE);
+    click(dialog, IDC_SAVE_PLAY_MODE);
     click(dialog, IDOK);
     EXPECT_EQ(0u, waitForExit(&tool, 5000));
     release(&tool);
 
     // The player beside it keeps working, and its exit writes only its own
     // six values.
-    PostMessageA(besideWindow, WM_COMMAND, 2003, 0);
-    EXPECT_TRUE(waitForCaption(besideWindow, "Track  1 ( 0：01)", 5000)) << caption(besideWindow);
+    PostMessageA(besideWindow, WM_COMMAND, IDC_PLAYPAUSE, 0);
+    EXPECT_TRUE(waitForTrackPlaying(besideWindow, 1, 5000)) << caption(besideWindow);
     EXPECT_EQ(0u, closePlayer(besideWindow, &beside));
     EXPECT_EQ(100u, storedValue("Interval"));
     EXPECT_EQ(1u, storedValue("AlwayVisibleSet"));
@@ -137,8 +137,8 @@ TEST(EndToEnd, TheAutoPlayCommandStartsThePlayerInAFolderWithBlanksAndJapaneseNa
     PROCESS_INFORMATION tool = startProgram("Program Files\\表示 ソフト\\Drovixcfg.exe", "");
     HWND dialog = waitForWindowOf(tool.dwProcessId, "#32770", 5000);
     ASSERT_TRUE(dialog);
-    SendMessageTimeoutA(GetDlgItem(dialog, 1000), WM_SETTEXT, 0, (LPARAM) "表.idx", SMTO_ABORTIFHUNG, 2000, 0);
-    click(dialog, 1010);
+    SendMessageTimeoutA(GetDlgItem(dialog, IDC_INDEX_FILE), WM_SETTEXT, 0, (LPARAM) "表.idx", SMTO_ABORTIFHUNG, 2000, 0);
+    click(dialog, IDC_AUTOPLAY_PLAYER);
     click(dialog, IDOK);
     // The title index is not there yet: the tool asks, and creates it there.
     HWND question = waitForOwnedDialog(dialog, 5000);
@@ -169,7 +169,7 @@ TEST(EndToEnd, TheAutoPlayCommandStartsThePlayerInAFolderWithBlanksAndJapaneseNa
         EXPECT_TRUE(waitForLog("MCI_PLAY flags=0x00000005 0x00000001 0x00000000", 15000)) << run;
         HWND player = waitForWindowCaptioned("Tom & Jerry (", 5000);
         ASSERT_TRUE(player) << run;
-        PostMessageA(player, WM_COMMAND, 2006, 0);
+        PostMessageA(player, WM_COMMAND, IDC_CLOSE, 0);
         waitForExit(&started, 15000);
         release(&started);
         for (DWORD waited = 0; IsWindow(player) && waited < 10000; waited += 50)

@@ -98,7 +98,7 @@ BOOL CALLBACK findMenu(HWND window, LPARAM param) {
 // do, and closes it with Escape.
 void openAndCloseMenu(HWND window, int which) {
     if (which == 0)
-        PostMessageA(window, WM_COMMAND, 2007, 0);
+        PostMessageA(window, WM_COMMAND, IDC_MENU, 0);
     else
         PostMessageA(window, WM_RBUTTONUP, 0, which == 1 ? MAKELPARAM(60, 40) : MAKELPARAM(250, 75));
     HWND menu = 0;

@@ -28,13 +28,13 @@ TEST(EndToEnd, ADiscNamedInTheTitleDialogKeepsItsNamesAcrossARestart) {
     ASSERT_TRUE(window);
     ASSERT_TRUE(waitForCaption(window, "Title / Artist", 5000)) << caption(window);
 
-    PostMessageA(window, WM_COMMAND, 2010, 0);
+    PostMessageA(window, WM_COMMAND, IDC_SET_TITLES, 0);
     HWND dialog = waitForOwnedDialog(window, 5000);
     ASSERT_TRUE(dialog);
     EXPECT_EQ("ＣＤプレイヤー", caption(dialog));
     for (const char* text : {"Morning", "Pelmark Trio", "One", "Two", "Three", "Four", "Five"})
         typeAndEnter(dialog, text);
-    PostMessageA(GetDlgItem(dialog, 1211), BM_CLICK, 0, 0);
+    PostMessageA(GetDlgItem(dialog, IDC_OK), BM_CLICK, 0, 0);
     EXPECT_TRUE(waitForCaption(window, "Morning / Pelmark Trio", 5000)) << caption(window);
     EXPECT_FALSE(IsWindowVisible(dialog));
     EXPECT_EQ(0u, closePlayer(window, &player));
@@ -67,7 +67,7 @@ TEST(EndToEnd, AnotherDiscPutInShowsItsOwnTitlesAndBringsThePlayerBack) {
         HWND window = waitForWindowOf(player.dwProcessId, "#32770", 5000);
         ASSERT_TRUE(window);
         ASSERT_TRUE(waitForCaption(window, "Morning / Pelmark Trio", 5000)) << caption(window);
-        PostMessageA(window, WM_COMMAND, 2005, 0);
+        PostMessageA(window, WM_COMMAND, IDC_MINIMISE, 0);
         Sleep(500);
         ASSERT_TRUE(IsIconic(window));
 

@@ -97,7 +97,7 @@ def faults_in(found, events):
     # The play that followed counts its own frames from its first sample.
     during = int(events.get('during', [[0, 0]])[0][1])
     if not 0 < during < 75:
-        faults.append('150 ms into the last play the position was frame %d, not between 0 and 75' % during)
+        faults.append('once the last play had begun, the position was frame %d, not between 0 and 75' % during)
     return faults
 
 

@@ -39,8 +39,10 @@ record() {
   parec -d vd.monitor --format=s16le --rate=44100 --channels=2 --raw >"$file" &
   recorder=$!
   sleep 0.5
-  "$@"
+  # A client that hangs is ended, and says so, rather than holding the run.
+  timeout 120 "$@"
   local result=$?
+  [ "$result" = 124 ] && echo "sound: $(basename "$2") did not end within 120 s and was ended"
   sleep 0.5
   kill "$recorder"
   wait "$recorder" 2>/dev/null

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include "../../player/res/resource.h"
 #include "Programs.h"
 
 namespace {
@@ -17,7 +18,7 @@ struct Program {
 };
 
 const Program kPrograms[] = {
-    {"Drovix.exe", "PELMARKCDPLAYER", "PELMARKCDPLAYER.running", 2006},
+    {"Drovix.exe", "PELMARKCDPLAYER", "PELMARKCDPLAYER.running", IDC_CLOSE},
     {"Drovixcfg.exe", "PELMARKCDPLAYERCONFIG", "PELMARKCDPLAYERCONFIG.running", IDCANCEL},
 };
 

@@ -415,9 +415,14 @@ TEST_F(VirtualDrive, TheControlToolInsertsAndRemovesDiscsAndSetsTheSpeed) {
     EXPECT_EQ(0u, runControlTool("insert \"" + sheet + "\""));
     DWORD changed = GetTickCount();
     EXPECT_EQ(0u, driveStatus(device, kStatusMediaPresent, 0));
-    while (!driveStatus(device, kStatusMediaPresent, 0) && GetTickCount() - changed < 5000)
+    while (!driveStatus(device, kStatusMediaPresent, 0) && GetTickCount() - changed < 10000)
         Sleep(50);
-    EXPECT_NEAR(2000.0, (double)(GetTickCount() - changed), 500.0);
+    // Empty for the tray's two seconds, give or take the check's own delay;
+    // a loaded machine may take longer, but not for ever.
+    DWORD empty = GetTickCount() - changed;
+    printf("the drive was empty for %lu ms\n", (unsigned long)empty);
+    EXPECT_GE(empty, 1500u);
+    EXPECT_LT(empty, 10000u);
     EXPECT_EQ(1u, driveStatus(device, kStatusNumberOfTracks, 0));
     EXPECT_NE(std::string::npos, wholeLog().find("tray: another disc goes in")) << wholeLog();
     // A disc that cannot be read leaves the drive empty, and says why.
@@ -681,17 +686,6 @@ TEST_F(VirtualDrive, StringClientsReadTheAnswersOfARealDrive) {
     }
 }
 
-int main(int argc, char** argv) {
-    // This program's "cdaudio" is the virtual drive beside it.
-    HKEY key;
-    RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Wine\\AppDefaults\\mci_drive_tests.exe\\DllOverrides", 0, 0, 0,
-                    KEY_ALL_ACCESS, 0, &key, 0);
-    RegSetValueExA(key, "mcicda", 0, REG_SZ, (const BYTE*)"native", 7);
-    RegCloseKey(key);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}
-
 // What every MCI client may ask: parameter blocks that are missing, a play
 // that waits for its end, a resume that asks to be told, a close while a
 // play would notify.
@@ -794,4 +788,15 @@ TEST_F(VirtualDrive, ADriveFreedWhilePlayingLeavesNoThreadBehind) {
     open();
     EXPECT_EQ(1u, driveStatus(device, kStatusMediaPresent, 0));
     EXPECT_EQ(5u, driveStatus(device, kStatusNumberOfTracks, 0));
+}
+
+int main(int argc, char** argv) {
+    // This program's "cdaudio" is the virtual drive beside it.
+    HKEY key;
+    RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Wine\\AppDefaults\\mci_drive_tests.exe\\DllOverrides", 0, 0, 0,
+                    KEY_ALL_ACCESS, 0, &key, 0);
+    RegSetValueExA(key, "mcicda", 0, REG_SZ, (const BYTE*)"native", 7);
+    RegCloseKey(key);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
 }

@@ -26,13 +26,33 @@ inline std::string programFolder() {
     return named.back() == '\\' ? named : named + "\\";
 }
 
-// Starts a command line; hProcess is 0 when it could not start.
+// The job that holds every program a test starts, and the programs those
+// start: it ends them when the test ends, also when the test is ended for
+// running out of time, so that a program left behind (and its marker) never
+// fails the tests after it.
+inline HANDLE testJob() {
+    static HANDLE job = [] {
+        HANDLE made = CreateJobObjectA(0, 0);
+        JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits = {};
+        limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+        if (made)
+            SetInformationJobObject(made, JobObjectExtendedLimitInformation, &limits, sizeof limits);
+        return made;
+    }();
+    return job;
+}
+
+// Starts a command line; hProcess is 0 when it could not start. The program
+// joins the test's job before it runs.
 inline PROCESS_INFORMATION startCommand(std::string commandLine) {
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION started = {};
-    if (!CreateProcessA(0, &commandLine[0], 0, 0, FALSE, 0, 0, 0, &startup, &started))
-        started = PROCESS_INFORMATION();
+    if (!CreateProcessA(0, &commandLine[0], 0, 0, FALSE, CREATE_SUSPENDED, 0, 0, &startup, &started))
+        return PROCESS_INFORMATION();
+    if (testJob())
+        AssignProcessToJobObject(testJob(), started.hProcess);
+    ResumeThread(started.hThread);
     return started;
 }
 

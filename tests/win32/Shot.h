@@ -83,7 +83,12 @@ struct Shot {
         ASSERT_TRUE(out);
         fwrite(&file, sizeof file, 1, out);
         fwrite(&header, sizeof header, 1, out);
-        fwrite(pixels.data(), 4, pixels.size(), out);
+        // Opaque: the screen's pixels come with an alpha of 0, which viewers
+        // show as a white picture.
+        std::vector<uint32_t> opaque(pixels);
+        for (uint32_t& pixel : opaque)
+            pixel |= 0xFF000000;
+        fwrite(opaque.data(), 4, opaque.size(), out);
         fclose(out);
     }
 };

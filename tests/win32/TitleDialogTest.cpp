@@ -319,9 +319,10 @@ TEST_F(TitleDialog, CancelChangesNeitherNamesNorTheIndexNorAlwaysOnTop) {
 TEST_F(TitleDialog, WithoutADiscOnlyAlwaysOnTopCanBeSet) {
     sim.mediaPresent = 0;
     open();
-    for (int id : {1201, 1202, 1203, 1204, 1205, 1206, 1207, 1208})
+    for (int id : {IDC_TITLE_LABEL, IDC_ARTIST_LABEL, IDC_TITLE_GROUP, IDC_TRACK_LABEL, IDC_ARTIST_EDIT, IDC_TITLE_EDIT,
+                   IDC_TRACK_EDIT, IDC_TRACK_LIST})
         EXPECT_FALSE(IsWindowEnabled(GetDlgItem(dialog, id))) << id;
-    for (int id : {1209, 1210, 1211, 1212, 1213, 1214})
+    for (int id : {IDC_TOPMOST_CHECK, IDC_ABOUT_BUTTON, IDC_OK, IDC_CANCEL, IDC_HELP_BUTTON, IDC_TITLE_TAB})
         EXPECT_TRUE(IsWindowEnabled(GetDlgItem(dialog, id))) << id;
     EXPECT_EQ(IDC_TOPMOST_CHECK, focused());
     click(IDC_TOPMOST_CHECK);
@@ -489,8 +490,20 @@ TEST_F(TitleDialog, TheAboutBoxShowsTheProgramsVersionInformationAndEndsOnlyWith
         EXPECT_NEAR(GetSystemMetrics(SM_CXSCREEN) / 2, (place.left + place.right) / 2, 2);
         SendMessageA(about, WM_COMMAND, IDCANCEL, 0);
         EXPECT_TRUE(IsWindowVisible(about));
+        RedrawWindow(about, 0, 0, RDW_FRAME | RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
         pumpMessages(200);
-        Shot(about, true).save("about-box.bmp");
+        Shot shot(about, true);
+        shot.save("about-box.bmp");
+        // The picture shows what it claims: both texts and the OK button.
+        RECT frame;
+        GetWindowRect(about, &frame);
+        for (int id : {IDC_PRODUCT_NAME, IDC_COPYRIGHT, IDC_OK}) {
+            RECT control;
+            GetWindowRect(GetDlgItem(about, id), &control);
+            EXPECT_TRUE(shot.anyIn(control.left - frame.left, control.top - frame.top, control.right - frame.left,
+                                   control.bottom - frame.top, 0x000000))
+                << id;
+        }
         checkedLayout = true;
         SendDlgItemMessageA(about, IDC_OK, BM_CLICK, 0, 0);
     });
