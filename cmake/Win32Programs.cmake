@@ -126,19 +126,20 @@ add_dependencies(player_instance_tests Drovix Drovixcfg vdrivectl)
 gtest_discover_tests(player_instance_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
   PROPERTIES RESOURCE_LOCK shared_registry)
 
-# The virtual CD drive: an MCI driver named as the one it stands in for.
-add_library(mcicda SHARED vdrive/win32/mcicda.def vdrive/win32/mcicda.rc vdrive/win32/Driver.cpp vdrive/win32/Control.cpp
+# The virtual CD drive: an MCI driver under a name of its own, so that no
+# program loads it unless vdrivectl install made it the "cdaudio" driver.
+add_library(drovixcd SHARED vdrive/win32/drovixcd.def vdrive/win32/drovixcd.rc vdrive/win32/Driver.cpp vdrive/win32/Control.cpp
   vdrive/win32/ImageFiles.cpp vdrive/win32/AudioOut.cpp)
-set_target_properties(mcicda PROPERTIES PREFIX "" OUTPUT_NAME mcicda)
-target_link_libraries(mcicda vdrive_model winmm advapi32)
-target_compile_options(mcicda PRIVATE -Wall -Wextra)
-target_link_options(mcicda PRIVATE -static -static-libgcc -static-libstdc++ -Wl,--kill-at)
+set_target_properties(drovixcd PROPERTIES PREFIX "" OUTPUT_NAME drovixcd)
+target_link_libraries(drovixcd vdrive_model winmm advapi32)
+target_compile_options(drovixcd PRIVATE -Wall -Wextra)
+target_link_options(drovixcd PRIVATE -static -static-libgcc -static-libstdc++ -Wl,--kill-at)
 
 # The player's MCI commands against the virtual drive.
 add_executable(mci_drive_tests tests/win32/MciDriveTest.cpp)
 target_include_directories(mci_drive_tests PRIVATE tests/native)
 target_link_libraries(mci_drive_tests engine_win32 engine vdrive_disc winmm gtest)
-add_dependencies(mci_drive_tests mcicda vdrivectl)
+add_dependencies(mci_drive_tests drovixcd vdrivectl)
 gtest_discover_tests(mci_drive_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
   PROPERTIES RESOURCE_LOCK shared_registry)
 
@@ -147,7 +148,7 @@ add_executable(end_to_end_tests tests/e2e/AutoplayTest.cpp tests/e2e/TitlesTest.
   tests/e2e/SettingsTest.cpp tests/e2e/HelpTest.cpp tests/e2e/PlayModesTest.cpp
   tests/e2e/BadInputTest.cpp tests/e2e/SoakTest.cpp)
 target_link_libraries(end_to_end_tests gtest gtest_main psapi ntdll)
-add_dependencies(end_to_end_tests Drovix Drovixcfg mcicda help_file)
+add_dependencies(end_to_end_tests Drovix Drovixcfg drovixcd vdrivectl help_file)
 # The soak takes about three minutes.
 gtest_discover_tests(end_to_end_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
   PROPERTIES RESOURCE_LOCK shared_registry TIMEOUT 300)
@@ -158,13 +159,13 @@ add_executable(minimal_dialog WIN32 tests/bench/MinimalDialog.cpp)
 # A client that plays an image of counting samples, for the sound test.
 add_executable(sound_script tests/sound/SoundScript.cpp)
 target_link_libraries(sound_script winmm)
-add_dependencies(sound_script mcicda)
+add_dependencies(sound_script drovixcd vdrivectl)
 # The same samples through the platform's sound alone, for reference.
 add_executable(sound_plain tests/sound/PlainClient.cpp)
 target_link_libraries(sound_plain winmm)
 
-add_executable(vdrivectl vdrive/win32/vdrivectl.cpp vdrive/win32/Control.cpp vdrive/win32/SheetTitles.cpp
-  vdrive/win32/ImageFiles.cpp vdrive/win32/vdrivectl.rc)
+add_executable(vdrivectl vdrive/win32/vdrivectl.cpp vdrive/win32/Install.cpp vdrive/win32/Control.cpp
+  vdrive/win32/SheetTitles.cpp vdrive/win32/ImageFiles.cpp vdrive/win32/vdrivectl.rc)
 target_include_directories(vdrivectl PRIVATE common)
 set_source_files_properties(vdrive/win32/vdrivectl.rc PROPERTIES OBJECT_DEPENDS "${CMAKE_SOURCE_DIR}/common/app.manifest")
 target_link_libraries(vdrivectl vdrive_disc titles winmm)

@@ -37,7 +37,7 @@ measure() {
 wine reg add 'HKCU\Software\Drovix\VirtualDrive' /v Image /t REG_SZ /d "" /f >/dev/null 2>&1
 wine reg add 'HKCU\Software\Drovix\VirtualDrive' /v Speed /t REG_DWORD /d 1 /f >/dev/null 2>&1
 wine reg delete 'HKCU\Software\Drovix\VirtualDrive' /v Log /f >/dev/null 2>&1
-wine reg add 'HKCU\Software\Wine\AppDefaults\Drovix.exe\DllOverrides' /v mcicda /t REG_SZ /d native /f >/dev/null 2>&1
+wine "$build/vdrivectl.exe" install >/dev/null 2>&1
 wine reg delete 'HKCU\Software\Pelmark\Drovix' /f >/dev/null 2>&1
 
 reference=$(measure minimal_dialog.exe wine "$build/minimal_dialog.exe") || exit 1

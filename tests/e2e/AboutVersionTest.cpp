@@ -107,7 +107,6 @@ TEST(EndToEnd, TheAboutBoxKeepsItsOwnTextsWhereTheVersionInformationLacksAValue)
         {"both", true, true, "Other Player", "(C) Someone"},
     };
     prepareDrive(1);
-    setText("Software\\Wine\\AppDefaults\\Drovix-version.exe\\DllOverrides", "mcicda", "native");
     std::string copy = programFolder() + "Drovix-version.exe";
     for (const Row& row : rows) {
         ASSERT_TRUE(makeCopy(copy, versionBlock(row.translation, row.copyright))) << row.what;

@@ -52,15 +52,28 @@ inline void forgetSettingsAndDrive() {
     RegDeleteTreeA(HKEY_CURRENT_USER, kControl);
 }
 
+// The virtual drive made "cdaudio" by the vdrivectl of the programs' folder,
+// as a user installs it, once for this test program.
+inline void installDrive() {
+    static bool installed = false;
+    if (installed)
+        return;
+    PROCESS_INFORMATION tool = startProgram("vdrivectl.exe", "install");
+    ASSERT_TRUE(tool.hProcess);
+    ASSERT_EQ(0u, waitForExit(&tool, 20000));
+    release(&tool);
+    installed = true;
+}
+
 // The disc in the virtual drive, its log, and the player's "cdaudio": the
-// virtual drive beside it.
+// virtual drive, installed.
 inline void prepareDrive(DWORD speed) {
     forgetSettingsAndDrive();
     setText(kControl, "Image", "");
     setNumber(kControl, "Speed", speed);
     setText(kControl, "Log", logPath());
     DeleteFileA(logPath().c_str());
-    setText("Software\\Wine\\AppDefaults\\Drovix.exe\\DllOverrides", "mcicda", "native");
+    installDrive();
 }
 
 // Starts the player and waits for it to play track 1 to the end of the disc

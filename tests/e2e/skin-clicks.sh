@@ -63,7 +63,8 @@ click() {
 }
 
 wine reg delete 'HKCU\Software\Pelmark\Drovix' /f >/dev/null 2>&1
-wine reg add 'HKCU\Software\Wine\AppDefaults\Drovix.exe\DllOverrides' /v mcicda /t REG_SZ /d native /f >/dev/null 2>&1
+# The virtual drive, installed as a user installs it.
+wine "$build/vdrivectl.exe" install >/dev/null 2>&1
 wine reg add 'HKCU\Software\Drovix\VirtualDrive' /v Image /t REG_SZ /d "" /f >/dev/null 2>&1
 wine reg add 'HKCU\Software\Drovix\VirtualDrive' /v Media /t REG_DWORD /d 1 /f >/dev/null 2>&1
 wine reg add 'HKCU\Software\Drovix\VirtualDrive' /v Speed /t REG_DWORD /d 1 /f >/dev/null 2>&1
@@ -71,7 +72,7 @@ wine reg add 'HKCU\Software\Drovix\VirtualDrive' /v Log /t REG_SZ /d "$(winepath
 : >"$log"
 rm -f "$build/drovix.idx"
 
-WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-};mcicda=n" wine "$build/Drovix.exe" >/dev/null 2>&1 &
+wine "$build/Drovix.exe" >/dev/null 2>&1 &
 player=$!
 window=""
 waitFor 20 eval 'window=$(xdotool search --name "^Title / Artist$" 2>/dev/null | head -1); [ -n "$window" ]'

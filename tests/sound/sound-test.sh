@@ -30,7 +30,7 @@ recorder=""
 trap cleanup EXIT
 
 wine reg add 'HKCU\Software\Wine\Drivers' /v Audio /t REG_SZ /d pulse /f >/dev/null 2>&1
-wine reg add 'HKCU\Software\Wine\AppDefaults\sound_script.exe\DllOverrides' /v mcicda /t REG_SZ /d native /f >/dev/null 2>&1
+wine "$build/vdrivectl.exe" install >/dev/null 2>&1
 wine reg add 'HKCU\Software\Drovix\VirtualDrive' /v Log /t REG_SZ /d "$(winepath -w "$pulse/drive.log" | tr -d '\r')" /f >/dev/null 2>&1
 
 # record FILE COMMAND...: the sink's monitor while the command runs.

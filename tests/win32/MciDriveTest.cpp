@@ -439,14 +439,28 @@ TEST_F(VirtualDrive, TheControlToolInsertsAndRemovesDiscsAndSetsTheSpeed) {
     RegQueryValueExA(key, "Speed", 0, 0, (BYTE*)&speed, &size);
     RegCloseKey(key);
     EXPECT_EQ(250u, speed);
-    EXPECT_EQ(2u, runControlTool("speed 0"));
+    EXPECT_EQ(1u, runControlTool("speed 0"));
     EXPECT_EQ(2u, runControlTool("spin"));
+    // What it cannot do it refuses, and the drive keeps its disc: never the
+    // demo disc in place of a file that is not there, never a name cut at
+    // its first blank.
+    EXPECT_EQ(0u, runControlTool("insert \"" + sheet + "\""));
+    for (const std::string& refused : {"insert \"" + testFolder() + "no such.cue\"", "insert " + testFolder() + "two words.cue",
+                                       "insert C:\\" + std::string(300, 'x') + ".cue"})
+        EXPECT_EQ(1u, runControlTool(refused)) << refused;
+    char image[MAX_PATH] = {};
+    DWORD imageSize = sizeof image - 1;
+    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_CURRENT_USER, kControl, 0, KEY_READ, &key));
+    RegQueryValueExA(key, "Image", 0, 0, (BYTE*)image, &imageSize);
+    RegCloseKey(key);
+    EXPECT_EQ(sheet, image);
     DeleteFileA(sheet.c_str());
     DeleteFileA(bin.c_str());
 }
 
 namespace {
 
+// The "cdaudio" driver where Windows reads it and where Wine reads it.
 std::string cdaudioDriver() {
     char text[MAX_PATH] = {};
     DWORD size = sizeof text - 1;
@@ -456,29 +470,38 @@ std::string cdaudioDriver() {
         RegQueryValueExA(key, "cdaudio", 0, 0, (BYTE*)text, &size);
         RegCloseKey(key);
     }
-    return text;
+    char ini[MAX_PATH] = {};
+    GetPrivateProfileStringA("mci", "cdaudio", "", ini, MAX_PATH, "system.ini");
+    return std::string(text) + " " + ini;
 }
 
 } // namespace
 
-// Installed from a folder with blanks, as under "Program Files": the value
-// the platform reads names a copy in the system folder, and that loads.
+// Installed from a folder with blanks, as under "Program Files": the driver
+// Windows and Wine read names a copy in the system folder, and that loads in
+// every program; uninstall puts back the system's own driver.
 TEST_F(VirtualDrive, InstallMakesTheDriveCdaudioAndUninstallPutsBackTheDriverItReplaced) {
     std::string folder = testFolder() + "Program Files x\\";
     CreateDirectoryA(folder.c_str(), 0);
-    for (const char* file : {"vdrivectl.exe", "mcicda.dll"})
+    for (const char* file : {"vdrivectl.exe", "drovixcd.dll"})
         ASSERT_TRUE(CopyFileA((testFolder() + file).c_str(), (folder + file).c_str(), FALSE)) << file;
     char system[MAX_PATH];
     GetSystemDirectoryA(system, MAX_PATH);
     std::string copy = std::string(system) + "\\drovixcd.dll";
-    std::string before = cdaudioDriver();
+    const std::string tool = "\"" + folder + "vdrivectl.exe\" ";
 
+    // From the system's own driver, as a machine has it before the first
+    // install (this run installed the drive at its start).
+    ASSERT_EQ(0u, runControlTool(tool + "uninstall", true));
+    EXPECT_EQ("mcicda.dll mcicda.dll", cdaudioDriver());
+    EXPECT_EQ("<missing>", readBytes(copy));
     for (int round = 0; round < 2; round++) {
-        ASSERT_EQ(0u, runControlTool("\"" + folder + "vdrivectl.exe\" install", true));
-        EXPECT_EQ("drovixcd.dll", cdaudioDriver());
-        EXPECT_EQ(readBytes(folder + "mcicda.dll"), readBytes(copy));
+        ASSERT_EQ(0u, runControlTool(tool + "install", true));
+        EXPECT_EQ("drovixcd.dll drovixcd.dll", cdaudioDriver());
+        EXPECT_EQ(readBytes(folder + "drovixcd.dll"), readBytes(copy));
     }
-    // Every program's "cdaudio" is now the virtual drive.
+    // Every program's "cdaudio" is now the virtual drive, with no setting of
+    // its own.
     MCI_OPEN_PARMSA parameters = {};
     parameters.lpstrDeviceType = "cdaudio";
     ASSERT_EQ(0u, mciSendCommandA(0, MCI_OPEN, MCI_OPEN_TYPE | MCI_OPEN_SHAREABLE, (DWORD_PTR)&parameters));
@@ -490,9 +513,13 @@ TEST_F(VirtualDrive, InstallMakesTheDriveCdaudioAndUninstallPutsBackTheDriverItR
     EXPECT_STREQ("Drovix virtual CD drive", product);
     mciSendCommandA(parameters.wDeviceID, MCI_CLOSE, 0, 0);
 
-    ASSERT_EQ(0u, runControlTool("\"" + folder + "vdrivectl.exe\" uninstall", true));
-    EXPECT_EQ(before.empty() ? "mcicda.dll" : before, cdaudioDriver());
-    for (const char* file : {"vdrivectl.exe", "mcicda.dll"})
+    // Twice installed, once uninstalled: the driver before the first.
+    ASSERT_EQ(0u, runControlTool(tool + "uninstall", true));
+    EXPECT_EQ("mcicda.dll mcicda.dll", cdaudioDriver());
+    EXPECT_EQ("<missing>", readBytes(copy));
+    // The drive stays installed for the tests after this one.
+    EXPECT_EQ(0u, runControlTool(tool + "install", true));
+    for (const char* file : {"vdrivectl.exe", "drovixcd.dll"})
         DeleteFileA((folder + file).c_str());
     RemoveDirectoryA(folder.c_str());
 }
@@ -580,11 +607,12 @@ TEST_F(VirtualDrive, TheSheetsNamesGoIntoThePlayersTitleIndex) {
         EXPECT_EQ(0u, runControlTool("titles \"" + sheet + "\" \"" + index + "\"")) << row.encoding;
         EXPECT_EQ(record, readBytes(index)) << row.encoding;
     }
-    // --new leaves a disc that has a record alone; without it the record is replaced.
+    // Names the index has for the disc (typed in the player, perhaps) stay;
+    // --replace replaces them.
     writeBytes(sheet, named("Other", "Band", "A", "B"));
-    EXPECT_EQ(0u, runControlTool("titles --new \"" + sheet + "\" \"" + index + "\""));
-    EXPECT_EQ(record, readBytes(index));
     EXPECT_EQ(0u, runControlTool("titles \"" + sheet + "\" \"" + index + "\""));
+    EXPECT_EQ(record, readBytes(index));
+    EXPECT_EQ(0u, runControlTool("titles --replace \"" + sheet + "\" \"" + index + "\""));
     // The save drops the blank line that opened the new file, as the player's does.
     EXPECT_EQ("@0200060003\r\n+Other\r\n-Band\r\n#A\r\n#B\r\n\r\n", readBytes(index));
     // A sheet without names writes nothing; the demo disc has names of its own.
@@ -791,12 +819,12 @@ TEST_F(VirtualDrive, ADriveFreedWhilePlayingLeavesNoThreadBehind) {
 }
 
 int main(int argc, char** argv) {
-    // This program's "cdaudio" is the virtual drive beside it.
-    HKEY key;
-    RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Wine\\AppDefaults\\mci_drive_tests.exe\\DllOverrides", 0, 0, 0,
-                    KEY_ALL_ACCESS, 0, &key, 0);
-    RegSetValueExA(key, "mcicda", 0, REG_SZ, (const BYTE*)"native", 7);
-    RegCloseKey(key);
+    // Every program's "cdaudio" is the virtual drive beside this program,
+    // installed as a user installs it.
+    if (runControlTool("install") != 0) {
+        fprintf(stderr, "vdrivectl install failed: the virtual drive is not \"cdaudio\"\n");
+        return 1;
+    }
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

@@ -87,13 +87,13 @@ int writeSheetTitles(const char* sheetPath, const char* indexPath, int onlyNew, 
     static VirtualDisc disc;
     char reason[300];
     if (!loadImage(sheetPath ? sheetPath : "", &disc, reason, sizeof reason)) {
-        snprintf(message, messageSize, "the image cannot be played: %s", reason);
+        snprintf(message, messageSize, "イメージを再生できません: %s", reason);
         return 1;
     }
     static TitleRecord record;
     setDefaultTitles(&record);
     if (sheetPath && !sheetNames(sheetPath, disc.trackCount, &record)) {
-        snprintf(message, messageSize, "the sheet gives no names; the title index is unchanged");
+        snprintf(message, messageSize, "シートに曲名がありません。曲名ファイルは変更していません");
         return 0;
     }
     if (!sheetPath)
@@ -115,18 +115,18 @@ int writeSheetTitles(const char* sheetPath, const char* indexPath, int onlyNew, 
     }
     // Writing the index through itself would lose it.
     if (sameFile(index, temp)) {
-        snprintf(message, messageSize, "%s is the temporary file of its own save; it is unchanged", index);
+        snprintf(message, messageSize, "%s は保存に使う一時ファイルです。変更していません", index);
         return 1;
     }
     discIdOf(disc, id);
     if (onlyNew && titleRecordExists(index, id)) {
-        snprintf(message, messageSize, "%s already names the disc %s", index, id);
+        snprintf(message, messageSize, "%s にはディスク %s の曲名がすでにあります (置き換えるときは --replace)", index, id);
         return 0;
     }
     if (rewriteTitleIndex(index, temp, id, disc.trackCount, &record) != kSaveDone) {
-        snprintf(message, messageSize, "%s could not be written; it is unchanged", index);
+        snprintf(message, messageSize, "%s に書き込めません。曲名ファイルは変更していません", index);
         return 1;
     }
-    snprintf(message, messageSize, "%s: the disc %s is \"%s\"", index, id, record.title);
+    snprintf(message, messageSize, "%s: ディスク %s は「%s」です", index, id, record.title);
     return 0;
 }
