@@ -40,6 +40,7 @@ void closeSoundDevice(HWAVEOUT device) {
 void AudioOut::adopt(HWAVEOUT opened) {
     device = opened;
     written = 0;
+    count.reset();
     paused = 0;
     for (int i = 0; i < kAudioBuffers; i++) {
         memset(&headers[i], 0, sizeof headers[i]);
@@ -123,8 +124,11 @@ int AudioOut::samplesPlayed(uint64_t* samples) {
     time.wType = TIME_SAMPLES;
     if (!device || waveOutGetPosition(device, &time, sizeof time) != MMSYSERR_NOERROR)
         return 0;
-    *samples = time.wType == TIME_BYTES ? time.u.cb / 4 : time.u.sample;
-    return 1;
+    if (time.wType == TIME_SAMPLES)
+        return count.take(time.u.sample, 1, samples);
+    if (time.wType == TIME_BYTES)
+        return count.take(time.u.cb, 4, samples);
+    return count.take(0, 0, samples);
 }
 
 int AudioOut::drained() const {
@@ -150,6 +154,7 @@ void AudioOut::silence() {
     }
     cursor = end = tail = 0;
     written = 0;
+    count.reset();
 }
 
 HWAVEOUT AudioOut::release() {

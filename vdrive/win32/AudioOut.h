@@ -13,6 +13,7 @@
 
 #include <stdio.h>
 
+#include "../SampleCount.h"
 #include "../VirtualDisc.h"
 
 const int kAudioBuffers = 4;
@@ -33,6 +34,7 @@ struct AudioOut {
     uint32_t cursor, end; // the next frame to write; the end of the play
     uint32_t tail;        // frames of silence still to write after the end
     uint64_t written;     // samples written since the device was last emptied
+    SampleCount count;    // samples played since then, past 32 bits
     int paused;
     FILE* files[kMaxFiles];
 
@@ -50,7 +52,7 @@ struct AudioOut {
     // refused them.
     int feed();
     // Samples played since the device was last emptied; 0 when it cannot
-    // tell.
+    // tell, or answers in a unit that is not samples or bytes.
     int samplesPlayed(uint64_t* samples);
     // Every frame of the play has been played.
     int drained() const;

@@ -82,6 +82,7 @@ struct Drive {
     int sounding;
     int spinningUp;
     uint64_t soundBase; // samples played when the segment began
+    uint64_t soundFrames; // frames of the segment the sound had played, last read
     DWORD silentSince;  // GetTickCount when the drive last stopped sounding
     // The control key is read again only when it has changed: the thread
     // watches it and marks it so.
@@ -109,12 +110,14 @@ uint64_t clockFrames() {
     return (uint64_t)(elapsed * kFramesPerSecond * drive.control.speed / clockRate());
 }
 
-// The sound fails: the clock takes over where the sound stood.
+// The sound fails: the clock takes over where the sound stood, so the
+// position goes on from what was heard and the play ends on time.
 void soundFailed(const char* what) {
     controlLog(&drive.control, "sound: %s; the drive keeps time by its clock", what);
     drive.sounding = 0;
     drive.audio.silence();
-    drive.playStartedAt = clockTicks();
+    drive.playStartedAt =
+        clockTicks() - (LONGLONG)(drive.soundFrames * clockRate() / (kFramesPerSecond * drive.control.speed));
 }
 
 // The frames the play segment under way has played: the samples the device
@@ -125,15 +128,18 @@ uint64_t played() {
     if (!drive.sounding)
         return clockFrames();
     uint64_t samples;
-    if (drive.audio.samplesPlayed(&samples))
-        return samples > drive.soundBase ? (samples - drive.soundBase) / kSamplesPerFrame : 0;
+    if (drive.audio.samplesPlayed(&samples)) {
+        drive.soundFrames = samples > drive.soundBase ? (samples - drive.soundBase) / kSamplesPerFrame : 0;
+        return drive.soundFrames;
+    }
     soundFailed("the device no longer tells its position");
-    return 0;
+    return clockFrames();
 }
 
 // The sound of the play from the head on, on an open device.
 void soundFromHead() {
     drive.soundBase = drive.audio.begin(&drive.model.disc, drive.model.frame, drive.model.playTo);
+    drive.soundFrames = 0;
     drive.sounding = 1;
 }
 
@@ -340,6 +346,7 @@ void resumeSegment() {
         uint64_t samples = 0;
         drive.audio.samplesPlayed(&samples);
         drive.soundBase = samples;
+        drive.soundFrames = 0;
         drive.audio.restart();
     }
     SetEvent(drive.wake);
@@ -534,14 +541,23 @@ void waitForPlayEnd(MCIDEVICEID deviceId) {
 
 // ---- The drive's thread -----------------------------------------------------------
 
-// Opens the sound device for a play that waits for it, outside the lock.
-// Only this thread opens the device, so none is open meanwhile.
-void spinUp(HANDLE bufferDone) {
+// Opens the sound device for a play that waits for it, leaving the lock
+// while it opens. The drive keeps one device: one that another thread of
+// the drive opened meanwhile (a driver freed and loaded again starts a new
+// thread while this one still waits for the device) stays, and this one is
+// closed.
+void spinUpLeavingLock(HANDLE bufferDone, uint32_t threadGeneration) {
     uint32_t generation = drive.playGeneration;
     LeaveCriticalSection(&drive.lock);
     char reason[160] = "";
     HWAVEOUT device = openSoundDevice(bufferDone, reason, sizeof reason);
     EnterCriticalSection(&drive.lock);
+    if (device && (drive.audio.device || threadGeneration != drive.threadGeneration)) {
+        LeaveCriticalSection(&drive.lock);
+        closeSoundDevice(device);
+        EnterCriticalSection(&drive.lock);
+        return;
+    }
     if (device)
         drive.audio.adopt(device);
     if (generation != drive.playGeneration || !drive.spinningUp)
@@ -610,9 +626,11 @@ DWORD WINAPI driveThread(void* parameter) {
             watchControl();
         DriveModel& model = drive.model;
         if (model.mode == kDrivePlaying && drive.spinningUp)
-            spinUp(events[1]);
+            spinUpLeavingLock(events[1], generation);
         if (model.mode == kDrivePlaying && drive.sounding && !drive.audio.feed()) {
+            // The segment goes on from what was heard, on the clock.
             model.rebase(played());
+            drive.soundFrames = 0;
             soundFailed("the device refused a buffer");
         }
         if (model.mode == kDrivePlaying && (drive.sounding ? drive.audio.drained() : model.playEnded(played()))) {
@@ -671,6 +689,14 @@ LRESULT openDriver(MCI_OPEN_DRIVER_PARMS* parameters) {
         ThreadStart& start = threadStarts[drive.threadGeneration % 4];
         start = ThreadStart{self, drive.threadGeneration, {drive.wake, drive.bufferDone, drive.controlChanged}};
         drive.thread = CreateThread(0, 0, driveThread, &start, 0, 0);
+        if (!drive.thread) {
+            // No thread: what was taken for it goes back at once.
+            for (HANDLE handle : start.events)
+                CloseHandle(handle);
+            drive.wake = drive.bufferDone = drive.controlChanged = 0;
+            if (self)
+                FreeLibrary(self);
+        }
     }
     LeaveCriticalSection(&drive.lock);
     return slot + 1;
@@ -723,7 +749,34 @@ LRESULT mciCommand(DWORD_PTR driverId, UINT message, DWORD flags, DWORD_PTR bloc
     return result;
 }
 
+// Client threads inside the driver's code: a play that waits for its end,
+// a status that reads a disc. The driver is freed only once they have left
+// (within a bound), so its code is never unloaded under one of them.
+volatile LONG callsInside;
+const DWORD kFreeWaitMs = 5000;
+
+struct CallInside {
+    CallInside() { InterlockedIncrement(&callsInside); }
+    ~CallInside() { InterlockedDecrement(&callsInside); }
+};
+
+void waitForCallsToLeave() {
+    for (DWORD waited = 0; callsInside > 0 && waited < kFreeWaitMs; waited += 10)
+        Sleep(10);
+}
+
 } // namespace
+
+// The locks go with the module. A process that ends does not run its
+// threads' code again, so they go only when the module is freed.
+extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID processEnding) {
+    if (reason == DLL_PROCESS_DETACH && !processEnding && drive.lockReady) {
+        DeleteCriticalSection(&stagingLock);
+        DeleteCriticalSection(&drive.lock);
+        drive.lockReady = 0;
+    }
+    return TRUE;
+}
 
 extern "C" LRESULT CALLBACK DriverProc(DWORD_PTR driverId, HDRVR, UINT message, LPARAM parameter1, LPARAM parameter2) {
     switch (message) {
@@ -741,6 +794,7 @@ extern "C" LRESULT CALLBACK DriverProc(DWORD_PTR driverId, HDRVR, UINT message, 
         LeaveCriticalSection(&drive.lock);
         return 1;
     case DRV_FREE:
+        waitForCallsToLeave();
         if (drive.thread) {
             HANDLE thread = drive.thread;
             EnterCriticalSection(&drive.lock);
@@ -770,5 +824,6 @@ extern "C" LRESULT CALLBACK DriverProc(DWORD_PTR driverId, HDRVR, UINT message, 
     }
     if (message < DRV_MCI_FIRST || message > DRV_MCI_LAST)
         return DefDriverProc(driverId, 0, message, parameter1, parameter2);
+    CallInside inside;
     return mciCommand(driverId, message, (DWORD)parameter1, (DWORD_PTR)parameter2);
 }
