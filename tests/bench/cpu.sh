@@ -15,6 +15,16 @@ cpuMs() {
   cat /proc/"$1"/task/*/schedstat 2>/dev/null | awk '{ns += $1} END {printf "%d\n", ns / 1000000}'
 }
 
+# The newest process of this run's Wine prefix whose command line matches:
+# another run beside this one has programs and a Wine server of its own.
+ours() {
+  local pid
+  for pid in $(pgrep -f "$1" | sort -rn); do
+    tr '\0' '\n' </proc/"$pid"/environ 2>/dev/null | grep -qx "WINEPREFIX=$WINEPREFIX" && { echo "$pid"; return 0; }
+  done
+  return 1
+}
+
 # measure NAME COMMAND...: starts the program, lets it settle, and prints its
 # CPU per minute.
 measure() {
@@ -23,8 +33,8 @@ measure() {
   local started=$!
   sleep 4
   local program server
-  program=$(pgrep -n -f "$name") || { echo "cpu: $name did not start"; return 1; }
-  server=$(pgrep -n wineserver)
+  program=$(ours "$name") || { echo "cpu: $name did not start"; return 1; }
+  server=$(ours wineserver)
   local p0 s0 p1 s1
   p0=$(cpuMs "$program"); s0=$(cpuMs "$server")
   sleep "$seconds"

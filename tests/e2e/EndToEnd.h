@@ -18,7 +18,7 @@
 const char kControl[] = "Software\\Drovix\\VirtualDrive";
 const char kSettings[] = "Software\\Pelmark\\Drovix";
 
-inline std::string logPath() { return testFolder() + "vdrive-e2e.log"; }
+inline std::string logPath() { return tempFolder() + "vdrive-e2e.log"; }
 
 inline void setValue(const char* keyName, const char* name, DWORD type, const void* bytes, DWORD size) {
     HKEY key;

@@ -10,7 +10,8 @@
 set -uo pipefail
 build=$1
 artifacts=${ARTIFACTS:-$build}
-log="$build/skin-clicks.log"
+# The drive logs only into the user's temporary folder.
+log="$(winepath -u "$(wine cmd /c echo %TEMP% 2>/dev/null | tr -d '\r')" 2>/dev/null)/skin-clicks.log"
 failed=0 total=0
 
 check() {

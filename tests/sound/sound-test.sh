@@ -31,7 +31,10 @@ trap cleanup EXIT
 
 wine reg add 'HKCU\Software\Wine\Drivers' /v Audio /t REG_SZ /d pulse /f >/dev/null 2>&1
 wine "$build/vdrivectl.exe" install >/dev/null 2>&1
-wine reg add 'HKCU\Software\Drovix\VirtualDrive' /v Log /t REG_SZ /d "$(winepath -w "$pulse/drive.log" | tr -d '\r')" /f >/dev/null 2>&1
+# The drive logs only into the user's temporary folder.
+drive_log="$(winepath -u "$(wine cmd /c echo %TEMP% 2>/dev/null | tr -d '\r')" 2>/dev/null)/sound-drive.log"
+rm -f "$drive_log"
+wine reg add 'HKCU\Software\Drovix\VirtualDrive' /v Log /t REG_SZ /d "$(winepath -w "$drive_log" | tr -d '\r')" /f >/dev/null 2>&1
 
 # record FILE COMMAND...: the sink's monitor while the command runs.
 record() {
@@ -59,6 +62,6 @@ record "$pulse/heard.raw" wine "$build/sound_script.exe" "$(winepath -w "$pulse"
 script=$?
 tr -d '\r' <"$pulse/script.txt" >"$pulse/script.log"
 cat "$pulse/script.log"
-grep -a "sound:" "$pulse/drive.log"
+grep -a "sound:" "$drive_log"
 [ "$script" = 0 ] || echo "sound: the script ended with $script"
 python3 "$here/heard.py" "$pulse/heard.raw" "$pulse/script.log"

@@ -21,7 +21,7 @@ namespace {
 
 const char kControl[] = "Software\\Drovix\\VirtualDrive";
 
-std::string logPath() { return testFolder() + "vdrive-test.log"; }
+std::string logPath() { return tempFolder() + "vdrive-test.log"; }
 
 void control(const char* name, const std::string& text) {
     HKEY key;
@@ -454,6 +454,18 @@ TEST_F(VirtualDrive, TheControlToolInsertsAndRemovesDiscsAndSetsTheSpeed) {
     RegQueryValueExA(key, "Image", 0, 0, (BYTE*)image, &imageSize);
     RegCloseKey(key);
     EXPECT_EQ(sheet, image);
+    // The drive logs only into the user's temporary folder: a file named
+    // elsewhere gets nothing, and vdrivectl refuses it.
+    std::string outside = testFolder() + "outside.log";
+    DeleteFileA(outside.c_str());
+    control("Log", outside);
+    driveStatus(device, kStatusMediaPresent, 0);
+    driveStatus(device, kStatusMode, 0);
+    EXPECT_EQ("<missing>", readBytes(outside));
+    EXPECT_EQ(1u, runControlTool("log \"" + outside + "\""));
+    EXPECT_EQ(0u, runControlTool("log vdrive-test.log"));
+    driveStatus(device, kStatusMediaPresent, 0);
+    EXPECT_NE(std::string::npos, wholeLog().find("MCI_STATUS")) << wholeLog();
     DeleteFileA(sheet.c_str());
     DeleteFileA(bin.c_str());
 }

@@ -16,6 +16,14 @@ inline std::string testFolder() {
     return program.substr(0, program.rfind('\\') + 1);
 }
 
+// The user's temporary folder, with its trailing backslash: the only place
+// the virtual drive logs to.
+inline std::string tempFolder() {
+    char path[MAX_PATH] = {};
+    GetTempPathA(MAX_PATH, path);
+    return path;
+}
+
 // The programs' folder, with its trailing backslash.
 inline std::string programFolder() {
     char folder[MAX_PATH];

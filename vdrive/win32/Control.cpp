@@ -32,6 +32,23 @@ void readNumber(HKEY key, const char* name, uint32_t* value) {
 
 } // namespace
 
+// Every cdaudio client, an administrator's too, appends to the log: it goes
+// only into a file in the user's temporary folder, never one the value
+// names elsewhere.
+int isLogPlace(const char* path) {
+    char temp[MAX_PATH], full[MAX_PATH];
+    DWORD tempLength = GetTempPathA(MAX_PATH, temp);
+    DWORD fullLength = GetFullPathNameA(path, MAX_PATH, full, 0);
+    if (!tempLength || tempLength >= MAX_PATH || !fullLength || fullLength >= MAX_PATH)
+        return 0;
+    // The folder itself, as the system names it (no "..", no short names).
+    char longTemp[MAX_PATH];
+    DWORD longLength = GetLongPathNameA(temp, longTemp, MAX_PATH);
+    if (longLength && longLength < MAX_PATH)
+        tempLength = (DWORD)snprintf(temp, MAX_PATH, "%s", longTemp);
+    return fullLength > tempLength && _strnicmp(full, temp, tempLength) == 0 && temp[tempLength - 1] == '\\';
+}
+
 void readControl(DriveControl* control) {
     memset(control, 0, sizeof *control);
     control->media = 1;
@@ -45,6 +62,8 @@ void readControl(DriveControl* control) {
     readNumber(key, "Media", &control->media);
     readNumber(key, "Speed", &control->speed);
     RegCloseKey(key);
+    if (control->logPath[0] && !isLogPlace(control->logPath))
+        control->logPath[0] = 0;
     if (control->speed < 1)
         control->speed = 1;
     if (control->speed > 1000)

@@ -5,8 +5,9 @@
 //   Media  REG_DWORD 0: the drive is empty; absent or 1: it holds the image
 //   Speed  REG_DWORD time runs this many times faster (1 to 1000; default 1,
 //                    the only speed with sound)
-//   Log    REG_SZ    a file that receives every command and every reason a
-//                    disc was refused; absent: no log
+//   Log    REG_SZ    a file in the user's temporary folder that receives
+//                    every command and every reason a disc was refused;
+//                    absent, or a file elsewhere: no log
 //   State  REG_SZ    written by the drive: the disc it read last, or why it
 //                    holds none
 #pragma once
@@ -27,6 +28,8 @@ struct DriveControl {
 };
 
 void readControl(DriveControl* control);
+// Whether the drive may log to the file: one in the user's temporary folder.
+int isLogPlace(const char* path);
 void controlLog(const DriveControl* control, const char* format, ...) __attribute__((format(printf, 2, 3)));
 // One line into the log at that path (none when it is empty).
 void appendLog(const char* path, const char* format, ...) __attribute__((format(printf, 2, 3)));

@@ -21,6 +21,7 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include "../../common/ShiftJis.h"
 #include "Control.h"
 #include "Install.h"
 #include "SheetTitles.h"
@@ -86,10 +87,24 @@ int speed(const char* argument) {
     return 0;
 }
 
-int setLog(const char* file) {
-    if (!setText("Log", file ? file : ""))
+// A bare name is a file of the user's temporary folder, the only place the
+// drive logs to.
+int setLog(const char* name) {
+    char file[MAX_PATH] = "";
+    if (name) {
+        char temp[MAX_PATH] = "";
+        GetTempPathA(MAX_PATH, temp);
+        int bare = !lastSeparator(name) && !strchr(name, ':') && !strchr(name, '/');
+        int written = snprintf(file, sizeof file, "%s%s", bare ? temp : "", name);
+        if (written <= 0 || written >= (int)sizeof file || !isLogPlace(file))
+            return refuse("log", "ログはユーザーの一時フォルダの中のファイルにしてください: ", temp);
+    }
+    if (!setText("Log", file))
         return registryRefused("log");
-    printf(file ? "vdrivectl: ドライブのログ: %s\n" : "vdrivectl: ドライブのログを止めました%s\n", file ? file : "");
+    if (name)
+        printf("vdrivectl: ドライブのログ: %s\n", file);
+    else
+        printf("vdrivectl: ドライブのログを止めました\n");
     return 0;
 }
 
