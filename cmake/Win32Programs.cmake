@@ -144,7 +144,7 @@ gtest_discover_tests(mci_drive_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 6
   PROPERTIES RESOURCE_LOCK shared_registry)
 
 # The real player on the virtual drive.
-add_executable(end_to_end_tests tests/e2e/AutoplayTest.cpp tests/e2e/TitlesTest.cpp tests/e2e/AboutVersionTest.cpp
+add_executable(end_to_end_tests tests/e2e/AutoplayTest.cpp tests/e2e/TitlesTest.cpp
   tests/e2e/SettingsTest.cpp tests/e2e/HelpTest.cpp tests/e2e/PlayModesTest.cpp
   tests/e2e/BadInputTest.cpp tests/e2e/SoakTest.cpp)
 target_link_libraries(end_to_end_tests gtest gtest_main psapi ntdll)

@@ -78,6 +78,26 @@ inline std::string controlText(HWND dialog, int id) {
     return text;
 }
 
+// What a live dialog shows: its caption and font, then each control in
+// stacking order (which is the tab order) with its id and text.
+inline std::string shownControls(HWND dialog) {
+    char text[256] = {};
+    GetWindowTextA(dialog, text, sizeof text);
+    LOGFONTA font = {};
+    GetObjectA((HFONT)SendMessageA(dialog, WM_GETFONT, 0, 0), sizeof font, &font);
+    std::string shown = std::string(text) + " / " + font.lfFaceName + "\n";
+    for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        GetWindowTextA(child, text, sizeof text);
+        // An icon's text names its resource, not what shows.
+        char className[16] = {};
+        GetClassNameA(child, className, sizeof className);
+        if (_stricmp(className, "Static") == 0 && (GetWindowLongA(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON)
+            snprintf(text, sizeof text, "(icon)");
+        shown += std::to_string((short)GetDlgCtrlID(child)) + " " + text + "\n";
+    }
+    return shown;
+}
+
 inline std::string windowText(HWND window) {
     char text[512] = {};
     GetWindowTextA(window, text, sizeof text);

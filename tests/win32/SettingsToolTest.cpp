@@ -12,7 +12,6 @@
 #include "../../config/SettingsTool.h"
 #include "../../config/res/resource.h"
 #include "../native/FileBytes.h"
-#include "DialogTemplate.h"
 #include "HelpViewer.h"
 #include "Modal.h"
 #include "Programs.h"
@@ -22,27 +21,6 @@ namespace {
 const char kSettingsKey[] = "Software\\Pelmark\\Drovix";
 const char kAutoPlayParent[] = "AudioCD";
 const char kAutoPlayKey[] = "AudioCD\\shell\\play\\command";
-
-const ControlRow kSettingsControls[] = {
-    {1000, "Edit", "", {7, 21, 116, 13}, WS_BORDER | ES_AUTOHSCROLL | WS_TABSTOP},
-    {1001, "Button", "参照 ...", {127, 21, 33, 14}, BS_PUSHBUTTON | WS_TABSTOP},
-    {1012, "Button", "常に [曲名の設定] を表示", {7, 48, 88, 9}, BS_AUTOCHECKBOX | WS_TABSTOP},
-    {1014, "Button", "終了時 ランダム・リピート状態を保持する", {7, 66, 131, 8}, BS_AUTOCHECKBOX | WS_TABSTOP},
-    {1013, "msctls_trackbar32", "", {10, 111, 148, 13}, TBS_AUTOTICKS | WS_TABSTOP},
-    {1009, "Button", "現在の設定のまま変更しない", {182, 24, 102, 8}, BS_AUTORADIOBUTTON | WS_TABSTOP},
-    {1010, "Button", "Pelmark ＣＤプレイヤー", {182, 38, 82, 8}, BS_AUTORADIOBUTTON | WS_TABSTOP},
-    {1011, "Button", "Windows標準のＣＤプレイヤー", {182, 53, 101, 8}, BS_AUTORADIOBUTTON | WS_TABSTOP},
-    {1008, "Button", "オートプレイで起動したときは最小化", {182, 74, 119, 8}, BS_AUTOCHECKBOX | WS_TABSTOP},
-    {1, "Button", "OK", {178, 122, 45, 15}, BS_DEFPUSHBUTTON | WS_TABSTOP},
-    {2, "Button", "キャンセル", {230, 122, 46, 15}, BS_PUSHBUTTON | WS_TABSTOP},
-    {1016, "Button", "ヘルプ", {283, 122, 45, 15}, BS_PUSHBUTTON | WS_TABSTOP},
-    {-1, "Static", "曲名ファイルの位置 :", {7, 10, 58, 8}, SS_LEFT},
-    {-1, "Static", "時計更新の間隔 :", {8, 97, 58, 8}, SS_LEFT},
-    {-1, "Static", "遅く", {148, 129, 14, 8}, SS_LEFT},
-    {-1, "Static", "速く", {10, 129, 11, 8}, SS_LEFT},
-    {1015, "Static", "ミリ秒", {120, 96, 39, 9}, SS_RIGHT | WS_GROUP},
-    {-1, "Button", "オートプレイの設定", {178, 11, 149, 79}, BS_GROUPBOX},
-};
 
 void store(const char* name, DWORD type, const void* bytes, DWORD size) {
     HKEY key;
@@ -173,13 +151,16 @@ class SettingsDialog : public ::testing::Test {
     std::string label() { return controlText(dialog, IDC_INTERVAL_LABEL); }
 };
 
-TEST_F(SettingsDialog, TheTemplateHoldsItsControlsInOrder) {
-    DialogTemplate settings = readTemplate(IDD_SETTINGS);
-    EXPECT_EQ("Pelmark ＣＤプレイヤーの設定", settings.caption);
-    EXPECT_EQ((DWORD)(WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_CENTER | DS_SETFONT), settings.style);
-    EXPECT_EQ(335, settings.cx);
-    EXPECT_EQ(147, settings.cy);
-    expectTemplate(IDD_SETTINGS, kSettingsControls, "ＭＳ Ｐゴシック");
+// What the user sees, in the order Enter and Tab go through it.
+TEST_F(SettingsDialog, ShowsItsControlsInOrderWithTheirTexts) {
+    open();
+    EXPECT_EQ("Pelmark ＣＤプレイヤーの設定 / ＭＳ Ｐゴシック\n"
+              "1000 drovix.idx\n1001 参照 ...\n1012 常に [曲名の設定] を表示\n"
+              "1014 終了時 ランダム・リピート状態を保持する\n1013 \n1009 現在の設定のまま変更しない\n"
+              "1010 Pelmark ＣＤプレイヤー\n1011 Windows標準のＣＤプレイヤー\n1008 オートプレイで起動したときは最小化\n"
+              "1 OK\n2 キャンセル\n1016 ヘルプ\n-1 曲名ファイルの位置 :\n-1 時計更新の間隔 :\n-1 遅く\n-1 速く\n"
+              "1015  333 ミリ秒\n-1 オートプレイの設定\n",
+              shownControls(dialog));
 }
 
 TEST_F(SettingsDialog, OpensWithTheDefaultsWhenNothingIsStored) {
@@ -613,7 +594,7 @@ TEST_F(SettingsDialog, HelpOpensTheGuideBesideTheToolAndClosesItAtTheEnd) {
     }
 }
 
-TEST_F(SettingsDialog, TheToolCarriesItsIconAndJapaneseVersionInformation) {
+TEST_F(SettingsDialog, TheToolCarriesItsIconAndItsJapaneseName) {
     HMODULE self = GetModuleHandleA(0);
     HRSRC group = FindResourceA(self, "IDI_DROVIXCFG", (LPCSTR)RT_GROUP_ICON);
     ASSERT_TRUE(group);
@@ -630,15 +611,12 @@ TEST_F(SettingsDialog, TheToolCarriesItsIconAndJapaneseVersionInformation) {
     ASSERT_GT(size, 0u);
     std::vector<BYTE> info(size);
     ASSERT_TRUE(GetFileVersionInfoA(program, 0, size, info.data()));
+    // What the shell shows of the program.
     const struct {
         const char* name;
         const char* value;
     } values[] = {
-        {"FileVersion", "1.01"},
-        {"ProductVersion", "1.01"},
         {"FileDescription", "Pelmark ＣＤプレイヤー設定ツール"},
-        {"InternalName", "Drovixcfg"},
-        {"OriginalFilename", "Drovixcfg.exe"},
         {"ProductName", "Pelmark ＣＤプレイヤー設定ツール ver1.01"},
     };
     for (const auto& value : values) {
