@@ -128,7 +128,8 @@ gtest_discover_tests(player_instance_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIM
 
 # The virtual CD drive: an MCI driver under a name of its own, so that no
 # program loads it unless vdrivectl install made it the "cdaudio" driver.
-add_library(drovixcd SHARED vdrive/win32/drovixcd.def vdrive/win32/drovixcd.rc vdrive/win32/Driver.cpp vdrive/win32/Control.cpp
+add_library(drovixcd SHARED vdrive/win32/drovixcd.def vdrive/win32/drovixcd.rc vdrive/win32/DriverProc.cpp
+  vdrive/win32/DriveLifetime.cpp vdrive/win32/DiscLoading.cpp vdrive/win32/PlaySegment.cpp vdrive/win32/Control.cpp
   vdrive/win32/ImageFiles.cpp vdrive/win32/AudioOut.cpp)
 set_target_properties(drovixcd PROPERTIES PREFIX "" OUTPUT_NAME drovixcd)
 target_link_libraries(drovixcd vdrive_model winmm advapi32)

@@ -1,0 +1,115 @@
+// The disc the drive holds: read from the image the control key names, the
+// key followed as it changes, another disc put in as through a tray.
+#include "DriveState.h"
+
+#include <stdio.h>
+
+#include "ImageFiles.h"
+
+// Reads which disc the control says is in the drive. The slow parts (the
+// key, the image's files, the state written back) run outside the drive's
+// lock, which the caller holds once; meanwhile the drive holds no disc, as a
+// drive does while it reads one. When another look began meanwhile, its
+// disc stands.
+VirtualDisc staging;
+CRITICAL_SECTION stagingLock; // one image read at a time
+
+void loadDiscLeavingLock() {
+    uint32_t look = ++drive.looks;
+    drive.loaded = 1;
+    drive.model.insert(0);
+    endSegment();
+    LeaveCriticalSection(&drive.lock);
+
+    DriveControl control;
+    readControl(&control);
+    char reason[300] = "", state[400];
+    EnterCriticalSection(&stagingLock);
+    int loaded = 0;
+    if (!control.media)
+        snprintf(state, sizeof state, "no media: the drive is empty");
+    else if (control.imageUnreadable)
+        snprintf(state, sizeof state, "no media: the Image value is not a path the drive can take (too long, or not text)");
+    else if ((loaded = loadImage(control.image, &staging, reason, sizeof reason)))
+        snprintf(state, sizeof state, "disc: %s, %d tracks, %u frames", control.image[0] ? control.image : "demo",
+                 (int)staging.trackCount, (unsigned)staging.endFrame);
+    else
+        snprintf(state, sizeof state, "no media: %s: %s", control.image, reason);
+    controlState(&control, state);
+
+    EnterCriticalSection(&drive.lock);
+    if (look == drive.looks) {
+        drive.control = control;
+        if (loaded)
+            drive.model.disc = staging;
+        drive.model.insert(loaded);
+    }
+    LeaveCriticalSection(&stagingLock);
+}
+
+// A test or a user may change the disc at any time; the drive looks when
+// asked whether it holds one. One disc put in place of another goes as
+// through a real tray: out at once, the drive empty for two seconds of real
+// time whatever its speed, so that a player sees the change, then the new
+// disc in.
+const DWORD kTrayMs = 2000;
+
+// The tray closes on the new disc once its time is up.
+void closeTrayWhenDueLeavingLock() {
+    if (drive.trayMoving && (LONG)(GetTickCount() - drive.trayClosesAt) >= 0) {
+        drive.trayMoving = 0;
+        loadDiscLeavingLock();
+    }
+}
+
+int controlUnread() {
+    return drive.controlDirty || !drive.controlChanged || WaitForSingleObject(drive.controlChanged, 0) == WAIT_OBJECT_0;
+}
+
+void followControlLeavingLock() {
+    if (!controlUnread()) {
+        closeTrayWhenDueLeavingLock();
+        return;
+    }
+    drive.controlDirty = 0;
+    DriveControl now;
+    LeaveCriticalSection(&drive.lock);
+    readControl(&now);
+    EnterCriticalSection(&drive.lock);
+    if (now.media != drive.control.media || strcmp(now.image, drive.control.image) != 0 ||
+        now.imageUnreadable != drive.control.imageUnreadable) {
+        if (drive.model.mediaPresent && now.media) {
+            drive.model.insert(0);
+            endSegment();
+            drive.trayMoving = 1;
+            drive.trayClosesAt = GetTickCount() + kTrayMs;
+            drive.control.media = now.media;
+            drive.control.imageUnreadable = now.imageUnreadable;
+            memcpy(drive.control.image, now.image, sizeof now.image);
+            controlLog(&drive.control, "tray: another disc goes in");
+        } else {
+            drive.trayMoving = 0;
+            loadDiscLeavingLock();
+        }
+    } else {
+        closeTrayWhenDueLeavingLock();
+    }
+    if (now.speed != drive.control.speed) {
+        // The position so far stands; the play goes on at the new speed.
+        int playing = drive.model.mode == kDrivePlaying;
+        drive.model.rebase(played());
+        drive.control.speed = now.speed;
+        if (playing)
+            startSegment();
+    }
+    memcpy(drive.control.logPath, now.logPath, sizeof now.logPath);
+}
+
+// Asks to be told of the next change of the control key. A change made
+// before this asks is read all the same: the key counts as unread.
+void watchControl() {
+    ResetEvent(drive.controlChanged);
+    if (drive.controlKey)
+        RegNotifyChangeKeyValue(drive.controlKey, FALSE, REG_NOTIFY_CHANGE_LAST_SET, drive.controlChanged, TRUE);
+    drive.controlDirty = 1;
+}
