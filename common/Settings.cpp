@@ -62,7 +62,7 @@ int32_t openSettingsToWrite(HKEY* key) {
     *key = 0;
     if (RegOpenKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, KEY_ALL_ACCESS, key) == ERROR_SUCCESS ||
         RegCreateKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, (char*)kSettingsClass, REG_OPTION_NON_VOLATILE,
-                           KEY_ALL_ACCESS, 0, key, 0) == ERROR_SUCCESS)
+                        KEY_ALL_ACCESS, 0, key, 0) == ERROR_SUCCESS)
         return 1;
     *key = 0;
     return 0;

@@ -23,7 +23,10 @@ TEST(SampleCount, CarriesTheDevicesCountPastItsWrap) {
     } cases[] = {
         {"samples", {{0, 1, 1, 0}, {44100, 1, 1, 44100}, {4000000000u, 1, 1, 4000000000u}}},
         {"samples across the wrap after 27 hours",
-         {{4294960000u, 1, 1, 4294960000u}, {100, 1, 1, k32 + 100}, {4294960000u, 1, 1, 2 * k32 - 7296}, {5, 1, 1, 2 * k32 + 5}}},
+         {{4294960000u, 1, 1, 4294960000u},
+          {100, 1, 1, k32 + 100},
+          {4294960000u, 1, 1, 2 * k32 - 7296},
+          {5, 1, 1, 2 * k32 + 5}}},
         {"bytes, four a sample, across their wrap after 6.8 hours",
          {{4294967292u, 4, 1, 1073741823}, {4, 4, 1, k32 / 4 + 1}}},
         {"milliseconds are no position", {{1000, 0, 0, 0}}},

@@ -29,7 +29,8 @@ void loadDiscLeavingLock() {
     if (!control.media)
         snprintf(state, sizeof state, "no media: the drive is empty");
     else if (control.imageUnreadable)
-        snprintf(state, sizeof state, "no media: the Image value is not a path the drive can take (too long, or not text)");
+        snprintf(state, sizeof state,
+                 "no media: the Image value is not a path the drive can take (too long, or not text)");
     else if ((loaded = loadImage(control.image, &staging, reason, sizeof reason)))
         snprintf(state, sizeof state, "disc: %s, %d tracks, %u frames", control.image[0] ? control.image : "demo",
                  (int)staging.trackCount, (unsigned)staging.endFrame);

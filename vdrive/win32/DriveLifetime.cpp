@@ -40,15 +40,16 @@ DWORD WINAPI driveThread(void* parameter) {
         if (woken == WAIT_OBJECT_0 + 2)
             watchControl();
         DriveModel& model = drive.model;
-        if (model.mode == kDrivePlaying && drive.spinningUp)
+        if (model.mode == kDrivePlaying && drive.keeper == kSpinningUp)
             spinUpLeavingLock(events[1], generation);
-        if (model.mode == kDrivePlaying && drive.sounding && !drive.audio.feed()) {
+        if (model.mode == kDrivePlaying && drive.keeper == kKeptBySound && !drive.audio.feed()) {
             // The segment goes on from what was heard, on the clock.
             model.rebase(played());
             drive.soundFrames = 0;
             soundFailed("the device refused a buffer");
         }
-        if (model.mode == kDrivePlaying && (drive.sounding ? drive.audio.drained() : model.playEnded(played()))) {
+        if (model.mode == kDrivePlaying &&
+            (drive.keeper == kKeptBySound ? drive.audio.drained() : model.playEnded(played()))) {
             model.finish();
             fallSilent();
             outbox.collect();

@@ -20,6 +20,16 @@
 extern "C" BOOL WINAPI mciDriverNotify(HWND callback, MCIDEVICEID deviceId, UINT status);
 extern "C" UINT WINAPI mciDriverYield(MCIDEVICEID deviceId);
 
+// What keeps the time of the play segment while the drive plays: the clock
+// (also where no sound device opens, or at a speed other than 1), the
+// device being opened for it (spinning up: no frame played yet), or the
+// samples the device has played.
+enum SegmentKeeper : int32_t {
+    kKeptByClock = 0,
+    kSpinningUp = 1,
+    kKeptBySound = 2,
+};
+
 struct Drive {
     CRITICAL_SECTION lock;
     int lockReady;
@@ -43,11 +53,10 @@ struct Drive {
     // back to the clock.
     AudioOut audio;
     HANDLE bufferDone;
-    int sounding;
-    int spinningUp;
-    uint64_t soundBase; // samples played when the segment began
+    SegmentKeeper keeper;
+    uint64_t soundBase;   // samples played when the segment began
     uint64_t soundFrames; // frames of the segment the sound had played, last read
-    DWORD silentSince;  // GetTickCount when the drive last stopped sounding
+    DWORD silentSince;    // GetTickCount when the drive last stopped sounding
     // The control key is read again only when it has changed: the thread
     // watches it and marks it so.
     HKEY controlKey;

@@ -54,7 +54,9 @@ template <typename Reply> DWORD word(Reply* reply, WORD value, WORD text) {
     return MCI_RESOURCE_RETURNED;
 }
 
-template <typename Reply> DWORD truth(Reply* reply, int value) { return word(reply, value ? TRUE : FALSE, value ? MCI_TRUE : MCI_FALSE); }
+template <typename Reply> DWORD truth(Reply* reply, int value) {
+    return word(reply, value ? TRUE : FALSE, value ? MCI_TRUE : MCI_FALSE);
+}
 
 // A word of the driver's own string table ("audio", "other").
 DWORD driverWord(DWORD_PTR* reply, WORD value) { return word(reply, value, value) | MCI_RESOURCE_DRIVER; }
@@ -62,12 +64,21 @@ DWORD driverWord(DWORD_PTR* reply, WORD value) { return word(reply, value, value
 // A status answer in the reply's words.
 DWORD reply(DWORD_PTR* out, const StatusAnswer& answer) {
     switch (answer.kind) {
-    case kAnswerWord: return word(out, (WORD)answer.value, (WORD)answer.value);
-    case kAnswerTruth: return truth(out, answer.value);
-    case kAnswerDriverWord: return driverWord(out, (WORD)answer.value);
-    case kAnswerTime: *out = answer.value; return MCI_COLONIZED3_RETURN;
-    case kAnswerTrackTime: *out = answer.value; return MCI_COLONIZED4_RETURN;
-    default: *out = answer.value; return 0;
+    case kAnswerWord:
+        return word(out, (WORD)answer.value, (WORD)answer.value);
+    case kAnswerTruth:
+        return truth(out, answer.value);
+    case kAnswerDriverWord:
+        return driverWord(out, (WORD)answer.value);
+    case kAnswerTime:
+        *out = answer.value;
+        return MCI_COLONIZED3_RETURN;
+    case kAnswerTrackTime:
+        *out = answer.value;
+        return MCI_COLONIZED4_RETURN;
+    default:
+        *out = answer.value;
+        return 0;
     }
 }
 
@@ -92,15 +103,21 @@ DWORD statusLeavingLock(int32_t slot, DWORD flags, MCI_STATUS_PARMS* parameters)
 // always does, also without a flag.
 int needsBlock(UINT message, DWORD flags) {
     switch (message) {
-    case MCI_PLAY: return (flags & (MCI_NOTIFY | MCI_FROM | MCI_TO)) != 0;
-    case MCI_SEEK: return (flags & (MCI_NOTIFY | MCI_TO)) != 0;
-    case MCI_SET: return (flags & (MCI_NOTIFY | MCI_SET_TIME_FORMAT)) != 0;
+    case MCI_PLAY:
+        return (flags & (MCI_NOTIFY | MCI_FROM | MCI_TO)) != 0;
+    case MCI_SEEK:
+        return (flags & (MCI_NOTIFY | MCI_TO)) != 0;
+    case MCI_SET:
+        return (flags & (MCI_NOTIFY | MCI_SET_TIME_FORMAT)) != 0;
     case MCI_PAUSE:
     case MCI_RESUME:
-    case MCI_STOP: return (flags & MCI_NOTIFY) != 0;
+    case MCI_STOP:
+        return (flags & MCI_NOTIFY) != 0;
     case MCI_OPEN_DRIVER:
-    case MCI_CLOSE_DRIVER: return 0;
-    default: return 1;
+    case MCI_CLOSE_DRIVER:
+        return 0;
+    default:
+        return 1;
     }
 }
 
@@ -109,15 +126,18 @@ DWORD deviceCaps(DWORD flags, MCI_GETDEVCAPS_PARMS* parameters) {
         return MCIERR_MISSING_PARAMETER;
     DWORD* reply = &parameters->dwReturn;
     switch (parameters->dwItem) {
-    case MCI_GETDEVCAPS_DEVICE_TYPE: return word(reply, MCI_DEVTYPE_CD_AUDIO, MCI_DEVTYPE_CD_AUDIO);
+    case MCI_GETDEVCAPS_DEVICE_TYPE:
+        return word(reply, MCI_DEVTYPE_CD_AUDIO, MCI_DEVTYPE_CD_AUDIO);
     case MCI_GETDEVCAPS_HAS_AUDIO:
     case MCI_GETDEVCAPS_CAN_EJECT:
-    case MCI_GETDEVCAPS_CAN_PLAY: return truth(reply, TRUE);
+    case MCI_GETDEVCAPS_CAN_PLAY:
+        return truth(reply, TRUE);
     case MCI_GETDEVCAPS_CAN_RECORD:
     case MCI_GETDEVCAPS_HAS_VIDEO:
     case MCI_GETDEVCAPS_USES_FILES:
     case MCI_GETDEVCAPS_COMPOUND_DEVICE:
-    case MCI_GETDEVCAPS_CAN_SAVE: return truth(reply, FALSE);
+    case MCI_GETDEVCAPS_CAN_SAVE:
+        return truth(reply, FALSE);
     }
     return MCIERR_UNSUPPORTED_FUNCTION;
 }
@@ -129,7 +149,8 @@ DWORD info(DWORD flags, MCI_INFO_PARMSW* parameters) {
     } else if (flags & MCI_INFO_MEDIA_IDENTITY) {
         if (!drive.model.ready())
             return MCIERR_HARDWARE;
-        swprintf(text, 64, L"%lu", (unsigned long)(drive.model.disc.endFrame + drive.model.disc.trackCount * 1000000ul));
+        swprintf(text, 64, L"%lu",
+                 (unsigned long)(drive.model.disc.endFrame + drive.model.disc.trackCount * 1000000ul));
     } else {
         return MCIERR_UNSUPPORTED_FUNCTION;
     }
@@ -151,8 +172,12 @@ void logCommand(const char* path, const char* name, DWORD flags, const DWORD* va
 void logReceived(const char* path, UINT message, DWORD flags, DWORD_PTR block) {
     DWORD values[4];
     switch (message) {
-    case MCI_OPEN_DRIVER: logCommand(path, "MCI_OPEN", flags, values, 0); break;
-    case MCI_CLOSE_DRIVER: logCommand(path, "MCI_CLOSE", flags, values, 0); break;
+    case MCI_OPEN_DRIVER:
+        logCommand(path, "MCI_OPEN", flags, values, 0);
+        break;
+    case MCI_CLOSE_DRIVER:
+        logCommand(path, "MCI_CLOSE", flags, values, 0);
+        break;
     case MCI_SET:
         values[0] = block ? ((MCI_SET_PARMS*)block)->dwTimeFormat : 0;
         logCommand(path, "MCI_SET", flags, values, flags & MCI_SET_TIME_FORMAT ? 1 : 0);
@@ -174,9 +199,15 @@ void logReceived(const char* path, UINT message, DWORD flags, DWORD_PTR block) {
         values[0] = block ? ((MCI_SEEK_PARMS*)block)->dwTo : 0;
         logCommand(path, "MCI_SEEK", flags, values, flags & MCI_TO ? 1 : 0);
         break;
-    case MCI_PAUSE: logCommand(path, "MCI_PAUSE", flags, values, 0); break;
-    case MCI_RESUME: logCommand(path, "MCI_RESUME", flags, values, 0); break;
-    case MCI_STOP: logCommand(path, "MCI_STOP", flags, values, 0); break;
+    case MCI_PAUSE:
+        logCommand(path, "MCI_PAUSE", flags, values, 0);
+        break;
+    case MCI_RESUME:
+        logCommand(path, "MCI_RESUME", flags, values, 0);
+        break;
+    case MCI_STOP:
+        logCommand(path, "MCI_STOP", flags, values, 0);
+        break;
     default:
         values[0] = message;
         logCommand(path, "MCI_OTHER", flags, values, 1);
@@ -194,10 +225,14 @@ DWORD commandLeavingLock(int32_t slot, UINT message, DWORD flags, DWORD_PTR bloc
     DWORD result;
     switch (message) {
     case MCI_OPEN_DRIVER:
-    case MCI_CLOSE_DRIVER: return 0;
-    case MCI_STATUS: return statusLeavingLock(slot, flags, (MCI_STATUS_PARMS*)block);
-    case MCI_GETDEVCAPS: return deviceCaps(flags, (MCI_GETDEVCAPS_PARMS*)block);
-    case MCI_INFO: return info(flags, (MCI_INFO_PARMSW*)block);
+    case MCI_CLOSE_DRIVER:
+        return 0;
+    case MCI_STATUS:
+        return statusLeavingLock(slot, flags, (MCI_STATUS_PARMS*)block);
+    case MCI_GETDEVCAPS:
+        return deviceCaps(flags, (MCI_GETDEVCAPS_PARMS*)block);
+    case MCI_INFO:
+        return info(flags, (MCI_INFO_PARMSW*)block);
     case MCI_PLAY: {
         MCI_PLAY_PARMS* play = (MCI_PLAY_PARMS*)block;
         result = model.play(slot, flags, play ? play->dwFrom : 0, play ? play->dwTo : 0, callback, played());
@@ -205,7 +240,7 @@ DWORD commandLeavingLock(int32_t slot, UINT message, DWORD flags, DWORD_PTR bloc
             return result;
         // A play from where a pause holds the sound goes on with what the
         // device holds, as a resume does: nothing lost, nothing twice.
-        if (modeBefore == kDrivePaused && model.frame == frameBefore && drive.sounding &&
+        if (modeBefore == kDrivePaused && model.frame == frameBefore && drive.keeper == kKeptBySound &&
             drive.audio.carryOn(model.playTo))
             resumeSegment();
         else
@@ -221,14 +256,18 @@ DWORD commandLeavingLock(int32_t slot, UINT message, DWORD flags, DWORD_PTR bloc
     }
     case MCI_PAUSE:
         // The device stops first: the position is then the last sample heard.
-        if (drive.sounding)
+        if (drive.keeper == kKeptBySound)
             drive.audio.pause();
         result = model.pause(slot, flags, callback, played());
         if (model.mode == kDrivePaused)
             return result;
         break;
-    case MCI_STOP: result = model.stop(slot, flags, callback, played()); break;
-    case MCI_SEEK: result = model.seek(slot, flags, block ? ((MCI_SEEK_PARMS*)block)->dwTo : 0, callback, played()); break;
+    case MCI_STOP:
+        result = model.stop(slot, flags, callback, played());
+        break;
+    case MCI_SEEK:
+        result = model.seek(slot, flags, block ? ((MCI_SEEK_PARMS*)block)->dwTo : 0, callback, played());
+        break;
     case MCI_SET: {
         int doorWasOpen = model.doorOpen;
         result = model.set(slot, flags, block ? ((MCI_SET_PARMS*)block)->dwTimeFormat : 0, callback, played());
@@ -237,7 +276,8 @@ DWORD commandLeavingLock(int32_t slot, UINT message, DWORD flags, DWORD_PTR bloc
             loadDiscLeavingLock();
         break;
     }
-    default: return MCIERR_UNRECOGNIZED_COMMAND;
+    default:
+        return MCIERR_UNRECOGNIZED_COMMAND;
     }
     // The sound follows a play that halted or moved.
     if (model.mode != modeBefore || model.frame != frameBefore)

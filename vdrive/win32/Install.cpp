@@ -31,8 +31,8 @@ int refuse(const char* format, const char* detail) {
 int isAdministrator() {
     SID_IDENTIFIER_AUTHORITY authority = SECURITY_NT_AUTHORITY;
     PSID administrators = 0;
-    if (!AllocateAndInitializeSid(&authority, 2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS, 0, 0, 0, 0, 0,
-                                  0, &administrators))
+    if (!AllocateAndInitializeSid(&authority, 2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS, 0, 0, 0, 0, 0, 0,
+                                  &administrators))
         return 0;
     BOOL member = FALSE;
     if (!CheckTokenMembership(0, administrators, &member))
@@ -111,7 +111,8 @@ int installDrive() {
 
 int uninstallDrive() {
     if (!isAdministrator())
-        return refuse("uninstall: 管理者の権限が必要です。管理者として開いたコマンド プロンプトで実行してください%s", "");
+        return refuse("uninstall: 管理者の権限が必要です。管理者として開いたコマンド プロンプトで実行してください%s",
+                      "");
     char previous[kNameSize], copy[kNameSize];
     if (!readText(kInstallKey, kReplacedMci32, previous))
         snprintf(previous, sizeof previous, "%s", kSystemDriver);

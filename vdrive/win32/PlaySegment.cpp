@@ -26,7 +26,7 @@ uint64_t clockFrames() {
 void soundFromHead() {
     drive.soundBase = drive.audio.begin(&drive.model.disc, drive.model.frame, drive.model.playTo);
     drive.soundFrames = 0;
-    drive.sounding = 1;
+    drive.keeper = kKeptBySound;
 }
 
 } // namespace
@@ -35,7 +35,7 @@ void soundFromHead() {
 // position goes on from what was heard and the play ends on time.
 void soundFailed(const char* what) {
     controlLog(&drive.control, "sound: %s; the drive keeps time by its clock", what);
-    drive.sounding = 0;
+    drive.keeper = kKeptByClock;
     drive.audio.silence();
     drive.playStartedAt =
         clockTicks() - (LONGLONG)(drive.soundFrames * clockRate() / (kFramesPerSecond * drive.control.speed));
@@ -44,9 +44,9 @@ void soundFailed(const char* what) {
 // The frames the play segment under way has played: the samples the device
 // has played while it sounds, nothing while it spins up, else the clock.
 uint64_t played() {
-    if (drive.model.mode != kDrivePlaying || drive.spinningUp)
+    if (drive.model.mode != kDrivePlaying || drive.keeper == kSpinningUp)
         return 0;
-    if (!drive.sounding)
+    if (drive.keeper != kKeptBySound)
         return clockFrames();
     uint64_t samples;
     if (drive.audio.samplesPlayed(&samples)) {
@@ -60,15 +60,15 @@ uint64_t played() {
 // A play begins: with sound at normal speed, at once on an open device or
 // after the thread has opened one; else on the clock.
 void startSegment() {
-    int wasSounding = drive.sounding;
+    int wasSounding = drive.keeper == kKeptBySound;
     drive.playStartedAt = clockTicks();
     drive.playGeneration++;
-    drive.sounding = drive.spinningUp = 0;
+    drive.keeper = kKeptByClock;
     if (drive.control.speed == 1) {
         if (drive.audio.device)
             soundFromHead();
         else
-            drive.spinningUp = 1;
+            drive.keeper = kSpinningUp;
     } else if (wasSounding) {
         drive.audio.silence();
     }
@@ -80,7 +80,7 @@ void startSegment() {
 const DWORD kLingerMs = 1000;
 
 void fallSilent() {
-    drive.sounding = drive.spinningUp = 0;
+    drive.keeper = kKeptByClock;
     drive.silentSince = GetTickCount();
 }
 
@@ -93,7 +93,7 @@ DWORD lingerLeft() {
 // A play stops or moves: a sound under way empties at once.
 void endSegment() {
     drive.playGeneration++;
-    if (drive.sounding)
+    if (drive.keeper == kKeptBySound)
         drive.audio.silence();
     fallSilent();
     SetEvent(drive.wake);
@@ -102,7 +102,7 @@ void endSegment() {
 // A paused play goes on: the device where it held, or the clock.
 void resumeSegment() {
     drive.playStartedAt = clockTicks();
-    if (drive.sounding) {
+    if (drive.keeper == kKeptBySound) {
         uint64_t samples = 0;
         drive.audio.samplesPlayed(&samples);
         drive.soundBase = samples;
@@ -131,9 +131,9 @@ void spinUpLeavingLock(HANDLE bufferDone, uint32_t threadGeneration) {
     }
     if (device)
         drive.audio.adopt(device);
-    if (generation != drive.playGeneration || !drive.spinningUp)
+    if (generation != drive.playGeneration || drive.keeper != kSpinningUp)
         return; // the play changed meanwhile
-    drive.spinningUp = 0;
+    drive.keeper = kKeptByClock;
     drive.playStartedAt = clockTicks();
     if (!drive.audio.device) {
         controlLog(&drive.control, "sound: %s", reason);
@@ -148,7 +148,7 @@ DWORD sleepTime() {
     DriveModel& model = drive.model;
     if (model.mode == kDriveStopped && drive.audio.device)
         return lingerLeft();
-    if (model.mode != kDrivePlaying || drive.sounding || drive.spinningUp)
+    if (model.mode != kDrivePlaying || drive.keeper != kKeptByClock)
         return INFINITE;
     uint64_t left = model.playTo - model.position(played());
     return (DWORD)(left * 1000 / (kFramesPerSecond * drive.control.speed)) + 1;

@@ -112,8 +112,11 @@ int show() {
     DriveControl control;
     readControl(&control);
     printf("disc:  %s\nspeed: %u\nlog:   %s\nread:  %s\n",
-           !control.media ? "(none)" : control.image[0] ? control.image : "demo", control.speed,
-           control.logPath[0] ? control.logPath : "(none)", control.state[0] ? control.state : "(nothing yet)");
+           !control.media     ? "(none)"
+           : control.image[0] ? control.image
+                              : "demo",
+           control.speed, control.logPath[0] ? control.logPath : "(none)",
+           control.state[0] ? control.state : "(nothing yet)");
     return 0;
 }
 
