@@ -79,7 +79,8 @@ uint32_t DriveModel::play(int32_t slot, uint32_t flags, uint32_t from, uint32_t 
         return mci::kErrOutOfRange;
     if (start > end)
         return mci::kErrOutOfRange;
-    endPending(mci::kSuperseded);
+    // A play ends the one before it, told or not, as aborted.
+    endPending(mci::kAborted);
     frame = start;
     playTo = end;
     mode = kDrivePlaying;
@@ -106,8 +107,10 @@ uint32_t DriveModel::resume(int32_t slot, uint32_t flags, uintptr_t callback, ui
         completed(slot, flags, callback);
         return 0;
     }
+    // The play goes on untold: a resume that asks is told at once, as a
+    // real drive tells it.
     mode = kDrivePlaying;
-    notifyAtEnd(slot, flags, callback);
+    completed(slot, flags, callback);
     return 0;
 }
 
@@ -280,8 +283,12 @@ void DriveModel::notifyAtEnd(int32_t slot, uint32_t flags, uintptr_t callback) {
     }
 }
 
-// A command other than a play that asked to be told has finished now.
+// A command other than a play that asked to be told has finished now. The
+// drive keeps one notification: a command that asks supersedes the one
+// pending.
 void DriveModel::completed(int32_t slot, uint32_t flags, uintptr_t callback) {
-    if (flags & mci::kNotify)
-        queue(slot, callback, mci::kSuccessful);
+    if (!(flags & mci::kNotify))
+        return;
+    endPending(mci::kSuperseded);
+    queue(slot, callback, mci::kSuccessful);
 }

@@ -104,6 +104,9 @@ struct DriveModel {
     // The play has reached its end: the head stands there, a notifying play
     // completes.
     void finish();
+    // A query (status, information, capabilities) that asked to be told has
+    // been answered.
+    void answered(int32_t slot, uint32_t flags, uintptr_t callback) { completed(slot, flags, callback); }
 
     // The notifications queued since the last call, in order; the caller
     // sends them.

@@ -64,13 +64,25 @@ const NotificationCase kNotificationCases[] = {
          d.model.finish();
      },
      {}},
-    {"a new play supersedes the pending one, also of another open",
+    {"a new play aborts the pending one, also of another open",
      [](Drive& d) {
          d.model.play(d.a, kPlayNotify, d.track(1), 0, kWindowA, 0);
          d.model.play(d.b, kPlayNotify, d.track(2), 0, kWindowB, 10);
          d.model.finish();
      },
-     {{0, kWindowA, mci::kSuperseded}, {1, kWindowB, mci::kSuccessful}}},
+     {{0, kWindowA, mci::kAborted}, {1, kWindowB, mci::kSuccessful}}},
+    {"any other command that asks to be told supersedes the pending play",
+     [](Drive& d) {
+         d.model.play(d.a, kPlayNotify, d.track(1), 0, kWindowA, 0);
+         d.model.answered(d.b, mci::kNotify, kWindowB);
+         d.model.play(d.a, kPlayNotify, d.track(1), 0, kWindowA, 0);
+         d.model.set(d.b, mci::kSetTimeFormat | mci::kNotify, mci::kTmsf, kWindowB, 0);
+         d.model.finish();
+     },
+     {{0, kWindowA, mci::kSuperseded},
+      {1, kWindowB, mci::kSuccessful},
+      {0, kWindowA, mci::kSuperseded},
+      {1, kWindowB, mci::kSuccessful}}},
     {"stop aborts, and a notifying stop succeeds at once",
      [](Drive& d) {
          d.model.play(d.a, kPlayNotify, d.track(1), 0, kWindowA, 0);
@@ -78,7 +90,7 @@ const NotificationCase kNotificationCases[] = {
          d.model.finish();
      },
      {{0, kWindowA, mci::kAborted}, {1, kWindowB, mci::kSuccessful}}},
-    {"pause aborts; a notifying resume notifies at the end",
+    {"pause aborts; a notifying resume is told at once, and the end tells nothing",
      [](Drive& d) {
          d.model.play(d.a, kPlayNotify, d.track(1), 0, kWindowA, 0);
          d.model.pause(d.a, 0, 0, 5);

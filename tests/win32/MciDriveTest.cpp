@@ -186,7 +186,10 @@ TEST_F(VirtualDrive, AnswersLikeADriveWithTheDemoDisc) {
     EXPECT_EQ(1u, driveStatus(device, kStatusMediaPresent, 0));
 }
 
-TEST_F(VirtualDrive, APlayToTheEndNotifiesSuccessOnceAndALaterPlaySupersedes) {
+// The notification rules of the platform's own cdaudio driver: a new play
+// aborts the pending one, any other command that asks to be told
+// supersedes it and is told at once.
+TEST_F(VirtualDrive, APlayToTheEndNotifiesSuccessOnceAndALaterPlayAbortsIt) {
     control("Speed", 1000);
     open();
     driveSetTimeFormat(device, kTimeFormatTmsf);
@@ -194,7 +197,17 @@ TEST_F(VirtualDrive, APlayToTheEndNotifiesSuccessOnceAndALaterPlaySupersedes) {
     ASSERT_EQ(0u, drivePlayFrom(device, window, 5));
     pumpMessages(5000, [] { return completions.size() >= 2; });
     pumpMessages(300);
+    EXPECT_EQ((std::vector<WPARAM>{MCI_NOTIFY_ABORTED, MCI_NOTIFY_SUCCESSFUL}), completions);
+
+    completions.clear();
+    ASSERT_EQ(0u, drivePlayFrom(device, window, 1));
+    MCI_STATUS_PARMS status = {};
+    status.dwCallback = (DWORD_PTR)window;
+    status.dwItem = MCI_STATUS_MODE;
+    EXPECT_EQ(0u, LOWORD(mciSendCommandA(device, MCI_STATUS, MCI_STATUS_ITEM | MCI_NOTIFY, (DWORD_PTR)&status)));
+    pumpMessages(2000, [] { return completions.size() >= 2; });
     EXPECT_EQ((std::vector<WPARAM>{MCI_NOTIFY_SUPERSEDED, MCI_NOTIFY_SUCCESSFUL}), completions);
+    driveStop(device);
     EXPECT_EQ((uint32_t)MCI_MODE_STOP, driveStatus(device, kStatusMode, 0));
 
     completions.clear();

@@ -215,6 +215,14 @@ void logReceived(const char* path, UINT message, DWORD flags, DWORD_PTR block) {
     }
 }
 
+// A query that asked to be told is, once it has its answer (the low word
+// of the result is the error).
+DWORD toldWhenAnswered(int32_t slot, DWORD flags, uintptr_t callback, DWORD result) {
+    if (LOWORD(result) == 0)
+        drive.model.answered(slot, flags, callback);
+    return result;
+}
+
 DWORD commandLeavingLock(int32_t slot, UINT message, DWORD flags, DWORD_PTR block) {
     if (!block && needsBlock(message, flags))
         return MCIERR_NULL_PARAMETER_BLOCK;
@@ -228,11 +236,11 @@ DWORD commandLeavingLock(int32_t slot, UINT message, DWORD flags, DWORD_PTR bloc
     case MCI_CLOSE_DRIVER:
         return 0;
     case MCI_STATUS:
-        return statusLeavingLock(slot, flags, (MCI_STATUS_PARMS*)block);
+        return toldWhenAnswered(slot, flags, callback, statusLeavingLock(slot, flags, (MCI_STATUS_PARMS*)block));
     case MCI_GETDEVCAPS:
-        return deviceCaps(flags, (MCI_GETDEVCAPS_PARMS*)block);
+        return toldWhenAnswered(slot, flags, callback, deviceCaps(flags, (MCI_GETDEVCAPS_PARMS*)block));
     case MCI_INFO:
-        return info(flags, (MCI_INFO_PARMSW*)block);
+        return toldWhenAnswered(slot, flags, callback, info(flags, (MCI_INFO_PARMSW*)block));
     case MCI_PLAY: {
         MCI_PLAY_PARMS* play = (MCI_PLAY_PARMS*)block;
         result = model.play(slot, flags, play ? play->dwFrom : 0, play ? play->dwTo : 0, callback, played());
