@@ -111,12 +111,9 @@ int setLog(const char* name) {
 int show() {
     DriveControl control;
     readControl(&control);
-    printf("disc:  %s\nspeed: %u\nlog:   %s\nread:  %s\n",
-           !control.media     ? "(none)"
-           : control.image[0] ? control.image
-                              : "demo",
-           control.speed, control.logPath[0] ? control.logPath : "(none)",
-           control.state[0] ? control.state : "(nothing yet)");
+    printf("ディスク:   %s\n速さ:       %u 倍\nログ:       %s\n読んだ結果: %s\n",
+           !control.media ? "(なし)" : control.image[0] ? control.image : "デモディスク", control.speed,
+           control.logPath[0] ? control.logPath : "(なし)", control.state[0] ? control.state : "(まだ読んでいません)");
     return 0;
 }
 
