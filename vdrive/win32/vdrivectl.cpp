@@ -112,8 +112,11 @@ int show() {
     DriveControl control;
     readControl(&control);
     printf("ディスク:   %s\n速さ:       %u 倍\nログ:       %s\n読んだ結果: %s\n",
-           !control.media ? "(なし)" : control.image[0] ? control.image : "デモディスク", control.speed,
-           control.logPath[0] ? control.logPath : "(なし)", control.state[0] ? control.state : "(まだ読んでいません)");
+           !control.media     ? "(なし)"
+           : control.image[0] ? control.image
+                              : "デモディスク",
+           control.speed, control.logPath[0] ? control.logPath : "(なし)",
+           control.state[0] ? control.state : "(まだ読んでいません)");
     return 0;
 }
 
