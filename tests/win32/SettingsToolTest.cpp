@@ -495,56 +495,54 @@ TEST_F(SettingsDialog, AutoPlayPointsAtThePlayerOrTheSystemsCdPlayerWhereItExist
     }
 }
 
-TEST_F(SettingsDialog, ARefusedAutoPlayKeyIsToldOnceAndTheSettingsAreStillSaved) {
-    // A key that must stay in memory takes no key that must not.
-    HKEY parent;
-    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_CLASSES_ROOT, "AudioCD", 0, 0, REG_OPTION_VOLATILE, KEY_ALL_ACCESS,
-                                             0, &parent, 0));
-    RegCloseKey(parent);
-    ASSERT_TRUE(writeBytes(index, ""));
-    open();
-    click(IDC_AUTOPLAY_PLAYER);
-    MessageBoxSeen refused;
-    confirmMessageBox(&refused);
-    click(IDOK);
-    pump();
-    EXPECT_EQ(1, refused.shown);
-    EXPECT_EQ("内部エラーが発生しました。(オートプレイの設定は変更されません)", refused.text);
-    EXPECT_EQ("Pelmark ＣＤプレイヤーの設定", refused.caption);
-    EXPECT_EQ("ok", refused.buttons);
-    EXPECT_TRUE(refused.exclamation);
-    EXPECT_TRUE(closed());
-    EXPECT_EQ("none", autoPlayCommand());
-    EXPECT_EQ("dword:333", setting("Interval"));
-}
-
-TEST_F(SettingsDialog, ASettingsKeyThatCannotBeWrittenIsToldAndTheDialogStaysOpen) {
-    // A key that must stay in memory takes no key that must not.
-    RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\Pelmark");
-    HKEY parent;
-    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Pelmark", 0, 0, REG_OPTION_VOLATILE,
-                                             KEY_ALL_ACCESS, 0, &parent, 0));
-    RegCloseKey(parent);
-    ASSERT_TRUE(writeBytes(index, ""));
-    open();
-    click(IDC_AUTOPLAY_PLAYER);
-    MessageBoxSeen refused;
-    confirmMessageBox(&refused);
-    click(IDOK);
-    pump();
-    EXPECT_EQ(1, refused.shown);
-    EXPECT_EQ("設定を保存できませんでした。", refused.text);
-    EXPECT_EQ("Pelmark ＣＤプレイヤーの設定", refused.caption);
-    EXPECT_EQ("ok", refused.buttons);
-    EXPECT_TRUE(refused.exclamation);
-    EXPECT_FALSE(closed());
-    EXPECT_EQ("none", autoPlayCommand());
-    // Once the key can be written, OK again saves all.
-    RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\Pelmark");
-    click(IDOK);
-    EXPECT_TRUE(closed());
-    EXPECT_EQ("dword:333", setting("Interval"));
-    EXPECT_EQ("sz:\"" + testFolder() + "Drovix.exe\" /play" + '\0', autoPlayCommand());
+// A key that must stay in memory takes no key that must not: a volatile
+// parent refuses the key the tool writes. A refused AutoPlay key is told and
+// the settings are saved all the same; a refused settings key is told and
+// the dialog stays open, AutoPlay untouched, until OK can save.
+TEST_F(SettingsDialog, AKeyThatCannotBeWrittenIsToldOnce) {
+    const std::string player = "sz:\"" + testFolder() + "Drovix.exe\" /play" + '\0';
+    struct Row {
+        HKEY root;
+        const char* parent;
+        const char* text;
+        bool closes;
+    } rows[] = {
+        {HKEY_CLASSES_ROOT, "AudioCD", "内部エラーが発生しました。(オートプレイの設定は変更されません)", true},
+        {HKEY_CURRENT_USER, "Software\\Pelmark", "設定を保存できませんでした。", false},
+    };
+    for (const Row& row : rows) {
+        SetUp();
+        RegDeleteTreeA(row.root, row.parent);
+        HKEY parent;
+        ASSERT_EQ(ERROR_SUCCESS,
+                  RegCreateKeyExA(row.root, row.parent, 0, 0, REG_OPTION_VOLATILE, KEY_ALL_ACCESS, 0, &parent, 0));
+        RegCloseKey(parent);
+        ASSERT_TRUE(writeBytes(index, ""));
+        open();
+        click(IDC_AUTOPLAY_PLAYER);
+        MessageBoxSeen refused;
+        confirmMessageBox(&refused);
+        click(IDOK);
+        pump();
+        EXPECT_EQ(1, refused.shown) << row.text;
+        EXPECT_EQ(row.text, refused.text);
+        EXPECT_EQ("Pelmark ＣＤプレイヤーの設定", refused.caption);
+        EXPECT_EQ("ok", refused.buttons);
+        EXPECT_TRUE(refused.exclamation);
+        EXPECT_EQ(row.closes, closed()) << row.text;
+        EXPECT_EQ("none", autoPlayCommand()) << row.text;
+        EXPECT_EQ(row.closes ? "dword:333" : "none", setting("Interval")) << row.text;
+        RegDeleteTreeA(row.root, row.parent);
+        if (!row.closes) {
+            modalSteps().clear();
+            click(IDOK);
+            EXPECT_TRUE(closed());
+            EXPECT_EQ("dword:333", setting("Interval"));
+            EXPECT_EQ(player, autoPlayCommand());
+        }
+        TearDown();
+        dialog = 0;
+    }
 }
 
 // ---- Browse and Help -------------------------------------------------------------
