@@ -132,7 +132,7 @@ add_library(drovixcd SHARED vdrive/win32/drovixcd.def vdrive/win32/drovixcd.rc v
   vdrive/win32/DriveLifetime.cpp vdrive/win32/DiscLoading.cpp vdrive/win32/PlaySegment.cpp vdrive/win32/Control.cpp
   vdrive/win32/ImageFiles.cpp vdrive/win32/AudioOut.cpp)
 set_target_properties(drovixcd PROPERTIES PREFIX "" OUTPUT_NAME drovixcd)
-target_link_libraries(drovixcd vdrive_model winmm advapi32)
+target_link_libraries(drovixcd vdrive_model common winmm advapi32)
 target_compile_options(drovixcd PRIVATE -Wall -Wextra)
 target_link_options(drovixcd PRIVATE -static -static-libgcc -static-libstdc++ -Wl,--kill-at)
 
@@ -169,7 +169,7 @@ add_executable(vdrivectl vdrive/win32/vdrivectl.cpp vdrive/win32/Install.cpp vdr
   vdrive/win32/SheetTitles.cpp vdrive/win32/ImageFiles.cpp vdrive/win32/vdrivectl.rc)
 target_include_directories(vdrivectl PRIVATE common)
 set_source_files_properties(vdrive/win32/vdrivectl.rc PROPERTIES OBJECT_DEPENDS "${CMAKE_SOURCE_DIR}/common/app.manifest")
-target_link_libraries(vdrivectl vdrive_disc titles winmm)
+target_link_libraries(vdrivectl vdrive_disc titles winmm shell32)
 target_compile_options(vdrivectl PRIVATE -Wall -Wextra)
 
 # The settings tool's dialog in the test process, with the tool's resources,

@@ -7,13 +7,14 @@
 #include <stdio.h>
 
 #include "ShiftJis.h"
+#include "Text.h"
 
 const int kProgramPathSize = 512;
 
 // "" when the program's path holds no directory.
 inline void programDirectory(HINSTANCE module, char directory[kProgramPathSize]) {
     char program[kProgramPathSize] = {};
-    GetModuleFileNameA(module, program, kProgramPathSize - 1);
+    moduleFileName(module, program, kProgramPathSize - 1);
     char* separator = (char*)lastSeparator(program);
     if (separator)
         separator[1] = 0;

@@ -4,13 +4,14 @@
 #include <string.h>
 
 #include "ShiftJis.h"
+#include "Text.h"
 
 namespace {
 
 void readNumber(HKEY key, const char* name, void* target) {
     BYTE bytes[4];
     DWORD size = sizeof bytes;
-    if (RegQueryValueExA(key, name, 0, 0, bytes, &size) == ERROR_SUCCESS && size <= sizeof bytes)
+    if (queryValue(key, name, 0, bytes, &size) == ERROR_SUCCESS && size <= sizeof bytes)
         memcpy(target, bytes, size);
 }
 
@@ -19,7 +20,7 @@ void readNumber(HKEY key, const char* name, void* target) {
 void readText(HKEY key, const char* name, char target[kSettingPathSize]) {
     char text[kSettingPathSize] = {};
     DWORD size = kSettingPathSize - 1;
-    if (RegQueryValueExA(key, name, 0, 0, (BYTE*)text, &size) == ERROR_SUCCESS)
+    if (queryValue(key, name, 0, (BYTE*)text, &size) == ERROR_SUCCESS)
         memcpy(target, text, kSettingPathSize);
 }
 
@@ -31,7 +32,7 @@ int32_t joinPath(char path[kSettingPathSize], const char* directory, const char*
     return 0;
 }
 
-int32_t isFile(const char* path) { return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES; }
+int32_t isFile(const char* path) { return fileAttributes(path) != INVALID_FILE_ATTRIBUTES; }
 
 } // namespace
 
@@ -73,7 +74,7 @@ int32_t writeSettingNumber(HKEY key, const char* name, uint32_t value) {
 }
 
 int32_t writeSettingText(HKEY key, const char* name, const char* text) {
-    return RegSetValueExA(key, name, 0, REG_SZ, (const BYTE*)text, (DWORD)strlen(text) + 1) == ERROR_SUCCESS;
+    return setTextValue(key, name, text) == ERROR_SUCCESS;
 }
 
 int32_t namedIndexPath(const char* setting, const char* programDir, char path[kSettingPathSize]) {
@@ -94,9 +95,9 @@ int32_t tempPathOf(const char* programDir, char path[kSettingPathSize]) {
 
 int32_t sameFile(const char* one, const char* other) {
     char fullOne[kSettingPathSize], fullOther[kSettingPathSize];
-    DWORD oneLength = GetFullPathNameA(one, kSettingPathSize, fullOne, 0);
-    DWORD otherLength = GetFullPathNameA(other, kSettingPathSize, fullOther, 0);
+    DWORD oneLength = fullPathName(one, fullOne, kSettingPathSize);
+    DWORD otherLength = fullPathName(other, fullOther, kSettingPathSize);
     if (!oneLength || oneLength >= (DWORD)kSettingPathSize || !otherLength || otherLength >= (DWORD)kSettingPathSize)
-        return lstrcmpiA(one, other) == 0;
-    return lstrcmpiA(fullOne, fullOther) == 0;
+        return sameIgnoringCase(one, other);
+    return sameIgnoringCase(fullOne, fullOther);
 }

@@ -6,6 +6,7 @@
 #include <stdio.h>
 #include <string.h>
 
+#include "../common/Text.h"
 #include "Texts.h"
 #include "res/resource.h"
 
@@ -37,7 +38,7 @@ void systemPlayerProgram(DWORD platform, char path[kToolPathSize]) {
 }
 
 int isProgram(const char* path) {
-    DWORD attributes = GetFileAttributesA(path);
+    DWORD attributes = fileAttributes(path);
     return path[0] && attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
@@ -73,7 +74,7 @@ int32_t SettingsTool::registerAutoPlay() {
         char program[kToolPathSize];
         systemPlayerProgram(platform, program);
         if (!isProgram(program))
-            MessageBoxA(dialog, kTextNoSystemPlayer, kTextToolCaption, MB_ICONWARNING | MB_OK);
+            showMessage(dialog, kTextNoSystemPlayer, kTextToolCaption, MB_ICONWARNING | MB_OK);
         else if (platform == VER_PLATFORM_WIN32_WINDOWS)
             writeAutoPlayCommand(formCommand(command, "%s /play %%1", program));
         else
@@ -92,14 +93,14 @@ void SettingsTool::writeAutoPlayCommand(const char* command) {
         setAutoPlayCommand(key, command);
         return;
     }
-    MessageBoxA(dialog, kTextAutoPlayFailed, kTextToolCaption, MB_ICONWARNING | MB_OK);
+    showMessage(dialog, kTextAutoPlayFailed, kTextToolCaption, MB_ICONWARNING | MB_OK);
 }
 
 // Stored as plain text, also where it names %SystemRoot%: the shell expands
 // it when it runs the command.
 int32_t SettingsTool::setAutoPlayCommand(HKEY key, const char* command) {
-    if (RegSetValueExA(key, 0, 0, REG_SZ, (const BYTE*)command, (DWORD)strlen(command) + 1) != ERROR_SUCCESS)
-        MessageBoxA(dialog, kTextAutoPlayFailed, kTextToolCaption, MB_ICONWARNING | MB_OK);
+    if (setTextValue(key, 0, command) != ERROR_SUCCESS)
+        showMessage(dialog, kTextAutoPlayFailed, kTextToolCaption, MB_ICONWARNING | MB_OK);
     RegCloseKey(key);
     return 1;
 }

@@ -10,6 +10,7 @@
 #include "../common/ProgramDirectory.h"
 #include "../common/Settings.h"
 #include "../common/ShiftJis.h"
+#include "../common/Text.h"
 #include "Texts.h"
 #include "res/resource.h"
 
@@ -29,14 +30,13 @@ void focusAndSelectAll(HWND control) {
 
 // A title index is a file: a folder of that name is none.
 int isFile(const char* path) {
-    DWORD attributes = GetFileAttributesA(path);
+    DWORD attributes = fileAttributes(path);
     return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 // Creates the file empty; a file that appeared meanwhile is kept as it is.
 int createEmpty(const char* path) {
-    HANDLE file = CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, 0, OPEN_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, 0);
+    HANDLE file = openFile(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_ALWAYS);
     if (file == INVALID_HANDLE_VALUE)
         return 0;
     CloseHandle(file);
@@ -57,7 +57,7 @@ void okOrEnter(SettingsTool* tool) {
     // Settings that could not be stored are told, and the dialog stays for
     // another try or Cancel.
     if (!tool->saveSettings()) {
-        MessageBoxA(tool->dialog, kTextSettingsNotSaved, kTextToolCaption, MB_ICONWARNING | MB_OK);
+        showMessage(tool->dialog, kTextSettingsNotSaved, kTextToolCaption, MB_ICONWARNING | MB_OK);
         return;
     }
     tool->help(HELP_QUIT);
@@ -66,6 +66,10 @@ void okOrEnter(SettingsTool* tool) {
 
 void handleCommand(SettingsTool* tool, WPARAM wParam) {
     switch (LOWORD(wParam)) {
+    case IDC_INDEX_FILE:
+        if (HIWORD(wParam) == EN_CHANGE)
+            keepShiftJisFit(GetDlgItem(tool->dialog, IDC_INDEX_FILE), kToolPathSize - 1);
+        break;
     case IDOK:
         okOrEnter(tool);
         break;
@@ -134,7 +138,7 @@ void SettingsTool::readStoredValues() {
 // the title item always only for exactly 1, and takes any other nonzero
 // value of the two others as on.
 void SettingsTool::fillControls() {
-    SetDlgItemTextA(dialog, IDC_INDEX_FILE, indexFile);
+    setItemText(dialog, IDC_INDEX_FILE, indexFile);
     showInterval(interval);
     SendMessageA(slider, TBM_SETPOS, TRUE, (LPARAM)(interval > kSlowest ? kSlowest : interval));
     CheckDlgButton(dialog, IDC_AUTOPLAY_MINIMIZE, autoplayMinimize ? BST_CHECKED : BST_UNCHECKED);
@@ -146,7 +150,7 @@ void SettingsTool::fillControls() {
 void SettingsTool::showInterval(uint32_t milliseconds) {
     char label[32];
     snprintf(label, sizeof label, kTextIntervalLabel, (unsigned)milliseconds);
-    SetDlgItemTextA(dialog, IDC_INTERVAL_LABEL, label);
+    setItemText(dialog, IDC_INTERVAL_LABEL, label);
 }
 
 // Enter on a field moves to the next one in the dialog's order, and from the
@@ -166,7 +170,7 @@ int32_t SettingsTool::advanceFocus(int32_t focused) {
 // typed one is cut to what the tool takes.
 void SettingsTool::takeValues() {
     char typed[kToolPathSize] = {};
-    GetDlgItemTextA(dialog, IDC_INDEX_FILE, typed, kToolPathSize);
+    itemText(dialog, IDC_INDEX_FILE, typed, kToolPathSize);
     indexFileChanged = strcmp(typed, shownIndexFile) != 0;
     if (indexFileChanged)
         copyCut(indexFile, typed, kIndexFileMax);
@@ -202,7 +206,7 @@ int32_t SettingsTool::validateSettings() {
 int32_t SettingsTool::tell(const char* format, const char* path, UINT type) {
     char text[kMessageSize];
     snprintf(text, sizeof text, format, path);
-    return MessageBoxA(dialog, text, kTextToolCaption, type);
+    return showMessage(dialog, text, kTextToolCaption, type);
 }
 
 // 0 when the key or one of its values could not be written; AutoPlay is
@@ -224,8 +228,35 @@ int32_t SettingsTool::saveSettings() {
     return 1;
 }
 
+namespace {
+
+// The wide dialog where the system's code page is not Shift-JIS: the filter
+// and the chosen path are converted both ways.
+int chooseWide(HWND dialog, char chosen[kToolPathSize]) {
+    wchar_t filter[128] = {}, wideChosen[kToolPathSize] = {};
+    if (!MultiByteToWideChar(kShiftJis, 0, kTextIndexFilter, sizeof kTextIndexFilter, filter, 128))
+        return 0;
+    OPENFILENAMEW request = {};
+    request.lStructSize = sizeof request;
+    request.hwndOwner = dialog;
+    request.lpstrFilter = filter;
+    request.nFilterIndex = 1;
+    request.lpstrFile = wideChosen;
+    request.nMaxFile = kToolPathSize;
+    request.Flags = OFN_FILEMUSTEXIST | OFN_HIDEREADONLY;
+    request.lpstrDefExt = L"idx";
+    return GetOpenFileNameW(&request) && toShiftJis(wideChosen, chosen, kToolPathSize);
+}
+
+} // namespace
+
 void SettingsTool::browse() {
     char chosen[kToolPathSize] = {};
+    if (wideText()) {
+        if (chooseWide(dialog, chosen))
+            setItemText(dialog, IDC_INDEX_FILE, chosen);
+        return;
+    }
     OPENFILENAMEA request = {};
     request.lStructSize = sizeof request;
     request.hwndOwner = dialog;
@@ -243,7 +274,7 @@ int32_t SettingsTool::help(UINT command) {
     char directory[kToolPathSize], helpPath[kToolPathSize];
     toolDirectory(directory);
     snprintf(helpPath, kToolPathSize, "%sdrovix.hlp", directory);
-    return WinHelpA(dialog, helpPath, command, 0);
+    return showHelp(dialog, helpPath, command);
 }
 
 void SettingsTool::toolDirectory(char directory[kToolPathSize]) { programDirectory(moduleInstance, directory); }

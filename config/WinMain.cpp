@@ -5,6 +5,7 @@
 #include <commctrl.h>
 
 #include "../common/SingleInstance.h"
+#include "../common/Text.h"
 #include "SettingsTool.h"
 #include "res/resource.h"
 
@@ -14,6 +15,6 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
         return 0;
     InitCommonControls();
     settingsTool.moduleInstance = instance;
-    DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_SETTINGS), 0, settingsDialogProc, 0);
+    dialogBox(instance, IDD_SETTINGS, 0, settingsDialogProc);
     return 0;
 }

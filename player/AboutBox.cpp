@@ -5,6 +5,7 @@
 
 #include <stdio.h>
 
+#include "../common/Text.h"
 #include "res/resource.h"
 
 namespace {
@@ -14,22 +15,45 @@ namespace {
 const DWORD kVersionStore = 8192;
 BYTE versionInfo[kVersionStore];
 
+// The strings are UTF-16 in the file: the ANSI query gives them in the
+// system's code page, right only on a Japanese Windows; elsewhere the wide
+// query keeps them whole.
 void showVersionString(HWND dialog, int id, DWORD translation, const char* name) {
     char query[64];
     snprintf(query, sizeof query, "\\StringFileInfo\\%04x%04x\\%s", (unsigned)(translation & 0xFFFF),
              (unsigned)(translation >> 16), name);
-    char* value = 0;
     UINT length = 0;
-    if (VerQueryValueA(versionInfo, query, (void**)&value, &length) && value && length > 0)
-        SetDlgItemTextA(dialog, id, value);
+    if (!wideText()) {
+        char* value = 0;
+        if (VerQueryValueA(versionInfo, query, (void**)&value, &length) && value && length > 0)
+            SetDlgItemTextA(dialog, id, value);
+        return;
+    }
+    wchar_t wideQuery[64];
+    wchar_t* value = 0;
+    if (toWide(query, wideQuery, 64) && VerQueryValueW(versionInfo, wideQuery, (void**)&value, &length) && value &&
+        length > 0)
+        SetDlgItemTextW(dialog, id, value);
+}
+
+// The program's own file, by its wide name where the system's code page
+// could not name it.
+int readVersionInfo() {
+    DWORD unused, size;
+    if (!wideText()) {
+        char program[kPathSize] = {};
+        GetModuleFileNameA(0, program, kPathSize - 1);
+        size = GetFileVersionInfoSizeA(program, &unused);
+        return size && size <= kVersionStore && GetFileVersionInfoA(program, 0, size, versionInfo);
+    }
+    wchar_t program[kPathSize] = {};
+    GetModuleFileNameW(0, program, kPathSize - 1);
+    size = GetFileVersionInfoSizeW(program, &unused);
+    return size && size <= kVersionStore && GetFileVersionInfoW(program, 0, size, versionInfo);
 }
 
 void showVersionStrings(HWND dialog) {
-    char program[kPathSize] = {};
-    GetModuleFileNameA(0, program, kPathSize - 1);
-    DWORD unused;
-    DWORD size = GetFileVersionInfoSizeA(program, &unused);
-    if (size == 0 || size > kVersionStore || !GetFileVersionInfoA(program, 0, size, versionInfo))
+    if (!readVersionInfo())
         return;
     DWORD* translations = 0;
     UINT length = 0;

@@ -3,6 +3,7 @@
 
 #include <stdio.h>
 
+#include "../common/Text.h"
 #include "../engine/DiscEngine.h"
 #include "ButtonTable.h"
 #include "res/resource.h"
@@ -53,7 +54,7 @@ int32_t PlayerWindow::dispatchCommand(WPARAM command, LPARAM) {
         drawLamp(this, discEngine.setRandomMode(discEngine.randomMode() ? 0 : 1), 9, kRandomLitRow);
         break;
     case IDC_SET_TITLES:
-        DialogBoxParamA(moduleInstance, MAKEINTRESOURCEA(IDD_TITLES), window, titleDialogProc, 0);
+        dialogBox(moduleInstance, IDD_TITLES, window, titleDialogProc);
         // The dialog's OK may have changed it.
         applyTopMost();
         break;
@@ -65,7 +66,7 @@ int32_t PlayerWindow::dispatchCommand(WPARAM command, LPARAM) {
         help(window, HELP_CONTENTS);
         break;
     case IDC_ABOUT:
-        DialogBoxParamA(moduleInstance, MAKEINTRESOURCEA(IDD_ABOUT), window, aboutBoxProc, 0);
+        dialogBox(moduleInstance, IDD_ABOUT, window, aboutBoxProc);
         break;
     default:
         if (id >= IDC_DISPLAY_EACH && id <= IDC_DISPLAY_TOTAL_REMAIN) {
@@ -82,7 +83,7 @@ int32_t PlayerWindow::dispatchCommand(WPARAM command, LPARAM) {
 int32_t PlayerWindow::help(HWND owner, UINT command) {
     char helpPath[kPathSize];
     snprintf(helpPath, kPathSize, "%sdrovix.hlp", programDir);
-    return WinHelpA(owner, helpPath, command, 0);
+    return showHelp(owner, helpPath, command);
 }
 
 // Remembers where the window stood, since a minimised window has no place.

@@ -4,6 +4,7 @@
 
 #include <string.h>
 
+#include "../common/Text.h"
 #include "../engine/DiscEngine.h"
 #include "ButtonTable.h"
 #include "Handles.h"
@@ -40,8 +41,10 @@ void polyline(HDC context, const Point* points, int count) {
         LineTo(context, points[i].x, points[i].y);
 }
 
+// Asked for with its Japanese character set, so that a system of another
+// code page finds it (or its like) as a Japanese Windows does.
 HFONT createTextFont() {
-    return CreateFontA(-13, 0, 0, 0, 400, 0, 0, 0, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
+    return CreateFontA(-13, 0, 0, 0, 400, 0, 0, 0, SHIFTJIS_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
                        PROOF_QUALITY, 0, "MS UI Gothic");
 }
 
@@ -108,7 +111,7 @@ int32_t PlayerWindow::drawText(TextArea area, const char* text) {
         lstrcpynA(shown, text, store);
     }
     if (area == kAreaCaption) {
-        SetWindowTextA(window, shown);
+        setWindowText(window, shown);
         return 1;
     }
     WindowContext windowContext(window);
@@ -119,7 +122,7 @@ int32_t PlayerWindow::drawText(TextArea area, const char* text) {
     SetTextColor(context, kBlack);
     SetBkMode(context, TRANSPARENT);
     // Names are shown as typed: an "&" in them marks no mnemonic.
-    DrawTextExA(context, shown, -1, &place, DT_SINGLELINE | DT_END_ELLIPSIS | DT_NOPREFIX | kAreaAlignment[area], 0);
+    ::drawText(context, shown, &place, DT_SINGLELINE | DT_END_ELLIPSIS | DT_NOPREFIX | kAreaAlignment[area]);
     return 1;
 }
 

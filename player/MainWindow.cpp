@@ -4,6 +4,7 @@
 #include <commctrl.h>
 #include <stdio.h>
 
+#include "../common/Text.h"
 #include "../engine/DiscEngine.h"
 #include "ButtonTable.h"
 #include "Texts.h"
@@ -129,7 +130,7 @@ int32_t PlayerWindow::initialise() {
         SetWindowPos(window, topMost ? HWND_TOPMOST : HWND_NOTOPMOST, stored.left, stored.top, 0, 0, SWP_NOSIZE);
     }
     if (!discEngine.open(moduleInstance, window, interval)) {
-        MessageBoxA(window, kTextNoDrive, kTextPlayerCaption, MB_ICONEXCLAMATION);
+        showMessage(window, kTextNoDrive, kTextPlayerCaption, MB_ICONEXCLAMATION);
         PostQuitMessage(0);
     }
     if (saveBeforePlayMode) {

@@ -2,6 +2,7 @@
 // enabling show the state of that moment, and destroyed after use.
 #include "PlayerWindow.h"
 
+#include "../common/Text.h"
 #include "../engine/DiscEngine.h"
 #include "Handles.h"
 #include "Texts.h"
@@ -15,12 +16,14 @@ const POINT kMenuButtonPoint = {6, 19};
 // A right-click menu opens this far right of the pointer.
 const LONG kPointerGap = 8;
 
-void appendItem(HMENU menu, UINT flags, UINT_PTR id, const char* text) { AppendMenuA(menu, MF_STRING | flags, id, text); }
+void appendItem(HMENU menu, UINT flags, UINT_PTR id, const char* text) {
+    appendMenuText(menu, MF_STRING | flags, id, text);
+}
 
 void appendSeparator(HMENU menu) { AppendMenuA(menu, MF_SEPARATOR, 0, 0); }
 
 void appendSubmenu(HMENU menu, HMENU submenu, const char* text) {
-    AppendMenuA(menu, MF_POPUP, (UINT_PTR)submenu, text);
+    appendMenuText(menu, MF_POPUP, (UINT_PTR)submenu, text);
 }
 
 void check(HMENU menu, UINT id, int on) { CheckMenuItem(menu, id, MF_BYCOMMAND | (on ? MF_CHECKED : MF_UNCHECKED)); }
@@ -158,6 +161,6 @@ void PlayerWindow::insertIntoSystemMenu(HMENU systemMenu) {
     }
     HMENU full = CreatePopupMenu();
     buildMenu(full, kFullMenu);
-    InsertMenuA(systemMenu, 0, MF_BYPOSITION | MF_POPUP, (UINT_PTR)full, kTextSystemMenu);
+    insertMenuText(systemMenu, 0, MF_BYPOSITION | MF_POPUP, (UINT_PTR)full, kTextSystemMenu);
     InsertMenuA(systemMenu, 1, MF_BYPOSITION | MF_SEPARATOR, 0, 0);
 }

@@ -6,6 +6,7 @@
 #include <commctrl.h>
 #include <string.h>
 
+#include "../common/Text.h"
 #include "../engine/DiscEngine.h"
 #include "Texts.h"
 #include "res/resource.h"
@@ -13,7 +14,6 @@
 namespace {
 
 const int kTypingLimit = 50;
-const int kTabText = 32;
 const int kLabelStore = 32;
 const int kControlText = 512;
 
@@ -42,18 +42,15 @@ void focusAndSelectAll(HWND dialog, int id) {
 // The list item's text; empty when there is no such item or it is longer
 // than anything the dialog's edits let through.
 void listItemText(HWND dialog, int32_t index, char text[kControlText]) {
-    text[0] = 0;
-    LRESULT length = sendToList(dialog, LB_GETTEXTLEN, index, 0);
-    if (length >= 0 && length < kControlText)
-        sendToList(dialog, LB_GETTEXT, index, (LPARAM)text);
+    listItem(GetDlgItem(dialog, IDC_TRACK_LIST), index, text, kControlText);
 }
 
 // The track edit's text becomes list item index.
 void storeEditedName(HWND dialog, int32_t index) {
     char text[kControlText] = {};
-    GetDlgItemTextA(dialog, IDC_TRACK_EDIT, text, kControlText);
+    itemText(dialog, IDC_TRACK_EDIT, text, kControlText);
     sendToList(dialog, LB_DELETESTRING, index, 0);
-    sendToList(dialog, LB_INSERTSTRING, index, (LPARAM)text);
+    addListItem(GetDlgItem(dialog, IDC_TRACK_LIST), index, text);
 }
 
 // The name being edited is stored in its own track first; then the selected
@@ -65,10 +62,10 @@ void selectionChanged(HWND dialog) {
     int32_t track = selection == LB_ERR ? (int32_t)sendToList(dialog, LB_GETCOUNT, 0, 0) : (int32_t)selection + 1;
     char label[kLabelStore];
     wsprintfA(label, kTextTrackLabel, track);
-    SetDlgItemTextA(dialog, IDC_TRACK_LABEL, label);
+    setItemText(dialog, IDC_TRACK_LABEL, label);
     char name[kControlText];
     listItemText(dialog, track - 1, name);
-    SetDlgItemTextA(dialog, IDC_TRACK_EDIT, name);
+    setItemText(dialog, IDC_TRACK_EDIT, name);
     sendToList(dialog, LB_SETCURSEL, track - 1, 0);
     focusAndSelectAll(dialog, IDC_TRACK_EDIT);
     editedTrackIndex = track - 1;
@@ -98,7 +95,7 @@ int isStillTheFilledDisc() {
 // again or Cancel; a disc changed meanwhile takes none of them.
 void closeWithOk(HWND dialog) {
     if (filledForDisc[0] && !isStillTheFilledDisc()) {
-        MessageBoxA(dialog, kTextDiscChanged, kTextPlayerCaption, MB_ICONWARNING | MB_OK);
+        showMessage(dialog, kTextDiscChanged, kTextPlayerCaption, MB_ICONWARNING | MB_OK);
     } else if (filledForDisc[0]) {
         // The name being typed is kept without an Enter.
         LRESULT selection = sendToList(dialog, LB_GETCURSEL, 0, 0);
@@ -137,8 +134,14 @@ void cancel(HWND dialog) {
     EndDialog(dialog, 0);
 }
 
-void handleCommand(HWND dialog, WPARAM wParam) {
+void handleCommand(HWND dialog, WPARAM wParam, LPARAM lParam) {
     switch (LOWORD(wParam)) {
+    case IDC_TITLE_EDIT:
+    case IDC_ARTIST_EDIT:
+    case IDC_TRACK_EDIT:
+        if (HIWORD(wParam) == EN_CHANGE)
+            keepShiftJisFit((HWND)lParam, kTypingLimit);
+        break;
     case IDC_TRACK_LIST:
         if (HIWORD(wParam) == LBN_SELCHANGE && !playerWindow.fillingTitleDialog)
             selectionChanged(dialog);
@@ -147,7 +150,7 @@ void handleCommand(HWND dialog, WPARAM wParam) {
         okOrEnter(dialog);
         break;
     case IDC_ABOUT_BUTTON:
-        DialogBoxParamA(playerWindow.moduleInstance, MAKEINTRESOURCEA(IDD_ABOUT), dialog, aboutBoxProc, 0);
+        dialogBox(playerWindow.moduleInstance, IDD_ABOUT, dialog, aboutBoxProc);
         break;
     case IDC_CANCEL:
         cancel(dialog);
@@ -160,27 +163,21 @@ void handleCommand(HWND dialog, WPARAM wParam) {
 
 } // namespace
 
-INT_PTR CALLBACK titleDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+INT_PTR CALLBACK titleDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_INITDIALOG:
         playerWindow.fillTitleDialog(dialog);
         editedTrackIndex = 0;
         return TRUE;
     case WM_COMMAND:
-        handleCommand(dialog, wParam);
+        handleCommand(dialog, wParam, lParam);
         return FALSE;
     }
     return FALSE;
 }
 
 int32_t PlayerWindow::fillTitleDialog(HWND dialog) {
-    char tabText[kTabText];
-    lstrcpynA(tabText, kTextTitleTab, kTabText);
-    TCITEMA tab = {};
-    tab.mask = TCIF_TEXT;
-    tab.pszText = tabText;
-    tab.cchTextMax = kTabText;
-    SendDlgItemMessageA(dialog, IDC_TITLE_TAB, TCM_INSERTITEMA, 0, (LPARAM)&tab);
+    addTab(GetDlgItem(dialog, IDC_TITLE_TAB), kTextTitleTab);
     sendToList(dialog, LB_RESETCONTENT, 0, 0);
     for (int id : kTypedFields)
         SendDlgItemMessageA(dialog, id, EM_LIMITTEXT, kTypingLimit, 0);
@@ -189,12 +186,12 @@ int32_t PlayerWindow::fillTitleDialog(HWND dialog) {
     filledForDisc[0] = 0;
     if (discLoaded) {
         formDiscId(filledForDisc);
-        SetDlgItemTextA(dialog, IDC_TITLE_EDIT, titles.title);
-        SetDlgItemTextA(dialog, IDC_ARTIST_EDIT, titles.artist);
-        SetDlgItemTextA(dialog, IDC_TRACK_EDIT, titles.tracks[0]);
+        setItemText(dialog, IDC_TITLE_EDIT, titles.title);
+        setItemText(dialog, IDC_ARTIST_EDIT, titles.artist);
+        setItemText(dialog, IDC_TRACK_EDIT, titles.tracks[0]);
         int32_t count = usableTrackCount();
         for (int32_t i = 0; i < count; i++)
-            sendToList(dialog, LB_ADDSTRING, 0, (LPARAM)titles.tracks[i]);
+            addListItem(GetDlgItem(dialog, IDC_TRACK_LIST), -1, titles.tracks[i]);
         sendToList(dialog, LB_SETCURSEL, 0, 0);
     } else {
         for (int id : kNamingControls)

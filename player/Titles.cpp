@@ -5,6 +5,7 @@
 #include "../engine/DiscEngine.h"
 #include "../common/Settings.h"
 #include "../common/ShiftJis.h"
+#include "../common/Text.h"
 #include "Texts.h"
 #include "res/resource.h"
 
@@ -16,17 +17,14 @@ const int kControlText = 512;
 
 void takeEditText(HWND dialog, int id, char slot[kTitleSlot]) {
     char text[kControlText] = {};
-    GetDlgItemTextA(dialog, id, text, kControlText);
+    itemText(dialog, id, text, kControlText);
     copyCut(slot, text, kValueMax);
 }
 
 void takeListItem(HWND dialog, int index, char slot[kTitleSlot]) {
-    LRESULT length = SendDlgItemMessageA(dialog, IDC_TRACK_LIST, LB_GETTEXTLEN, index, 0);
-    if (length < 0 || length >= kControlText)
-        return;
     char text[kControlText] = {};
-    SendDlgItemMessageA(dialog, IDC_TRACK_LIST, LB_GETTEXT, index, (LPARAM)text);
-    copyCut(slot, text, kValueMax);
+    if (listItem(GetDlgItem(dialog, IDC_TRACK_LIST), index, text, kControlText) != LB_ERR)
+        copyCut(slot, text, kValueMax);
 }
 
 } // namespace
@@ -62,7 +60,7 @@ int32_t PlayerWindow::saveTitleRecord(HWND dialog) {
         result = rewriteTitleIndex(indexPath, tempPath, discId, count, &typed);
     }
     if (result != kSaveDone) {
-        MessageBoxA(dialog, result == kSaveTempFailed ? kTextTempFailed : kTextSaveFailed, kTextPlayerCaption,
+        showMessage(dialog, result == kSaveTempFailed ? kTextTempFailed : kTextSaveFailed, kTextPlayerCaption,
                     MB_ICONWARNING | MB_OK);
         return 0;
     }

@@ -2,6 +2,7 @@
 #include <windows.h>
 
 #include "../common/SingleInstance.h"
+#include "../common/Text.h"
 #include "PlayerWindow.h"
 #include "res/resource.h"
 
@@ -10,6 +11,6 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
     if (!instanceMarker.claim(kPlayerAtom, "PELMARKCDPLAYER.running"))
         return 0;
     playerWindow.commandLine = commandLine;
-    DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_MAIN), 0, handleMessage, 0);
+    dialogBox(instance, IDD_MAIN, 0, handleMessage);
     return 0;
 }

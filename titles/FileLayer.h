@@ -36,7 +36,11 @@ struct FileLayer {
 extern FileLayer fileLayer;
 extern const FileLayer stdioFileLayer;
 
-// Replaces a file by another in one step (rename on POSIX, MoveFileExA on
-// Windows), and renames a file (rename, MoveFileA); linked per platform.
+// What takes a path is linked per platform: on Windows the paths are
+// Shift-JIS whatever the system's code page. replaceFile puts a file in the
+// place of another in one step (rename on POSIX, MoveFileEx on Windows).
+int pathExists(const char* path);
+FileHandle openPath(const char* path, const char* mode);
+void removePath(const char* path);
 int replaceFile(const char* from, const char* to);
 int renameFile(const char* from, const char* to);

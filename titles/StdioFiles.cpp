@@ -1,18 +1,12 @@
 #include <stdio.h>
-#include <sys/stat.h>
 
 #include "FileLayer.h"
 
 namespace {
 
-int stdioExists(const char* path) {
-    struct stat info;
-    return stat(path, &info) == 0;
-}
+FileHandle stdioOpenRead(const char* path) { return openPath(path, "rb"); }
 
-FileHandle stdioOpenRead(const char* path) { return fopen(path, "rb"); }
-
-FileHandle stdioOpenWrite(const char* path) { return fopen(path, "wb"); }
+FileHandle stdioOpenWrite(const char* path) { return openPath(path, "wb"); }
 
 long stdioRead(FileHandle file, char* buffer, size_t size) {
     size_t got = fread(buffer, 1, size, (FILE*)file);
@@ -31,11 +25,9 @@ int stdioClose(FileHandle file) {
     return flushed && closed;
 }
 
-void stdioRemove(const char* path) { remove(path); }
-
 } // namespace
 
-const FileLayer stdioFileLayer = {stdioExists, stdioOpenRead, stdioOpenWrite, stdioRead, stdioWrite,
-                                  stdioClose,  replaceFile,   renameFile,     stdioRemove};
+const FileLayer stdioFileLayer = {pathExists, stdioOpenRead, stdioOpenWrite, stdioRead, stdioWrite,
+                                  stdioClose, replaceFile,   renameFile,     removePath};
 
 FileLayer fileLayer = stdioFileLayer;

@@ -59,7 +59,7 @@ TEST(EndToEnd, APlayerKilledWhilePlayingLeavesTheDriveToTheNextStart) {
     WaitForSingleObject(player.hProcess, 5000);
     release(&player);
 
-    DeleteFileA(logPath().c_str());
+    deleteNamed(logPath());
     window = startPlaying(&player, "/play");
     ASSERT_TRUE(window);
     EXPECT_TRUE(waitForTrackPlaying(window, 1, 5000)) << caption(window);

@@ -34,7 +34,7 @@ const BadInput kBadInputs[] = {
      [] { return readBytes(indexPath()) == randomIndex(); }},
     {"a title index that is a folder",
      [] {
-         CreateDirectoryA(folderIndex().c_str(), 0);
+         makeFolder(folderIndex());
          setText(kSettings, "IndexFile", folderIndex());
      },
      [] { return GetFileAttributesA(folderIndex().c_str()) == FILE_ATTRIBUTE_DIRECTORY; }},
@@ -74,8 +74,8 @@ TEST(EndToEnd, BadInputNeitherStopsThePlayerNorIsChangedByIt) {
         EXPECT_TRUE(waitForTrackPlaying(window, 2, 5000)) << caption(window);
         EXPECT_EQ(0u, closePlayer(window, &player));
         EXPECT_TRUE(bad.keptAsItWas());
-        DeleteFileA(indexPath().c_str());
-        RemoveDirectoryA(folderIndex().c_str());
+        deleteNamed(indexPath());
+        removeFolder(folderIndex());
         forgetSettingsAndDrive();
     }
 }
@@ -105,7 +105,7 @@ TEST(EndToEnd, AnImageThatLosesItsDataWhilePlayingPlaysOnToTheEnd) {
     EXPECT_TRUE(waitForCaption(window, "ＣＤプレイヤー", 3000)) << caption(window);
     EXPECT_TRUE(waitForLog("a file of the image is shorter than the sheet says", 1000)) << driveLog();
     EXPECT_EQ(0u, closePlayer(window, &player));
-    DeleteFileA(sheet.c_str());
-    DeleteFileA(bin.c_str());
+    deleteNamed(sheet);
+    deleteNamed(bin);
     forgetSettingsAndDrive();
 }

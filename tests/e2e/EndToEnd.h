@@ -28,7 +28,10 @@ inline void setValue(const char* keyName, const char* name, DWORD type, const vo
 }
 
 inline void setText(const char* keyName, const char* name, const std::string& text) {
-    setValue(keyName, name, REG_SZ, text.c_str(), (DWORD)text.size() + 1);
+    HKEY key;
+    RegCreateKeyExA(HKEY_CURRENT_USER, keyName, 0, 0, 0, KEY_ALL_ACCESS, 0, &key, 0);
+    setRegistryText(key, name, text);
+    RegCloseKey(key);
 }
 
 inline void setNumber(const char* keyName, const char* name, DWORD value) {
@@ -104,10 +107,10 @@ inline DWORD storedValue(const char* name) {
 }
 
 inline std::string caption(HWND window) {
-    char text[256] = {};
+    wchar_t text[256] = {};
     // Another process's window: ask for its text by message.
-    SendMessageTimeoutA(window, WM_GETTEXT, sizeof text, (LPARAM)text, SMTO_ABORTIFHUNG, 2000, 0);
-    return text;
+    SendMessageTimeoutW(window, WM_GETTEXT, 256, (LPARAM)text, SMTO_ABORTIFHUNG, 2000, 0);
+    return shiftJis(text);
 }
 
 // The text to wait for: true once the window's caption is that.

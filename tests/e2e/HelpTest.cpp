@@ -52,11 +52,13 @@ BOOL CALLBACK matchRichEdit(HWND child, LPARAM param) {
 std::string shownText(HWND viewer) {
     HWND text = 0;
     EnumChildWindows(viewer, matchRichEdit, (LPARAM)&text);
-    std::string shown(65536, '\0');
+    static wchar_t shown[65536];
+    shown[0] = 0;
     if (text)
-        SendMessageTimeoutA(text, WM_GETTEXT, shown.size(), (LPARAM)&shown[0], SMTO_ABORTIFHUNG, 5000, 0);
-    shown.resize(strlen(shown.c_str()));
-    return shown;
+        SendMessageTimeoutW(text, WM_GETTEXT, 65536, (LPARAM)shown, SMTO_ABORTIFHUNG, 5000, 0);
+    char converted[131072] = {};
+    WideCharToMultiByte(932, 0, shown, -1, converted, sizeof converted, 0, 0);
+    return converted;
 }
 
 void expectTheGuide(HWND viewer) {

@@ -69,7 +69,7 @@ TEST(EndToEnd, WhatTheSettingsToolStoresThePlayerDoesAtItsNextStart) {
     EXPECT_EQ(0u, closePlayer(window, &player));
     // Repeat was not put back, so the exit stores it off.
     EXPECT_EQ(0u, storedValue("RepeatMode"));
-    DeleteFileA(index.c_str());
+    deleteNamed(index);
     forgetSettingsAndDrive();
 }
 
@@ -127,18 +127,19 @@ TEST(EndToEnd, TheAutoPlayCommandStartsThePlayerInAFolderWithBlanksAndJapaneseNa
     prepareDrive(1);
     RegDeleteTreeA(HKEY_CLASSES_ROOT, "AudioCD");
     std::string parent = programFolder() + "Program Files\\", folder = parent + "表示 ソフト\\";
-    CreateDirectoryA(parent.c_str(), 0);
-    CreateDirectoryA(folder.c_str(), 0);
+    makeFolder(parent);
+    makeFolder(folder);
     // The drive is installed: nothing of it goes beside the programs.
     for (const char* file : {"Drovix.exe", "Drovixcfg.exe"})
-        ASSERT_TRUE(CopyFileA((programFolder() + file).c_str(), (folder + file).c_str(), FALSE)) << file;
+        ASSERT_TRUE(copyNamed(programFolder() + file, folder + file)) << file;
     std::string index = folder + "表.idx";
-    DeleteFileA(index.c_str());
+    deleteNamed(index);
 
     PROCESS_INFORMATION tool = startProgram("Program Files\\表示 ソフト\\Drovixcfg.exe", "");
     HWND dialog = waitForWindowOf(tool.dwProcessId, "#32770", 5000);
     ASSERT_TRUE(dialog);
-    SendMessageTimeoutA(GetDlgItem(dialog, IDC_INDEX_FILE), WM_SETTEXT, 0, (LPARAM) "表.idx", SMTO_ABORTIFHUNG, 2000, 0);
+    SendMessageTimeoutW(GetDlgItem(dialog, IDC_INDEX_FILE), WM_SETTEXT, 0, (LPARAM)wide("表.idx").c_str(),
+                        SMTO_ABORTIFHUNG, 2000, 0);
     click(dialog, IDC_AUTOPLAY_PLAYER);
     click(dialog, IDOK);
     // The title index is not there yet: the tool asks, and creates it there.
@@ -152,19 +153,19 @@ TEST(EndToEnd, TheAutoPlayCommandStartsThePlayerInAFolderWithBlanksAndJapaneseNa
     ASSERT_TRUE(writeBytes(index, "@050337007d\r\n+Rock & Roll\r\n-表示\r\n#Tom & Jerry\r\n\r\n"));
 
     HKEY key;
-    char stored[512] = {};
-    DWORD type = 0, size = sizeof stored;
+    std::string stored;
+    DWORD type = 0;
     ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_CLASSES_ROOT, "AudioCD\\shell\\play\\command", 0, KEY_READ, &key));
-    RegQueryValueExA(key, 0, 0, &type, (BYTE*)stored, &size);
+    queryRegistry(key, 0, &type, &stored);
     RegCloseKey(key);
-    const std::string command = stored;
+    const std::string command = stored.c_str();
     EXPECT_EQ((DWORD)REG_SZ, type);
     EXPECT_EQ("\"" + folder + "Drovix.exe\" /play", command);
     EXPECT_EQ("/play", argumentsOf(command));
 
     // Windows runs the command line as stored; a user may run it in cmd.
     for (const std::string& run : {command, "cmd /c " + command}) {
-        DeleteFileA(logPath().c_str());
+        deleteNamed(logPath());
         PROCESS_INFORMATION started = startCommand(run);
         ASSERT_TRUE(started.hProcess) << run;
         EXPECT_TRUE(waitForLog("MCI_PLAY flags=0x00000005 0x00000001 0x00000000", 15000)) << run;
@@ -179,9 +180,9 @@ TEST(EndToEnd, TheAutoPlayCommandStartsThePlayerInAFolderWithBlanksAndJapaneseNa
     EXPECT_EQ("@050337007d\r\n+Rock & Roll\r\n-表示\r\n#Tom & Jerry\r\n\r\n", readBytes(index));
 
     for (const char* file : {"Drovix.exe", "Drovixcfg.exe", "表.idx"})
-        DeleteFileA((folder + file).c_str());
-    RemoveDirectoryA(folder.c_str());
-    RemoveDirectoryA(parent.c_str());
+        deleteNamed(folder + file);
+    removeFolder(folder);
+    removeFolder(parent);
     RegDeleteTreeA(HKEY_CLASSES_ROOT, "AudioCD");
     forgetSettingsAndDrive();
 }

@@ -151,7 +151,7 @@ TEST(EndToEnd, ASoakLeavesTheHandlesWindowsAndMemoryFlat) {
     // A brush lost at every tick adds some 300 KB here.
     EXPECT_LE(end.privateBytes, start.privateBytes + 128 * 1024);
     EXPECT_EQ(0u, closePlayer(window, &player));
-    DeleteFileA(sheet.c_str());
-    DeleteFileA(bin.c_str());
+    deleteNamed(sheet);
+    deleteNamed(bin);
     forgetSettingsAndDrive();
 }

@@ -10,7 +10,7 @@ namespace {
 void typeAndEnter(HWND dialog, const char* text) {
     HWND field = focusOf(dialog);
     ASSERT_TRUE(field);
-    SendMessageTimeoutA(field, WM_SETTEXT, 0, (LPARAM)text, SMTO_ABORTIFHUNG, 2000, 0);
+    SendMessageTimeoutW(field, WM_SETTEXT, 0, (LPARAM)wide(text).c_str(), SMTO_ABORTIFHUNG, 2000, 0);
     PostMessageA(field, WM_KEYDOWN, VK_RETURN, 0x001C0001);
     PostMessageA(field, WM_KEYUP, VK_RETURN, 0xC01C0001);
     Sleep(300);
@@ -21,7 +21,7 @@ void typeAndEnter(HWND dialog, const char* text) {
 TEST(EndToEnd, ADiscNamedInTheTitleDialogKeepsItsNamesAcrossARestart) {
     prepareDrive(1);
     std::string index = programFolder() + "drovix.idx";
-    DeleteFileA(index.c_str());
+    deleteNamed(index);
     PROCESS_INFORMATION player = startProgram("Drovix.exe", "");
     ASSERT_TRUE(player.hProcess);
     HWND window = waitForWindowOf(player.dwProcessId, "#32770", 5000);
@@ -46,7 +46,7 @@ TEST(EndToEnd, ADiscNamedInTheTitleDialogKeepsItsNamesAcrossARestart) {
     ASSERT_TRUE(window);
     EXPECT_TRUE(waitForCaption(window, "Morning / Pelmark Trio", 5000)) << caption(window);
     EXPECT_EQ(0u, closePlayer(window, &player));
-    DeleteFileA(index.c_str());
+    deleteNamed(index);
     forgetSettingsAndDrive();
 }
 
@@ -77,9 +77,9 @@ TEST(EndToEnd, AnotherDiscPutInShowsItsOwnTitlesAndBringsThePlayerBack) {
         Sleep(500);
         EXPECT_EQ(autoplayMinimize != 0, IsIconic(window) != 0);
         EXPECT_EQ(0u, closePlayer(window, &player));
-        DeleteFileA(index.c_str());
+        deleteNamed(index);
         forgetSettingsAndDrive();
     }
-    DeleteFileA(sheet.c_str());
-    DeleteFileA(bin.c_str());
+    deleteNamed(sheet);
+    deleteNamed(bin);
 }

@@ -5,9 +5,15 @@
 
 #include <string>
 
+#ifdef _WIN32
+#include "../win32/WideText.h"
+#else
+inline FILE* openNamed(const std::string& path, const char* mode) { return fopen(path.c_str(), mode); }
+#endif
+
 // The file's bytes, or "<missing>" when it cannot be opened.
 inline std::string readBytes(const std::string& path) {
-    FILE* file = fopen(path.c_str(), "rb");
+    FILE* file = openNamed(path, "rb");
     if (!file)
         return "<missing>";
     std::string bytes;
@@ -21,7 +27,7 @@ inline std::string readBytes(const std::string& path) {
 
 // Returns false when the file cannot be created.
 inline bool writeBytes(const std::string& path, const std::string& bytes) {
-    FILE* file = fopen(path.c_str(), "wb");
+    FILE* file = openNamed(path, "wb");
     if (!file)
         return false;
     fwrite(bytes.data(), 1, bytes.size(), file);

@@ -10,11 +10,7 @@
 
 namespace {
 
-std::string caption(HWND window) {
-    char text[256] = {};
-    GetWindowTextA(window, text, sizeof text);
-    return text;
-}
+std::string caption(HWND window) { return windowText(window); }
 
 // Counts what reaches the dialog from outside its own procedure.
 struct MessageCounter {
@@ -120,7 +116,7 @@ TEST_F(Face, StoredTitlesOfTheDiscAreLoadedWhenItIsFirstSeen) {
     timerTick();
     EXPECT_STREQ("Morning / Pelmark Trio", playerWindow.shownTitleLine);
     EXPECT_STREQ(" 1. One", playerWindow.shownTrackLine);
-    DeleteFileA(path.c_str());
+    deleteNamed(path);
 }
 
 // The black columns a text area shows: from its first to its last.
@@ -152,7 +148,7 @@ TEST_F(Face, AnAmpersandInANameIsDrawnAsTyped) {
     playerWindow.drawText(kAreaTrackLine, " 1. x");
     EXPECT_GT(titleWidth, inkWidth(window, 31, 43) + 3);
     EXPECT_GT(trackWidth, inkWidth(window, 49, 61) + 3);
-    DeleteFileA(path.c_str());
+    deleteNamed(path);
 }
 
 TEST_F(Face, ADiscTakenOutWhilePlayingLeavesTheNextDiscStopped) {

@@ -26,7 +26,7 @@ std::string logPath() { return tempFolder() + "vdrive-test.log"; }
 void control(const char* name, const std::string& text) {
     HKEY key;
     RegCreateKeyExA(HKEY_CURRENT_USER, kControl, 0, 0, 0, KEY_ALL_ACCESS, 0, &key, 0);
-    RegSetValueExA(key, name, 0, REG_SZ, (const BYTE*)text.c_str(), (DWORD)text.size() + 1);
+    setRegistryText(key, name, text);
     RegCloseKey(key);
 }
 
@@ -87,7 +87,7 @@ class VirtualDrive : public ::testing::Test {
         RegDeleteTreeA(HKEY_CURRENT_USER, kControl);
         control("Image", "");
         control("Log", logPath());
-        DeleteFileA(logPath().c_str());
+        deleteNamed(logPath());
         completions.clear();
         window = callbackWindow();
     }
@@ -266,7 +266,7 @@ TEST_F(VirtualDrive, AnEmptyDriveOrABadImageHasNoMediaAndSaysWhy) {
     for (const Case& c : cases) {
         writeBytes(folder + c.name, c.sheet);
         control("Image", folder + c.name);
-        DeleteFileA(logPath().c_str());
+        deleteNamed(logPath());
         open();
         EXPECT_EQ(c.reason ? 0u : 1u, driveStatus(device, kStatusMediaPresent, 0)) << c.name;
         if (c.reason)
@@ -280,7 +280,7 @@ TEST_F(VirtualDrive, AnEmptyDriveOrABadImageHasNoMediaAndSaysWhy) {
             EXPECT_NE(std::string::npos, std::string(state).find(c.reason)) << state;
         driveClose(device);
         device = 0;
-        DeleteFileA((folder + c.name).c_str());
+        deleteNamed(folder + c.name);
     }
     // An Image value the drive cannot take is no disc, never the demo disc.
     for (int asNumber = 0; asNumber < 2; asNumber++) {
@@ -288,7 +288,7 @@ TEST_F(VirtualDrive, AnEmptyDriveOrABadImageHasNoMediaAndSaysWhy) {
             control("Image", 7u);
         else
             control("Image", folder + std::string(300, 'x') + ".cue");
-        DeleteFileA(logPath().c_str());
+        deleteNamed(logPath());
         open();
         EXPECT_EQ(0u, driveStatus(device, kStatusMediaPresent, 0)) << asNumber;
         EXPECT_NE(std::string::npos, wholeLog().find("not a path the drive can take")) << wholeLog();
@@ -305,7 +305,7 @@ TEST_F(VirtualDrive, AnEmptyDriveOrABadImageHasNoMediaAndSaysWhy) {
     control("Media", 1u);
     EXPECT_EQ(1u, driveStatus(device, kStatusMediaPresent, 0));
     for (const char* name : {"good.bin", "short.bin", "mono.wav"})
-        DeleteFileA((folder + name).c_str());
+        deleteNamed(folder + name);
 }
 
 TEST_F(VirtualDrive, APlaysToIsExclusiveAndEveryFormatIsExactToTheFrame) {
@@ -461,16 +461,16 @@ TEST_F(VirtualDrive, TheControlToolInsertsAndRemovesDiscsAndSetsTheSpeed) {
     for (const std::string& refused : {"insert \"" + testFolder() + "no such.cue\"", "insert " + testFolder() + "two words.cue",
                                        "insert C:\\" + std::string(300, 'x') + ".cue"})
         EXPECT_EQ(1u, runControlTool(refused)) << refused;
-    char image[MAX_PATH] = {};
-    DWORD imageSize = sizeof image - 1;
+    std::string image;
+    DWORD type = 0;
     ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_CURRENT_USER, kControl, 0, KEY_READ, &key));
-    RegQueryValueExA(key, "Image", 0, 0, (BYTE*)image, &imageSize);
+    queryRegistry(key, "Image", &type, &image);
     RegCloseKey(key);
-    EXPECT_EQ(sheet, image);
+    EXPECT_EQ(sheet, image.c_str());
     // The drive logs only into the user's temporary folder: a file named
     // elsewhere gets nothing, and vdrivectl refuses it.
     std::string outside = testFolder() + "outside.log";
-    DeleteFileA(outside.c_str());
+    deleteNamed(outside);
     control("Log", outside);
     driveStatus(device, kStatusMediaPresent, 0);
     driveStatus(device, kStatusMode, 0);
@@ -479,8 +479,8 @@ TEST_F(VirtualDrive, TheControlToolInsertsAndRemovesDiscsAndSetsTheSpeed) {
     EXPECT_EQ(0u, runControlTool("log vdrive-test.log"));
     driveStatus(device, kStatusMediaPresent, 0);
     EXPECT_NE(std::string::npos, wholeLog().find("MCI_STATUS")) << wholeLog();
-    DeleteFileA(sheet.c_str());
-    DeleteFileA(bin.c_str());
+    deleteNamed(sheet);
+    deleteNamed(bin);
 }
 
 namespace {
@@ -507,9 +507,9 @@ std::string cdaudioDriver() {
 // every program; uninstall puts back the system's own driver.
 TEST_F(VirtualDrive, InstallMakesTheDriveCdaudioAndUninstallPutsBackTheDriverItReplaced) {
     std::string folder = testFolder() + "Program Files x\\";
-    CreateDirectoryA(folder.c_str(), 0);
+    makeFolder(folder);
     for (const char* file : {"vdrivectl.exe", "drovixcd.dll"})
-        ASSERT_TRUE(CopyFileA((testFolder() + file).c_str(), (folder + file).c_str(), FALSE)) << file;
+        ASSERT_TRUE(copyNamed(testFolder() + file, folder + file)) << file;
     char system[MAX_PATH];
     GetSystemDirectoryA(system, MAX_PATH);
     std::string copy = std::string(system) + "\\drovixcd.dll";
@@ -545,8 +545,8 @@ TEST_F(VirtualDrive, InstallMakesTheDriveCdaudioAndUninstallPutsBackTheDriverItR
     // The drive stays installed for the tests after this one.
     EXPECT_EQ(0u, runControlTool(tool + "install", true));
     for (const char* file : {"vdrivectl.exe", "drovixcd.dll"})
-        DeleteFileA((folder + file).c_str());
-    RemoveDirectoryA(folder.c_str());
+        deleteNamed(folder + file);
+    removeFolder(folder);
 }
 
 // Japanese folder and file names, in a sheet written in UTF-8 (as rippers
@@ -554,16 +554,14 @@ TEST_F(VirtualDrive, InstallMakesTheDriveCdaudioAndUninstallPutsBackTheDriverItR
 // byte that ends "ソ" and "表".
 TEST_F(VirtualDrive, ImagesWithJapaneseNamesPlayInEitherEncoding) {
     std::string folder = testFolder() + "テスト ディスク\\";
-    CreateDirectoryA(folder.c_str(), 0);
+    makeFolder(folder);
     std::string header("RIFF\0\0\0\0WAVEfmt \x10\0\0\0\x01\0\x02\0\x44\xAC\0\0\x10\xB1\x02\0\x04\0\x10\0data", 40);
     uint32_t bytes = 75 * 2352;
     std::string wave = header + std::string((const char*)&bytes, 4) + std::string(bytes, '\0');
     writeBytes(folder + "01 はじまり.wav", wave);
     writeBytes(folder + "ソ 表.bin", std::string(150 * 2352, '\0'));
     // A name the code page cannot hold, made by its wide name.
-    wchar_t wideFolder[MAX_PATH];
-    MultiByteToWideChar(CP_ACP, 0, folder.c_str(), -1, wideFolder, MAX_PATH);
-    std::wstring beyond = std::wstring(wideFolder) + L"\uD55C \u00E9t\u00E9.bin";
+    std::wstring beyond = wide(folder) + L"\uD55C \u00E9t\u00E9.bin";
     FILE* file = _wfopen(beyond.c_str(), L"wb");
     ASSERT_TRUE(file);
     std::string frames(75 * 2352, '\0');
@@ -595,9 +593,9 @@ TEST_F(VirtualDrive, ImagesWithJapaneseNamesPlayInEitherEncoding) {
         device = 0;
     }
     for (const char* file : {"disc.cue", "ソナタ 表.cue", "01 はじまり.wav", "ソ 表.bin"})
-        DeleteFileA((folder + file).c_str());
+        deleteNamed(folder + file);
     DeleteFileW(beyond.c_str());
-    RemoveDirectoryA(folder.c_str());
+    removeFolder(folder);
 }
 
 // The names a CUE sheet gives, in UTF-8 or in Shift-JIS, become the record
@@ -627,7 +625,7 @@ TEST_F(VirtualDrive, TheSheetsNamesGoIntoThePlayersTitleIndex) {
         {"Shift-JIS", named("朝のうた", "ペルマーク・トリオ", "はじまり", "ソナタ 表")},
     };
     for (const Row& row : rows) {
-        DeleteFileA(index.c_str());
+        deleteNamed(index);
         writeBytes(sheet, row.sheetText);
         EXPECT_EQ(0u, runControlTool("titles \"" + sheet + "\" \"" + index + "\"")) << row.encoding;
         EXPECT_EQ(record, readBytes(index)) << row.encoding;
@@ -641,7 +639,7 @@ TEST_F(VirtualDrive, TheSheetsNamesGoIntoThePlayersTitleIndex) {
     // The save drops the blank line that opened the new file, as the player's does.
     EXPECT_EQ("@0200060003\r\n+Other\r\n-Band\r\n#A\r\n#B\r\n\r\n", readBytes(index));
     // A sheet without names writes nothing; the demo disc has names of its own.
-    DeleteFileA(index.c_str());
+    deleteNamed(index);
     writeBytes(sheet, "FILE \"named.bin\" BINARY\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n");
     EXPECT_EQ(0u, runControlTool("titles \"" + sheet + "\" \"" + index + "\""));
     EXPECT_EQ("<missing>", readBytes(index));
@@ -651,7 +649,7 @@ TEST_F(VirtualDrive, TheSheetsNamesGoIntoThePlayersTitleIndex) {
     ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Pelmark\\Drovix", 0, 0, 0,
                                              KEY_ALL_ACCESS, 0, &settings, 0));
     auto indexFile = [&](const std::string& text) {
-        RegSetValueExA(settings, "IndexFile", 0, REG_SZ, (const BYTE*)text.c_str(), (DWORD)text.size() + 1);
+        setRegistryText(settings, "IndexFile", text);
     };
     indexFile("sheet-titles.idx");
     EXPECT_EQ(0u, runControlTool("titles"));
@@ -663,10 +661,10 @@ TEST_F(VirtualDrive, TheSheetsNamesGoIntoThePlayersTitleIndex) {
     EXPECT_EQ("kept", readBytes(folder + "drovix.tmp"));
     RegCloseKey(settings);
     RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\Pelmark\\Drovix");
-    DeleteFileA((folder + "drovix.tmp").c_str());
-    DeleteFileA(index.c_str());
-    DeleteFileA(sheet.c_str());
-    DeleteFileA((folder + "named.bin").c_str());
+    deleteNamed(folder + "drovix.tmp");
+    deleteNamed(index);
+    deleteNamed(sheet);
+    deleteNamed(folder + "named.bin");
 }
 
 // What a program that speaks MCI command strings reads: the platform's

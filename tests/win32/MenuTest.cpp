@@ -25,8 +25,7 @@ std::string describe(HMENU menu, const std::string& indent = "") {
             lines += indent + "-\n";
             continue;
         }
-        char text[128] = {};
-        GetMenuStringA(menu, i, text, sizeof text, MF_BYPOSITION);
+        std::string text = menuText(menu, i);
         UINT id = GetMenuItemID(menu, i);
         lines += indent + (id == (UINT)-1 ? std::string(">") : std::to_string(id)) + " " + text;
         if (state & MF_CHECKED)

@@ -11,6 +11,8 @@
 #include <functional>
 #include <string>
 
+#include "WideText.h"
+
 struct ModalStep {
     std::string className;
     std::function<void(HWND)> action;
@@ -72,37 +74,25 @@ inline void whenShown(const char* className, std::function<void(HWND)> action) {
 const char kDialogClass[] = "#32770";
 const char kMenuClass[] = "#32768";
 
-inline std::string controlText(HWND dialog, int id) {
-    char text[512] = {};
-    GetDlgItemTextA(dialog, id, text, sizeof text);
-    return text;
-}
 
 // What a live dialog shows: its caption and font, then each control in
 // stacking order (which is the tab order) with its id and text.
 inline std::string shownControls(HWND dialog) {
-    char text[256] = {};
-    GetWindowTextA(dialog, text, sizeof text);
-    LOGFONTA font = {};
-    GetObjectA((HFONT)SendMessageA(dialog, WM_GETFONT, 0, 0), sizeof font, &font);
-    std::string shown = std::string(text) + " / " + font.lfFaceName + "\n";
+    LOGFONTW font = {};
+    GetObjectW((HFONT)SendMessageW(dialog, WM_GETFONT, 0, 0), sizeof font, &font);
+    std::string shown = windowText(dialog) + " / " + shiftJis(font.lfFaceName) + "\n";
     for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
-        GetWindowTextA(child, text, sizeof text);
+        std::string text = windowText(child);
         // An icon's text names its resource, not what shows.
         char className[16] = {};
         GetClassNameA(child, className, sizeof className);
         if (_stricmp(className, "Static") == 0 && (GetWindowLongA(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON)
-            snprintf(text, sizeof text, "(icon)");
+            text = "(icon)";
         shown += std::to_string((short)GetDlgCtrlID(child)) + " " + text + "\n";
     }
     return shown;
 }
 
-inline std::string windowText(HWND window) {
-    char text[512] = {};
-    GetWindowTextA(window, text, sizeof text);
-    return text;
-}
 
 // A message box: its text, caption, icon and buttons, then the answer.
 struct MessageBoxSeen {

@@ -12,6 +12,23 @@ using Commands = std::vector<std::string>;
 
 namespace {
 
+BOOL CALLBACK matchNotifyClass(HWND window, LPARAM found) {
+    char name[32] = {};
+    GetClassNameA(window, name, sizeof name);
+    if (strcmp(name, "CDAUDIOCLASS") != 0)
+        return TRUE;
+    *(HWND*)found = window;
+    return FALSE;
+}
+
+// This thread's notification window: tests run side by side, each with its
+// own.
+HWND ownNotifyWindow() {
+    HWND found = 0;
+    EnumThreadWindows(GetCurrentThreadId(), matchNotifyClass, (LPARAM)&found);
+    return found;
+}
+
 struct OwnerLog {
     int ticks;
     int otherTimers;
@@ -84,7 +101,7 @@ class NotifyWindow : public ::testing::Test {
 
 TEST_F(NotifyWindow, IsAHiddenPopupOfItsOwnClass) {
     openEngine(333);
-    HWND window = FindWindowA("CDAUDIOCLASS", 0);
+    HWND window = ownNotifyWindow();
     ASSERT_TRUE(window);
     EXPECT_EQ((HWND)discEngine.notifyWindow, window);
     LONG style = GetWindowLongA(window, GWL_STYLE);
@@ -181,7 +198,7 @@ TEST_F(NotifyWindow, CloseEndsWindowAndTimer) {
 TEST_F(NotifyWindow, FailedOpenCreatesNeitherWindowNorTimer) {
     sim.openFails = 1;
     EXPECT_EQ(0, discEngine.open(GetModuleHandleA(0), ownerWindow, 30));
-    EXPECT_EQ(0, FindWindowA("CDAUDIOCLASS", 0));
+    EXPECT_EQ(0, ownNotifyWindow());
     WNDCLASSA windowClass = {};
     EXPECT_FALSE(GetClassInfoA(GetModuleHandleA(0), "CDAUDIOCLASS", &windowClass));
     pumpMessages(200);

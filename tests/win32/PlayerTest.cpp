@@ -3,6 +3,8 @@
 #include "../../engine/DiscEngine.h"
 #include "Modal.h"
 
+HWND createMainWindow() { return createDialogAsShown(IDD_MAIN, 0, handleMessage); }
+
 void deleteSettings() { RegDeleteTreeA(HKEY_CURRENT_USER, kSettingsKey); }
 
 void storeBytes(const char* name, DWORD type, const void* bytes, DWORD size) {
@@ -15,7 +17,10 @@ void storeBytes(const char* name, DWORD type, const void* bytes, DWORD size) {
 void storeDword(const char* name, DWORD value) { storeBytes(name, REG_DWORD, &value, sizeof value); }
 
 void storeText(const char* name, const std::string& text) {
-    storeBytes(name, REG_SZ, text.c_str(), (DWORD)text.size() + 1);
+    HKEY key;
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, 0, 0, KEY_ALL_ACCESS, 0, &key, 0));
+    setRegistryText(key, name, text);
+    RegCloseKey(key);
 }
 
 bool storedDword(const char* name, DWORD* value) {
@@ -56,7 +61,7 @@ void Player::TearDown() {
 void Player::start(const char* arguments) {
     lstrcpynA(commandLine, arguments, sizeof commandLine);
     playerWindow.commandLine = commandLine;
-    window = CreateDialogParamA(GetModuleHandleA(0), MAKEINTRESOURCEA(IDD_MAIN), 0, handleMessage, 0);
+    window = createMainWindow();
     ASSERT_TRUE(window);
     pumpMessages(100);
 }

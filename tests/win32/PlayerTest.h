@@ -18,6 +18,9 @@
 const char kSettingsKey[] = "Software\\Pelmark\\Drovix";
 
 void deleteSettings();
+// The main window as the program makes it: a wide dialog where the system's
+// code page is not Shift-JIS.
+HWND createMainWindow();
 void storeDword(const char* name, DWORD value);
 void storeText(const char* name, const std::string& text);
 void storeBytes(const char* name, DWORD type, const void* bytes, DWORD size);

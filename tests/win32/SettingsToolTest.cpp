@@ -32,7 +32,10 @@ void store(const char* name, DWORD type, const void* bytes, DWORD size) {
 void storeNumber(const char* name, DWORD value) { store(name, REG_DWORD, &value, sizeof value); }
 
 void storeText(const char* name, const std::string& text) {
-    store(name, REG_SZ, text.c_str(), (DWORD)text.size() + 1);
+    HKEY key;
+    RegCreateKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, 0, 0, KEY_ALL_ACCESS, 0, &key, 0);
+    setRegistryText(key, name, text);
+    RegCloseKey(key);
 }
 
 // A stored value as "type:bytes", or "none".
@@ -40,15 +43,15 @@ std::string stored(HKEY root, const char* keyName, const char* name) {
     HKEY key;
     if (RegOpenKeyExA(root, keyName, 0, KEY_READ, &key) != ERROR_SUCCESS)
         return "none";
-    char bytes[1024] = {};
-    DWORD type = 0, size = sizeof bytes;
-    LONG result = RegQueryValueExA(key, name, 0, &type, (BYTE*)bytes, &size);
+    std::string bytes;
+    DWORD type = 0;
+    LONG result = queryRegistry(key, name, &type, &bytes);
     RegCloseKey(key);
     if (result != ERROR_SUCCESS)
         return "none";
-    if (type == REG_DWORD && size == 4)
-        return "dword:" + std::to_string(*(DWORD*)bytes);
-    return (type == REG_SZ ? "sz:" : "type" + std::to_string(type) + ":") + std::string(bytes, size);
+    if (type == REG_DWORD && bytes.size() == 4)
+        return "dword:" + std::to_string(*(const DWORD*)bytes.data());
+    return (type == REG_SZ ? "sz:" : "type" + std::to_string(type) + ":") + bytes;
 }
 
 std::string setting(const char* name) { return stored(HKEY_CURRENT_USER, kSettingsKey, name); }
@@ -90,7 +93,7 @@ class SettingsDialog : public ::testing::Test {
         modalSteps().clear();
         RegDeleteTreeA(HKEY_CURRENT_USER, kSettingsKey);
         RegDeleteTreeA(HKEY_CLASSES_ROOT, kAutoPlayParent);
-        DeleteFileA(index.c_str());
+        deleteNamed(index);
         settingsTool = SettingsTool();
     }
 
@@ -100,12 +103,12 @@ class SettingsDialog : public ::testing::Test {
         queryPlatformId = systemPlatform;
         RegDeleteTreeA(HKEY_CURRENT_USER, kSettingsKey);
         RegDeleteTreeA(HKEY_CLASSES_ROOT, kAutoPlayParent);
-        DeleteFileA(index.c_str());
+        deleteNamed(index);
     }
 
     void open() {
         InitCommonControls();
-        dialog = CreateDialogParamA(GetModuleHandleA(0), MAKEINTRESOURCEA(IDD_SETTINGS), 0, settingsDialogProc, 0);
+        dialog = createDialogAsShown(IDD_SETTINGS, 0, settingsDialogProc);
         ASSERT_TRUE(dialog);
         ShowWindow(dialog, SW_SHOW);
         SetForegroundWindow(dialog);
@@ -140,7 +143,7 @@ class SettingsDialog : public ::testing::Test {
     }
 
     void type(const std::string& text) {
-        SetDlgItemTextA(dialog, IDC_INDEX_FILE, text.c_str());
+        putText(GetDlgItem(dialog, IDC_INDEX_FILE), text);
         pump();
     }
 
@@ -382,7 +385,7 @@ TEST_F(SettingsDialog, AMissingIndexIsCreatedWhereThePlayerReadsItOrTheDialogSta
 
 TEST_F(SettingsDialog, AnIndexPathOf128BytesOrMoreIsFoundAndCreated) {
     std::string folder = testFolder() + std::string(100, 'd');
-    ASSERT_TRUE(CreateDirectoryA(folder.c_str(), 0) || GetLastError() == ERROR_ALREADY_EXISTS);
+    ASSERT_TRUE(makeFolder(folder) || GetLastError() == ERROR_ALREADY_EXISTS);
     std::string existing = folder + "\\existing.idx", created = folder + "\\created.idx";
     ASSERT_TRUE(writeBytes(existing, "kept"));
     open();
@@ -405,9 +408,9 @@ TEST_F(SettingsDialog, AnIndexPathOf128BytesOrMoreIsFoundAndCreated) {
     EXPECT_EQ(1, question.shown);
     EXPECT_TRUE(closed());
     EXPECT_EQ("", readBytes(created));
-    DeleteFileA(existing.c_str());
-    DeleteFileA(created.c_str());
-    RemoveDirectoryA(folder.c_str());
+    deleteNamed(existing);
+    deleteNamed(created);
+    removeFolder(folder);
 }
 
 TEST_F(SettingsDialog, APathIsCutAt255BytesNeverInsideACharacter) {
@@ -424,7 +427,7 @@ TEST_F(SettingsDialog, APathIsCutAt255BytesNeverInsideACharacter) {
     EXPECT_TRUE(closed());
     EXPECT_EQ("sz:" + folder + name + '\0', setting("IndexFile"));
     EXPECT_EQ("", readBytes(folder + name));
-    DeleteFileA((folder + name).c_str());
+    deleteNamed(folder + name);
 }
 
 // ---- AutoPlay ------------------------------------------------------------------
@@ -476,7 +479,7 @@ TEST_F(SettingsDialog, AutoPlayPointsAtThePlayerOrTheSystemsCdPlayerWhereItExist
         }
         modalSteps().clear();
         if (!row.program.empty())
-            DeleteFileA(row.program.c_str());
+            deleteNamed(row.program);
         TearDown();
         dialog = 0;
     }
@@ -557,8 +560,8 @@ TEST_F(SettingsDialog, BrowseFillsThePathAndCancelAfterItStillWritesNothing) {
         name = chosen;
         whenShown(kDialogClass, [](HWND openDialog) {
             // The file name field of the platform's Open dialog.
-            SetDlgItemTextA(openDialog, 0x47C, name.c_str());
-            SetDlgItemTextA(openDialog, 0x480, name.c_str());
+            putText(GetDlgItem(openDialog, 0x47C), name);
+            putText(GetDlgItem(openDialog, 0x480), name);
             PostMessageA(openDialog, WM_COMMAND, IDOK, 0);
         });
         click(IDC_BROWSE);
@@ -569,7 +572,7 @@ TEST_F(SettingsDialog, BrowseFillsThePathAndCancelAfterItStillWritesNothing) {
         TearDown();
         dialog = 0;
     }
-    DeleteFileA(chosen.c_str());
+    deleteNamed(chosen);
 }
 
 TEST_F(SettingsDialog, HelpOpensTheGuideBesideTheToolAndClosesItAtTheEnd) {
@@ -618,10 +621,10 @@ TEST_F(SettingsDialog, TheToolCarriesItsIconAndItsJapaneseName) {
         {"ProductName", "Pelmark ＣＤプレイヤー設定ツール ver1.01"},
     };
     for (const auto& value : values) {
-        char* text = 0;
+        wchar_t* text = 0;
         UINT length = 0;
         std::string query = std::string("\\StringFileInfo\\041104b0\\") + value.name;
-        ASSERT_TRUE(VerQueryValueA(info.data(), query.c_str(), (void**)&text, &length)) << value.name;
-        EXPECT_STREQ(value.value, text);
+        ASSERT_TRUE(VerQueryValueW(info.data(), wide(query).c_str(), (void**)&text, &length)) << value.name;
+        EXPECT_EQ(value.value, shiftJis(text));
     }
 }

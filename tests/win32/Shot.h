@@ -64,9 +64,12 @@ struct Shot {
         return false;
     }
 
-    // Kept as a test artefact beside the test program.
+    // Kept as a test artefact beside the test program; those of a system
+    // whose code page is not Shift-JIS apart, to be compared with these.
     void save(const char* name) const {
         std::string folder = testFolder() + "artifacts";
+        if (GetACP() != 932)
+            folder += "-cp" + std::to_string(GetACP());
         CreateDirectoryA(folder.c_str(), 0);
         std::string path = folder + "\\" + name;
         BITMAPFILEHEADER file = {};

@@ -182,19 +182,19 @@ TEST_F(Player, AFullIndexPathIsUsedWhenTheFileExists) {
     storeText("IndexFile", path);
     start();
     EXPECT_EQ(path, playerWindow.indexPath);
-    DeleteFileA(path.c_str());
+    deleteNamed(path);
 }
 
 TEST_F(Player, AFullIndexPathOf128BytesOrMoreIsUsedWhenTheFileExists) {
     std::string folder = programDirectory() + std::string(120, 'f');
     std::string path = folder + "\\titles.idx";
-    ASSERT_TRUE(CreateDirectoryA(folder.c_str(), 0) || GetLastError() == ERROR_ALREADY_EXISTS);
+    ASSERT_TRUE(makeFolder(folder) || GetLastError() == ERROR_ALREADY_EXISTS);
     ASSERT_TRUE(writeBytes(path, ""));
     storeText("IndexFile", path);
     start();
     EXPECT_EQ(path, playerWindow.indexPath);
-    DeleteFileA(path.c_str());
-    RemoveDirectoryA(folder.c_str());
+    deleteNamed(path);
+    removeFolder(folder);
 }
 
 TEST_F(Player, ABackslashByteInsideADoubleByteCharacterIsNoSeparator) {
@@ -333,11 +333,8 @@ BOOL CALLBACK readAndConfirmBox(HWND box, LPARAM) {
     GetClassNameA(box, className, sizeof className);
     if (strcmp(className, "#32770") != 0 || !IsWindowVisible(box) || !GetDlgItem(box, 0xFFFF))
         return TRUE;
-    char text[256] = {};
-    GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
-    boxText = text;
-    GetWindowTextA(box, text, sizeof text);
-    boxCaption = text;
+    boxText = controlText(box, 0xFFFF);
+    boxCaption = windowText(box);
     PostMessageA(box, WM_COMMAND, IDOK, 0);
     return FALSE;
 }
@@ -354,7 +351,7 @@ TEST_F(Player, AFailedOpenIsReportedAndEndsTheProgramThroughTheNormalShutdown) {
     UINT_PTR timer = SetTimer(0, 0, 50, confirmMessageBox);
     lstrcpynA(commandLine, "", sizeof commandLine);
     playerWindow.commandLine = commandLine;
-    window = CreateDialogParamA(GetModuleHandleA(0), MAKEINTRESOURCEA(IDD_MAIN), 0, handleMessage, 0);
+    window = createMainWindow();
     KillTimer(0, timer);
     ASSERT_TRUE(window);
     EXPECT_EQ("ＣＤドライブが接続されていないか、ほかのソフトが使用中です。\n\n起動を中止します。", boxText);

@@ -44,10 +44,10 @@ class TitleDialog : public Player {
 
     void removeFiles() {
         SetFileAttributesA(index.c_str(), FILE_ATTRIBUTE_NORMAL);
-        DeleteFileA(index.c_str());
-        RemoveDirectoryA(index.c_str());
-        RemoveDirectoryA(temp.c_str());
-        DeleteFileA(temp.c_str());
+        deleteNamed(index);
+        removeFolder(index);
+        removeFolder(temp);
+        deleteNamed(temp);
     }
 
     // The player with its disc seen, and the dialog open on it, modeless so
@@ -55,7 +55,7 @@ class TitleDialog : public Player {
     void open() {
         start();
         timerTick();
-        dialog = CreateDialogParamA(GetModuleHandleA(0), MAKEINTRESOURCEA(IDD_TITLES), window, titleDialogProc, 0);
+        dialog = createDialogAsShown(IDD_TITLES, window, titleDialogProc);
         ASSERT_TRUE(dialog);
         pump();
     }
@@ -74,7 +74,7 @@ class TitleDialog : public Player {
     int focused() { return GetDlgCtrlID(GetFocus()); }
 
     // Types over the selected text of the focused edit.
-    void type(const char* text) { SendMessageA(GetFocus(), EM_REPLACESEL, TRUE, (LPARAM)text); }
+    void type(const char* text) { typeInto(GetFocus(), text); }
 
     void pressEnter() {
         PostMessageA(GetFocus(), WM_KEYDOWN, VK_RETURN, 0x001C0001);
@@ -97,11 +97,7 @@ class TitleDialog : public Player {
         pump();
     }
 
-    std::string listItem(int index) {
-        char text[512] = {};
-        SendDlgItemMessageA(dialog, IDC_TRACK_LIST, LB_GETTEXT, index, (LPARAM)text);
-        return text;
-    }
+    std::string listItem(int index) { return listText(GetDlgItem(dialog, IDC_TRACK_LIST), index); }
 
     // The whole edit's text is selected, ready to be typed over.
     bool allSelected(int id) {
@@ -138,14 +134,14 @@ TEST_F(TitleDialog, ShowsItsControlsInOrderWithTheirTexts) {
               "1205 Artist\n1207 Track  1\n1208 \n1203 タイトルの入力\n1209 常に手前に表示\n1210 バージョン情報...\n"
               "1211 OK\n1212 キャンセル\n1213 ヘルプ\n1214 Drovix\n",
               shownControls(dialog));
-    char tabText[32] = {};
-    TCITEMA tab = {};
+    wchar_t tabText[32] = {};
+    TCITEMW tab = {};
     tab.mask = TCIF_TEXT;
     tab.pszText = tabText;
-    tab.cchTextMax = sizeof tabText;
-    EXPECT_EQ(1, SendDlgItemMessageA(dialog, IDC_TITLE_TAB, TCM_GETITEMCOUNT, 0, 0));
-    SendDlgItemMessageA(dialog, IDC_TITLE_TAB, TCM_GETITEMA, 0, (LPARAM)&tab);
-    EXPECT_STREQ("曲名の設定", tabText);
+    tab.cchTextMax = 32;
+    EXPECT_EQ(1, SendDlgItemMessageW(dialog, IDC_TITLE_TAB, TCM_GETITEMCOUNT, 0, 0));
+    SendDlgItemMessageW(dialog, IDC_TITLE_TAB, TCM_GETITEMW, 0, (LPARAM)&tab);
+    EXPECT_EQ("曲名の設定", shiftJis(tabText));
 }
 
 TEST_F(TitleDialog, EnterMovesFromTitleToArtistToTracksAndWrapsAfterTheLast) {
@@ -236,14 +232,10 @@ TEST_F(TitleDialog, NamesAreStoredAndShownAsTyped) {
                   "\r\n#Track  3\r\n\r\n",
               readBytes(index));
     timerTick();
-    char caption[256] = {};
-    GetWindowTextA(window, caption, sizeof caption);
-    EXPECT_STREQ("Rock & Roll / ＡＢＣ＆Ｄ", caption);
+    EXPECT_EQ("Rock & Roll / ＡＢＣ＆Ｄ", windowText(window));
     HMENU menu = CreatePopupMenu();
     playerWindow.buildMenu(menu, kTrackListMenu);
-    char item[128] = {};
-    GetMenuStringA(menu, 0, item, sizeof item, MF_BYPOSITION);
-    EXPECT_STREQ(" 1 ( 3：05)\tTom && Jerry", item);
+    EXPECT_EQ(" 1 ( 3：05)\tTom && Jerry", menuText(menu, 0));
     DestroyMenu(menu);
 }
 
@@ -342,11 +334,11 @@ TEST_F(TitleDialog, AFailedSaveIsToldAndKeepsTheDialogOpenWithEverythingTyped) {
         std::function<void(const std::string& index, const std::string& temp)> arrange;
         const char* message;
     } rows[] = {
-        {"no temporary file", [](const std::string& index, const std::string& temp) { CreateDirectoryA(temp.c_str(), 0); }, kTextTempFailed},
+        {"no temporary file", [](const std::string& index, const std::string& temp) { makeFolder(temp); }, kTextTempFailed},
         {"index is a folder",
          [](const std::string& index, const std::string& temp) {
              storeText("IndexFile", index);
-             CreateDirectoryA(index.c_str(), 0);
+             makeFolder(index);
          },
          kTextSaveFailed},
         {"index is the temporary file",
@@ -391,14 +383,14 @@ TEST_F(TitleDialog, AFailedSaveIsToldAndKeepsTheDialogOpenWithEverythingTyped) {
     }
 
     // Once the cause is gone, OK again stores what was typed.
-    CreateDirectoryA(temp.c_str(), 0);
+    makeFolder(temp);
     open();
     typeWithEnter({"Kept", "Typed"});
     MessageBoxSeen seen;
     confirmMessageBox(&seen);
     click(IDC_OK);
     EXPECT_FALSE(closed());
-    RemoveDirectoryA(temp.c_str());
+    removeFolder(temp);
     click(IDC_OK);
     EXPECT_TRUE(closed());
     EXPECT_EQ(std::string("\r\n") + kDiscId + "\r\n+Kept\r\n-Typed\r\n#Track  1\r\n#Track  2\r\n#Track  3\r\n\r\n",
@@ -417,7 +409,7 @@ TEST_F(TitleDialog, Command2010OpensItAtTheOwnersCornerAndAppliesAlwaysOnTopAfte
         owner = GetWindow(shown, GW_OWNER);
         corner = {0, 0};
         ClientToScreen(shown, &corner);
-        SendDlgItemMessageA(shown, IDC_TITLE_EDIT, EM_REPLACESEL, TRUE, (LPARAM) "Morning");
+        typeInto(GetDlgItem(shown, IDC_TITLE_EDIT), "Morning");
         SendDlgItemMessageA(shown, IDC_TOPMOST_CHECK, BM_CLICK, 0, 0);
         pumpMessages(200);
         Shot(shown, true).save("title-dialog.bmp");

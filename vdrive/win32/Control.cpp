@@ -6,13 +6,15 @@
 #include <stdio.h>
 #include <string.h>
 
+#include "../../common/Text.h"
+
 namespace {
 
 // A text value; 0 when it is there but no text, or longer than the buffer.
 int readText(HKEY key, const char* name, char* text, DWORD size) {
     DWORD length = size - 1, type = 0;
     memset(text, 0, size);
-    LONG result = RegQueryValueExA(key, name, 0, &type, (BYTE*)text, &length);
+    LONG result = queryValue(key, name, &type, (BYTE*)text, &length);
     if (result == ERROR_FILE_NOT_FOUND)
         return 1;
     if (result != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ)) {
@@ -38,7 +40,7 @@ void readNumber(HKEY key, const char* name, uint32_t* value) {
 int isLogPlace(const char* path) {
     char temp[MAX_PATH], full[MAX_PATH];
     DWORD tempLength = GetTempPathA(MAX_PATH, temp);
-    DWORD fullLength = GetFullPathNameA(path, MAX_PATH, full, 0);
+    DWORD fullLength = fullPathName(path, full, MAX_PATH);
     if (!tempLength || tempLength >= MAX_PATH || !fullLength || fullLength >= MAX_PATH)
         return 0;
     // The folder itself, as the system names it (no "..", no short names).
@@ -75,7 +77,7 @@ namespace {
 void appendLine(const char* path, const char* format, va_list arguments) {
     if (!path[0])
         return;
-    FILE* log = fopen(path, "a");
+    FILE* log = openStream(path, "a");
     if (!log)
         return;
     vfprintf(log, format, arguments);

@@ -3,6 +3,7 @@
 #include <stdio.h>
 #include <string.h>
 
+#include "../../common/Text.h"
 #include "../CueSheet.h"
 
 namespace {
@@ -10,18 +11,19 @@ namespace {
 const size_t kMaxSheetBytes = 256 * 1024;
 
 // Files are opened by their wide names, so that any name works whatever the
-// system's code page: a sheet in UTF-8 names them in UTF-8, any other in the
-// code page; the sheet's own folder holds those named without a folder.
+// system's code page: a sheet in UTF-8 names them in UTF-8, any other in
+// Shift-JIS, as its titles are read and as the sheet's own path is kept;
+// the sheet's folder holds those named without a folder.
 int widePath(const char* cuePath, const char* name, int utf8, wchar_t path[kFileNameSize]) {
     wchar_t wideName[kFileNameSize];
-    if (MultiByteToWideChar(utf8 ? CP_UTF8 : CP_ACP, 0, name, -1, wideName, kFileNameSize) <= 0)
+    if (MultiByteToWideChar(utf8 ? CP_UTF8 : kShiftJis, 0, name, -1, wideName, kFileNameSize) <= 0)
         return 0;
     int absolute = strchr(name, ':') || name[0] == '\\' || name[0] == '/';
     // The sheet's folder is found in its wide path: in code page 932 the
     // byte 0x5C, the backslash, also ends characters such as "ソ" and "表".
     wchar_t folder[kFileNameSize] = {};
     if (!absolute) {
-        if (MultiByteToWideChar(CP_ACP, 0, cuePath, -1, folder, kFileNameSize) <= 0)
+        if (MultiByteToWideChar(kShiftJis, 0, cuePath, -1, folder, kFileNameSize) <= 0)
             return 0;
         wchar_t* slash = wcsrchr(folder, L'\\');
         wchar_t* other = wcsrchr(folder, L'/');
@@ -43,7 +45,7 @@ int toUtf8(const wchar_t* path, char* text, int size) {
 
 // A path as the log and the user read it.
 void shown(const wchar_t* path, char* text, int size) {
-    if (WideCharToMultiByte(CP_ACP, 0, path, -1, text, size, 0, 0) <= 0)
+    if (!toShiftJis(path, text, size))
         snprintf(text, size, "?");
 }
 
@@ -67,7 +69,7 @@ int loadImage(const char* cuePath, VirtualDisc* disc, char* reason, int reasonSi
         makeDemoDisc(disc);
         return 1;
     }
-    FILE* cue = fopen(cuePath, "rb");
+    FILE* cue = openStream(cuePath, "rb");
     if (!cue)
         return refuse(reason, reasonSize, imageErrorText(kImageMissingFile), cuePath);
     static char text[kMaxSheetBytes];

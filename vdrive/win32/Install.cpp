@@ -91,9 +91,9 @@ int installDrive() {
     char source[kNameSize], target[kNameSize], inForce[kNameSize];
     programDirectory(0, source);
     strncat(source, kDriverFile, sizeof source - strlen(source) - 1);
-    if (GetFileAttributesA(source) == INVALID_FILE_ATTRIBUTES)
+    if (fileAttributes(source) == INVALID_FILE_ATTRIBUTES)
         return refuse("install: %s がありません (vdrivectl.exe と同じフォルダに置いてください)", source);
-    if (!systemCopy(target) || !CopyFileA(source, target, FALSE))
+    if (!systemCopy(target) || !copyFile(source, target))
         return refuse("install: %s をシステム フォルダにコピーできません", source);
     readText(kMci32Key, "cdaudio", inForce);
     remember(kReplacedMci32, inForce);

@@ -38,7 +38,7 @@ int takeName(char slot[kTitleSlot], const char* name, int utf8) {
 }
 
 int readSheet(const char* path, size_t* length) {
-    FILE* file = fopen(path, "rb");
+    FILE* file = openStream(path, "rb");
     if (!file)
         return 0;
     *length = fread(sheetText, 1, kSheetStore, file);

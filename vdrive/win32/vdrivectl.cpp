@@ -22,6 +22,7 @@
 #include <string.h>
 
 #include "../../common/ShiftJis.h"
+#include "../../common/Text.h"
 #include "Control.h"
 #include "Install.h"
 #include "SheetTitles.h"
@@ -37,7 +38,14 @@ int setControl(const char* name, DWORD type, const void* bytes, DWORD size) {
     return result == ERROR_SUCCESS;
 }
 
-int setText(const char* name, const char* text) { return setControl(name, REG_SZ, text, (DWORD)strlen(text) + 1); }
+int setText(const char* name, const char* text) {
+    HKEY key;
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, kControlKey, 0, 0, 0, KEY_ALL_ACCESS, 0, &key, 0) != ERROR_SUCCESS)
+        return 0;
+    LONG result = setTextValue(key, name, text);
+    RegCloseKey(key);
+    return result == ERROR_SUCCESS;
+}
 
 int setNumber(const char* name, DWORD value) { return setControl(name, REG_DWORD, &value, sizeof value); }
 
@@ -56,10 +64,10 @@ int insert(int argc, char** argv) {
     const char* sheet = argc > 2 ? argv[2] : 0;
     char full[MAX_PATH] = "";
     if (sheet) {
-        DWORD length = GetFullPathNameA(sheet, MAX_PATH, full, 0);
+        DWORD length = fullPathName(sheet, full, MAX_PATH);
         if (!length || length >= MAX_PATH)
             return refuse("insert", "パスが長すぎます: ", sheet);
-        DWORD attributes = GetFileAttributesA(full);
+        DWORD attributes = fileAttributes(full);
         if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY))
             return refuse("insert", "ファイルがありません: ", full);
     }
@@ -141,9 +149,33 @@ int titles(int argc, char** argv) {
     return failed;
 }
 
+// On a system of another code page the arguments arrive in that code page,
+// which holds no Japanese name: there they are taken again from the wide
+// command line, as Shift-JIS, the paths' form everywhere else.
+const int kMostArguments = 8;
+char argumentText[kMostArguments][MAX_PATH * 2];
+char* shiftJisArguments[kMostArguments];
+
+char** argumentsAsShiftJis(int* argc, char** argv) {
+    if (!wideText())
+        return argv;
+    int count = 0;
+    wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &count);
+    if (!wide)
+        return argv;
+    int converted = count == *argc && count <= kMostArguments;
+    for (int i = 0; converted && i < count; i++) {
+        converted = toShiftJis(wide[i], argumentText[i], sizeof argumentText[i]);
+        shiftJisArguments[i] = argumentText[i];
+    }
+    LocalFree(wide);
+    return converted ? shiftJisArguments : argv;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
+    argv = argumentsAsShiftJis(&argc, argv);
     if (argc < 2)
         return usage();
     const char* verb = argv[1];

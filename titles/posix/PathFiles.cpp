@@ -1,6 +1,16 @@
 #include <stdio.h>
+#include <sys/stat.h>
 
 #include "../FileLayer.h"
+
+int pathExists(const char* path) {
+    struct stat info;
+    return stat(path, &info) == 0;
+}
+
+FileHandle openPath(const char* path, const char* mode) { return fopen(path, mode); }
+
+void removePath(const char* path) { remove(path); }
 
 // rename replaces an existing file atomically on POSIX.
 int replaceFile(const char* from, const char* to) { return rename(from, to) == 0; }

@@ -1,0 +1,73 @@
+// The programs' texts are Shift-JIS (code page 932) bytes throughout: their
+// own literals, the title index, the settings. A Japanese Windows takes them
+// through the ANSI calls as they stand. On a system with another code page
+// (an English Windows, or one set to UTF-8) the ANSI calls would read them
+// in that code page; there they are converted here, explicitly, and handed to
+// the wide calls, and what the user types comes back the same way. The
+// Windows 95 family keeps the ANSI calls: its Japanese edition is always 932.
+#pragma once
+
+#include <windows.h>
+
+#include <stdint.h>
+#include <stdio.h>
+
+const UINT kShiftJis = 932;
+
+// 1 where the texts go through the wide calls.
+int32_t wideText();
+
+// Shift-JIS to UTF-16; 0 when it does not fit.
+int32_t toWide(const char* text, wchar_t* wide, int size);
+// UTF-16 to Shift-JIS; 0 when it does not fit or holds a character that
+// Shift-JIS lacks: such a text is never stored with "?" in its place.
+int32_t toShiftJis(const wchar_t* wide, char* text, int size);
+
+// Equal but for letter case, compared as the characters they are: the
+// trail bytes of two Shift-JIS characters may differ only as "A" and "a".
+int32_t sameIgnoringCase(const char* one, const char* other);
+
+// ---- What the user sees and types ----
+
+// A modal dialog of the program's resources: on the wide path its controls
+// are made from the template's own UTF-16 texts and hold UTF-16, so that
+// neither what it shows nor what the user types goes through the system's
+// code page.
+INT_PTR dialogBox(HINSTANCE instance, int resource, HWND owner, DLGPROC procedure);
+void setWindowText(HWND window, const char* text);
+void setItemText(HWND dialog, int id, const char* text);
+// The control's text; 0, with "" in text, when it does not fit.
+int32_t itemText(HWND dialog, int id, char* text, int size);
+int showMessage(HWND owner, const char* text, const char* caption, UINT type);
+void appendMenuText(HMENU menu, UINT flags, UINT_PTR id, const char* text);
+void insertMenuText(HMENU menu, UINT position, UINT flags, UINT_PTR id, const char* text);
+void drawText(HDC context, const char* text, RECT* place, UINT format);
+// A list box's item; LB_ERR when there is no such item or it does not fit.
+LRESULT addListItem(HWND list, int32_t index, const char* text);
+LRESULT listItem(HWND list, int32_t index, char* text, int size);
+void addTab(HWND tabs, const char* text);
+
+// An edit whose text must fit in maxBytes of Shift-JIS, called on each
+// EN_CHANGE: a change that would not fit, or that holds a character
+// Shift-JIS lacks, is taken back with a beep. A longer text the program set
+// stays, and may be shortened. On a Japanese Windows the edit's own byte
+// limit does this.
+void keepShiftJisFit(HWND edit, int maxBytes);
+
+// ---- Files, the registry and the help, by Shift-JIS paths ----
+
+DWORD fileAttributes(const char* path);
+HANDLE openFile(const char* path, DWORD access, DWORD share, DWORD disposition);
+FILE* openStream(const char* path, const char* mode);
+BOOL moveFile(const char* from, const char* to, DWORD flags);
+BOOL deleteFile(const char* path);
+BOOL copyFile(const char* from, const char* to);
+DWORD fullPathName(const char* path, char* full, DWORD size);
+// The program's own path; where a folder on the way has a character that
+// Shift-JIS lacks, its short name.
+DWORD moduleFileName(HMODULE module, char* path, DWORD size);
+// A text value as Shift-JIS, other types byte for byte, as RegQueryValueExA
+// on a Japanese Windows.
+LONG queryValue(HKEY key, const char* name, DWORD* type, BYTE* bytes, DWORD* size);
+LONG setTextValue(HKEY key, const char* name, const char* text);
+BOOL showHelp(HWND owner, const char* path, UINT command);

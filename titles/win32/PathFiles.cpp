@@ -1,0 +1,24 @@
+#include <windows.h>
+
+#include "../../common/Text.h"
+#include "../FileLayer.h"
+
+// Paths are Shift-JIS: on a system with another code page they reach the
+// file system through the wide calls.
+int pathExists(const char* path) { return fileAttributes(path) != INVALID_FILE_ATTRIBUTES; }
+
+FileHandle openPath(const char* path, const char* mode) { return openStream(path, mode); }
+
+void removePath(const char* path) { deleteFile(path); }
+
+// Unlike a delete followed by a rename, there is no moment at which neither
+// file holds the records; write-through makes the new name durable.
+// The Windows 95 family has the call but not the step: it answers that it is
+// not implemented, and the title index then replaces the file in steps.
+int replaceFile(const char* from, const char* to) {
+    if (moveFile(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        return 1;
+    return GetLastError() == ERROR_CALL_NOT_IMPLEMENTED ? kReplaceUnsupported : 0;
+}
+
+int renameFile(const char* from, const char* to) { return moveFile(from, to, 0) != 0; }
