@@ -53,7 +53,7 @@ int shiftJisLength(const wchar_t* text) {
 
 } // namespace
 
-int32_t wideText() { return GetACP() != kShiftJis && !(GetVersion() & 0x80000000); }
+int32_t wideText() { return !(GetVersion() & 0x80000000); }
 
 int32_t toWide(const char* text, wchar_t* wide, int size) {
     if (fits(MultiByteToWideChar(kShiftJis, 0, text, -1, wide, size), size))

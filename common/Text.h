@@ -1,10 +1,12 @@
 // The programs' texts are Shift-JIS (code page 932) bytes throughout: their
-// own literals, the title index, the settings. A Japanese Windows takes them
-// through the ANSI calls as they stand. On a system with another code page
-// (an English Windows, or one set to UTF-8) the ANSI calls would read them
-// in that code page; there they are converted here, explicitly, and handed to
-// the wide calls, and what the user types comes back the same way. The
-// Windows 95 family keeps the ANSI calls: its Japanese edition is always 932.
+// own literals, the title index, the settings. The ANSI calls would read them
+// in the system's code page, which is 932 only on a Japanese Windows (not on
+// an English one, nor on one set to UTF-8), and would turn what the user
+// types into "?" where that code page lacks it. So on the NT family they are
+// converted here, explicitly, and handed to the wide calls, and what the
+// user types comes back the same way: the same texts and bytes on every
+// system. The Windows 95 family, which has few wide calls, keeps the ANSI
+// ones: its Japanese edition is always 932.
 #pragma once
 
 #include <windows.h>
@@ -14,7 +16,7 @@
 
 const UINT kShiftJis = 932;
 
-// 1 where the texts go through the wide calls.
+// 1 where the texts go through the wide calls: on the NT family.
 int32_t wideText();
 
 // Shift-JIS to UTF-16; 0 when it does not fit.

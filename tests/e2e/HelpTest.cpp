@@ -61,8 +61,21 @@ std::string shownText(HWND viewer) {
     return converted;
 }
 
+BOOL CALLBACK addCaption(HWND window, LPARAM captions) {
+    if (IsWindowVisible(window))
+        *(std::string*)captions += "[" + caption(window) + "] ";
+    return TRUE;
+}
+
+// What shows instead, when the guide does not.
+std::string visibleCaptions() {
+    std::string captions;
+    EnumWindows(addCaption, (LPARAM)&captions);
+    return captions;
+}
+
 void expectTheGuide(HWND viewer) {
-    ASSERT_TRUE(viewer) << "no help viewer showing the guide";
+    ASSERT_TRUE(viewer) << "no help viewer showing the guide; shown: " << visibleCaptions();
     std::string text = shownText(viewer);
     EXPECT_EQ(0u, text.find(kGuideTitle)) << text;
     for (const char* heading : kHeadings)

@@ -8,6 +8,8 @@
 
 #include <string>
 
+#include "WideText.h"
+
 // This test program's folder, with its trailing backslash.
 inline std::string testFolder() {
     char path[MAX_PATH];
@@ -50,13 +52,14 @@ inline HANDLE testJob() {
     return job;
 }
 
-// Starts a command line; hProcess is 0 when it could not start. The program
-// joins the test's job before it runs.
-inline PROCESS_INFORMATION startCommand(std::string commandLine) {
-    STARTUPINFOA startup = {};
+// Starts a command line, Shift-JIS as every name of the tests; hProcess is 0
+// when it could not start. The program joins the test's job before it runs.
+inline PROCESS_INFORMATION startCommand(const std::string& commandLine) {
+    STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION started = {};
-    if (!CreateProcessA(0, &commandLine[0], 0, 0, FALSE, CREATE_SUSPENDED, 0, 0, &startup, &started))
+    std::wstring wideLine = wide(commandLine);
+    if (!CreateProcessW(0, &wideLine[0], 0, 0, FALSE, CREATE_SUSPENDED, 0, 0, &startup, &started))
         return PROCESS_INFORMATION();
     if (testJob())
         AssignProcessToJobObject(testJob(), started.hProcess);

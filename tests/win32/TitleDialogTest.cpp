@@ -11,6 +11,8 @@
 
 #include <commctrl.h>
 
+#include <vector>
+
 namespace {
 
 // The simulated disc: 3 tracks, 486 s in all, track 1 of 185 s.
@@ -245,11 +247,31 @@ TEST_F(TitleDialog, TypingStopsAtFiftyBytesButAStoredLongerNameShowsWhole) {
     open();
     EXPECT_EQ(stored, listItem(0));
     EXPECT_EQ(stored, controlText(dialog, IDC_TRACK_EDIT));
-    SetFocus(GetDlgItem(dialog, IDC_TITLE_EDIT));
-    SendDlgItemMessageA(dialog, IDC_TITLE_EDIT, WM_SETTEXT, 0, (LPARAM) "");
-    for (int i = 0; i < 60; i++)
-        SendDlgItemMessageA(dialog, IDC_TITLE_EDIT, WM_CHAR, 'x', 0);
-    EXPECT_EQ(std::string(50, 'x'), controlText(dialog, IDC_TITLE_EDIT));
+    // Typed a character at a time: the limit counts Shift-JIS bytes, never
+    // splits a character, and refuses one that Shift-JIS lacks.
+    const struct {
+        std::vector<std::wstring> typed;
+        std::string kept;
+    } rows[] = {
+        {std::vector<std::wstring>(60, L"x"), std::string(50, 'x')},
+        {std::vector<std::wstring>(30, L"ソ"), "ソソソソソソソソソソソソソソソソソソソソソソソソソ"},
+        {{std::wstring(49, L'x'), L"表", L"x"}, std::string(50, 'x')},
+        {{L"a", L"\uD55C", L"b"}, "ab"},
+    };
+    HWND title = GetDlgItem(dialog, IDC_TITLE_EDIT);
+    SetFocus(title);
+    for (const auto& row : rows) {
+        putText(title, "");
+        for (const std::wstring& piece : row.typed)
+            SendMessageW(title, EM_REPLACESEL, TRUE, (LPARAM)piece.c_str());
+        EXPECT_EQ(row.kept, controlText(dialog, IDC_TITLE_EDIT));
+    }
+    // The stored longer name shortens, and takes nothing more.
+    HWND track = GetDlgItem(dialog, IDC_TRACK_EDIT);
+    SendMessageW(track, EM_SETSEL, 59, 60);
+    typeInto(track, "");
+    typeInto(track, "t");
+    EXPECT_EQ(std::string(59, 's'), controlText(dialog, IDC_TRACK_EDIT));
 }
 
 TEST_F(TitleDialog, CancelChangesNeitherNamesNorTheIndexNorAlwaysOnTop) {

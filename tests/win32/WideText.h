@@ -85,10 +85,8 @@ inline LONG queryRegistry(HKEY key, const char* name, DWORD* type, std::string* 
     return result;
 }
 
-// A dialog of this program's resources made as the programs make theirs:
-// wide where the system's code page is not Shift-JIS.
+// A dialog of this program's resources made as the programs make theirs on
+// the NT family: wide.
 inline HWND createDialogAsShown(int resource, HWND owner, DLGPROC procedure) {
-    if (GetACP() != 932)
-        return CreateDialogParamW(GetModuleHandleW(0), MAKEINTRESOURCEW(resource), owner, procedure, 0);
-    return CreateDialogParamA(GetModuleHandleA(0), MAKEINTRESOURCEA(resource), owner, procedure, 0);
+    return CreateDialogParamW(GetModuleHandleW(0), MAKEINTRESOURCEW(resource), owner, procedure, 0);
 }
