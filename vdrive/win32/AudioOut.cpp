@@ -49,20 +49,17 @@ void AudioOut::adopt(HWAVEOUT opened) {
     }
 }
 
-uint64_t AudioOut::begin(const VirtualDisc* playing, uint32_t from, uint32_t to) {
+uint64_t AudioOut::begin(uint32_t from, uint32_t to) {
     // What a play still queued or paused holds goes; what an ended play
     // still holds is its last sound, which is played out first.
     if (paused || !drained())
         silence();
     // A device that ran dry stands at the last sample written to it.
     uint64_t first = written;
-    // The files are opened anew for every play: the disc may be another.
-    closeFiles();
-    disc = playing;
+    playGeneration++;
     cursor = from;
     end = to;
     tail = kTailFrames;
-    feed();
     restart();
     return first;
 }
@@ -87,34 +84,44 @@ int AudioOut::carryOn(uint32_t to) {
     return 1;
 }
 
-int AudioOut::feed() {
-    if (!device)
-        return 1;
-    for (int i = 0; i < kAudioBuffers && (cursor < end || tail); i++) {
+int AudioOut::claim(FeedJob* job) {
+    if (!device || (cursor >= end && !tail))
+        return 0;
+    for (int i = 0; i < kAudioBuffers; i++) {
         WAVEHDR& header = headers[i];
         if (!(header.dwFlags & WHDR_DONE))
             continue;
         if (header.dwFlags & WHDR_PREPARED)
             waveOutUnprepareHeader(device, &header, sizeof header);
-        uint32_t frames;
+        // Neither done nor queued while it is read: it counts as sounding.
+        header.dwFlags = 0;
+        *job = FeedJob{i, cursor, 0, 0, fillGeneration, playGeneration};
         if (cursor < end) {
-            frames = end - cursor < kFramesPerBuffer ? end - cursor : kFramesPerBuffer;
-            for (uint32_t f = 0; f < frames; f++)
-                fill(bufferSamples[i] + f * kSamplesPerFrame * 2, cursor + f);
-            cursor += frames;
+            job->frames = end - cursor < kFramesPerBuffer ? end - cursor : kFramesPerBuffer;
+            cursor += job->frames;
         } else {
-            frames = tail;
-            memset(bufferSamples[i], 0, frames * kBytesPerFrame);
+            job->silentFrames = tail;
             tail = 0;
         }
-        written += frames * kSamplesPerFrame;
-        header.dwBufferLength = frames * kBytesPerFrame;
-        header.dwFlags = 0;
-        if (waveOutPrepareHeader(device, &header, sizeof header) != MMSYSERR_NOERROR ||
-            waveOutWrite(device, &header, sizeof header) != MMSYSERR_NOERROR) {
-            header.dwFlags = WHDR_DONE;
-            return 0;
-        }
+        return 1;
+    }
+    return 0;
+}
+
+int AudioOut::queue(const FeedJob& job, const int16_t* samples) {
+    // Emptied meanwhile: the buffer was given back with the others.
+    if (!device || job.fillGeneration != fillGeneration)
+        return 1;
+    WAVEHDR& header = headers[job.buffer];
+    uint32_t frames = job.frames + job.silentFrames;
+    memcpy(bufferSamples[job.buffer], samples, frames * kBytesPerFrame);
+    written += frames * kSamplesPerFrame;
+    header.dwBufferLength = frames * kBytesPerFrame;
+    header.dwFlags = 0;
+    if (waveOutPrepareHeader(device, &header, sizeof header) != MMSYSERR_NOERROR ||
+        waveOutWrite(device, &header, sizeof header) != MMSYSERR_NOERROR) {
+        header.dwFlags = WHDR_DONE;
+        return 0;
     }
     return 1;
 }
@@ -155,6 +162,7 @@ void AudioOut::silence() {
     cursor = end = tail = 0;
     written = 0;
     count.reset();
+    fillGeneration++;
 }
 
 HWAVEOUT AudioOut::release() {
@@ -163,11 +171,25 @@ HWAVEOUT AudioOut::release() {
         silence();
         device = 0;
     }
-    closeFiles();
     return released;
 }
 
-void AudioOut::closeFiles() {
+void DiscReader::follow(const VirtualDisc& playing, const FeedJob& job) {
+    if (job.playGeneration == playGeneration)
+        return;
+    // The files are opened anew for every play: the disc may be another.
+    closeFiles();
+    disc = playing;
+    playGeneration = job.playGeneration;
+}
+
+void DiscReader::read(const FeedJob& job) {
+    for (uint32_t f = 0; f < job.frames; f++)
+        fill(samples + f * kSamplesPerFrame * 2, job.first + f);
+    memset(samples + job.frames * kSamplesPerFrame * 2, 0, job.silentFrames * kBytesPerFrame);
+}
+
+void DiscReader::closeFiles() {
     for (FILE*& file : files)
         if (file) {
             fclose(file);
@@ -175,27 +197,27 @@ void AudioOut::closeFiles() {
         }
 }
 
-void AudioOut::fill(int16_t* samples, uint32_t frame) {
-    int32_t index = disc->extentAt(frame);
-    if (index < 0 || disc->extents[index].file == kSilence) {
-        memset(samples, 0, kBytesPerFrame);
+void DiscReader::fill(int16_t* frame, uint32_t at) {
+    int32_t index = disc.extentAt(at);
+    if (index < 0 || disc.extents[index].file == kSilence) {
+        memset(frame, 0, kBytesPerFrame);
         return;
     }
-    const DiscExtent& extent = disc->extents[index];
+    const DiscExtent& extent = disc.extents[index];
     if (extent.file == kDemoTones) {
-        demoFrame(*disc, frame, samples);
+        demoFrame(disc, at, frame);
         return;
     }
     FILE*& file = files[extent.file];
     if (!file)
-        file = openUtf8(disc->files[extent.file]);
-    uint64_t offset = extent.fileOffset + (uint64_t)(frame - extent.firstFrame) * kBytesPerFrame;
-    uint64_t dataEnd = disc->fileDataEnd[extent.file];
+        file = openUtf8(disc.files[extent.file]);
+    uint64_t offset = extent.fileOffset + (uint64_t)(at - extent.firstFrame) * kBytesPerFrame;
+    uint64_t dataEnd = disc.fileDataEnd[extent.file];
     size_t wanted = offset >= dataEnd                    ? 0
                     : dataEnd - offset < kBytesPerFrame ? (size_t)(dataEnd - offset)
                                                         : kBytesPerFrame;
     size_t got = 0;
-    if (file && wanted && fseek(file, (long)offset, SEEK_SET) == 0)
-        got = fread(samples, 1, wanted, file);
-    memset((char*)samples + got, 0, kBytesPerFrame - got);
+    if (file && wanted && _fseeki64(file, (long long)offset, SEEK_SET) == 0)
+        got = fread(frame, 1, wanted, file);
+    memset((char*)frame + got, 0, kBytesPerFrame - got);
 }

@@ -16,6 +16,7 @@ struct ThreadStart {
     HANDLE events[3]; // wake, buffer done, control changed
 };
 ThreadStart threadStarts[4];
+DiscReader readers[4];
 
 DWORD WINAPI driveThread(void* parameter) {
     ThreadStart start = *(ThreadStart*)parameter;
@@ -23,6 +24,9 @@ DWORD WINAPI driveThread(void* parameter) {
     uint32_t generation = start.generation;
     HANDLE* events = start.events;
     Outbox outbox = {};
+    // The thread's own: another thread of the drive may still be reading.
+    DiscReader& reader = readers[generation % 4];
+    reader.playGeneration = 0;
     EnterCriticalSection(&drive.lock);
     // Watched from this thread, which lives as long as the drive: a watch
     // ends with the thread that asked for it.
@@ -42,12 +46,7 @@ DWORD WINAPI driveThread(void* parameter) {
         DriveModel& model = drive.model;
         if (model.mode == kDrivePlaying && drive.keeper == kSpinningUp)
             spinUpLeavingLock(events[1], generation);
-        if (model.mode == kDrivePlaying && drive.keeper == kKeptBySound && !drive.audio.feed()) {
-            // The segment goes on from what was heard, on the clock.
-            model.rebase(played());
-            drive.soundFrames = 0;
-            soundFailed("the device refused a buffer");
-        }
+        feedLeavingLock(&reader);
         if (model.mode == kDrivePlaying &&
             (drive.keeper == kKeptBySound ? drive.audio.drained() : model.playEnded(played()))) {
             model.finish();
@@ -56,6 +55,8 @@ DWORD WINAPI driveThread(void* parameter) {
         }
         // Stopped and heard out: the device goes (a pause keeps it).
         HWAVEOUT idle = model.mode == kDriveStopped && !lingerLeft() ? drive.audio.release() : 0;
+        if (idle)
+            reader.closeFiles();
         LeaveCriticalSection(&drive.lock);
         outbox.send();
         closeSoundDevice(idle);
@@ -73,6 +74,7 @@ DWORD WINAPI driveThread(void* parameter) {
     closeSoundDevice(device);
     if (key)
         RegCloseKey(key);
+    reader.closeFiles();
     for (HANDLE handle : start.events)
         CloseHandle(handle);
     if (module)

@@ -102,6 +102,7 @@ void resumeSegment();
 void fallSilent();
 DWORD lingerLeft();
 void spinUpLeavingLock(HANDLE bufferDone, uint32_t threadGeneration);
+void feedLeavingLock(DiscReader* reader);
 DWORD sleepTime();
 
 // The disc, the control key and the tray (DiscLoading.cpp).

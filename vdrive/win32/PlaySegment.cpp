@@ -24,7 +24,7 @@ uint64_t clockFrames() {
 
 // The sound of the play from the head on, on an open device.
 void soundFromHead() {
-    drive.soundBase = drive.audio.begin(&drive.model.disc, drive.model.frame, drive.model.playTo);
+    drive.soundBase = drive.audio.begin(drive.model.frame, drive.model.playTo);
     drive.soundFrames = 0;
     drive.keeper = kKeptBySound;
 }
@@ -140,6 +140,24 @@ void spinUpLeavingLock(HANDLE bufferDone, uint32_t threadGeneration) {
         return;
     }
     soundFromHead();
+}
+
+// Fills the device's free buffers, reading each outside the lock, while
+// the play sounds; a device that refuses one hands the time to the clock.
+void feedLeavingLock(DiscReader* reader) {
+    FeedJob job;
+    while (drive.model.mode == kDrivePlaying && drive.keeper == kKeptBySound && drive.audio.claim(&job)) {
+        reader->follow(drive.model.disc, job);
+        LeaveCriticalSection(&drive.lock);
+        reader->read(job);
+        EnterCriticalSection(&drive.lock);
+        if (!drive.audio.queue(job, reader->samples)) {
+            // The segment goes on from what was heard, on the clock.
+            drive.model.rebase(played());
+            drive.soundFrames = 0;
+            soundFailed("the device refused a buffer");
+        }
+    }
 }
 
 // How long the thread may sleep: until a play on the clock ends, or until
