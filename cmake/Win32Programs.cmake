@@ -178,3 +178,7 @@ add_executable(settings_tool_tests tests/win32/SettingsToolTest.cpp $<TARGET_OBJ
 target_link_libraries(settings_tool_tests settings_tool version gtest gtest_main)
 gtest_discover_tests(settings_tool_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
   PROPERTIES RESOURCE_LOCK shared_registry)
+
+# Figures of the virtual drive: a status's round-trip while the drive reads.
+add_executable(status_round_trip tests/bench/StatusRoundTrip.cpp)
+target_link_libraries(status_round_trip winmm)

@@ -221,7 +221,7 @@ namespace {
 struct WidePath {
     wchar_t text[kWideSize];
     int32_t ok;
-    explicit WidePath(const char* path) : ok(toWide(path, text, kWideSize)) {}
+    explicit WidePath(const char* path) : text(), ok(0) { ok = toWide(path, text, kWideSize); }
 };
 
 } // namespace

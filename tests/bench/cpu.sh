@@ -1,11 +1,16 @@
 #!/usr/bin/env bash
 # Figures only: the CPU the player takes while it plays the demo disc on the
-# virtual drive (without sound), against a dialog that only runs the same
-# 333 ms timer, each measured for 30 s in the same run: the program's own
-# time and the Wine server's. Needs tools/wine-env sourced and the Windows
-# build as $1.
+# virtual drive, against a dialog that only runs the same 333 ms timer, each
+# measured for 30 s in the same run: the program's own time and the Wine
+# server's. Without sound, or with the drive streaming when $2 is "sound"
+# (a sound server running, as tests/bench/drive-figures.sh has it). Needs
+# tools/wine-env sourced and the Windows build as $1.
 set -uo pipefail
 build=$1
+streaming=${2:-}
+playing="the player playing the demo disc${streaming:+ with the drive streaming}"
+note="(goal: at most 2)"
+[ -n "$streaming" ] && note="(Wine's sound driver mixes in the player's process)"
 seconds=30
 
 # The time a process's threads have run, in milliseconds: the scheduler's
@@ -13,16 +18,6 @@ seconds=30
 # of 10 ms, too coarse for a program that idles.
 cpuMs() {
   cat /proc/"$1"/task/*/schedstat 2>/dev/null | awk '{ns += $1} END {printf "%d\n", ns / 1000000}'
-}
-
-# The newest process of this run's Wine prefix whose command line matches:
-# another run beside this one has programs and a Wine server of its own.
-ours() {
-  local pid
-  for pid in $(pgrep -f "$1" | sort -rn); do
-    tr '\0' '\n' </proc/"$pid"/environ 2>/dev/null | grep -qx "WINEPREFIX=$WINEPREFIX" && { echo "$pid"; return 0; }
-  done
-  return 1
 }
 
 # measure NAME COMMAND...: starts the program, lets it settle, and prints its
@@ -33,8 +28,8 @@ measure() {
   local started=$!
   sleep 4
   local program server
-  program=$(ours "$name") || { echo "cpu: $name did not start"; return 1; }
-  server=$(ours wineserver)
+  program=$(wine_process_of "$name") || { echo "cpu: $name did not start"; return 1; }
+  server=$(wine_process_of wineserver)
   local p0 s0 p1 s1
   p0=$(cpuMs "$program"); s0=$(cpuMs "$server")
   sleep "$seconds"
@@ -55,8 +50,8 @@ player=$(measure Drovix.exe wine "$build/Drovix.exe" /play) || exit 1
 wine reg delete 'HKCU\Software\Pelmark\Drovix' /f >/dev/null 2>&1
 set -- $reference $player
 echo "cpu: a dialog with the same timer: $1 ms a minute, and $2 ms of the Wine server's"
-echo "cpu: the player playing the demo disc: $3 ms a minute, and $4 ms of the Wine server's"
+echo "cpu: $playing: $3 ms a minute, and $4 ms of the Wine server's"
 if [ "$1" -gt 0 ] && [ $(($1 + $2)) -gt 0 ]; then
-  echo "cpu: the player takes $(awk "BEGIN {printf \"%.1f\", $3 / $1}") times the dialog's own time," \
-    "$(awk "BEGIN {printf \"%.1f\", ($3 + $4) / ($1 + $2)}") times with the server's (goal: at most 2)"
+  echo "cpu: $playing takes $(awk "BEGIN {printf \"%.1f\", $3 / $1}") times the dialog's own time," \
+    "$(awk "BEGIN {printf \"%.1f\", ($3 + $4) / ($1 + $2)}") times with the server's $note"
 fi

@@ -158,7 +158,7 @@ TEST(EndToEnd, TheAutoPlayCommandStartsThePlayerInAFolderWithBlanksAndJapaneseNa
     ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_CLASSES_ROOT, "AudioCD\\shell\\play\\command", 0, KEY_READ, &key));
     queryRegistry(key, 0, &type, &stored);
     RegCloseKey(key);
-    const std::string command = stored.c_str();
+    const std::string command = stored.substr(0, stored.find('\0'));
     EXPECT_EQ((DWORD)REG_SZ, type);
     EXPECT_EQ("\"" + folder + "Drovix.exe\" /play", command);
     EXPECT_EQ("/play", argumentsOf(command));

@@ -1,35 +1,21 @@
 #!/usr/bin/env bash
 # The virtual drive's sound, heard: a sound server of its own with a null
-# sink, Wine's pulse driver, the sink's monitor recorded while
+# sink (tools/wine-env), Wine's pulse driver, the sink's monitor recorded while
 # sound_script.exe plays, pauses, resumes, seeks and plays to a point on an
 # image whose samples count up; tests/sound/heard.py then checks every
 # sample heard. Needs tools/wine-env sourced and the Windows build as $1.
-# The sink does not rewind: a sink that rewinds renders again what its
-# monitor has already recorded, and the recording loses samples that a
-# listener hears.
 set -uo pipefail
 build=$1
 here=$(cd "$(dirname "$0")" && pwd)
 pulse="$build/pulse"
-rm -rf "$pulse"
-mkdir -p "$pulse"
-
-HOME="$pulse" PULSE_RUNTIME_PATH="$pulse" pulseaudio -n --daemonize=no --exit-idle-time=-1 --use-pid-file=no \
-  -L "module-null-sink sink_name=vd rate=44100 format=s16le channels=2 norewinds=1" \
-  -L "module-native-protocol-unix socket=$pulse/native auth-anonymous=1" >"$pulse/daemon.log" 2>&1 &
-daemon=$!
-export PULSE_SERVER="unix:$pulse/native"
-for _ in $(seq 1 50); do pactl info >/dev/null 2>&1 && break; sleep 0.1; done
+sound_server_start "$pulse"
 cleanup() {
   [ -n "$recorder" ] && kill "$recorder" 2>/dev/null
-  wine reg delete 'HKCU\Software\Wine\Drivers' /v Audio /f >/dev/null 2>&1
-  kill "$daemon" 2>/dev/null
-  wait "$daemon" 2>/dev/null
+  sound_server_stop
 }
 recorder=""
 trap cleanup EXIT
 
-wine reg add 'HKCU\Software\Wine\Drivers' /v Audio /t REG_SZ /d pulse /f >/dev/null 2>&1
 wine "$build/vdrivectl.exe" install >/dev/null 2>&1
 # The drive logs only into the user's temporary folder.
 drive_log="$(winepath -u "$(wine cmd /c echo %TEMP% 2>/dev/null | tr -d '\r')" 2>/dev/null)/sound-drive.log"
