@@ -44,11 +44,11 @@ DWORD WINAPI driveThread(void* parameter) {
         if (woken == WAIT_OBJECT_0 + 2)
             watchControl();
         DriveModel& model = drive.model;
-        if (model.mode == kDrivePlaying && drive.keeper == kSpinningUp)
+        if (model.mode == kDrivePlaying && drive.segment.keeper == kSpinningUp)
             spinUpLeavingLock(events[1], generation);
         feedLeavingLock(&reader);
         if (model.mode == kDrivePlaying &&
-            (drive.keeper == kKeptBySound ? drive.audio.drained() : model.playEnded(played()))) {
+            (drive.segment.keeper == kKeptBySound ? drive.audio.drained() : model.playEnded(played()))) {
             model.finish();
             fallSilent();
             outbox.collect();
@@ -169,6 +169,7 @@ LRESULT loadDriver() {
     }
     EnterCriticalSection(&drive.lock);
     drive.model.reset();
+    drive.segment.seam = &waveOutSeam;
     drive.loaded = 0;
     LeaveCriticalSection(&drive.lock);
     return 1;

@@ -14,21 +14,12 @@
 #include <string.h>
 
 #include "../DriveModel.h"
+#include "../SegmentClock.h"
 #include "AudioOut.h"
 #include "Control.h"
 
 extern "C" BOOL WINAPI mciDriverNotify(HWND callback, MCIDEVICEID deviceId, UINT status);
 extern "C" UINT WINAPI mciDriverYield(MCIDEVICEID deviceId);
-
-// What keeps the time of the play segment while the drive plays: the clock
-// (also where no sound device opens, or at a speed other than 1), the
-// device being opened for it (spinning up: no frame played yet), or the
-// samples the device has played.
-enum SegmentKeeper : int32_t {
-    kKeptByClock = 0,
-    kSpinningUp = 1,
-    kKeptBySound = 2,
-};
 
 struct Drive {
     CRITICAL_SECTION lock;
@@ -44,18 +35,12 @@ struct Drive {
     // While another disc goes in: when the drive holds it (GetTickCount).
     int trayMoving;
     DWORD trayClosesAt;
-    // The clock of the play segment under way, when no sound keeps time.
-    LONGLONG playStartedAt;
-    // Counts every start and every halt of a play, for the thread.
-    uint32_t playGeneration;
-    // The sound: it keeps time while it sounds. A play waits for the device
-    // at its start (spinning up), and a device that fails hands the time
-    // back to the clock.
+    // The sound: it keeps the segment's time while it sounds. A play waits
+    // for the device at its start (spinning up), and a device that fails
+    // hands the time back to the clock.
     AudioOut audio;
     HANDLE bufferDone;
-    SegmentKeeper keeper;
-    uint64_t soundBase;   // samples played when the segment began
-    uint64_t soundFrames; // frames of the segment the sound had played, last read
+    SegmentClock segment;
     DWORD silentSince;    // GetTickCount when the drive last stopped sounding
     // The control key is read again only when it has changed: the thread
     // watches it and marks it so.
@@ -93,7 +78,8 @@ struct Outbox {
     }
 };
 
-// The play segment (PlaySegment.cpp).
+// The play segment (PlaySegment.cpp): its clock over waveOut.
+extern const SoundSeam waveOutSeam;
 uint64_t played();
 void soundFailed(const char* what);
 void startSegment();

@@ -248,7 +248,7 @@ DWORD commandLeavingLock(int32_t slot, UINT message, DWORD flags, DWORD_PTR bloc
             return result;
         // A play from where a pause holds the sound goes on with what the
         // device holds, as a resume does: nothing lost, nothing twice.
-        if (modeBefore == kDrivePaused && model.frame == frameBefore && drive.keeper == kKeptBySound &&
+        if (modeBefore == kDrivePaused && model.frame == frameBefore && drive.segment.keeper == kKeptBySound &&
             drive.audio.carryOn(model.playTo))
             resumeSegment();
         else
@@ -264,7 +264,7 @@ DWORD commandLeavingLock(int32_t slot, UINT message, DWORD flags, DWORD_PTR bloc
     }
     case MCI_PAUSE:
         // The device stops first: the position is then the last sample heard.
-        if (drive.keeper == kKeptBySound)
+        if (drive.segment.keeper == kKeptBySound)
             drive.audio.pause();
         result = model.pause(slot, flags, callback, played());
         if (model.mode == kDrivePaused)

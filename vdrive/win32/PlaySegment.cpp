@@ -5,73 +5,50 @@
 
 namespace {
 
-LONGLONG clockTicks() {
+int32_t deviceOpen() { return drive.audio.device != 0; }
+uint64_t beginSound(uint32_t from, uint32_t to) { return drive.audio.begin(from, to); }
+int32_t samplesPlayed(uint64_t* samples) { return drive.audio.samplesPlayed(samples); }
+void silenceSound() { drive.audio.silence(); }
+void restartSound() { drive.audio.restart(); }
+
+int64_t clockTicks() {
     LARGE_INTEGER now;
     QueryPerformanceCounter(&now);
     return now.QuadPart;
 }
 
-LONGLONG clockRate() {
+int64_t clockRate() {
     LARGE_INTEGER rate;
     QueryPerformanceFrequency(&rate);
     return rate.QuadPart;
 }
 
-uint64_t clockFrames() {
-    LONGLONG elapsed = clockTicks() - drive.playStartedAt;
-    return (uint64_t)(elapsed * kFramesPerSecond * drive.control.speed / clockRate());
-}
-
-// The sound of the play from the head on, on an open device.
-void soundFromHead() {
-    drive.soundBase = drive.audio.begin(drive.model.frame, drive.model.playTo);
-    drive.soundFrames = 0;
-    drive.keeper = kKeptBySound;
+// The segment, at the speed the control key sets now.
+SegmentClock& segment() {
+    drive.segment.speed = drive.control.speed;
+    return drive.segment;
 }
 
 } // namespace
 
-// The sound fails: the clock takes over where the sound stood, so the
-// position goes on from what was heard and the play ends on time.
+const SoundSeam waveOutSeam = {deviceOpen, beginSound, samplesPlayed, silenceSound, restartSound, clockTicks, clockRate};
+
 void soundFailed(const char* what) {
     controlLog(&drive.control, "sound: %s; the drive keeps time by its clock", what);
-    drive.keeper = kKeptByClock;
-    drive.audio.silence();
-    drive.playStartedAt =
-        clockTicks() - (LONGLONG)(drive.soundFrames * clockRate() / (kFramesPerSecond * drive.control.speed));
+    segment().soundFailed();
 }
 
-// The frames the play segment under way has played: the samples the device
-// has played while it sounds, nothing while it spins up, else the clock.
 uint64_t played() {
-    if (drive.model.mode != kDrivePlaying || drive.keeper == kSpinningUp)
-        return 0;
-    if (drive.keeper != kKeptBySound)
-        return clockFrames();
-    uint64_t samples;
-    if (drive.audio.samplesPlayed(&samples)) {
-        drive.soundFrames = samples > drive.soundBase ? (samples - drive.soundBase) / kSamplesPerFrame : 0;
-        return drive.soundFrames;
-    }
-    soundFailed("the device no longer tells its position");
-    return clockFrames();
+    SegmentClock& clock = segment();
+    int32_t sounding = clock.keeper == kKeptBySound;
+    uint64_t frames = clock.played(drive.model.mode == kDrivePlaying);
+    if (sounding && clock.keeper != kKeptBySound)
+        controlLog(&drive.control, "sound: the device no longer tells its position; the drive keeps time by its clock");
+    return frames;
 }
 
-// A play begins: with sound at normal speed, at once on an open device or
-// after the thread has opened one; else on the clock.
 void startSegment() {
-    int wasSounding = drive.keeper == kKeptBySound;
-    drive.playStartedAt = clockTicks();
-    drive.playGeneration++;
-    drive.keeper = kKeptByClock;
-    if (drive.control.speed == 1) {
-        if (drive.audio.device)
-            soundFromHead();
-        else
-            drive.keeper = kSpinningUp;
-    } else if (wasSounding) {
-        drive.audio.silence();
-    }
+    segment().start(drive.model.frame, drive.model.playTo);
     SetEvent(drive.wake);
 }
 
@@ -80,7 +57,7 @@ void startSegment() {
 const DWORD kLingerMs = 1000;
 
 void fallSilent() {
-    drive.keeper = kKeptByClock;
+    drive.segment.keeper = kKeptByClock;
     drive.silentSince = GetTickCount();
 }
 
@@ -90,25 +67,14 @@ DWORD lingerLeft() {
     return silent >= kLingerMs ? 0 : kLingerMs - silent;
 }
 
-// A play stops or moves: a sound under way empties at once.
 void endSegment() {
-    drive.playGeneration++;
-    if (drive.keeper == kKeptBySound)
-        drive.audio.silence();
+    segment().end();
     fallSilent();
     SetEvent(drive.wake);
 }
 
-// A paused play goes on: the device where it held, or the clock.
 void resumeSegment() {
-    drive.playStartedAt = clockTicks();
-    if (drive.keeper == kKeptBySound) {
-        uint64_t samples = 0;
-        drive.audio.samplesPlayed(&samples);
-        drive.soundBase = samples;
-        drive.soundFrames = 0;
-        drive.audio.restart();
-    }
+    segment().resume();
     SetEvent(drive.wake);
 }
 
@@ -118,7 +84,7 @@ void resumeSegment() {
 // thread while this one still waits for the device) stays, and this one is
 // closed.
 void spinUpLeavingLock(HANDLE bufferDone, uint32_t threadGeneration) {
-    uint32_t generation = drive.playGeneration;
+    uint32_t generation = drive.segment.generation;
     LeaveCriticalSection(&drive.lock);
     char reason[160] = "";
     HWAVEOUT device = openSoundDevice(bufferDone, reason, sizeof reason);
@@ -131,22 +97,18 @@ void spinUpLeavingLock(HANDLE bufferDone, uint32_t threadGeneration) {
     }
     if (device)
         drive.audio.adopt(device);
-    if (generation != drive.playGeneration || drive.keeper != kSpinningUp)
+    if (generation != drive.segment.generation || drive.segment.keeper != kSpinningUp)
         return; // the play changed meanwhile
-    drive.keeper = kKeptByClock;
-    drive.playStartedAt = clockTicks();
-    if (!drive.audio.device) {
+    segment().spunUp(drive.model.frame, drive.model.playTo);
+    if (!drive.audio.device)
         controlLog(&drive.control, "sound: %s", reason);
-        return;
-    }
-    soundFromHead();
 }
 
 // Fills the device's free buffers, reading each outside the lock, while
 // the play sounds; a device that refuses one hands the time to the clock.
 void feedLeavingLock(DiscReader* reader) {
     FeedJob job;
-    while (drive.model.mode == kDrivePlaying && drive.keeper == kKeptBySound && drive.audio.claim(&job)) {
+    while (drive.model.mode == kDrivePlaying && drive.segment.keeper == kKeptBySound && drive.audio.claim(&job)) {
         reader->follow(drive.model.disc, job);
         LeaveCriticalSection(&drive.lock);
         reader->read(job);
@@ -154,7 +116,7 @@ void feedLeavingLock(DiscReader* reader) {
         if (!drive.audio.queue(job, reader->samples)) {
             // The segment goes on from what was heard, on the clock.
             drive.model.rebase(played());
-            drive.soundFrames = 0;
+            drive.segment.soundFrames = 0;
             soundFailed("the device refused a buffer");
         }
     }
@@ -166,7 +128,7 @@ DWORD sleepTime() {
     DriveModel& model = drive.model;
     if (model.mode == kDriveStopped && drive.audio.device)
         return lingerLeft();
-    if (model.mode != kDrivePlaying || drive.keeper != kKeptByClock)
+    if (model.mode != kDrivePlaying || drive.segment.keeper != kKeptByClock)
         return INFINITE;
     uint64_t left = model.playTo - model.position(played());
     return (DWORD)(left * 1000 / (kFramesPerSecond * drive.control.speed)) + 1;
