@@ -1,6 +1,7 @@
 #include "Text.h"
 
 #include <commctrl.h>
+#include <stdarg.h>
 #include <string.h>
 
 namespace {
@@ -341,6 +342,23 @@ LONG setTextValue(HKEY key, const char* name, const char* text) {
         return ERROR_INVALID_DATA;
     DWORD size = (DWORD)(lstrlenW(wideValue.text) + 1) * sizeof(wchar_t);
     return RegSetValueExW(key, wideName.text, 0, REG_SZ, (const BYTE*)wideValue.text, size);
+}
+
+void printText(FILE* stream, const char* format, ...) {
+    char text[kWideSize * 2];
+    va_list arguments;
+    va_start(arguments, format);
+    vsnprintf(text, sizeof text, format, arguments);
+    va_end(arguments);
+    HANDLE console = GetStdHandle(stream == stderr ? STD_ERROR_HANDLE : STD_OUTPUT_HANDLE);
+    DWORD mode, written;
+    wchar_t wide[kWideSize * 2];
+    if (wideText() && GetConsoleMode(console, &mode) && toWide(text, wide, kWideSize * 2)) {
+        fflush(stream);
+        WriteConsoleW(console, wide, (DWORD)lstrlenW(wide), &written, 0);
+        return;
+    }
+    fputs(text, stream);
 }
 
 BOOL showHelp(HWND owner, const char* path, UINT command) {

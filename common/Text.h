@@ -73,3 +73,8 @@ DWORD moduleFileName(HMODULE module, char* path, DWORD size);
 LONG queryValue(HKEY key, const char* name, DWORD* type, BYTE* bytes, DWORD* size);
 LONG setTextValue(HKEY key, const char* name, const char* text);
 BOOL showHelp(HWND owner, const char* path, UINT command);
+
+// A console program's message, formed as printf forms it: on a console of
+// the NT family written as the characters it holds, whatever the console's
+// code page; into a pipe or a file, the Shift-JIS bytes.
+void printText(FILE* stream, const char* format, ...);

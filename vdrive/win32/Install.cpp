@@ -20,9 +20,9 @@ const char kSystemDriver[] = "mcicda.dll";
 const int kNameSize = MAX_PATH;
 
 int refuse(const char* format, const char* detail) {
-    fprintf(stderr, "vdrivectl: ");
-    fprintf(stderr, format, detail);
-    fputc('\n', stderr);
+    char reason[kNameSize * 2];
+    snprintf(reason, sizeof reason, format, detail);
+    printText(stderr, "vdrivectl: %s\n", reason);
     return 1;
 }
 
@@ -105,7 +105,7 @@ int installDrive() {
         if (!WritePrivateProfileStringA("mci", "cdaudio", kDriverFile, "system.ini"))
             return refuse("install: %s の [mci] に書き込めません", "system.ini");
     }
-    printf("vdrivectl: 仮想ＣＤドライブ (%s) を \"cdaudio\" ドライバにしました\n", target);
+    printText(stdout, "vdrivectl: 仮想ＣＤドライブ (%s) を \"cdaudio\" ドライバにしました\n", target);
     return 0;
 }
 
@@ -129,6 +129,6 @@ int uninstallDrive() {
     // A program that still has the drive open keeps the copy until it ends.
     if (systemCopy(copy) && !DeleteFileA(copy))
         MoveFileExA(copy, 0, MOVEFILE_DELAY_UNTIL_REBOOT);
-    printf("vdrivectl: \"cdaudio\" ドライバを %s に戻しました\n", previous);
+    printText(stdout, "vdrivectl: \"cdaudio\" ドライバを %s に戻しました\n", previous);
     return 0;
 }

@@ -50,7 +50,7 @@ int setText(const char* name, const char* text) {
 int setNumber(const char* name, DWORD value) { return setControl(name, REG_DWORD, &value, sizeof value); }
 
 int refuse(const char* verb, const char* reason, const char* detail) {
-    fprintf(stderr, "vdrivectl %s: %s%s\n", verb, reason, detail);
+    printText(stderr, "vdrivectl %s: %s%s\n", verb, reason, detail);
     return 1;
 }
 
@@ -74,14 +74,14 @@ int insert(int argc, char** argv) {
     // What the drive read of the disc before is no longer what it holds.
     if (!setText("Image", full) || !setNumber("Media", 1) || !setText("State", ""))
         return registryRefused("insert");
-    printf("vdrivectl: ドライブに %s を入れました\n", sheet ? full : "デモディスク");
+    printText(stdout, "vdrivectl: ドライブに %s を入れました\n", sheet ? full : "デモディスク");
     return 0;
 }
 
 int removeDisc() {
     if (!setNumber("Media", 0))
         return registryRefused("remove");
-    printf("vdrivectl: ドライブからディスクを取り出しました\n");
+    printText(stdout, "vdrivectl: ドライブからディスクを取り出しました\n");
     return 0;
 }
 
@@ -91,7 +91,7 @@ int speed(const char* argument) {
         return refuse("speed", "1 から 1000 までの数を指定してください: ", argument ? argument : "");
     if (!setNumber("Speed", (DWORD)times))
         return registryRefused("speed");
-    printf("vdrivectl: 時間が %d 倍の速さで進みます\n", times);
+    printText(stdout, "vdrivectl: 時間が %d 倍の速さで進みます\n", times);
     return 0;
 }
 
@@ -110,16 +110,16 @@ int setLog(const char* name) {
     if (!setText("Log", file))
         return registryRefused("log");
     if (name)
-        printf("vdrivectl: ドライブのログ: %s\n", file);
+        printText(stdout, "vdrivectl: ドライブのログ: %s\n", file);
     else
-        printf("vdrivectl: ドライブのログを止めました\n");
+        printText(stdout, "vdrivectl: ドライブのログを止めました\n");
     return 0;
 }
 
 int show() {
     DriveControl control;
     readControl(&control);
-    printf("ディスク:   %s\n速さ:       %u 倍\nログ:       %s\n読んだ結果: %s\n",
+    printText(stdout, "ディスク:   %s\n速さ:       %u 倍\nログ:       %s\n読んだ結果: %s\n",
            !control.media     ? "(なし)"
            : control.image[0] ? control.image
                               : "デモディスク",
@@ -145,7 +145,7 @@ int titles(int argc, char** argv) {
     const char* index = argc > first + 1 ? argv[first + 1] : 0;
     char message[600];
     int failed = writeSheetTitles(sheet, index, !replace, message, sizeof message);
-    fprintf(failed ? stderr : stdout, "vdrivectl titles: %s\n", message);
+    printText(failed ? stderr : stdout, "vdrivectl titles: %s\n", message);
     return failed;
 }
 
