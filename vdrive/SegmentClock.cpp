@@ -40,7 +40,9 @@ void SegmentClock::start(uint32_t from, uint32_t to) {
     }
 }
 
-void SegmentClock::spunUp(uint32_t from, uint32_t to) {
+void SegmentClock::deviceOpened(int32_t playing, uint32_t from, uint32_t to) {
+    if (!playing || keeper != kSpinningUp)
+        return;
     keeper = kKeptByClock;
     startedAt = seam->ticks();
     if (seam->hasDevice())

@@ -49,8 +49,10 @@ struct SegmentClock {
     // A play begins at `from`: with sound at the disc's pace, at once on an
     // open device or once one is open (spinning up); else on the clock.
     void start(uint32_t from, uint32_t to);
-    // The device the play waited for is open (or could not be).
-    void spunUp(uint32_t from, uint32_t to);
+    // The device a play waited for has opened, or could not: the play that
+    // waits now (the one that asked, or one begun while the device opened)
+    // goes on with the drive's device, or on the clock without one.
+    void deviceOpened(int32_t playing, uint32_t from, uint32_t to);
     // A play stops or moves: a sound under way empties at once.
     void end();
     // A paused play goes on where it held.

@@ -1,7 +1,8 @@
 // Who keeps the play segment's time, and the frames it has played by the
 // sound or the clock, against a sound device of the test's own: the device
-// spun up or never opened, another speed, a device that stops telling its
-// position mid-play, a pause and a resume.
+// spun up or never opened, a second play or a stop while it opens, another
+// speed, a device that stops telling its position mid-play, a pause and a
+// resume.
 #include <gtest/gtest.h>
 
 #include <vector>
@@ -57,6 +58,17 @@ TEST(SegmentClock, KeepsTimeByTheSoundOrTheClockAndHandsOverWhereTheSoundStood) 
           {kRead, 900, 0, 0, 1, 0, kSpinningUp},
           {kSpunUp, 0, 0, 1, 1, 0, kKeptBySound},
           {kRead, 1000, kSecond, 1, 1, 75, kKeptBySound}}},
+        {"a second play while the device opens sounds on the device the first asked for",
+         1,
+         {{kStart, 0, 0, 0, 1, 0, kSpinningUp},
+          {kStart, 30, 0, 0, 1, 0, kSpinningUp},
+          {kSpunUp, 30, 0, 1, 1, 0, kKeptBySound},
+          {kRead, 1000, kSecond, 1, 1, 75, kKeptBySound}}},
+        {"a stop while the device opens starts nothing",
+         1,
+         {{kStart, 0, 0, 0, 1, 0, kSpinningUp},
+          {kEnd, 30, 0, 0, 1, 0, kKeptByClock},
+          {kSpunUp, 30, 0, 1, 1, 0, kKeptByClock}}},
         {"no device opens: the clock from the moment it failed",
          1,
          {{kStart, 0, 0, 0, 1, 0, kSpinningUp},
@@ -86,7 +98,7 @@ TEST(SegmentClock, KeepsTimeByTheSoundOrTheClockAndHandsOverWhereTheSoundStood) 
         SegmentClock clock = {};
         clock.seam = &fakeSeam;
         clock.speed = c.speed;
-        int n = 0;
+        int n = 0, playing = 0;
         for (const Step& step : c.steps) {
             device.ms += step.afterMs;
             device.samples = step.samples;
@@ -95,20 +107,22 @@ TEST(SegmentClock, KeepsTimeByTheSoundOrTheClockAndHandsOverWhereTheSoundStood) 
             switch (step.act) {
             case kStart:
                 clock.start(0, 1000);
+                playing = 1;
                 break;
             case kSpunUp:
-                clock.spunUp(0, 1000);
+                clock.deviceOpened(playing, 0, 1000);
                 break;
             case kResume:
                 clock.resume();
                 break;
             case kEnd:
                 clock.end();
+                playing = 0;
                 break;
             case kRead:
                 break;
             }
-            EXPECT_EQ(step.played, clock.played(step.act != kEnd)) << c.what << ", step " << n;
+            EXPECT_EQ(step.played, clock.played(playing)) << c.what << ", step " << n;
             EXPECT_EQ(step.keeper, clock.keeper) << c.what << ", step " << n;
             n++;
         }

@@ -84,24 +84,23 @@ void resumeSegment() {
 // thread while this one still waits for the device) stays, and this one is
 // closed.
 void spinUpLeavingLock(HANDLE bufferDone, uint32_t threadGeneration) {
-    uint32_t generation = drive.segment.generation;
     LeaveCriticalSection(&drive.lock);
     char reason[160] = "";
     HWAVEOUT device = openSoundDevice(bufferDone, reason, sizeof reason);
     EnterCriticalSection(&drive.lock);
-    if (device && (drive.audio.device || threadGeneration != drive.threadGeneration)) {
+    int stale = threadGeneration != drive.threadGeneration;
+    if (device && (drive.audio.device || stale)) {
         LeaveCriticalSection(&drive.lock);
         closeSoundDevice(device);
         EnterCriticalSection(&drive.lock);
-        return;
-    }
-    if (device)
+    } else if (device) {
         drive.audio.adopt(device);
-    if (generation != drive.segment.generation || drive.segment.keeper != kSpinningUp)
-        return; // the play changed meanwhile
-    segment().spunUp(drive.model.frame, drive.model.playTo);
-    if (!drive.audio.device)
+    }
+    if (stale)
+        return;
+    if (!drive.audio.device && drive.segment.keeper == kSpinningUp)
         controlLog(&drive.control, "sound: %s", reason);
+    segment().deviceOpened(drive.model.mode == kDrivePlaying, drive.model.frame, drive.model.playTo);
 }
 
 // Fills the device's free buffers, reading each outside the lock, while
