@@ -230,21 +230,32 @@ int32_t SettingsTool::saveSettings() {
 
 namespace {
 
-// The wide dialog where the system's code page is not Shift-JIS: the filter
-// and the chosen path are converted both ways.
-int chooseWide(HWND dialog, char chosen[kToolPathSize]) {
+// The Open dialog's request for a title index, alike in both forms.
+template <typename Request, typename Char>
+void fillRequest(Request* request, HWND dialog, const Char* filter, Char* chosen, const Char* extension) {
+    request->lStructSize = sizeof *request;
+    request->hwndOwner = dialog;
+    request->lpstrFilter = filter;
+    request->nFilterIndex = 1;
+    request->lpstrFile = chosen;
+    request->nMaxFile = kToolPathSize;
+    request->Flags = OFN_FILEMUSTEXIST | OFN_HIDEREADONLY;
+    request->lpstrDefExt = extension;
+}
+
+// The wide dialog on the NT family: the filter and the chosen path are
+// converted both ways.
+int chooseIndexFile(HWND dialog, char chosen[kToolPathSize]) {
+    if (!wideText()) {
+        OPENFILENAMEA request = {};
+        fillRequest(&request, dialog, kTextIndexFilter, chosen, "idx");
+        return GetOpenFileNameA(&request);
+    }
     wchar_t filter[128] = {}, wideChosen[kToolPathSize] = {};
     if (!MultiByteToWideChar(kShiftJis, 0, kTextIndexFilter, sizeof kTextIndexFilter, filter, 128))
         return 0;
     OPENFILENAMEW request = {};
-    request.lStructSize = sizeof request;
-    request.hwndOwner = dialog;
-    request.lpstrFilter = filter;
-    request.nFilterIndex = 1;
-    request.lpstrFile = wideChosen;
-    request.nMaxFile = kToolPathSize;
-    request.Flags = OFN_FILEMUSTEXIST | OFN_HIDEREADONLY;
-    request.lpstrDefExt = L"idx";
+    fillRequest(&request, dialog, (const wchar_t*)filter, wideChosen, L"idx");
     return GetOpenFileNameW(&request) && toShiftJis(wideChosen, chosen, kToolPathSize);
 }
 
@@ -252,22 +263,8 @@ int chooseWide(HWND dialog, char chosen[kToolPathSize]) {
 
 void SettingsTool::browse() {
     char chosen[kToolPathSize] = {};
-    if (wideText()) {
-        if (chooseWide(dialog, chosen))
-            setItemText(dialog, IDC_INDEX_FILE, chosen);
-        return;
-    }
-    OPENFILENAMEA request = {};
-    request.lStructSize = sizeof request;
-    request.hwndOwner = dialog;
-    request.lpstrFilter = kTextIndexFilter;
-    request.nFilterIndex = 1;
-    request.lpstrFile = chosen;
-    request.nMaxFile = kToolPathSize;
-    request.Flags = OFN_FILEMUSTEXIST | OFN_HIDEREADONLY;
-    request.lpstrDefExt = "idx";
-    if (GetOpenFileNameA(&request))
-        SetDlgItemTextA(dialog, IDC_INDEX_FILE, chosen);
+    if (chooseIndexFile(dialog, chosen))
+        setItemText(dialog, IDC_INDEX_FILE, chosen);
 }
 
 int32_t SettingsTool::help(UINT command) {
