@@ -14,6 +14,8 @@ const int kReplaceUnsupported = -1;
 struct FileLayer {
     // 1 when a file exists at the path, readable or not.
     int (*exists)(const char* path);
+    // 1 when the file is marked read-only.
+    int (*readOnly)(const char* path);
     FileHandle (*openRead)(const char* path);
     // Creates or truncates.
     FileHandle (*openWrite)(const char* path);
@@ -40,6 +42,7 @@ extern const FileLayer stdioFileLayer;
 // Shift-JIS whatever the system's code page. replaceFile puts a file in the
 // place of another in one step (rename on POSIX, MoveFileEx on Windows).
 int pathExists(const char* path);
+int pathReadOnly(const char* path);
 FileHandle openPath(const char* path, const char* mode);
 void removePath(const char* path);
 int replaceFile(const char* from, const char* to);

@@ -15,9 +15,7 @@ long stdioRead(FileHandle file, char* buffer, size_t size) {
     return (long)got;
 }
 
-int stdioWrite(FileHandle file, const char* bytes, size_t size) {
-    return fwrite(bytes, 1, size, (FILE*)file) == size;
-}
+int stdioWrite(FileHandle file, const char* bytes, size_t size) { return fwrite(bytes, 1, size, (FILE*)file) == size; }
 
 int stdioClose(FileHandle file) {
     int flushed = fflush((FILE*)file) == 0;
@@ -27,7 +25,7 @@ int stdioClose(FileHandle file) {
 
 } // namespace
 
-const FileLayer stdioFileLayer = {pathExists, stdioOpenRead, stdioOpenWrite, stdioRead, stdioWrite,
-                                  stdioClose, replaceFile,   renameFile,     removePath};
+const FileLayer stdioFileLayer = {pathExists, pathReadOnly, stdioOpenRead, stdioOpenWrite, stdioRead,
+                                  stdioWrite, stdioClose,   replaceFile,   renameFile,     removePath};
 
 FileLayer fileLayer = stdioFileLayer;

@@ -21,11 +21,19 @@ struct TextReader {
     long next;
     int ended;
     int failed;
+    // Set where a 0x1A ended the text: the byte and all after it are still
+    // in the file, for a copy that keeps them.
+    int endOfText;
+    // While echo is set, the file's own bytes of what is read, so that a
+    // copy writes a line exactly as it stands, lone CRs and all.
+    int echo;
+    char raw[2 * kTitleSlot];
+    int rawLength;
 
     int open(const char* path) {
         file = fileLayer.openRead(path);
         filled = next = 0;
-        ended = failed = 0;
+        ended = failed = endOfText = echo = rawLength = 0;
         return file != 0;
     }
 
@@ -48,20 +56,29 @@ struct TextReader {
                 return kEndOfFile;
             }
         }
+        if (echo)
+            raw[rawLength++] = buffer[next];
         return (unsigned char)buffer[next++];
+    }
+
+    void unread() {
+        next--;
+        if (echo)
+            rawLength--;
     }
 
     int peekRaw() {
         int byte = rawByte();
         if (byte != kEndOfFile)
-            next--;
+            unread();
         return byte;
     }
 
     int getByte() {
         int byte = rawByte();
         if (byte == kEndOfText) {
-            ended = 1;
+            unread();
+            ended = endOfText = 1;
             return kEndOfFile;
         }
         if (byte == '\r' && peekRaw() == '\n')
@@ -124,6 +141,10 @@ struct TextReader {
                 if (data > 0 && lineEnd[-1] == '\r')
                     data--;
                 if (data + 1 < kTitleSlot && !memchr(start, '\r', data) && !memchr(start, kEndOfText, raw)) {
+                    if (echo) {
+                        memcpy(this->raw, start, raw);
+                        rawLength = (int)raw;
+                    }
                     memcpy(line, start, data);
                     line[data] = '\n';
                     line[data + 1] = 0;
@@ -132,6 +153,7 @@ struct TextReader {
                 }
             }
         }
+        rawLength = 0;
         int length = 0;
         while (length < kTitleSlot - 1) {
             int byte = getByte();
@@ -144,6 +166,24 @@ struct TextReader {
         line[length] = 0;
         return length;
     }
+
+    // After a 0x1A: the file's bytes from it on, a buffer at a time; 0 at
+    // the end of the file.
+    long readAfterEndOfText(const char** bytes) {
+        if (next == filled) {
+            filled = fileLayer.read(file, buffer, sizeof buffer);
+            next = 0;
+            if (filled <= 0) {
+                failed = failed || filled < 0;
+                filled = 0;
+                return 0;
+            }
+        }
+        *bytes = buffer + next;
+        long length = filled - next;
+        next = filled;
+        return length;
+    }
 };
 
 // Writes as Windows text mode does: every LF becomes CR LF. Remembers any
@@ -153,11 +193,14 @@ struct TextWriter {
     char buffer[kStreamBuffer];
     long used;
     int failed;
+    // The last byte written, LF before the first.
+    char lastByte;
 
     int open(const char* path) {
         file = fileLayer.openWrite(path);
         used = 0;
         failed = 0;
+        lastByte = '\n';
         return file != 0;
     }
 
@@ -169,7 +212,10 @@ struct TextWriter {
 
     void putByte(char byte) { putBytes(&byte, 1); }
 
+    // Bytes as they are, without the line end translation.
     void putRun(const char* bytes, size_t length) {
+        if (length > 0)
+            lastByte = bytes[length - 1];
         while (length > 0) {
             if (used == kStreamBuffer)
                 flush();
@@ -263,40 +309,106 @@ void writeRecord(const char* discId, int tracks, const TitleRecord* titles) {
     writer.putByte('\n');
 }
 
-// Copies the lines after a copied identifier line as read, through the blank
-// line that ends the record. The line end of a value of 63 bytes or more is
-// read as a piece of its own: it continues that value and does not end the
-// record, so that none of the record's later lines is lost.
-void copyRestOfRecord() {
-    char line[kTitleSlot];
-    int length;
-    int atLineStart = 1;
-    while ((length = reader.readLine(line)) > 0) {
-        writer.putBytes(line, length);
-        if (line[0] == '\n' && atLineStart)
-            return;
-        atLineStart = line[length - 1] == '\n';
+int isTag(char byte) { return byte == '#' || byte == '+' || byte == '-'; }
+
+int isBlankByte(char byte) { return byte == '\r' || byte == '\n' || byte == ' ' || byte == '\t'; }
+
+enum CopyResult { kCopyKept, kCopyNotAnIndex };
+
+// What the copy pass knows of the input so far.
+struct CopyState {
+    int replaced;
+    // Inside the record being replaced: its value lines and the blank line
+    // that ends it are dropped, nothing else.
+    int inReplaced;
+    // The piece read begins a line (pieces after the first of a long line
+    // continue it).
+    int atLineStart;
+    // The first byte that is not blank was seen, and was "@".
+    int opened;
+};
+
+// A file holds records when it has no NUL byte and its first line that is
+// not blank starts with "@": anything else (a memo, a program) was chosen as
+// the index by mistake and is never rewritten.
+int looksLikeIndex(CopyState* state, const char* bytes, int length) {
+    if (memchr(bytes, 0, (size_t)length))
+        return 0;
+    for (int i = 0; i < length && !state->opened; i++) {
+        if (isBlankByte(bytes[i]))
+            continue;
+        if (bytes[i] != '@')
+            return 0;
+        state->opened = 1;
     }
+    return 1;
 }
 
-// The copy pass; 1 when a record of the disc was replaced.
-int copyReplacing(const char* discId, int tracks, const TitleRecord* titles) {
-    int replaced = 0;
+// 1 when the piece is one of the replaced record's own lines.
+int dropsFromReplacedRecord(CopyState* state, const char* line, int startsLine) {
+    if (!state->inReplaced)
+        return 0;
+    if (!startsLine || isTag(line[0]))
+        return 1;
+    state->inReplaced = 0;
+    return line[0] == '\n';
+}
+
+void writeRecordOnItsOwnLine(const char* discId, int tracks, const TitleRecord* titles) {
+    if (writer.lastByte != '\n')
+        writer.putBytes("\n", 1);
+    writeRecord(discId, tracks, titles);
+}
+
+// Writes the new record where a load would find it: in place of each record
+// of the disc, else before a 0x1A, else at the end after a blank line.
+void appendIfNotReplaced(CopyState* state, const char* discId, int tracks, const TitleRecord* titles) {
+    if (state->replaced)
+        return;
+    if (writer.lastByte != '\n')
+        writer.putBytes("\n", 1);
+    writer.putByte('\n');
+    writeRecord(discId, tracks, titles);
+    state->replaced = 1;
+}
+
+// The file's bytes from a 0x1A on, whole: a load never reads them, and a
+// save keeps them.
+CopyResult copyAfterEndOfText() {
+    const char* bytes;
+    long length;
+    while ((length = reader.readAfterEndOfText(&bytes)) > 0) {
+        if (memchr(bytes, 0, (size_t)length))
+            return kCopyNotAnIndex;
+        writer.putRun(bytes, (size_t)length);
+    }
+    return kCopyKept;
+}
+
+// The copy pass: every byte of the input is written as it stands but the
+// lines of the disc's records, which the new record replaces, in the pieces
+// a load reads, so that a save matches every record a load would find.
+CopyResult copyReplacing(const char* discId, int tracks, const TitleRecord* titles) {
+    CopyState state = {0, 0, 1, 0};
     char line[kTitleSlot];
     int length;
+    reader.echo = 1;
     while ((length = reader.readLine(line)) > 0) {
-        if (line[0] != '@')
+        int startsLine = state.atLineStart;
+        state.atLineStart = line[length - 1] == '\n';
+        if (!looksLikeIndex(&state, line, length))
+            return kCopyNotAnIndex;
+        if (dropsFromReplacedRecord(&state, line, startsLine))
             continue;
-        if (isDiscLine(line, length, discId)) {
-            writeRecord(discId, tracks, titles);
-            replaced = 1;
+        if (line[0] == '@' && isDiscLine(line, length, discId)) {
+            writeRecordOnItsOwnLine(discId, tracks, titles);
+            state.replaced = state.inReplaced = 1;
             continue;
         }
-        writer.putBytes(line, stripLine(line, length));
-        writer.putByte('\n');
-        copyRestOfRecord();
+        writer.putRun(reader.raw, (size_t)reader.rawLength);
     }
-    return replaced;
+    appendIfNotReplaced(&state, discId, tracks, titles);
+    return reader.endOfText ? copyAfterEndOfText() : kCopyKept;
 }
 
 // Reads on to the line after the disc's first identifier line; 0 when the
@@ -327,9 +439,10 @@ void setDefaultTitles(TitleRecord* titles) {
         snprintf(titles->tracks[i], kTitleSlot, "Track %2d", i + 1);
 }
 
-int loadTitleRecord(const char* indexPath, const char* discId, int32_t trackCount, TitleRecord* titles) {
+int loadTitleRecord(const char* indexPath, const char* discId, int32_t trackCount, TitleRecord* titles,
+                    const char* seedPath) {
     setDefaultTitles(titles);
-    if (!reader.open(indexPath))
+    if (!reader.open(indexToRead(indexPath, seedPath)))
         return 0;
     if (findRecord(discId))
         readRecord(usableTracks(trackCount), titles);
@@ -337,8 +450,8 @@ int loadTitleRecord(const char* indexPath, const char* discId, int32_t trackCoun
     return 1;
 }
 
-int titleRecordExists(const char* indexPath, const char* discId) {
-    if (!reader.open(indexPath))
+int titleRecordExists(const char* indexPath, const char* discId, const char* seedPath) {
+    if (!reader.open(indexToRead(indexPath, seedPath)))
         return 0;
     int found = findRecord(discId);
     reader.close();
@@ -350,6 +463,11 @@ namespace {
 // An index path of up to 512 bytes with ".bak" after it.
 const int kBackupPathSize = 520;
 
+int backupPathOf(const char* indexPath, char backup[kBackupPathSize]) {
+    int length = snprintf(backup, kBackupPathSize, "%s.bak", indexPath);
+    return length >= 0 && length < kBackupPathSize;
+}
+
 // Where a file cannot be replaced in one step, the index steps aside under
 // a backup name until the new file has taken its name, and comes back on any
 // failure: the records always have a file.
@@ -360,8 +478,7 @@ int putInPlace(const char* tempPath, const char* indexPath) {
     if (!fileLayer.exists(indexPath))
         return fileLayer.rename(tempPath, indexPath);
     char backup[kBackupPathSize];
-    int length = snprintf(backup, sizeof backup, "%s.bak", indexPath);
-    if (length < 0 || length >= (int)sizeof backup)
+    if (!backupPathOf(indexPath, backup))
         return 0;
     // A backup left by a save that was cut off is older than the index.
     fileLayer.remove(backup);
@@ -375,25 +492,50 @@ int putInPlace(const char* tempPath, const char* indexPath) {
     return 1;
 }
 
+SaveResult abandonSave(SaveResult result, int readerOpen, const char* tempPath) {
+    if (readerOpen)
+        reader.close();
+    writer.close();
+    fileLayer.remove(tempPath);
+    return result;
+}
+
 } // namespace
 
+// A save cut off between its two renames leaves the records under the
+// backup name alone: they are the index again before anything reads it.
+void recoverCutOffSave(const char* indexPath) {
+    char backup[kBackupPathSize];
+    if (!fileLayer.exists(indexPath) && backupPathOf(indexPath, backup) && fileLayer.exists(backup))
+        fileLayer.rename(backup, indexPath);
+}
+
+const char* indexToRead(const char* indexPath, const char* seedPath) {
+    recoverCutOffSave(indexPath);
+    if (!seedPath || fileLayer.exists(indexPath))
+        return indexPath;
+    recoverCutOffSave(seedPath);
+    return seedPath;
+}
+
 SaveResult rewriteTitleIndex(const char* indexPath, const char* tempPath, const char* discId, int32_t trackCount,
-                             const TitleRecord* titles) {
+                             const TitleRecord* titles, const char* seedPath) {
+    const char* input = indexToRead(indexPath, seedPath);
+    int hasInput = fileLayer.exists(input);
+    if (fileLayer.exists(indexPath) && fileLayer.readOnly(indexPath))
+        return kSaveIndexReadOnly;
     if (!writer.open(tempPath))
         return kSaveTempFailed;
-    int hasIndex = fileLayer.exists(indexPath);
-    if (hasIndex && !reader.open(indexPath)) {
-        writer.close();
-        fileLayer.remove(tempPath);
-        return kSaveIndexUnreadable;
-    }
+    if (hasInput && !reader.open(input))
+        return abandonSave(kSaveIndexUnreadable, 0, tempPath);
     int tracks = usableTracks(trackCount);
-    int replaced = hasIndex ? copyReplacing(discId, tracks, titles) : 0;
-    if (!replaced) {
+    if (!hasInput) {
         writer.putByte('\n');
         writeRecord(discId, tracks, titles);
+    } else if (copyReplacing(discId, tracks, titles) == kCopyNotAnIndex) {
+        return abandonSave(kSaveNotAnIndex, 1, tempPath);
     }
-    int readOk = hasIndex ? reader.close() : 1;
+    int readOk = hasInput ? reader.close() : 1;
     int written = writer.close();
     if (!readOk) {
         fileLayer.remove(tempPath);

@@ -26,6 +26,11 @@ enum SaveResult {
     kSaveIndexUnreadable,
     // Writing the temporary file or putting it in place failed.
     kSaveWriteFailed,
+    // The file holds no records but something else (a NUL byte, or a first
+    // line that is not blank and not an identifier): it is never rewritten.
+    kSaveNotAnIndex,
+    // The index is marked read-only: its owner meant it to stay as it is.
+    kSaveIndexReadOnly,
 };
 
 // "@%02x%04x%04x" from the track count, the total and the first track's
@@ -34,15 +39,24 @@ void formatDiscId(char id[kDiscIdSize], int32_t trackCount, int32_t totalSeconds
 
 void setDefaultTitles(TitleRecord* titles);
 
+// An index that does not exist yet may start from the records of another
+// file, its seed (an index that the program's folder holds where the index
+// itself lies elsewhere): until the index exists, the seed is read. A save
+// cut off between its two renames is recovered first.
+const char* indexToRead(const char* indexPath, const char* seedPath);
+void recoverCutOffSave(const char* indexPath);
+
 // Fills titles for the disc: defaults first, then the first record of the
 // disc. 0 when the index cannot be opened, else 1.
-int loadTitleRecord(const char* indexPath, const char* discId, int32_t trackCount, TitleRecord* titles);
+int loadTitleRecord(const char* indexPath, const char* discId, int32_t trackCount, TitleRecord* titles,
+                    const char* seedPath = 0);
 
 // 1 when the index holds a record of the disc.
-int titleRecordExists(const char* indexPath, const char* discId);
+int titleRecordExists(const char* indexPath, const char* discId, const char* seedPath = 0);
 
 // Rewrites the index through the temporary file with the disc's record in
-// place of its old ones, or appended; each value cut to kValueMax bytes. On any failure the index is left as it
-// was and the temporary file is removed.
+// place of its old ones, or before a 0x1A, or appended; each value cut to
+// kValueMax bytes. Every other byte of the file stays as it was. On any
+// failure the index is left as it was and the temporary file is removed.
 SaveResult rewriteTitleIndex(const char* indexPath, const char* tempPath, const char* discId, int32_t trackCount,
-                             const TitleRecord* titles);
+                             const TitleRecord* titles, const char* seedPath = 0);

@@ -15,7 +15,7 @@
 
 namespace {
 
-const char kDisc[] = "@030b8600f5";  // the disc of these tests: three tracks
+const char kDisc[] = "@030b8600f5"; // the disc of these tests: three tracks
 const char kOther[] = "@0c0b8600f5";
 
 void writeIndexFile(const std::string& path, const std::string& bytes) { ASSERT_TRUE(writeBytes(path, bytes)); }
@@ -139,7 +139,7 @@ TEST_F(TitleIndex, TrackLinesBeyondTheDiscAreIgnoredAndNotWritten) {
     EXPECT_STREQ("3", titles.tracks[2]);
     EXPECT_STREQ("Track  4", titles.tracks[3]);
     EXPECT_EQ(kSaveDone, saveNewRecord());
-    EXPECT_EQ(kNewRecord, readBytes(index));
+    EXPECT_EQ("\r\n" + kNewRecord, readBytes(index));
 }
 
 TEST_F(TitleIndex, FewerTrackLinesKeepDefaultsAndTagsMayStandAnywhere) {
@@ -160,11 +160,13 @@ TEST_F(TitleIndex, RecordsWithoutBlankLineBetweenThem) {
     load(kDisc);
     EXPECT_STREQ("second", titles.title);
 
-    // Copying the first record carries the second along unmatched.
+    // The save finds the second record where the load does, and replaces it.
     EXPECT_EQ(kSaveDone, saveNewRecord());
-    EXPECT_EQ(before + "\r\n" + kNewRecord, readBytes(index));
+    EXPECT_EQ("@0c0b8600f5\r\n+other\r\n" + kNewRecord, readBytes(index));
     load(kDisc);
-    EXPECT_STREQ("second", titles.title);
+    EXPECT_STREQ("T", titles.title);
+    load(kOther, 12);
+    EXPECT_STREQ("other", titles.title);
 }
 
 TEST_F(TitleIndex, TwoRecordsOfOneDiscLoadTheFirstAndSaveReplacesBoth) {
@@ -172,7 +174,7 @@ TEST_F(TitleIndex, TwoRecordsOfOneDiscLoadTheFirstAndSaveReplacesBoth) {
     load(kDisc);
     EXPECT_STREQ("one", titles.title);
     EXPECT_EQ(kSaveDone, saveNewRecord());
-    EXPECT_EQ(kNewRecord + "@0c0b8600f5\r\n+x\r\n\r\n" + kNewRecord, readBytes(index));
+    EXPECT_EQ("\r\n" + kNewRecord + "@0c0b8600f5\r\n+x\r\n\r\n" + kNewRecord, readBytes(index));
 }
 
 TEST_F(TitleIndex, ValueOf63BytesEndsTheRecordAtItsLineEnd) {
@@ -199,8 +201,8 @@ TEST_F(TitleIndex, LongerValueIsCutAndItsNextByteReadAsATag) {
 TEST_F(TitleIndex, SaveCopiesLongLinesOfOtherRecordsWhole) {
     // A tag and 62 bytes fill a whole read: its line end comes as a piece of
     // its own, which must not end the record.
-    const std::string other = "@0c0b8600f5\r\n+" + std::string(62, 'v') + "\r\n#" + std::string(100, 'w') +
-                              "\r\n#kept\r\n\r\n";
+    const std::string other =
+        "@0c0b8600f5\r\n+" + std::string(62, 'v') + "\r\n#" + std::string(100, 'w') + "\r\n#kept\r\n\r\n";
     writeIndexFile(index, other);
     EXPECT_EQ(kSaveDone, saveNewRecord());
     EXPECT_EQ(other + "\r\n" + kNewRecord, readBytes(index));
@@ -262,20 +264,126 @@ TEST_F(TitleIndex, TagAsTheLastByteGivesAnEmptyValue) {
     EXPECT_STREQ("one", titles.tracks[0]);
 }
 
-TEST_F(TitleIndex, StrayLinesBeforeTheFirstRecordAreDropped) {
-    writeIndexFile(index, "stray\r\n\r\n+loose\r\n@0c0b8600f5\r\n+other\r\n\r\n");
-    load(kDisc);
-    EXPECT_STREQ("Title", titles.title);
-    EXPECT_EQ(kSaveDone, saveNewRecord());
-    EXPECT_EQ("@0c0b8600f5\r\n+other\r\n\r\n\r\n" + kNewRecord, readBytes(index));
-}
-
 TEST_F(TitleIndex, EndOfTextByteEndsTheFile) {
-    writeIndexFile(index, "@030b8600f5\r\n+be\x1a" "fore\r\n\r\n@0c0b8600f5\r\n+after\r\n\r\n");
+    writeIndexFile(index, "@030b8600f5\r\n+be\x1a"
+                          "fore\r\n\r\n@0c0b8600f5\r\n+after\r\n\r\n");
     load(kDisc);
     EXPECT_STREQ("be", titles.title);
     load(kOther, 12);
     EXPECT_STREQ("Title", titles.title);
+}
+
+// A save writes the disc's record and nothing else differs: whatever the
+// file holds besides, a load after the save finds the new record.
+TEST_F(TitleIndex, SaveKeepsEveryByteItDoesNotReplace) {
+    const std::string other = "@0c0b8600f5\r\n+o\r\n\r\n";
+    const std::string third = "@0100000000\r\n+p\r\n\r\n";
+    const std::string stray = std::string(300, 's') + "\r\n";
+    struct Row {
+        const char* what;
+        std::string before, after;
+    };
+    const Row rows[] = {
+        {"a CR before an identifier line", other + "\r" + third, other + "\r" + third + "\r\n" + kNewRecord},
+        {"a 0x1A inside a record",
+         other +
+             "+x\x1a"
+             "y\r\n\r\n" +
+             third,
+         other + "+x\r\n\r\n" + kNewRecord +
+             "\x1a"
+             "y\r\n\r\n" +
+             third},
+        {"the disc's record before a 0x1A",
+         kDisc + std::string("\r\n+old\r\n\r\n\x1a\xff\xfe"
+                             "after"),
+         kNewRecord + "\x1a\xff\xfe"
+                      "after"},
+        {"stray bytes between records", other + stray + third + "@030b8600f5\r\n+old\r\n#1\r\n\r\n" + stray,
+         other + stray + third + kNewRecord + stray},
+        {"blank lines first", " \t\r\n\r\n" + other, " \t\r\n\r\n" + other + "\r\n" + kNewRecord},
+        {"a line of no tag ends the replaced record", "@030b8600f5\r\n+old\r\nnote\r\n#x\r\n\r\n" + other,
+         kNewRecord + "note\r\n#x\r\n\r\n" + other},
+        {"a last line without its line end", other + "#x", other + "#x\r\n\r\n" + kNewRecord},
+        {"an identifier in the second piece of a long line",
+         other + std::string(63, 'x') + "@030b8600f5\r\n+old\r\n\r\n",
+         other + std::string(63, 'x') + "\r\n" + kNewRecord},
+    };
+    for (const Row& row : rows) {
+        writeIndexFile(index, row.before);
+        EXPECT_EQ(kSaveDone, saveNewRecord()) << row.what;
+        EXPECT_EQ(row.after, readBytes(index)) << row.what;
+        memset(&titles, 0, sizeof titles);
+        load(kDisc);
+        EXPECT_STREQ("T", titles.title) << row.what;
+        EXPECT_STREQ("c", titles.tracks[2]) << row.what;
+    }
+}
+
+// A file chosen as the index by mistake is never rewritten, nor one that
+// its owner made read-only.
+TEST_F(TitleIndex, SaveRefusesAFileThatIsNotAnIndexAndAReadOnlyOne) {
+    std::string garbage;
+    for (int i = 0; i < 4096; i++)
+        garbage += (char)(i * 7 % 256);
+    struct Row {
+        const char* what;
+        std::string before;
+        SaveResult expected;
+    };
+    const Row rows[] = {
+        {"a memo", "Shopping list\r\n@ the shop\r\n", kSaveNotAnIndex},
+        {"a memo after blank lines", "\r\n\r\nmemo\r\n", kSaveNotAnIndex},
+        {"a NUL in a record", "@0c0b8600f5\r\n+a" + std::string(1, '\0') + "b\r\n\r\n", kSaveNotAnIndex},
+        {"a NUL after a 0x1A", "@0c0b8600f5\r\n\r\n\x1a" + std::string(1, '\0'), kSaveNotAnIndex},
+        {"4 KB of garbage", garbage, kSaveNotAnIndex},
+    };
+    for (const Row& row : rows) {
+        writeIndexFile(index, row.before);
+        EXPECT_EQ(row.expected, saveNewRecord()) << row.what;
+        EXPECT_EQ(row.before, readBytes(index)) << row.what;
+        EXPECT_FALSE(fileExists(temp)) << row.what;
+    }
+    writeIndexFile(index, kNewRecord);
+    std::filesystem::permissions(index, std::filesystem::perms::owner_read);
+    typed("U", "A", {"a", "b", "c"});
+    EXPECT_EQ(kSaveIndexReadOnly, save(kDisc));
+    EXPECT_EQ(kNewRecord, readBytes(index));
+    EXPECT_FALSE(fileExists(temp));
+}
+
+// A save cut off between its renames on the Windows 95 family leaves the
+// records under the backup name alone: they are read and kept.
+TEST_F(TitleIndex, LoneBackupIsTheIndexAgain) {
+    const std::string backup = index + ".bak";
+    const std::string records = "@0c0b8600f5\r\n+kept\r\n\r\n";
+    writeIndexFile(backup, records);
+    load(kOther, 12);
+    EXPECT_STREQ("kept", titles.title);
+    EXPECT_FALSE(fileExists(backup));
+    std::filesystem::rename(index, backup);
+    fileLayer.replace = [](const char*, const char*) { return kReplaceUnsupported; };
+    for (int save = 0; save < 2; save++)
+        EXPECT_EQ(kSaveDone, saveNewRecord());
+    EXPECT_EQ(records + "\r\n" + kNewRecord, readBytes(index));
+    EXPECT_FALSE(fileExists(backup));
+}
+
+// An index that does not exist yet starts from its seed, which stays as it
+// was; from the first save on, the index is read.
+TEST_F(TitleIndex, NewIndexStartsFromItsSeed) {
+    const std::string seed = folder + "/seed.idx";
+    const std::string records = "@0c0b8600f5\r\n+seeded\r\n\r\n";
+    writeIndexFile(seed, records);
+    EXPECT_EQ(1, loadTitleRecord(index.c_str(), kOther, 12, &titles, seed.c_str()));
+    EXPECT_STREQ("seeded", titles.title);
+    typed("T", "A", {"a", "b", "c"});
+    EXPECT_EQ(kSaveDone, rewriteTitleIndex(index.c_str(), temp.c_str(), kDisc, 3, &titles, seed.c_str()));
+    EXPECT_EQ(records + "\r\n" + kNewRecord, readBytes(index));
+    EXPECT_EQ(records, readBytes(seed));
+    writeIndexFile(seed, "@030b8600f5\r\n+stale\r\n\r\n");
+    loadTitleRecord(index.c_str(), kDisc, 3, &titles, seed.c_str());
+    EXPECT_STREQ("T", titles.title);
 }
 
 TEST_F(TitleIndex, LoneCarriageReturnIsData) {
@@ -350,9 +458,7 @@ FileHandle failingOpenRead(const char*) { return 0; }
 int failingReplace(const char*, const char*) { return 0; }
 int unsupportedReplace(const char*, const char*) { return kReplaceUnsupported; }
 // Fails only the rename that callsLeft counts down to.
-int failingRename(const char* from, const char* to) {
-    return --callsLeft == 0 ? 0 : stdioFileLayer.rename(from, to);
-}
+int failingRename(const char* from, const char* to) { return --callsLeft == 0 ? 0 : stdioFileLayer.rename(from, to); }
 
 class TitleIndexFaults : public TitleIndex {
   protected:
@@ -393,7 +499,7 @@ TEST_F(TitleIndexFaults, WriteFailsInTheMiddle) {
 
 TEST_F(TitleIndexFaults, CloseOfTheTemporaryFileFails) {
     fileLayer.close = failingClose;
-    callsLeft = 1;  // the index's close succeeds, the temporary file's fails
+    callsLeft = 1; // the index's close succeeds, the temporary file's fails
     expectUntouched(kSaveWriteFailed, save(kDisc));
 }
 

@@ -8,6 +8,11 @@ int pathExists(const char* path) {
     return stat(path, &info) == 0;
 }
 
+int pathReadOnly(const char* path) {
+    struct stat info;
+    return stat(path, &info) == 0 && !(info.st_mode & S_IWUSR);
+}
+
 FileHandle openPath(const char* path, const char* mode) { return fopen(path, mode); }
 
 void removePath(const char* path) { remove(path); }

@@ -7,6 +7,11 @@
 // file system through the wide calls.
 int pathExists(const char* path) { return fileAttributes(path) != INVALID_FILE_ATTRIBUTES; }
 
+int pathReadOnly(const char* path) {
+    DWORD attributes = fileAttributes(path);
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY);
+}
+
 FileHandle openPath(const char* path, const char* mode) { return openStream(path, mode); }
 
 void removePath(const char* path) { deleteFile(path); }
