@@ -24,23 +24,13 @@ void readText(HKEY key, const char* name, char target[kSettingPathSize]) {
         memcpy(target, text, kSettingPathSize);
 }
 
-int32_t joinPath(char path[kSettingPathSize], const char* directory, const char* name) {
-    int length = snprintf(path, kSettingPathSize, "%s%s", directory, name);
-    if (length >= 0 && length < kSettingPathSize)
-        return 1;
-    path[0] = 0;
-    return 0;
-}
-
-int32_t isFile(const char* path) { return fileAttributes(path) != INVALID_FILE_ATTRIBUTES; }
-
 } // namespace
 
 int32_t readSettings(Settings* settings) {
     *settings = Settings{};
     settings->interval = kIntervalDefault;
     settings->saveBeforePlayMode = 1;
-    snprintf(settings->indexFile, kSettingPathSize, "%s", kDefaultIndexFile);
+    snprintf(settings->indexFile, kSettingPathSize, "%s", kDefaultIndexName);
     HKEY key;
     if (RegOpenKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, KEY_READ, &key) != ERROR_SUCCESS)
         return 0;
@@ -75,29 +65,4 @@ int32_t writeSettingNumber(HKEY key, const char* name, uint32_t value) {
 
 int32_t writeSettingText(HKEY key, const char* name, const char* text) {
     return setTextValue(key, name, text) == ERROR_SUCCESS;
-}
-
-int32_t namedIndexPath(const char* setting, const char* programDir, char path[kSettingPathSize]) {
-    if (lastSeparator(setting))
-        return joinPath(path, "", setting);
-    return joinPath(path, programDir, setting);
-}
-
-int32_t indexPathInUse(const char* setting, const char* programDir, char path[kSettingPathSize]) {
-    if (namedIndexPath(setting, programDir, path) && (!lastSeparator(setting) || isFile(path)))
-        return 1;
-    return joinPath(path, programDir, kDefaultIndexFile);
-}
-
-int32_t tempPathOf(const char* programDir, char path[kSettingPathSize]) {
-    return joinPath(path, programDir, kTempFileName);
-}
-
-int32_t sameFile(const char* one, const char* other) {
-    char fullOne[kSettingPathSize], fullOther[kSettingPathSize];
-    DWORD oneLength = fullPathName(one, fullOne, kSettingPathSize);
-    DWORD otherLength = fullPathName(other, fullOther, kSettingPathSize);
-    if (!oneLength || oneLength >= (DWORD)kSettingPathSize || !otherLength || otherLength >= (DWORD)kSettingPathSize)
-        return sameIgnoringCase(one, other);
-    return sameIgnoringCase(fullOne, fullOther);
 }

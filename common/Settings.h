@@ -1,17 +1,17 @@
 // The settings key that the player, the settings tool and vdrivectl share:
 // its values, their defaults and one way of reading them, so that what the
-// tool shows is what the player does; and the rule that turns `IndexFile`
-// into the title index in use.
+// tool shows is what the player does. Where `IndexFile` puts the title index
+// is Places.h's.
 #pragma once
 
 #include <windows.h>
 
 #include <stdint.h>
 
+#include "IndexPlace.h"
+
 const char kSettingsKey[] = "Software\\Pelmark\\Drovix";
 const char kSettingsClass[] = "Drovix";
-const char kDefaultIndexFile[] = "drovix.idx";
-const char kTempFileName[] = "drovix.tmp";
 const int kSettingPathSize = 512;
 const int32_t kIntervalDefault = 333;
 
@@ -44,17 +44,3 @@ int32_t writeSettingText(HKEY key, const char* name, const char* text);
 // The period the player's timer runs at for a stored `Interval`: the engine
 // takes 0 to 5000 ms and runs at the default otherwise.
 inline int32_t timerInterval(int32_t stored) { return stored < 0 || stored > 5000 ? kIntervalDefault : stored; }
-
-// The file `IndexFile` names: a name without a folder lies in the program's
-// directory. 0 when the path would not fit.
-int32_t namedIndexPath(const char* setting, const char* programDir, char path[kSettingPathSize]);
-// The title index in use: the named file, where a full path names one that
-// exists; otherwise, or where the path would not fit, the default index in
-// the program's directory.
-int32_t indexPathInUse(const char* setting, const char* programDir, char path[kSettingPathSize]);
-// The temporary file a save writes first: in the program's directory.
-int32_t tempPathOf(const char* programDir, char path[kSettingPathSize]);
-
-// Whether two paths name one file: their full forms compared with letter
-// case ignored, so that "C:\Drovix\.\drovix.tmp" is "C:\Drovix\drovix.tmp".
-int32_t sameFile(const char* one, const char* other);

@@ -46,10 +46,34 @@ void rememberFit(HWND edit, const wchar_t* text, int bytes) {
     lstrcpynW(slot->text, text, kFitSize);
 }
 
-// Shift-JIS bytes of a wide text; -1 when it has a character Shift-JIS lacks.
+// The JIS forms that web pages, other systems and IMEs give have no exact
+// code page 932 mapping: typed or pasted, they become the characters a
+// Japanese Windows shows for the same Shift-JIS bytes.
+const wchar_t kJisForms[][2] = {
+    {0x301C, 0xFF5E}, {0x2016, 0x2225}, {0x2212, 0xFF0D}, {0x00A2, 0xFFE0},
+    {0x00A3, 0xFFE1}, {0x00AC, 0xFFE2}, {0x2014, 0x2015},
+};
+
+void takeJisForms(wchar_t* text) {
+    for (; *text; text++)
+        for (const wchar_t* form : kJisForms)
+            if (*text == form[0])
+                *text = form[1];
+}
+
+// What the user typed, as Shift-JIS; 0 when it holds a character that
+// Shift-JIS lacks.
+int32_t typedToShiftJis(wchar_t* wide, char* text, int size) {
+    takeJisForms(wide);
+    return toShiftJis(wide, text, size);
+}
+
+// Shift-JIS bytes of a typed text; -1 when it has a character Shift-JIS lacks.
 int shiftJisLength(const wchar_t* text) {
+    wchar_t typed[kWideSize];
     char bytes[kWideSize * 2];
-    return toShiftJis(text, bytes, sizeof bytes) ? (int)strlen(bytes) : -1;
+    lstrcpynW(typed, text, kWideSize);
+    return typedToShiftJis(typed, bytes, sizeof bytes) ? (int)strlen(bytes) : -1;
 }
 
 } // namespace
@@ -111,7 +135,7 @@ int32_t itemText(HWND dialog, int id, char* text, int size) {
     }
     wchar_t wide[kWideSize] = {};
     GetDlgItemTextW(dialog, id, wide, kWideSize);
-    return toShiftJis(wide, text, size);
+    return typedToShiftJis(wide, text, size);
 }
 
 int showMessage(HWND owner, const char* text, const char* caption, UINT type) {
@@ -284,20 +308,23 @@ DWORD fullPathName(const char* path, char* full, DWORD size) {
     return toShiftJis(wideFull, full, (int)size) ? (DWORD)strlen(full) : size;
 }
 
+int32_t shiftJisPath(const wchar_t* wide, char* path, int size) {
+    wchar_t shortWide[kWideSize] = {};
+    if (toShiftJis(wide, path, size))
+        return 1;
+    DWORD length = GetShortPathNameW(wide, shortWide, kWideSize);
+    return length && length < (DWORD)kWideSize && toShiftJis(shortWide, path, size);
+}
+
 DWORD moduleFileName(HMODULE module, char* path, DWORD size) {
     path[0] = 0;
     if (!wideText())
         return GetModuleFileNameA(module, path, size);
-    wchar_t wide[kWideSize] = {}, shortWide[kWideSize] = {};
+    wchar_t wide[kWideSize] = {};
     DWORD length = GetModuleFileNameW(module, wide, kWideSize);
     if (!length || length >= (DWORD)kWideSize)
         return 0;
-    if (toShiftJis(wide, path, (int)size))
-        return (DWORD)strlen(path);
-    length = GetShortPathNameW(wide, shortWide, kWideSize);
-    if (length && length < (DWORD)kWideSize && toShiftJis(shortWide, path, (int)size))
-        return (DWORD)strlen(path);
-    return 0;
+    return shiftJisPath(wide, path, (int)size) ? (DWORD)strlen(path) : 0;
 }
 
 LONG queryValue(HKEY key, const char* name, DWORD* type, BYTE* bytes, DWORD* size) {

@@ -65,8 +65,10 @@ BOOL moveFile(const char* from, const char* to, DWORD flags);
 BOOL deleteFile(const char* path);
 BOOL copyFile(const char* from, const char* to);
 DWORD fullPathName(const char* path, char* full, DWORD size);
-// The program's own path; where a folder on the way has a character that
-// Shift-JIS lacks, its short name.
+// A path the system gave as Shift-JIS; where a folder on the way has a
+// character that Shift-JIS lacks, its short name. 0 when neither fits.
+int32_t shiftJisPath(const wchar_t* wide, char* path, int size);
+// The program's own path, as shiftJisPath gives it.
 DWORD moduleFileName(HMODULE module, char* path, DWORD size);
 // A text value as Shift-JIS, other types byte for byte, as RegQueryValueExA
 // on a Japanese Windows.

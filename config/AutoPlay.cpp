@@ -88,8 +88,8 @@ int32_t SettingsTool::registerAutoPlay() {
 void SettingsTool::writeAutoPlayCommand(const char* command) {
     HKEY key;
     if (command && (RegOpenKeyExA(HKEY_CLASSES_ROOT, kAutoPlayKey, 0, KEY_ALL_ACCESS, &key) == ERROR_SUCCESS ||
-                    RegCreateKeyExA(HKEY_CLASSES_ROOT, kAutoPlayKey, 0, (char*)kAutoPlayClass,
-                                    REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, 0, &key, 0) == ERROR_SUCCESS)) {
+                    RegCreateKeyExA(HKEY_CLASSES_ROOT, kAutoPlayKey, 0, (char*)kAutoPlayClass, REG_OPTION_NON_VOLATILE,
+                                    KEY_ALL_ACCESS, 0, &key, 0) == ERROR_SUCCESS)) {
         setAutoPlayCommand(key, command);
         return;
     }

@@ -7,10 +7,12 @@
 #include <stdio.h>
 #include <string.h>
 
+#include "../common/Places.h"
 #include "../common/ProgramDirectory.h"
 #include "../common/Settings.h"
 #include "../common/ShiftJis.h"
 #include "../common/Text.h"
+#include "../titles/TitleIndex.h"
 #include "Texts.h"
 #include "res/resource.h"
 
@@ -32,6 +34,11 @@ void focusAndSelectAll(HWND control) {
 int isFile(const char* path) {
     DWORD attributes = fileAttributes(path);
     return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+int isFolder(const char* path) {
+    DWORD attributes = fileAttributes(path);
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 // Creates the file empty; a file that appeared meanwhile is kept as it is.
@@ -180,23 +187,50 @@ void SettingsTool::takeValues() {
     saveBeforePlayMode = checkedBox(dialog, IDC_SAVE_PLAY_MODE);
 }
 
-// The file the player will read: a name without a directory lies in the
-// program's directory, which is the tool's.
-int32_t SettingsTool::resolveIndexFile(char path[kToolPathSize]) {
+// The file the player will use: a full path as it stands (the tool may
+// create it); a name in the program's folder, which is the tool's, or in the
+// user's folder where this user cannot write the program's, by the player's
+// own rule.
+int32_t SettingsTool::resolveIndexFile(IndexPlace* place) {
+    *place = IndexPlace{};
+    if (lastSeparator(indexFile)) {
+        int length = snprintf(place->path, sizeof place->path, "%s", indexFile);
+        return length >= 0 && length < (int)sizeof place->path;
+    }
     char directory[kToolPathSize];
     toolDirectory(directory);
-    return namedIndexPath(indexFile, directory, path);
+    return indexPlaceInUse(indexFile, directory, place);
+}
+
+// The file the player reads for the place: the index, or until it exists
+// the file it starts from; 0 when neither exists.
+const char* SettingsTool::fileToRead(const IndexPlace& place) {
+    if (isFile(place.path))
+        return place.path;
+    return place.seed[0] && isFile(place.seed) ? place.seed : 0;
 }
 
 int32_t SettingsTool::validateSettings() {
     takeValues();
-    char path[kToolPathSize];
-    int resolved = resolveIndexFile(path);
-    if (resolved && isFile(path))
-        return 0;
+    if (!indexFile[0]) {
+        tell(kTextIndexNameEmpty, "", MB_OK | MB_ICONEXCLAMATION);
+        return IDC_INDEX_FILE;
+    }
+    IndexPlace place;
+    int resolved = resolveIndexFile(&place);
+    if (resolved && isFolder(place.path)) {
+        tell(kTextIndexIsFolder, place.path, MB_OK | MB_ICONEXCLAMATION);
+        return IDC_INDEX_FILE;
+    }
+    const char* existing = resolved ? fileToRead(place) : 0;
+    if (existing) {
+        if (isTitleIndexFile(existing) || tell(kTextNotAnIndex, existing, MB_YESNO | MB_ICONEXCLAMATION) == IDYES)
+            return 0;
+        return IDC_INDEX_FILE;
+    }
     if (tell(kTextIndexMissing, indexFile, MB_YESNO | MB_ICONEXCLAMATION) != IDYES)
         return IDC_INDEX_FILE;
-    if (!resolved || !createEmpty(path)) {
+    if (!resolved || !makeIndexFolder(place.folderToMake) || !createEmpty(place.path)) {
         tell(kTextIndexNotCreated, indexFile, MB_OK | MB_ICONEXCLAMATION);
         return IDC_INDEX_FILE;
     }
@@ -232,7 +266,8 @@ namespace {
 
 // The Open dialog's request for a title index, alike in both forms.
 template <typename Request, typename Char>
-void fillRequest(Request* request, HWND dialog, const Char* filter, Char* chosen, const Char* extension) {
+void fillRequest(Request* request, HWND dialog, const Char* filter, Char* chosen, const Char* extension,
+                 const Char* folder) {
     request->lStructSize = sizeof *request;
     request->hwndOwner = dialog;
     request->lpstrFilter = filter;
@@ -241,29 +276,41 @@ void fillRequest(Request* request, HWND dialog, const Char* filter, Char* chosen
     request->nMaxFile = kToolPathSize;
     request->Flags = OFN_FILEMUSTEXIST | OFN_HIDEREADONLY;
     request->lpstrDefExt = extension;
+    request->lpstrInitialDir = folder[0] ? folder : 0;
 }
 
 // The wide dialog on the NT family: the filter and the chosen path are
 // converted both ways.
-int chooseIndexFile(HWND dialog, char chosen[kToolPathSize]) {
+int chooseIndexFile(HWND dialog, const char* folder, char chosen[kToolPathSize]) {
     if (!wideText()) {
         OPENFILENAMEA request = {};
-        fillRequest(&request, dialog, kTextIndexFilter, chosen, "idx");
+        fillRequest(&request, dialog, kTextIndexFilter, chosen, "idx", folder);
         return GetOpenFileNameA(&request);
     }
-    wchar_t filter[128] = {}, wideChosen[kToolPathSize] = {};
+    wchar_t filter[128] = {}, wideChosen[kToolPathSize] = {}, wideFolder[kToolPathSize] = {};
     if (!MultiByteToWideChar(kShiftJis, 0, kTextIndexFilter, sizeof kTextIndexFilter, filter, 128))
         return 0;
+    toWide(folder, wideFolder, kToolPathSize);
     OPENFILENAMEW request = {};
-    fillRequest(&request, dialog, (const wchar_t*)filter, wideChosen, L"idx");
+    fillRequest(&request, dialog, (const wchar_t*)filter, wideChosen, L"idx", (const wchar_t*)wideFolder);
     return GetOpenFileNameW(&request) && toShiftJis(wideChosen, chosen, kToolPathSize);
 }
 
 } // namespace
 
+// The Open dialog starts in the folder of the index the field names.
 void SettingsTool::browse() {
+    takeValues();
+    IndexPlace place;
+    char folder[kToolPathSize] = {};
+    if (resolveIndexFile(&place)) {
+        const char* current = fileToRead(place) ? fileToRead(place) : place.path;
+        const char* separator = lastSeparator(current);
+        if (separator)
+            snprintf(folder, sizeof folder, "%.*s", (int)(separator - current), current);
+    }
     char chosen[kToolPathSize] = {};
-    if (chooseIndexFile(dialog, chosen))
+    if (chooseIndexFile(dialog, folder, chosen))
         setItemText(dialog, IDC_INDEX_FILE, chosen);
 }
 

@@ -7,6 +7,7 @@
 
 #include <stdint.h>
 
+#include "../common/IndexPlace.h"
 #include "../common/ProgramDirectory.h"
 
 // The global atom that marks a running tool.
@@ -51,7 +52,8 @@ struct SettingsTool {
     void readStoredValues();
     void fillControls();
     void takeValues();
-    int32_t resolveIndexFile(char path[kToolPathSize]);
+    int32_t resolveIndexFile(IndexPlace* place);
+    const char* fileToRead(const IndexPlace& place);
     int32_t tell(const char* format, const char* path, UINT type);
     void writeAutoPlayCommand(const char* command);
 };

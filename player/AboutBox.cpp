@@ -57,8 +57,8 @@ void showVersionStrings(HWND dialog) {
         return;
     DWORD* translations = 0;
     UINT length = 0;
-    if (!VerQueryValueA(versionInfo, "\\VarFileInfo\\Translation", (void**)&translations, &length) ||
-        !translations || length < sizeof(DWORD))
+    if (!VerQueryValueA(versionInfo, "\\VarFileInfo\\Translation", (void**)&translations, &length) || !translations ||
+        length < sizeof(DWORD))
         return;
     showVersionString(dialog, IDC_PRODUCT_NAME, translations[0], "ProductName");
     showVersionString(dialog, IDC_COPYRIGHT, translations[0], "LegalCopyright");

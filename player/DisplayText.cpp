@@ -72,8 +72,8 @@ void formatCaption(char caption[kCaptionStore], int32_t playState, const char* t
 }
 
 void formatTrackMenuItem(char item[kMenuItemStore], int32_t track, int32_t seconds, const char* name) {
-    int head = snprintf(item, kMenuItemStore, "%2d (%2d\x81\x46%02d)\t", (int)track, (int)(seconds / 60),
-                        (int)(seconds % 60));
+    int head =
+        snprintf(item, kMenuItemStore, "%2d (%2d\x81\x46%02d)\t", (int)track, (int)(seconds / 60), (int)(seconds % 60));
     if (head < 0 || head >= kMenuItemStore)
         return;
     copyMenuText(item + head, name, (size_t)(kMenuItemStore - 1 - head));

@@ -50,6 +50,11 @@ struct PlayerWindow {
     uint32_t alwaysVisibleSet;
     uint32_t saveBeforePlayMode;
     char indexPath[kPathSize];
+    // Read while indexPath does not exist yet ("" for none), and the folder
+    // a first save makes: where the program's folder cannot be written, the
+    // index lies in the user's folder and starts from the program's.
+    char seedPath[kPathSize];
+    char indexFolderToMake[kPathSize];
     TitleRecord titles;
     char* commandLine;
     // What each text area shows now.

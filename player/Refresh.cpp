@@ -54,7 +54,7 @@ void PlayerWindow::discFound() {
     }
     char discId[kDiscIdSize];
     formDiscId(discId);
-    loadTitleRecord(indexPath, discId, discEngine.trackCount(), &titles);
+    loadTitleRecord(indexPath, discId, discEngine.trackCount(), &titles, seedPath);
     if (autoplayStart)
         discEngine.playPause();
     autoplayStart = 0;

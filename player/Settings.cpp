@@ -5,6 +5,7 @@
 #include <stdio.h>
 
 #include "../common/ProgramDirectory.h"
+#include "../common/Places.h"
 #include "../common/Settings.h"
 #include "Handles.h"
 
@@ -41,6 +42,10 @@ void PlayerWindow::saveSettings(const StoredState& state) {
 // would not fit its 512 bytes is never cut into another file's name.
 void PlayerWindow::resolvePaths() {
     programDirectory(moduleInstance, programDir);
-    indexPathInUse(indexFileSetting, programDir, indexPath);
-    tempPathOf(programDir, tempPath);
+    IndexPlace place;
+    indexPlaceInUse(indexFileSetting, programDir, &place);
+    snprintf(indexPath, kPathSize, "%s", place.path);
+    snprintf(seedPath, kPathSize, "%s", place.seed);
+    snprintf(tempPath, kPathSize, "%s", place.temp);
+    snprintf(indexFolderToMake, kPathSize, "%s", place.folderToMake);
 }

@@ -9,6 +9,11 @@ const char kTextInsertDisc[] = "音楽ＣＤをセットしてください";
 const char kTextTempFailed[] = "テンポラリファイルの生成に失敗しました.";
 const char kTextSaveFailed[] = "曲名を保存できませんでした.タイトルファイルは変更されていません.";
 const char kTextDiscChanged[] = "ＣＤが交換されたため、曲名は保存されませんでした.";
+const char kTextDiscRemoved[] = "ＣＤが取り出されたため、曲名は保存されませんでした.";
+// Formed with the index's path.
+const char kTextNotAnIndex[] =
+    "%s は曲名ファイルではないため、曲名を保存しませんでした.\n\n設定ツールで曲名ファイルを確かめてください.";
+const char kTextIndexReadOnly[] = "%s は読み取り専用のため、曲名を保存しませんでした.";
 
 // The track title dialog.
 const char kTextTitleTab[] = "曲名の設定";

@@ -20,10 +20,11 @@ const int kControlText = 512;
 const int kTypedFields[] = {IDC_TITLE_EDIT, IDC_ARTIST_EDIT, IDC_TRACK_EDIT};
 // Without a disc there is nothing to name: the edits, the list, the labels
 // and the group box are disabled.
-const int kNamingControls[] = {IDC_ARTIST_EDIT,  IDC_TITLE_EDIT,   IDC_TRACK_EDIT,  IDC_TRACK_LIST,
+const int kNamingControls[] = {IDC_ARTIST_EDIT, IDC_TITLE_EDIT,   IDC_TRACK_EDIT,  IDC_TRACK_LIST,
                                IDC_TITLE_LABEL, IDC_ARTIST_LABEL, IDC_TITLE_GROUP, IDC_TRACK_LABEL};
 
-// The list item whose name the track edit holds.
+// The list item whose name the track edit holds: the one source of truth
+// for the track being edited, kept selected in the list.
 int32_t editedTrackIndex;
 // The disc the dialog was filled for: names typed for it are never stored
 // under another disc, nor under one inserted while the dialog was open.
@@ -45,12 +46,16 @@ void listItemText(HWND dialog, int32_t index, char text[kControlText]) {
     listItem(GetDlgItem(dialog, IDC_TRACK_LIST), index, text, kControlText);
 }
 
-// The track edit's text becomes list item index.
-void storeEditedName(HWND dialog, int32_t index) {
+// The track edit's text becomes the edited track's list item, which stays
+// selected.
+void storeEditedName(HWND dialog) {
+    if (editedTrackIndex >= (int32_t)sendToList(dialog, LB_GETCOUNT, 0, 0))
+        return;
     char text[kControlText] = {};
     itemText(dialog, IDC_TRACK_EDIT, text, kControlText);
-    sendToList(dialog, LB_DELETESTRING, index, 0);
-    addListItem(GetDlgItem(dialog, IDC_TRACK_LIST), index, text);
+    sendToList(dialog, LB_DELETESTRING, editedTrackIndex, 0);
+    addListItem(GetDlgItem(dialog, IDC_TRACK_LIST), editedTrackIndex, text);
+    sendToList(dialog, LB_SETCURSEL, editedTrackIndex, 0);
 }
 
 // The name being edited is stored in its own track first; then the selected
@@ -58,7 +63,7 @@ void storeEditedName(HWND dialog, int32_t index) {
 // which replaces the edited item and with it a selection that stood there.
 void selectionChanged(HWND dialog) {
     LRESULT selection = sendToList(dialog, LB_GETCURSEL, 0, 0);
-    storeEditedName(dialog, editedTrackIndex);
+    storeEditedName(dialog);
     int32_t track = selection == LB_ERR ? (int32_t)sendToList(dialog, LB_GETCOUNT, 0, 0) : (int32_t)selection + 1;
     char label[kLabelStore];
     wsprintfA(label, kTextTrackLabel, track);
@@ -74,11 +79,9 @@ void selectionChanged(HWND dialog) {
 // Enter in the track edit: the name is stored and the next track comes up,
 // the first one after the last.
 void nextTrack(HWND dialog) {
-    LRESULT selection = sendToList(dialog, LB_GETCURSEL, 0, 0);
-    int32_t current = selection == LB_ERR ? editedTrackIndex : (int32_t)selection;
-    storeEditedName(dialog, current);
+    storeEditedName(dialog);
     int32_t count = (int32_t)sendToList(dialog, LB_GETCOUNT, 0, 0);
-    sendToList(dialog, LB_SETCURSEL, current + 1 == count ? 0 : current + 1, 0);
+    sendToList(dialog, LB_SETCURSEL, editedTrackIndex + 1 == count ? 0 : editedTrackIndex + 1, 0);
     selectionChanged(dialog);
 }
 
@@ -95,12 +98,11 @@ int isStillTheFilledDisc() {
 // again or Cancel; a disc changed meanwhile takes none of them.
 void closeWithOk(HWND dialog) {
     if (filledForDisc[0] && !isStillTheFilledDisc()) {
-        showMessage(dialog, kTextDiscChanged, kTextPlayerCaption, MB_ICONWARNING | MB_OK);
+        const char* told = playerWindow.discLoaded ? kTextDiscChanged : kTextDiscRemoved;
+        showMessage(dialog, told, kTextPlayerCaption, MB_ICONWARNING | MB_OK);
     } else if (filledForDisc[0]) {
         // The name being typed is kept without an Enter.
-        LRESULT selection = sendToList(dialog, LB_GETCURSEL, 0, 0);
-        if (selection != LB_ERR)
-            storeEditedName(dialog, (int32_t)selection);
+        storeEditedName(dialog);
         if (!playerWindow.saveTitleRecord(dialog))
             return;
     }

@@ -2,7 +2,10 @@
 // the track title dialog holds. The file itself is the title index's.
 #include "PlayerWindow.h"
 
+#include <stdio.h>
+
 #include "../engine/DiscEngine.h"
+#include "../common/Places.h"
 #include "../common/Settings.h"
 #include "../common/ShiftJis.h"
 #include "../common/Text.h"
@@ -42,6 +45,23 @@ int32_t PlayerWindow::usableTrackCount() {
     return count > kTitleTracks ? kTitleTracks : count;
 }
 
+namespace {
+
+// What the user is told of a save that did not store the names.
+void tellSaveFailed(HWND dialog, SaveResult result, const char* indexPath) {
+    char text[kControlText + kPathSize];
+    const char* told = kTextSaveFailed;
+    if (result == kSaveTempFailed)
+        told = kTextTempFailed;
+    if (result == kSaveNotAnIndex || result == kSaveIndexReadOnly) {
+        snprintf(text, sizeof text, result == kSaveNotAnIndex ? kTextNotAnIndex : kTextIndexReadOnly, indexPath);
+        told = text;
+    }
+    showMessage(dialog, told, kTextPlayerCaption, MB_ICONWARNING | MB_OK);
+}
+
+} // namespace
+
 // The typed names become the disc's titles only once they are stored: on any
 // failure the user is told, and the display keeps showing what the index
 // holds.
@@ -57,11 +77,11 @@ int32_t PlayerWindow::saveTitleRecord(HWND dialog) {
             takeListItem(dialog, i, typed.tracks[i]);
         char discId[kDiscIdSize];
         formDiscId(discId);
-        result = rewriteTitleIndex(indexPath, tempPath, discId, count, &typed);
+        makeIndexFolder(indexFolderToMake);
+        result = rewriteTitleIndex(indexPath, tempPath, discId, count, &typed, seedPath[0] ? seedPath : 0);
     }
     if (result != kSaveDone) {
-        showMessage(dialog, result == kSaveTempFailed ? kTextTempFailed : kTextSaveFailed, kTextPlayerCaption,
-                    MB_ICONWARNING | MB_OK);
+        tellSaveFailed(dialog, result, indexPath);
         return 0;
     }
     titles = typed;

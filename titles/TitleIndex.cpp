@@ -337,7 +337,8 @@ int looksLikeIndex(CopyState* state, const char* bytes, int length) {
     for (int i = 0; i < length && !state->opened; i++) {
         if (isBlankByte(bytes[i]))
             continue;
-        if (bytes[i] != '@')
+        // A load reads nothing after a 0x1A: an empty index.
+        if (bytes[i] != '@' && bytes[i] != kEndOfText)
             return 0;
         state->opened = 1;
     }
@@ -508,6 +509,19 @@ void recoverCutOffSave(const char* indexPath) {
     char backup[kBackupPathSize];
     if (!fileLayer.exists(indexPath) && backupPathOf(indexPath, backup) && fileLayer.exists(backup))
         fileLayer.rename(backup, indexPath);
+}
+
+int isTitleIndexFile(const char* path) {
+    FileHandle file = fileLayer.openRead(path);
+    if (!file)
+        return 0;
+    CopyState state = {0, 0, 1, 0};
+    long length = 0;
+    int looksRight = 1;
+    while (looksRight && (length = fileLayer.read(file, reader.buffer, sizeof reader.buffer)) > 0)
+        looksRight = looksLikeIndex(&state, reader.buffer, (int)length);
+    fileLayer.close(file);
+    return looksRight && length == 0;
 }
 
 const char* indexToRead(const char* indexPath, const char* seedPath) {

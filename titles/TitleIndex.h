@@ -46,6 +46,10 @@ void setDefaultTitles(TitleRecord* titles);
 const char* indexToRead(const char* indexPath, const char* seedPath);
 void recoverCutOffSave(const char* indexPath);
 
+// 1 when the file reads as a title index: no NUL byte, and the first line
+// that is not blank starts with "@" (an empty file is an empty index).
+int isTitleIndexFile(const char* path);
+
 // Fills titles for the disc: defaults first, then the first record of the
 // disc. 0 when the index cannot be opened, else 1.
 int loadTitleRecord(const char* indexPath, const char* discId, int32_t trackCount, TitleRecord* titles,

@@ -205,7 +205,8 @@ TEST_F(TitleDialog, AClickOnAnotherTrackStoresTheEditedNameFirst) {
     // for an unchanged selection, keep editing that track.
     type("Tres");
     clickListItem(2);
-    SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDC_TRACK_LIST, LBN_SELCHANGE), (LPARAM)GetDlgItem(dialog, IDC_TRACK_LIST));
+    SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDC_TRACK_LIST, LBN_SELCHANGE),
+                 (LPARAM)GetDlgItem(dialog, IDC_TRACK_LIST));
     pump();
     EXPECT_EQ(2, SendDlgItemMessageA(dialog, IDC_TRACK_LIST, LB_GETCURSEL, 0, 0));
     EXPECT_EQ("トラック  3 :", controlText(dialog, IDC_TRACK_LABEL));
@@ -225,7 +226,13 @@ TEST_F(TitleDialog, AClickOnAnotherTrackStoresTheEditedNameFirst) {
 // "&", full-width characters and 50 bytes of Japanese: stored byte for byte,
 // and shown as typed in the caption and the track list menu.
 TEST_F(TitleDialog, NamesAreStoredAndShownAsTyped) {
-    const std::string fifty = "ソナタ表" "ソナタ表" "ソナタ表" "ソナタ表" "ソナタ表" "ソナタ表" "ソ";
+    const std::string fifty = "ソナタ表"
+                              "ソナタ表"
+                              "ソナタ表"
+                              "ソナタ表"
+                              "ソナタ表"
+                              "ソナタ表"
+                              "ソ";
     ASSERT_EQ(50u, fifty.size());
     open();
     typeWithEnter({"Rock & Roll", "ＡＢＣ＆Ｄ", "Tom & Jerry", fifty.c_str()});
@@ -337,7 +344,7 @@ TEST_F(TitleDialog, NamesAreNeverStoredForADiscTheDialogWasNotFilledForAndTheUse
         // Names typed for the disc that went are not dropped without a word.
         EXPECT_EQ(row.withDiscAtOpen ? 1 : 0, told.shown) << row.change;
         if (row.withDiscAtOpen) {
-            EXPECT_EQ(kTextDiscChanged, told.text) << row.change;
+            EXPECT_EQ(row.after.empty() ? kTextDiscRemoved : kTextDiscChanged, told.text) << row.change;
             EXPECT_EQ("ＣＤプレイヤー", told.caption);
             EXPECT_TRUE(told.exclamation);
         }
@@ -351,12 +358,18 @@ TEST_F(TitleDialog, NamesAreNeverStoredForADiscTheDialogWasNotFilledForAndTheUse
 
 TEST_F(TitleDialog, AFailedSaveIsToldAndKeepsTheDialogOpenWithEverythingTyped) {
     const std::string before = "\r\n@0c0b8600f5\r\n+Other disc\r\n\r\n";
+    auto naming = [](const char* format, const std::string& path) {
+        char text[1024];
+        snprintf(text, sizeof text, format, path.c_str());
+        return std::string(text);
+    };
     struct Row {
         const char* why;
         std::function<void(const std::string& index, const std::string& temp)> arrange;
-        const char* message;
+        std::string message;
     } rows[] = {
-        {"no temporary file", [](const std::string& index, const std::string& temp) { makeFolder(temp); }, kTextTempFailed},
+        {"no temporary file", [](const std::string& index, const std::string& temp) { makeFolder(temp); },
+         kTextTempFailed},
         {"index is a folder",
          [](const std::string& index, const std::string& temp) {
              storeText("IndexFile", index);
@@ -375,6 +388,21 @@ TEST_F(TitleDialog, AFailedSaveIsToldAndKeepsTheDialogOpenWithEverythingTyped) {
              storeText("IndexFile", programDirectory() + ".\\drovix.tmp");
          },
          kTextSaveFailed},
+        {"index is the temporary file under another name (a hard link)",
+         [&](const std::string& index, const std::string& temp) {
+             writeBytes(temp, before);
+             CreateHardLinkA(index.c_str(), temp.c_str(), 0);
+         },
+         kTextSaveFailed},
+        {"a memo chosen as the index",
+         [](const std::string& index, const std::string& temp) { writeBytes(index, "To do:\r\n@ noon\r\n"); },
+         naming(kTextNotAnIndex, index)},
+        {"a read-only index",
+         [&](const std::string& index, const std::string& temp) {
+             writeBytes(index, before);
+             SetFileAttributesA(index.c_str(), FILE_ATTRIBUTE_READONLY);
+         },
+         naming(kTextIndexReadOnly, index)},
     };
     for (const Row& row : rows) {
         row.arrange(index, temp);
@@ -404,7 +432,8 @@ TEST_F(TitleDialog, AFailedSaveIsToldAndKeepsTheDialogOpenWithEverythingTyped) {
         startOver();
     }
 
-    // Once the cause is gone, OK again stores what was typed.
+    // Once the cause is gone, OK again stores what was typed, also what was
+    // typed into the track's edit after the failure.
     makeFolder(temp);
     open();
     typeWithEnter({"Kept", "Typed"});
@@ -413,9 +442,10 @@ TEST_F(TitleDialog, AFailedSaveIsToldAndKeepsTheDialogOpenWithEverythingTyped) {
     click(IDC_OK);
     EXPECT_FALSE(closed());
     removeFolder(temp);
+    typeInto(GetDlgItem(dialog, IDC_TRACK_EDIT), "Late");
     click(IDC_OK);
     EXPECT_TRUE(closed());
-    EXPECT_EQ(std::string("\r\n") + kDiscId + "\r\n+Kept\r\n-Typed\r\n#Track  1\r\n#Track  2\r\n#Track  3\r\n\r\n",
+    EXPECT_EQ(std::string("\r\n") + kDiscId + "\r\n+Kept\r\n-Typed\r\n#Late\r\n#Track  2\r\n#Track  3\r\n\r\n",
               readBytes(index));
 }
 

@@ -6,7 +6,9 @@
 #include <string.h>
 
 #include "../../common/ProgramDirectory.h"
+#include "../../common/Places.h"
 #include "../../common/Settings.h"
+#include "../../common/Text.h"
 #include "../../common/ShiftJis.h"
 #include "../../titles/TitleIndex.h"
 #include "../CueSheet.h"
@@ -19,17 +21,20 @@ const size_t kSheetStore = 256 * 1024;
 char sheetText[kSheetStore];
 CueSheet sheet;
 
+const int kNameUnfit = -1;
+
 // A name of the sheet in the index's code page, cut to what a load reads
-// back whole; an empty name leaves the slot's default.
+// back whole; an empty name leaves the slot's default (0). kNameUnfit for a
+// name that Shift-JIS cannot hold exactly: it is never stored with "?".
 int takeName(char slot[kTitleSlot], const char* name, int utf8) {
     if (!name[0])
         return 0;
     char converted[kCueNameSize * 2] = {};
     if (utf8) {
         wchar_t wide[kCueNameSize];
-        int length = MultiByteToWideChar(CP_UTF8, 0, name, -1, wide, kCueNameSize);
-        if (length <= 0 || !WideCharToMultiByte(932, 0, wide, -1, converted, sizeof converted, 0, 0))
-            return 0;
+        int length = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, name, -1, wide, kCueNameSize);
+        if (length <= 0 || !toShiftJis(wide, converted, sizeof converted))
+            return kNameUnfit;
     } else {
         snprintf(converted, sizeof converted, "%s", name);
     }
@@ -46,14 +51,24 @@ int readSheet(const char* path, size_t* length) {
     return 1;
 }
 
+// 1 when the sheet names anything, 0 when it names nothing, kNameUnfit
+// when a name cannot be stored.
 int sheetNames(const char* path, int32_t trackCount, TitleRecord* record) {
     size_t length = 0;
     if (!readSheet(path, &length) || parseCueSheet(sheetText, length, &sheet) != kImageOk)
         return 0;
-    int named = takeName(record->title, sheet.discTitle, sheet.utf8);
-    named |= takeName(record->artist, sheet.discPerformer, sheet.utf8);
-    for (int32_t i = 0; i < trackCount && i < sheet.trackCount; i++)
-        named |= takeName(record->tracks[i], sheet.trackTitles[i], sheet.utf8);
+    int taken[2 + kTitleTracks];
+    int count = 0;
+    taken[count++] = takeName(record->title, sheet.discTitle, sheet.utf8);
+    taken[count++] = takeName(record->artist, sheet.discPerformer, sheet.utf8);
+    for (int32_t i = 0; i < trackCount && i < sheet.trackCount && i < kTitleTracks; i++)
+        taken[count++] = takeName(record->tracks[i], sheet.trackTitles[i], sheet.utf8);
+    int named = 0;
+    for (int i = 0; i < count; i++) {
+        if (taken[i] == kNameUnfit)
+            return kNameUnfit;
+        named |= taken[i];
+    }
     return named;
 }
 
@@ -73,14 +88,6 @@ void discIdOf(const VirtualDisc& disc, char id[kDiscIdSize]) {
     formatDiscId(id, disc.trackCount, total, (int32_t)(disc.reportedLength(1) / kFramesPerSecond));
 }
 
-// The temporary file lies beside the index, so that it replaces the index
-// in one step.
-void temporaryBeside(const char* indexPath, char temp[kProgramPathSize]) {
-    const char* separator = lastSeparator(indexPath);
-    int directory = separator ? (int)(separator - indexPath) + 1 : 0;
-    snprintf(temp, kProgramPathSize, "%.*sdrovix.tmp", directory, indexPath);
-}
-
 } // namespace
 
 int writeSheetTitles(const char* sheetPath, const char* indexPath, int onlyNew, char* message, int messageSize) {
@@ -92,39 +99,57 @@ int writeSheetTitles(const char* sheetPath, const char* indexPath, int onlyNew, 
     }
     static TitleRecord record;
     setDefaultTitles(&record);
-    if (sheetPath && !sheetNames(sheetPath, disc.trackCount, &record)) {
+    int named = sheetPath ? sheetNames(sheetPath, disc.trackCount, &record) : 1;
+    if (named == kNameUnfit) {
+        snprintf(message, messageSize,
+                 "シートの曲名に Shift-JIS で表せない文字があります。曲名ファイルは変更していません");
+        return 1;
+    }
+    if (!named) {
         snprintf(message, messageSize, "シートに曲名がありません。曲名ファイルは変更していません");
         return 0;
     }
     if (!sheetPath)
         demoNames(disc.trackCount, &record);
 
-    char index[kProgramPathSize], temp[kProgramPathSize], id[kDiscIdSize];
+    // The index named, or the one the player beside this program uses, as
+    // the settings name it; the temporary file beside it.
+    IndexPlace place = {};
     if (indexPath) {
-        snprintf(index, sizeof index, "%s", indexPath);
-        temporaryBeside(index, temp);
+        int length = snprintf(place.path, sizeof place.path, "%s", indexPath);
+        if (length < 0 || length >= (int)sizeof place.path || !tempPathBeside(place.path, place.temp)) {
+            snprintf(message, messageSize, "曲名ファイルのパスが長すぎます。曲名ファイルは変更していません");
+            return 1;
+        }
     } else {
-        // The index that the player beside this program reads, as the
-        // settings name it, and the player's own temporary file.
         char directory[kProgramPathSize];
         programDirectory(0, directory);
         Settings settings;
         readSettings(&settings);
-        indexPathInUse(settings.indexFile, directory, index);
-        tempPathOf(directory, temp);
+        indexPlaceInUse(settings.indexFile, directory, &place);
     }
+    const char* index = place.path;
+    const char* temp = place.temp;
+    const char* seed = place.seed[0] ? place.seed : 0;
+    char id[kDiscIdSize];
     // Writing the index through itself would lose it.
     if (sameFile(index, temp)) {
         snprintf(message, messageSize, "%s は保存に使う一時ファイルです。変更していません", index);
         return 1;
     }
     discIdOf(disc, id);
-    if (onlyNew && titleRecordExists(index, id)) {
-        snprintf(message, messageSize, "%s にはディスク %s の曲名がすでにあります (置き換えるときは --replace)", index, id);
+    if (onlyNew && titleRecordExists(index, id, seed)) {
+        snprintf(message, messageSize, "%s にはディスク %s の曲名がすでにあります (置き換えるときは --replace)", index,
+                 id);
         return 0;
     }
-    if (rewriteTitleIndex(index, temp, id, disc.trackCount, &record) != kSaveDone) {
-        snprintf(message, messageSize, "%s に書き込めません。曲名ファイルは変更していません", index);
+    makeIndexFolder(place.folderToMake);
+    SaveResult saved = rewriteTitleIndex(index, temp, id, disc.trackCount, &record, seed);
+    if (saved != kSaveDone) {
+        const char* why = saved == kSaveNotAnIndex      ? "は曲名ファイルではありません"
+                          : saved == kSaveIndexReadOnly ? "は読み取り専用です"
+                                                        : "に書き込めません";
+        snprintf(message, messageSize, "%s %s。曲名ファイルは変更していません", index, why);
         return 1;
     }
     snprintf(message, messageSize, "%s: ディスク %s は「%s」です", index, id, record.title);
