@@ -350,6 +350,7 @@ TEST_F(TitleIndex, SaveRefusesAFileThatIsNotAnIndexAndAReadOnlyOne) {
     EXPECT_EQ(kSaveIndexReadOnly, save(kDisc));
     EXPECT_EQ(kNewRecord, readBytes(index));
     EXPECT_FALSE(fileExists(temp));
+    std::filesystem::permissions(index, std::filesystem::perms::owner_all);
 }
 
 // A save cut off between its renames on the Windows 95 family leaves the

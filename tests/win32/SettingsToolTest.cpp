@@ -216,14 +216,21 @@ TEST_F(SettingsDialog, ShowsWhatIsStoredAndWhatThePlayerMakesOfIt) {
          },
          "abc", " 333 ミリ秒", 333, true, false, true},
         {"a path longer than the tool lets the user type",
-         [] { storeText("IndexFile", "C:\\" + std::string(252, 'p') + "\x83\x5C" "x.idx"); },
+         [] {
+             storeText("IndexFile", "C:\\" + std::string(252, 'p') +
+                                        "\x83\x5C"
+                                        "x.idx");
+         },
          nullptr, " 333 ミリ秒", 333, false, false, true},
     };
     for (const Row& row : rows) {
         RegDeleteTreeA(HKEY_CURRENT_USER, kSettingsKey);
         row.arrange();
         open();
-        std::string path = row.path ? row.path : "C:\\" + std::string(252, 'p') + "\x83\x5C" "x.idx";
+        std::string path = row.path ? row.path
+                                    : "C:\\" + std::string(252, 'p') +
+                                          "\x83\x5C"
+                                          "x.idx";
         EXPECT_EQ(path, controlText(dialog, IDC_INDEX_FILE)) << row.what;
         EXPECT_EQ(row.shownLabel, label()) << row.what;
         EXPECT_EQ(row.slider, sliderAt()) << row.what;
@@ -337,14 +344,13 @@ TEST_F(SettingsDialog, AMissingIndexIsCreatedWhereThePlayerReadsItOrTheDialogSta
     struct Row {
         const char* typed;
         int answer;
-        const char* question;  // the path the question names
+        const char* question; // the path the question names
         bool creationFails;
         bool saved;
     } rows[] = {
         {"drovix.idx", IDYES, "drovix.idx", false, true},
         {"drovix.idx", IDNO, "drovix.idx", false, false},
         {"C:\\no such folder\\titles.idx", IDYES, "C:\\no such folder\\titles.idx", true, false},
-        {"", IDYES, "", true, false},
     };
     for (const Row& row : rows) {
         SetUp();
@@ -357,13 +363,15 @@ TEST_F(SettingsDialog, AMissingIndexIsCreatedWhereThePlayerReadsItOrTheDialogSta
         click(IDOK);
         pump();
         EXPECT_EQ(1, question.shown) << row.typed;
-        EXPECT_EQ(std::string("曲名ファイル (") + row.question + ") が見つかりません。\n\n作成しますか？", question.text);
+        EXPECT_EQ(std::string("曲名ファイル (") + row.question + ") が見つかりません。\n\n作成しますか？",
+                  question.text);
         EXPECT_EQ("Pelmark ＣＤプレイヤーの設定", question.caption);
         EXPECT_EQ("yes no", question.buttons);
         EXPECT_TRUE(question.exclamation);
         if (row.creationFails) {
             EXPECT_EQ(1, failure.shown) << row.typed;
-            EXPECT_EQ(std::string(row.question) + " の作成に失敗しました。\n\n正しいファイル名とパスを指定してください。",
+            EXPECT_EQ(std::string(row.question) +
+                          " の作成に失敗しました。\n\n正しいファイル名とパスを指定してください。",
                       failure.text);
             EXPECT_EQ("ok", failure.buttons);
             EXPECT_TRUE(failure.exclamation);
@@ -383,11 +391,57 @@ TEST_F(SettingsDialog, AMissingIndexIsCreatedWhereThePlayerReadsItOrTheDialogSta
     }
 }
 
+// An empty name and a folder are refused; a file that is not a title index
+// is taken only when the user says so.
+TEST_F(SettingsDialog, ANameThatIsNoIndexIsRefusedOrTakenOnlyWhenTheUserSaysSo) {
+    std::string folder = testFolder(), memo = testFolder() + "memo.txt";
+    ASSERT_TRUE(writeBytes(memo, "To do:\r\n@ noon\r\n"));
+    struct Row {
+        std::string typed;
+        int answer;
+        std::string told;
+        const char* buttons;
+        bool saved;
+    } rows[] = {
+        {"", IDOK, "曲名ファイルの名前を入力してください。", "ok", false},
+        {folder.substr(0, folder.size() - 1), IDOK,
+         folder.substr(0, folder.size() - 1) + " はフォルダです。\n\n曲名ファイルの名前を入力してください。", "ok",
+         false},
+        {memo, IDNO,
+         memo + " は曲名ファイルではありません。\n(曲名はこのファイルに保存されません)"
+                "\n\nこのファイルを曲名ファイルにしますか？",
+         "yes no", false},
+        {memo, IDYES, "", "yes no", true},
+    };
+    for (const Row& row : rows) {
+        SetUp();
+        open();
+        type(row.typed.c_str());
+        MessageBoxSeen told;
+        answerMessageBox(&told, row.answer);
+        click(IDOK);
+        pump();
+        EXPECT_EQ(1, told.shown) << row.typed;
+        if (!row.told.empty())
+            EXPECT_EQ(row.told, told.text) << row.typed;
+        EXPECT_EQ(row.buttons, told.buttons) << row.typed;
+        EXPECT_EQ(row.saved, closed()) << row.typed;
+        EXPECT_EQ(row.saved ? "sz:" + memo + '\0' : "none", setting("IndexFile")) << row.typed;
+        EXPECT_EQ("To do:\r\n@ noon\r\n", readBytes(memo));
+        if (!row.saved)
+            EXPECT_EQ(IDC_INDEX_FILE, focused()) << row.typed;
+        TearDown();
+        dialog = 0;
+    }
+    deleteNamed(memo);
+}
+
 TEST_F(SettingsDialog, AnIndexPathOf128BytesOrMoreIsFoundAndCreated) {
     std::string folder = testFolder() + std::string(100, 'd');
     ASSERT_TRUE(makeFolder(folder) || GetLastError() == ERROR_ALREADY_EXISTS);
     std::string existing = folder + "\\existing.idx", created = folder + "\\created.idx";
-    ASSERT_TRUE(writeBytes(existing, "kept"));
+    const std::string kept = "@0c0b8600f5\r\n+kept\r\n\r\n";
+    ASSERT_TRUE(writeBytes(existing, kept));
     open();
     type(existing);
     MessageBoxSeen none;
@@ -395,7 +449,7 @@ TEST_F(SettingsDialog, AnIndexPathOf128BytesOrMoreIsFoundAndCreated) {
     click(IDOK);
     EXPECT_EQ(0, none.shown);
     EXPECT_TRUE(closed());
-    EXPECT_EQ("kept", readBytes(existing));
+    EXPECT_EQ(kept, readBytes(existing));
     EXPECT_EQ("sz:" + existing + '\0', setting("IndexFile"));
     modalSteps().clear();
     DestroyWindow(dialog);
@@ -417,7 +471,9 @@ TEST_F(SettingsDialog, APathIsCutAt255BytesNeverInsideACharacter) {
     // 254 bytes, then "ソ" across bytes 255 and 256: the cut keeps 254.
     std::string folder = testFolder();
     std::string name(254 - folder.size(), 'n');
-    std::string typed = folder + name + "\x83\x5C" "x";
+    std::string typed = folder + name +
+                        "\x83\x5C"
+                        "x";
     open();
     type(typed);
     MessageBoxSeen question;
@@ -440,8 +496,8 @@ TEST_F(SettingsDialog, AutoPlayPointsAtThePlayerOrTheSystemsCdPlayerWhereItExist
     struct Row {
         int choice;
         DWORD (*platform)();
-        std::string program;  // the standard player put in place first, if any
-        std::string command;  // "none": nothing written, the user told
+        std::string program; // the standard player put in place first, if any
+        std::string command; // "none": nothing written, the user told
     } rows[] = {
         // Quoted: a folder with blanks stays one name when Windows runs it.
         {IDC_AUTOPLAY_PLAYER, 0, "", "\"" + testFolder() + "Drovix.exe\" /play"},
@@ -467,8 +523,9 @@ TEST_F(SettingsDialog, AutoPlayPointsAtThePlayerOrTheSystemsCdPlayerWhereItExist
         if (row.command == "none") {
             EXPECT_EQ("none", autoPlayCommand());
             EXPECT_EQ(1, missing.shown);
-            EXPECT_EQ("Windows標準のＣＤプレイヤー (cdplayer.exe) が見つかりません。(オートプレイの設定は変更されません)",
-                      missing.text);
+            EXPECT_EQ(
+                "Windows標準のＣＤプレイヤー (cdplayer.exe) が見つかりません。(オートプレイの設定は変更されません)",
+                missing.text);
             EXPECT_EQ("Pelmark ＣＤプレイヤーの設定", missing.caption);
             EXPECT_EQ("ok", missing.buttons);
             EXPECT_TRUE(missing.exclamation);
