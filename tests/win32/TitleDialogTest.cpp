@@ -281,6 +281,41 @@ TEST_F(TitleDialog, TypingStopsAtFiftyBytesButAStoredLongerNameShowsWhole) {
     EXPECT_EQ(std::string(59, 's'), controlText(dialog, IDC_TRACK_EDIT));
 }
 
+// Text pasted from a web page or another system: the JIS forms become the
+// characters a Japanese Windows shows for them; what Shift-JIS lacks is
+// refused whole.
+TEST_F(TitleDialog, PastedJisFormsAreStoredAsAJapaneseWindowsShowsThem) {
+    open();
+    const struct {
+        const wchar_t* pasted;
+        std::string kept;
+    } rows[] = {
+        {L"\u301C\u2016\u2212\u00A2\u00A3\u00AC\u2014",
+         "\x81\x60\x81\x61\x81\x7C\x81\x91\x81\x92\x81\xCA\x81\x5C"},
+        {L"a\uD55Cb", ""},
+    };
+    HWND title = GetDlgItem(dialog, IDC_TITLE_EDIT);
+    for (const auto& row : rows) {
+        putText(title, "");
+        size_t bytes = (wcslen(row.pasted) + 1) * sizeof(wchar_t);
+        HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes);
+        memcpy(GlobalLock(memory), row.pasted, bytes);
+        GlobalUnlock(memory);
+        ASSERT_TRUE(OpenClipboard(dialog));
+        EmptyClipboard();
+        SetClipboardData(CF_UNICODETEXT, memory);
+        CloseClipboard();
+        SendMessageW(title, WM_PASTE, 0, 0);
+        pump();
+        click(IDC_OK);
+        EXPECT_EQ(std::string("\r\n") + kDiscId + "\r\n+" + row.kept + "\r\n-Artist\r\n#Track  1\r\n#Track  2\r\n#Track  3\r\n\r\n",
+                  readBytes(index));
+        startOver();
+        open();
+        title = GetDlgItem(dialog, IDC_TITLE_EDIT);
+    }
+}
+
 TEST_F(TitleDialog, CancelChangesNeitherNamesNorTheIndexNorAlwaysOnTop) {
     open();
     typeWithEnter({"Morning", "Trio", "One"});
