@@ -213,7 +213,7 @@ const char* SettingsTool::fileToRead(const IndexPlace& place) {
 int32_t SettingsTool::validateSettings() {
     takeValues();
     if (!indexFile[0]) {
-        tell(kTextIndexNameEmpty, "", MB_OK | MB_ICONEXCLAMATION);
+        showMessage(dialog, kTextIndexNameEmpty, kTextToolCaption, MB_OK | MB_ICONEXCLAMATION);
         return IDC_INDEX_FILE;
     }
     IndexPlace place;

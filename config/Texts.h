@@ -5,7 +5,7 @@
 const char kTextToolCaption[] = "Pelmark ＣＤプレイヤーの設定";
 const char kTextIntervalLabel[] = "%4u ミリ秒";
 const char kTextIndexMissing[] = "曲名ファイル (%s) が見つかりません。\n\n作成しますか？";
-const char kTextIndexNameEmpty[] = "曲名ファイルの名前を入力してください。%s";
+const char kTextIndexNameEmpty[] = "曲名ファイルの名前を入力してください。";
 const char kTextIndexIsFolder[] = "%s はフォルダです。\n\n曲名ファイルの名前を入力してください。";
 const char kTextNotAnIndex[] =
     "%s は曲名ファイルではありません。\n(曲名はこのファイルに保存されません)\n\nこのファイルを曲名ファイルにしますか？";

@@ -290,8 +290,7 @@ TEST_F(TitleDialog, PastedJisFormsAreStoredAsAJapaneseWindowsShowsThem) {
         const wchar_t* pasted;
         std::string kept;
     } rows[] = {
-        {L"\u301C\u2016\u2212\u00A2\u00A3\u00AC\u2014",
-         "\x81\x60\x81\x61\x81\x7C\x81\x91\x81\x92\x81\xCA\x81\x5C"},
+        {L"\u301C\u2016\u2212\u00A2\u00A3\u00AC\u2014", "\x81\x60\x81\x61\x81\x7C\x81\x91\x81\x92\x81\xCA\x81\x5C"},
         {L"a\uD55Cb", ""},
     };
     HWND title = GetDlgItem(dialog, IDC_TITLE_EDIT);
@@ -308,7 +307,8 @@ TEST_F(TitleDialog, PastedJisFormsAreStoredAsAJapaneseWindowsShowsThem) {
         SendMessageW(title, WM_PASTE, 0, 0);
         pump();
         click(IDC_OK);
-        EXPECT_EQ(std::string("\r\n") + kDiscId + "\r\n+" + row.kept + "\r\n-Artist\r\n#Track  1\r\n#Track  2\r\n#Track  3\r\n\r\n",
+        EXPECT_EQ(std::string("\r\n") + kDiscId + "\r\n+" + row.kept +
+                      "\r\n-Artist\r\n#Track  1\r\n#Track  2\r\n#Track  3\r\n\r\n",
                   readBytes(index));
         startOver();
         open();
