@@ -109,14 +109,27 @@ void userAppDataFolder(char folder[kPlacePathSize]) {
         strcat(folder, "\\");
 }
 
+// A file of a name no other start uses, made and removed at once (a
+// temporary file name would not do: under Wine GetTempFileName answers a
+// name also where it could not create the file).
 int32_t canCreateFileIn(const char* folder) {
     if (!wideText())
         return 1;
-    wchar_t wide[kWideSize], made[kWideSize + 16];
-    if (!toWide(folder, wide, kWideSize) || !GetTempFileNameW(wide, L"drx", 0, made))
-        return 0;
-    DeleteFileW(made);
-    return 1;
+    for (int attempt = 0; attempt < 16; attempt++) {
+        char name[kPlacePathSize];
+        wchar_t wide[kWideSize];
+        int length = snprintf(name, sizeof name, "%sdrovix-%lx-%d.tmp", folder, GetCurrentProcessId(), attempt);
+        if (length < 0 || length >= (int)sizeof name || !toWide(name, wide, kWideSize))
+            return 0;
+        HANDLE made = CreateFileW(wide, GENERIC_WRITE, 0, 0, CREATE_NEW, FILE_FLAG_DELETE_ON_CLOSE, 0);
+        if (made != INVALID_HANDLE_VALUE) {
+            CloseHandle(made);
+            return 1;
+        }
+        if (GetLastError() != ERROR_FILE_EXISTS)
+            return 0;
+    }
+    return 0;
 }
 
 int32_t indexPlaceInUse(const char* setting, const char* programDir, IndexPlace* place) {

@@ -16,18 +16,30 @@ void typeAndEnter(HWND dialog, const char* text) {
     Sleep(300);
 }
 
-// Where the index of these tests lies: beside the programs, or an IndexFile
-// on another volume where the run names one (DROVIX_E2E_INDEX_FILE), with
-// the save's temporary file beside it.
+// Where the index of these tests lies. The run may give the programs in a
+// folder this user cannot write, holding an index already
+// (DROVIX_PROGRAMS_READ_ONLY): the index is then the user's own, started
+// from that one; or an IndexFile on another volume (DROVIX_E2E_INDEX_FILE),
+// with the save's temporary file beside it.
 struct IndexUnderTest {
     std::string path;
+    // What the index holds before the first save.
+    std::string before;
 
     IndexUnderTest() {
-        char named[512] = {};
-        if (GetEnvironmentVariableA("DROVIX_E2E_INDEX_FILE", named, sizeof named)) {
+        std::string named = environmentText(L"DROVIX_E2E_INDEX_FILE");
+        if (!named.empty()) {
             path = named;
             setText(kSettings, "IndexFile", path);
             writeBytes(path, "");
+        } else if (!environmentText(L"DROVIX_PROGRAMS_READ_ONLY").empty()) {
+            std::string userFolder = environmentText(L"APPDATA") + "\\Drovix";
+            path = userFolder + "\\drovix.idx";
+            before = readBytes(programFolder() + "drovix.idx");
+            EXPECT_EQ(0u, before.find("\r\n@")) << "the read-only folder holds an index";
+            EXPECT_FALSE(writeBytes(programFolder() + "probe.tmp", "")) << "the folder is writable";
+            deleteNamed(path);
+            RemoveDirectoryA(userFolder.c_str());
         } else {
             path = programFolder() + "drovix.idx";
             deleteNamed(path);
@@ -57,7 +69,8 @@ TEST(EndToEnd, ADiscNamedInTheTitleDialogKeepsItsNamesAcrossARestart) {
     EXPECT_TRUE(waitForCaption(window, "Morning / Pelmark Trio", 5000)) << caption(window);
     EXPECT_FALSE(IsWindowVisible(dialog));
     EXPECT_EQ(0u, closePlayer(window, &player));
-    EXPECT_EQ("\r\n@050337007d\r\n+Morning\r\n-Pelmark Trio\r\n#One\r\n#Two\r\n#Three\r\n#Four\r\n#Five\r\n\r\n",
+    EXPECT_EQ(underTest.before +
+                  "\r\n@050337007d\r\n+Morning\r\n-Pelmark Trio\r\n#One\r\n#Two\r\n#Three\r\n#Four\r\n#Five\r\n\r\n",
               readBytes(index));
 
     player = startProgram("Drovix.exe", "");

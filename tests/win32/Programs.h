@@ -26,13 +26,20 @@ inline std::string tempFolder() {
     return path;
 }
 
+// A variable of the run's environment as Shift-JIS; "" when it is not set.
+// Read wide: Wine's GetEnvironmentVariableA cuts a value with double-byte
+// characters to as many bytes as it has characters.
+inline std::string environmentText(const wchar_t* name) {
+    wchar_t value[MAX_PATH];
+    DWORD length = GetEnvironmentVariableW(name, value, MAX_PATH);
+    return length == 0 || length >= MAX_PATH ? "" : shiftJis(value);
+}
+
 // The programs' folder, with its trailing backslash.
 inline std::string programFolder() {
-    char folder[MAX_PATH];
-    DWORD length = GetEnvironmentVariableA("DROVIX_PROGRAMS", folder, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH)
+    std::string named = environmentText(L"DROVIX_PROGRAMS");
+    if (named.empty())
         return testFolder();
-    std::string named = folder;
     return named.back() == '\\' ? named : named + "\\";
 }
 
