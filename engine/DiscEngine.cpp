@@ -314,7 +314,9 @@ uint32_t DiscEngine::setRandomMode(uint32_t flag) {
 
 uint32_t DiscEngine::displayMode() { return currentDisplayMode; }
 
-void DiscEngine::setDisplayMode(uint32_t mode) { currentDisplayMode = mode <= kDisplayTotalRemain ? mode : kDisplayEach; }
+void DiscEngine::setDisplayMode(uint32_t mode) {
+    currentDisplayMode = mode <= kDisplayTotalRemain ? mode : kDisplayEach;
+}
 
 int32_t DiscEngine::timeToShow() {
     uint32_t packed = position();
@@ -404,6 +406,9 @@ void DiscEngine::superviseRandom() {
     } else if (startedTrack == kSkipRequest) {
         startedTrack = k;
     } else {
+        // The round is over, as at a completion: the next Play or Next
+        // starts a new one.
+        clearPlayed();
         stop();
     }
 }

@@ -28,8 +28,8 @@ int playedCount() {
 int32_t randomPlayStarted() {
     discEngine.setRandomMode(1);
     discEngine.playPause();
-    tick();  // the drive's track 1 is not the started track: a random one starts
-    tick();  // the drive is there: confirmed
+    tick(); // the drive's track 1 is not the started track: a random one starts
+    tick(); // the drive is there: confirmed
     sim.take();
     return discEngine.startedTrack;
 }
@@ -43,14 +43,14 @@ TEST(Tick, EveryTickReachesTheOwnerAfterSupervision) {
     openEngineWith(kTenTracks);
     tick();
     EXPECT_EQ(1, sim.ticksForwarded);
-    EXPECT_TRUE(sim.take().empty());  // stopped: no supervision
+    EXPECT_TRUE(sim.take().empty()); // stopped: no supervision
 
     discEngine.setRandomMode(1);
     discEngine.playPause();
     tick();
     EXPECT_EQ(2, sim.ticksForwarded);
     EXPECT_EQ(kPlaying, sim.stateAtForward);
-    EXPECT_EQ(1u, discEngine.advanceBusy);  // supervision ran before the forward
+    EXPECT_EQ(1u, discEngine.advanceBusy); // supervision ran before the forward
 }
 
 TEST(Tick, OtherTimersReachNothing) {
@@ -112,7 +112,7 @@ TEST(Supervision, RoundOverWithoutRepeatStopsAtTrackOne) {
     EXPECT_EQ(Commands({"SET TMSF", "STATUS POSITION", "CLOSE", "OPEN", "SEEK START", "STOP"}), sim.take());
     EXPECT_EQ(kStopped, discEngine.state);
     EXPECT_EQ(1, discEngine.currentTrack);
-    EXPECT_EQ(10, playedCount());
+    EXPECT_EQ(0, playedCount());
 }
 
 TEST(Supervision, RoundOverWithRepeatStartsANewRound) {
@@ -166,13 +166,15 @@ TEST(Supervision, PlayFromStoppedIsReplacedByARandomTrack) {
     DiscEngine::seedRandom(7);
     discEngine.setRandomMode(1);
     discEngine.playPause();
-    discEngine.startedTrack = 2;  // the last round's track, not the drive's
+    discEngine.startedTrack = 2; // the last round's track, not the drive's
     tick();
     EXPECT_EQ(1u, discEngine.advanceBusy);
     EXPECT_EQ(1, playedCount());
 }
 
-TEST(Supervision, FlagsLeftByATickEndedRoundStopTheNextPlay) {
+// A round that ended at a tick is over as one that ended at a completion:
+// Play starts a new round that plays on.
+TEST(Supervision, PlayAfterATickEndedRoundStartsANewRound) {
     openEngineWith(kTenTracks);
     randomPlayStarted();
     markAllPlayed();
@@ -180,9 +182,12 @@ TEST(Supervision, FlagsLeftByATickEndedRoundStopTheNextPlay) {
     tick();
     ASSERT_EQ(kStopped, discEngine.state);
     discEngine.playPause();
-    sim.placeAt(2, 0);
     tick();
-    EXPECT_EQ(kStopped, discEngine.state);
+    sim.placeAt(discEngine.startedTrack, 30);
+    tick();
+    EXPECT_EQ(kPlaying, discEngine.state);
+    EXPECT_EQ(1, playedCount());
+    EXPECT_EQ(discEngine.startedTrack, sim.driveTrack());
 }
 
 // A command within one interval after a random start must not leave the
@@ -252,7 +257,7 @@ struct EndCase {
     uint32_t repeat;
     int roundLeft;
     int32_t state;
-    int playedAfter;  // -1: not looked at
+    int playedAfter; // -1: not looked at
 };
 
 class EndOfDisc : public ::testing::TestWithParam<EndCase> {};
@@ -303,7 +308,7 @@ TEST(Completion, OtherCodesOnlyClearNotifyAdvance) {
 TEST(Completion, SupersededPlayIsIgnored) {
     openEngineWith(kTenTracks);
     discEngine.playPause();
-    discEngine.next();  // the first play is superseded by the second
+    discEngine.next(); // the first play is superseded by the second
     ASSERT_EQ(std::vector<uint32_t>({kNotifySuperseded}), sim.completions);
     deliverCompletions();
     EXPECT_EQ(kPlaying, discEngine.state);
@@ -314,7 +319,7 @@ TEST(PlayThrough, WholeDiscOnTheClockWithRepeatThenWithout) {
     openEngineWith({3, 4, 5});
     discEngine.setRepeatMode(1);
     discEngine.playPause();
-    for (int i = 0; i < 40; i++) {  // 13.3 s: past the end once
+    for (int i = 0; i < 40; i++) { // 13.3 s: past the end once
         sim.advance(333);
         deliverCompletions();
         tick();
