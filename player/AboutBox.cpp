@@ -5,7 +5,9 @@
 
 #include <stdio.h>
 
+#include "../common/FontFit.h"
 #include "../common/Text.h"
+#include "Texts.h"
 #include "res/resource.h"
 
 namespace {
@@ -70,9 +72,14 @@ INT_PTR CALLBACK aboutBoxProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) 
     switch (message) {
     case WM_INITDIALOG:
         showVersionStrings(dialog);
+        fitDialogTexts(dialog, kDialogFont, 0, 0);
         return TRUE;
+    case WM_DESTROY:
+        releaseDialogFont(dialog);
+        return FALSE;
     case WM_COMMAND:
-        if (LOWORD(wParam) == IDC_OK)
+        // Escape and Alt+F4 arrive as IDCANCEL: the box closes as with OK.
+        if (LOWORD(wParam) == IDC_OK || LOWORD(wParam) == IDCANCEL)
             EndDialog(dialog, 0);
         return FALSE;
     }

@@ -6,6 +6,7 @@
 #include <commctrl.h>
 #include <string.h>
 
+#include "../common/FontFit.h"
 #include "../common/Text.h"
 #include "../engine/DiscEngine.h"
 #include "Texts.h"
@@ -136,6 +137,16 @@ void cancel(HWND dialog) {
     EndDialog(dialog, 0);
 }
 
+// The track label's widest text, "トラック 99 :", fits too.
+void fitTitleDialogTexts(HWND dialog) {
+    char widest[kLabelStore];
+    wsprintfA(widest, kTextTrackLabel, 99);
+    RECT label;
+    GetClientRect(GetDlgItem(dialog, IDC_TRACK_LABEL), &label);
+    const FitText extra = {widest, label.right};
+    fitDialogTexts(dialog, kDialogFont, &extra, 1);
+}
+
 void handleCommand(HWND dialog, WPARAM wParam, LPARAM lParam) {
     switch (LOWORD(wParam)) {
     case IDC_TITLE_EDIT:
@@ -154,7 +165,9 @@ void handleCommand(HWND dialog, WPARAM wParam, LPARAM lParam) {
     case IDC_ABOUT_BUTTON:
         dialogBox(playerWindow.moduleInstance, IDD_ABOUT, dialog, aboutBoxProc);
         break;
+    // Escape and Alt+F4 arrive as IDCANCEL: nothing is saved, as with Cancel.
     case IDC_CANCEL:
+    case IDCANCEL:
         cancel(dialog);
         break;
     case IDC_HELP_BUTTON:
@@ -170,7 +183,11 @@ INT_PTR CALLBACK titleDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARA
     case WM_INITDIALOG:
         playerWindow.fillTitleDialog(dialog);
         editedTrackIndex = 0;
+        fitTitleDialogTexts(dialog);
         return TRUE;
+    case WM_DESTROY:
+        releaseDialogFont(dialog);
+        return FALSE;
     case WM_COMMAND:
         handleCommand(dialog, wParam, lParam);
         return FALSE;

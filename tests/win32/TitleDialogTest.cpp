@@ -7,6 +7,7 @@
 #include "HelpViewer.h"
 #include "Modal.h"
 #include "PlayerTest.h"
+#include "TextsFit.h"
 #include "Shot.h"
 
 #include <commctrl.h>
@@ -316,20 +317,38 @@ TEST_F(TitleDialog, PastedJisFormsAreStoredAsAJapaneseWindowsShowsThem) {
     }
 }
 
-TEST_F(TitleDialog, CancelChangesNeitherNamesNorTheIndexNorAlwaysOnTop) {
-    open();
-    typeWithEnter({"Morning", "Trio", "One"});
-    click(IDC_TOPMOST_CHECK);
-    EXPECT_TRUE(checked(dialog, IDC_TOPMOST_CHECK));
-    // Escape does nothing; only Cancel ends the dialog.
-    SendMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
-    EXPECT_FALSE(closed());
-    click(IDC_CANCEL);
-    EXPECT_TRUE(closed());
-    EXPECT_STREQ("Title", playerWindow.titles.title);
-    EXPECT_STREQ("Track  1", playerWindow.titles.tracks[0]);
-    EXPECT_EQ(0u, playerWindow.topMost);
-    EXPECT_EQ("<missing>", readBytes(index));
+// Cancel, Escape on a field and Alt+F4 (the system menu's Close) alike.
+TEST_F(TitleDialog, CancelEscapeAndAltF4ChangeNeitherNamesNorTheIndexNorAlwaysOnTop) {
+    const struct {
+        const char* how;
+        std::function<void()> close;
+    } rows[] = {
+        {"Cancel", [this] { click(IDC_CANCEL); }},
+        {"Escape",
+         [this] {
+             PostMessageA(GetFocus(), WM_KEYDOWN, VK_ESCAPE, 0x00010001);
+             pump();
+         }},
+        {"Alt+F4",
+         [this] {
+             SendMessageA(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
+             pump();
+         }},
+    };
+    for (const auto& row : rows) {
+        open();
+        typeWithEnter({"Morning", "Trio", "One"});
+        click(IDC_TOPMOST_CHECK);
+        EXPECT_TRUE(checked(dialog, IDC_TOPMOST_CHECK));
+        SetFocus(GetDlgItem(dialog, IDC_TRACK_EDIT));
+        row.close();
+        EXPECT_TRUE(closed()) << row.how;
+        EXPECT_STREQ("Title", playerWindow.titles.title) << row.how;
+        EXPECT_STREQ("Track  1", playerWindow.titles.tracks[0]) << row.how;
+        EXPECT_EQ(0u, playerWindow.topMost) << row.how;
+        EXPECT_EQ("<missing>", readBytes(index)) << row.how;
+        startOver();
+    }
 }
 
 TEST_F(TitleDialog, WithoutADiscOnlyAlwaysOnTopCanBeSet) {
@@ -512,9 +531,30 @@ TEST_F(TitleDialog, Command2010OpensItAtTheOwnersCornerAndAppliesAlwaysOnTopAfte
     EXPECT_STREQ("Morning", playerWindow.titles.title);
 }
 
+// Every label and button shows its whole text, and the face its clock,
+// whatever fonts the system has: the run checks this with and without the
+// test set-up's font replacements, as a user's system is.
+TEST_F(TitleDialog, TextsFitTheirControlsAndTheClockItsBox) {
+    open();
+    putText(GetDlgItem(dialog, IDC_TRACK_LABEL), "トラック 99 :");
+    EXPECT_EQ("", cutTexts(dialog));
+    static std::string aboutCut;
+    aboutCut = "not shown";
+    whenShown(kDialogClass, [](HWND about) {
+        aboutCut = cutTexts(about);
+        SendDlgItemMessageA(about, IDC_OK, BM_CLICK, 0, 0);
+    });
+    click(IDC_ABOUT_BUTTON);
+    EXPECT_EQ("", aboutCut);
+    HFONT face = playerWindow.createFaceFont();
+    for (const char* clock : {"00：00", " 0：03", "59：59"})
+        EXPECT_LE(textWidthIn(face, clock), 36) << clock;
+    DeleteObject(face);
+}
+
 // ---- The About box ------------------------------------------------------------
 
-TEST_F(TitleDialog, TheAboutBoxShowsTheProgramsVersionInformationAndEndsOnlyWithOk) {
+TEST_F(TitleDialog, TheAboutBoxShowsTheProgramsVersionInformationAndEndsWithOkOrEscape) {
     start();
     static bool checkedLayout;
     static HWND owner;
@@ -528,8 +568,6 @@ TEST_F(TitleDialog, TheAboutBoxShowsTheProgramsVersionInformationAndEndsOnlyWith
         RECT place;
         GetWindowRect(about, &place);
         EXPECT_NEAR(GetSystemMetrics(SM_CXSCREEN) / 2, (place.left + place.right) / 2, 2);
-        SendMessageA(about, WM_COMMAND, IDCANCEL, 0);
-        EXPECT_TRUE(IsWindowVisible(about));
         RedrawWindow(about, 0, 0, RDW_FRAME | RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
         pumpMessages(200);
         Shot shot(about, true);
@@ -550,6 +588,26 @@ TEST_F(TitleDialog, TheAboutBoxShowsTheProgramsVersionInformationAndEndsOnlyWith
     SendMessageA(window, WM_COMMAND, IDC_ABOUT, 0);
     EXPECT_TRUE(checkedLayout);
     EXPECT_EQ(window, owner);
+    // Escape and Alt+F4 close it as OK does.
+    for (UINT close : {(UINT)WM_KEYDOWN, (UINT)WM_SYSCOMMAND}) {
+        static bool closedByKey;
+        static UINT how;
+        how = close;
+        closedByKey = false;
+        whenShown(kDialogClass, [](HWND about) {
+            if (how == WM_KEYDOWN)
+                SendMessageA(about, WM_COMMAND, IDCANCEL, 0);
+            else
+                SendMessageA(about, WM_SYSCOMMAND, SC_CLOSE, 0);
+            // The dialog manager posts the close as IDCANCEL.
+            MSG posted;
+            while (PeekMessageA(&posted, about, 0, 0, PM_REMOVE))
+                DispatchMessageA(&posted);
+            closedByKey = !IsWindowVisible(about);
+        });
+        SendMessageA(window, WM_COMMAND, IDC_ABOUT, 0);
+        EXPECT_TRUE(closedByKey) << close;
+    }
 }
 
 TEST_F(TitleDialog, TheAboutButtonOpensTheAboutBoxOverTheDialog) {
