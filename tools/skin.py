@@ -264,17 +264,52 @@ def bmp(picture):
     return header + info_header(picture.width, picture.height, len(pixels)) + palette_bytes() + pixels
 
 
-def ico(picture, mask):
+def clear_outside(picture, mask):
+    """Black where the mask shows the screen: the icon's colours are XORed
+    onto what lies beneath, so any other colour there draws a square."""
+    for y, row in enumerate(mask):
+        for x, transparent in enumerate(row):
+            if transparent:
+                picture.put(x, y, BLACK)
+    return picture, mask
+
+
+def half_size(picture, mask):
+    """The 16 x 16 image: each 2 x 2 block is shown where most of it is."""
+    small = Picture(16, 16, BLACK)
+    small_mask = [[1] * 16 for _ in range(16)]
+    for y in range(16):
+        for x in range(16):
+            block = [(2 * x + dx, 2 * y + dy) for dy in range(2) for dx in range(2)]
+            shown = [(bx, by) for bx, by in block if not mask[by][bx]]
+            if len(shown) >= 2:
+                small_mask[y][x] = 0
+                small.put(x, y, picture.pixels[shown[0][1]][shown[0][0]])
+    return small, small_mask
+
+
+def icon_image(picture, mask):
     pixels = pixel_rows(picture)
     and_rows = b''
     for row in reversed(mask):
         bits = 0
         for bit in row:
             bits = (bits << 1) | bit
-        and_rows += struct.pack('>I', bits)
-    image = info_header(32, 64, len(pixels) + len(and_rows)) + palette_bytes() + pixels + and_rows
-    directory = struct.pack('<HHH', 0, 1, 1) + struct.pack('<BBBBHHII', 32, 32, 16, 0, 1, 4, len(image), 22)
-    return directory + image
+        packed = bits.to_bytes(len(row) // 8, 'big')
+        and_rows += packed + b'\0' * (-len(packed) % 4)
+    return info_header(picture.width, picture.height * 2, len(pixels) + len(and_rows)) + palette_bytes() + pixels + \
+        and_rows
+
+
+def ico(picture, mask):
+    """The icon in its two sizes, 32 x 32 and 16 x 16."""
+    images = [icon_image(*clear_outside(picture, mask)), icon_image(*half_size(picture, mask))]
+    directory = struct.pack('<HHH', 0, 1, len(images))
+    offset = 6 + 16 * len(images)
+    for size, image in zip((32, 16), images):
+        directory += struct.pack('<BBBBHHII', size, size, 16, 0, 1, 4, len(image), offset)
+        offset += len(image)
+    return directory + b''.join(images)
 
 
 def main():
