@@ -40,7 +40,8 @@ add_custom_target(help_file ALL DEPENDS ${CMAKE_BINARY_DIR}/drovix.hlp)
 # The main window, on whichever drive the program links.
 add_library(player_window STATIC
   player/MainWindow.cpp player/Settings.cpp player/Face.cpp player/Refresh.cpp player/Commands.cpp
-  player/Menus.cpp player/TitleDialog.cpp player/AboutBox.cpp player/Titles.cpp)
+  player/Menus.cpp player/TitleDialog.cpp player/AboutBox.cpp player/Titles.cpp player/Hints.cpp
+  player/MediaKeys.cpp)
 target_link_libraries(player_window PUBLIC engine titles display comctl32 gdi32 user32 advapi32 version)
 target_compile_options(player_window PRIVATE ${DROVIX_CODE_FLAGS})
 
@@ -110,6 +111,7 @@ add_executable(player_window_tests
   tests/win32/FaceTest.cpp
   tests/win32/MenuTest.cpp
   tests/win32/TitleDialogTest.cpp
+  tests/win32/HintsTest.cpp
   $<TARGET_OBJECTS:player_resources>)
 target_sources(player_window_tests PRIVATE engine/win32/NotifyWindow.cpp)
 target_include_directories(player_window_tests PRIVATE tests/native)

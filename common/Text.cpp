@@ -127,6 +127,17 @@ void setWindowText(HWND window, const char* text) {
 
 void setItemText(HWND dialog, int id, const char* text) { setWindowText(GetDlgItem(dialog, id), text); }
 
+int32_t windowText(HWND window, char* text, int size) {
+    if (!wideText()) {
+        text[0] = 0;
+        GetWindowTextA(window, text, size);
+        return 1;
+    }
+    wchar_t wide[kWideSize] = {};
+    GetWindowTextW(window, wide, kWideSize);
+    return typedToShiftJis(wide, text, size);
+}
+
 int32_t itemText(HWND dialog, int id, char* text, int size) {
     if (!wideText()) {
         text[0] = 0;
@@ -216,6 +227,30 @@ void addTab(HWND tabs, const char* text) {
     tab.mask = TCIF_TEXT;
     tab.pszText = wide;
     SendMessageW(tabs, TCM_INSERTITEMW, 0, (LPARAM)&tab);
+}
+
+// The size of the first tooltip record, which every version of the common
+// controls takes.
+template <typename Info, typename Char> void fillToolInfo(Info* info, HWND owner, HWND tool, Char* text) {
+    info->cbSize = (UINT)((char*)&info->lParam - (char*)info);
+    info->uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+    info->hwnd = owner;
+    info->uId = (UINT_PTR)tool;
+    info->lpszText = text;
+}
+
+void addToolTip(HWND tips, HWND owner, HWND tool, const char* text) {
+    if (!wideText()) {
+        TOOLINFOA info = {};
+        fillToolInfo(&info, owner, tool, (char*)text);
+        SendMessageA(tips, TTM_ADDTOOLA, 0, (LPARAM)&info);
+        return;
+    }
+    wchar_t wide[kWideSize];
+    toWide(text, wide, kWideSize);
+    TOOLINFOW info = {};
+    fillToolInfo(&info, owner, tool, wide);
+    SendMessageW(tips, TTM_ADDTOOLW, 0, (LPARAM)&info);
 }
 
 void keepShiftJisFit(HWND edit, int maxBytes) {

@@ -40,6 +40,7 @@ void setWindowText(HWND window, const char* text);
 void setItemText(HWND dialog, int id, const char* text);
 // The control's text; 0, with "" in text, when it does not fit.
 int32_t itemText(HWND dialog, int id, char* text, int size);
+int32_t windowText(HWND window, char* text, int size);
 int showMessage(HWND owner, const char* text, const char* caption, UINT type);
 void appendMenuText(HMENU menu, UINT flags, UINT_PTR id, const char* text);
 void insertMenuText(HMENU menu, UINT position, UINT flags, UINT_PTR id, const char* text);
@@ -48,6 +49,8 @@ void drawText(HDC context, const char* text, RECT* place, UINT format);
 LRESULT addListItem(HWND list, int32_t index, const char* text);
 LRESULT listItem(HWND list, int32_t index, char* text, int size);
 void addTab(HWND tabs, const char* text);
+// A tooltip for a control of the owner's, shown while the pointer rests on it.
+void addToolTip(HWND tips, HWND owner, HWND tool, const char* text);
 
 // An edit whose text must fit in maxBytes of Shift-JIS, called on each
 // EN_CHANGE: a change that would not fit, or that holds a character

@@ -59,6 +59,10 @@ INT_PTR CALLBACK handleMessage(HWND window, UINT message, WPARAM wParam, LPARAM 
         player.shutdown();
         PostQuitMessage(0);
         return 0;
+    case WM_ENTERMENULOOP:
+    case WM_EXITMENULOOP:
+        player.showHints(message == WM_EXITMENULOOP);
+        return 0;
     case WM_PAINT: {
         PAINTSTRUCT paintInfo;
         HDC context = BeginPaint(window, &paintInfo);
@@ -109,6 +113,12 @@ INT_PTR CALLBACK handleMessage(HWND window, UINT message, WPARAM wParam, LPARAM 
         }
         return 0;
     }
+    // A media key is answered as handled, so that the system does not hand
+    // it on to another program as well.
+    if (player.mediaKey(message, wParam, lParam)) {
+        SetWindowLongPtrA(window, DWLP_MSGRESULT, TRUE);
+        return TRUE;
+    }
     return 0;
 }
 
@@ -122,6 +132,8 @@ int32_t PlayerWindow::initialise() {
     autoplayStart = commandLine && lstrcmpA(commandLine, kPlayCommand) == 0;
     discLoaded = 0;
     createButtons();
+    nameButtons();
+    listenToMediaKeys();
 
     StoredState stored;
     if (loadSettings(&stored)) {
@@ -166,6 +178,8 @@ void PlayerWindow::showAtStart() {
 }
 
 int32_t PlayerWindow::shutdown() {
+    stopListeningToMediaKeys();
+    forgetHints();
     discEngine.stop();
     discEngine.close();
     help(window, HELP_QUIT);

@@ -76,9 +76,20 @@ struct PlayerWindow {
     int32_t blitSkin(int32_t srcX, int32_t srcY, int32_t width, int32_t height, int32_t destX, int32_t destY);
     int32_t drawButton(const DRAWITEMSTRUCT* item);
     int32_t drawModeGlyphs();
+    // The face's font, in which the clock's widest texts fit its box.
+    HFONT createFaceFont();
 
     // Commands from the buttons, the menus and the system menu.
     int32_t dispatchCommand(WPARAM command, LPARAM unused);
+    // The media keys, from the player's window or through the shell.
+    int32_t mediaKey(UINT message, WPARAM wParam, LPARAM lParam);
+    void listenToMediaKeys();
+    void stopListeningToMediaKeys();
+    // The buttons' names and their tooltips.
+    void nameButtons();
+    void showHints(int32_t shown);
+    void forgetHints();
+    HWND hintWindow();
     int32_t showPopupMenu(uint32_t position, int32_t hasPosition);
     int32_t buildMenu(HMENU menu, int32_t kind);
     // Opens or closes the help file for the window that asks.

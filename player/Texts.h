@@ -2,6 +2,8 @@
 #pragma once
 
 const char kTextPlayerCaption[] = "ＣＤプレイヤー";
+// The font the player's dialogs ask for.
+const char kDialogFont[] = "MS UI Gothic";
 const char kTextNoDrive[] = "ＣＤドライブが接続されていないか、ほかのソフトが使用中です。\n\n起動を中止します。";
 const char kTextInsertDisc[] = "音楽ＣＤをセットしてください";
 
@@ -18,6 +20,11 @@ const char kTextIndexReadOnly[] = "%s は読み取り専用のため、曲名を
 // The track title dialog.
 const char kTextTitleTab[] = "曲名の設定";
 const char kTextTrackLabel[] = "トラック %2d :";
+
+// The skin's buttons in their table's order: their names, shown as tooltips
+// and read by screen readers (the menus' names where there is one).
+const char* const kTextButtonNames[10] = {"取り出し", "停止", "前のトラック", "再生 / 一時停止", "次のトラック",
+                                          "最小化",   "終了", "メニュー",     "リピート再生",    "ランダム再生"};
 
 // The menus.
 const char kTextNoTracks[] = "　　(なし)　　";

@@ -1,0 +1,43 @@
+// What the skin's buttons are called: each button's window text (what a
+// screen reader says; the owner-drawn face paints no text) and a tooltip
+// shown while the pointer rests on it, never over an open menu.
+#include "PlayerWindow.h"
+
+#include <commctrl.h>
+
+#include "../common/Text.h"
+#include "ButtonTable.h"
+#include "Texts.h"
+
+namespace {
+
+HWND tooltip;
+
+} // namespace
+
+void PlayerWindow::nameButtons() {
+    // Owned by no window: under Wine a window that owns a popup, shown or
+    // not, never becomes always on top. The player destroys it at exit.
+    tooltip = CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, 0, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT,
+                              CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, 0, 0, moduleInstance, 0);
+    for (int row = 0; row < kButtonCount; row++) {
+        HWND button = GetDlgItem(window, kButtonTable[row].id);
+        setWindowText(button, kTextButtonNames[row]);
+        if (tooltip)
+            addToolTip(tooltip, window, button, kTextButtonNames[row]);
+    }
+}
+
+// A menu takes the pointer while it is open: the tooltips rest meanwhile.
+void PlayerWindow::showHints(int32_t shown) {
+    if (tooltip)
+        SendMessageA(tooltip, TTM_ACTIVATE, shown ? TRUE : FALSE, 0);
+}
+
+void PlayerWindow::forgetHints() {
+    if (tooltip)
+        DestroyWindow(tooltip);
+    tooltip = 0;
+}
+
+HWND PlayerWindow::hintWindow() { return tooltip; }

@@ -1,0 +1,83 @@
+// What the skin's buttons are called (their window texts and tooltips), and
+// the media keys, on the player's own window and through the shell.
+#include "PlayerTest.h"
+
+#include <commctrl.h>
+
+#include <functional>
+
+namespace {
+
+class Hints : public Player {
+  protected:
+    // The player playing track 1 at 5 s; what one action then sends.
+    std::vector<std::string> sentBy(const std::function<void()>& action) {
+        start();
+        timerTick();
+        pressButton(IDC_PLAYPAUSE);
+        sim.advance(5000);
+        timerTick();
+        sim.take();
+        action();
+        std::vector<std::string> sent = sim.take();
+        finish();
+        return sent;
+    }
+};
+
+TEST_F(Hints, EveryButtonIsNamedAndShowsItsNameOnHover) {
+    start();
+    const char* names[] = {"取り出し", "停止", "前のトラック", "再生 / 一時停止", "次のトラック",
+                           "最小化",   "終了", "メニュー",     "リピート再生",    "ランダム再生"};
+    HWND tips = playerWindow.hintWindow();
+    ASSERT_TRUE(tips);
+    EXPECT_EQ(10, SendMessageW(tips, TTM_GETTOOLCOUNT, 0, 0));
+    for (int i = 0; i < 10; i++) {
+        HWND button = GetDlgItem(window, IDC_EJECT + i);
+        EXPECT_EQ(names[i], windowText(button)) << i;
+        wchar_t text[80] = {};
+        TOOLINFOW info = {};
+        info.cbSize = (UINT)((char*)&info.lParam - (char*)&info);
+        info.hwnd = window;
+        info.uId = (UINT_PTR)button;
+        info.lpszText = text;
+        SendMessageW(tips, TTM_GETTEXTW, 80, (LPARAM)&info);
+        EXPECT_EQ(names[i], shiftJis(text)) << i;
+    }
+    // It goes with the player.
+    finish();
+    EXPECT_FALSE(IsWindow(tips));
+}
+
+TEST_F(Hints, MediaKeysDoWhatTheButtonsDoAndOthersAreLeftAlone) {
+    const UINT shellHook = RegisterWindowMessageA("SHELLHOOK");
+    const struct {
+        int appCommand;
+        int button;
+    } rows[] = {
+        {APPCOMMAND_MEDIA_PLAY_PAUSE, IDC_PLAYPAUSE},
+        {APPCOMMAND_MEDIA_STOP, IDC_STOP},
+        {APPCOMMAND_MEDIA_NEXTTRACK, IDC_NEXT},
+        {APPCOMMAND_MEDIA_PREVIOUSTRACK, IDC_PREVIOUS},
+    };
+    for (const auto& row : rows) {
+        LPARAM key = MAKELPARAM(0, row.appCommand | FAPPCOMMAND_KEY);
+        std::vector<std::string> byButton = sentBy([&] { pressButton(row.button); });
+        EXPECT_FALSE(byButton.empty()) << row.appCommand;
+        LRESULT answered = 0;
+        EXPECT_EQ(byButton, sentBy([&] { answered = SendMessageW(window, WM_APPCOMMAND, (WPARAM)window, key); }))
+            << row.appCommand;
+        EXPECT_EQ(TRUE, answered) << "a key carried out is not handed on";
+        EXPECT_EQ(byButton, sentBy([&] { SendMessageW(window, shellHook, HSHELL_APPCOMMAND, key); })) << row.appCommand;
+    }
+    // The volume keys and other shell news are not the player's.
+    LRESULT answered = 1;
+    EXPECT_TRUE(sentBy([&] {
+                    answered = SendMessageW(window, WM_APPCOMMAND, (WPARAM)window,
+                                            MAKELPARAM(0, APPCOMMAND_VOLUME_UP | FAPPCOMMAND_KEY));
+                    SendMessageW(window, shellHook, HSHELL_WINDOWACTIVATED, MAKELPARAM(0, APPCOMMAND_MEDIA_STOP));
+                }).empty());
+    EXPECT_EQ(0, answered);
+}
+
+} // namespace
