@@ -7,6 +7,7 @@
 #include <stdio.h>
 #include <string.h>
 
+#include "../common/FontFit.h"
 #include "../common/Places.h"
 #include "../common/ProgramDirectory.h"
 #include "../common/Settings.h"
@@ -110,6 +111,7 @@ INT_PTR CALLBACK settingsDialogProc(HWND dialog, UINT message, WPARAM wParam, LP
             tool.showInterval((uint32_t)SendMessageA(tool.slider, TBM_GETPOS, 0, 0));
         break;
     case WM_DESTROY:
+        releaseDialogFont(dialog);
         GlobalDeleteAtom(GlobalFindAtomA(kToolAtom));
         PostQuitMessage(0);
         break;
@@ -125,7 +127,18 @@ int32_t SettingsTool::initSettingsDialog() {
     SendMessageA(slider, TBM_SETTICFREQ, kIntervalStep, 0);
     readStoredValues();
     fillControls();
+    fitTexts();
     return 1;
+}
+
+// The interval label's widest text, "1000 ミリ秒", fits too.
+void SettingsTool::fitTexts() {
+    char widest[32];
+    snprintf(widest, sizeof widest, kTextIntervalLabel, (unsigned)kSlowest);
+    RECT label;
+    GetClientRect(GetDlgItem(dialog, IDC_INTERVAL_LABEL), &label);
+    const FitText extra = {widest, label.right};
+    fitDialogTexts(dialog, kTextToolFont, &extra, 1);
 }
 
 // Read as the player reads them, so that every field shows what the player

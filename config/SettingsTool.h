@@ -51,6 +51,7 @@ struct SettingsTool {
   private:
     void readStoredValues();
     void fillControls();
+    void fitTexts();
     void takeValues();
     int32_t resolveIndexFile(IndexPlace* place);
     const char* fileToRead(const IndexPlace& place);

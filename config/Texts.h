@@ -3,6 +3,8 @@
 #pragma once
 
 const char kTextToolCaption[] = "Pelmark ＣＤプレイヤーの設定";
+// The font the dialog asks for.
+const char kTextToolFont[] = "ＭＳ Ｐゴシック";
 const char kTextIntervalLabel[] = "%4u ミリ秒";
 const char kTextIndexMissing[] = "曲名ファイル (%s) が見つかりません。\n\n作成しますか？";
 const char kTextIndexNameEmpty[] = "曲名ファイルの名前を入力してください。";

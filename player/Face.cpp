@@ -4,6 +4,7 @@
 
 #include <string.h>
 
+#include "../common/FontFit.h"
 #include "../common/Text.h"
 #include "../engine/DiscEngine.h"
 #include "ButtonTable.h"
@@ -41,14 +42,24 @@ void polyline(HDC context, const Point* points, int count) {
         LineTo(context, points[i].x, points[i].y);
 }
 
-// Asked for with its Japanese character set, so that a system of another
-// code page finds it (or its like) as a Japanese Windows does.
-HFONT createTextFont() {
-    return CreateFontA(-13, 0, 0, 0, 400, 0, 0, 0, SHIFTJIS_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
-                       PROOF_QUALITY, 0, "MS UI Gothic");
-}
+// The face's font: "MS UI Gothic" where the clock's widest text fits its box
+// in it, else a Japanese UI font in which it does (decided once). The clock
+// shows minutes and seconds ("%2d：%02d"): all digits are alike wide.
+const char kFaceFont[] = "MS UI Gothic";
+const int32_t kFaceFontHeight = -13;
+char chosenFace[kFaceNameSize];
+int32_t chosenHeight;
 
 } // namespace
+
+HFONT PlayerWindow::createFaceFont() {
+    if (!chosenFace[0]) {
+        int32_t room = kAreaRects[kAreaClock].right - kAreaRects[kAreaClock].left;
+        const FitText clock = {"00：00", room};
+        chooseFittingFont(kFaceFont, kFaceFontHeight, &clock, 1, chosenFace, &chosenHeight);
+    }
+    return createJapaneseFont(chosenFace, chosenHeight);
+}
 
 int32_t PlayerWindow::paint(HDC context) {
     {
@@ -116,7 +127,7 @@ int32_t PlayerWindow::drawText(TextArea area, const char* text) {
     }
     WindowContext windowContext(window);
     HDC context = windowContext.context;
-    SelectedObject font(context, createTextFont());
+    SelectedObject font(context, createFaceFont());
     RECT place = kAreaRects[area];
     FillRect(context, &place, (HBRUSH)GetStockObject(LTGRAY_BRUSH));
     SetTextColor(context, kBlack);

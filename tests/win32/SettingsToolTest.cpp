@@ -15,6 +15,7 @@
 #include "HelpViewer.h"
 #include "Modal.h"
 #include "Programs.h"
+#include "TextsFit.h"
 
 namespace {
 
@@ -164,6 +165,15 @@ TEST_F(SettingsDialog, ShowsItsControlsInOrderWithTheirTexts) {
               "1 OK\n2 キャンセル\n1016 ヘルプ\n-1 曲名ファイルの位置 :\n-1 時計更新の間隔 :\n-1 遅く\n-1 速く\n"
               "1015  333 ミリ秒\n-1 オートプレイの設定\n",
               shownControls(dialog));
+}
+
+// Every label and button shows its whole text, also the widest interval,
+// whatever fonts the system has (the run checks this with and without the
+// test set-up's font replacements).
+TEST_F(SettingsDialog, TextsFitTheirControls) {
+    open();
+    putText(GetDlgItem(dialog, IDC_INTERVAL_LABEL), "1000 ミリ秒");
+    EXPECT_EQ("", cutTexts(dialog));
 }
 
 TEST_F(SettingsDialog, OpensWithTheDefaultsWhenNothingIsStored) {
