@@ -31,6 +31,20 @@ void keepMinimisedAtStart(HWND window) {
 
 const char kPlayCommand[] = "/play";
 
+typedef HANDLE(WINAPI* MonitorFromRectCall)(const RECT*, DWORD);
+const DWORD kNoMonitorIfNone = 0;  // MONITOR_DEFAULTTONULL
+
+// MonitorFromRect exists from Windows 98 and 2000 on; before them there is
+// one monitor, and its work area tells.
+int32_t onAMonitor(const RECT& place) {
+    MonitorFromRectCall monitorFromRect =
+        (MonitorFromRectCall)(void*)GetProcAddress(GetModuleHandleA("user32.dll"), "MonitorFromRect");
+    if (monitorFromRect)
+        return monitorFromRect(&place, kNoMonitorIfNone) != 0;
+    RECT workArea, common;
+    return !SystemParametersInfoA(SPI_GETWORKAREA, 0, &workArea, 0) || IntersectRect(&common, &place, &workArea);
+}
+
 // A stored place on no monitor (one since unplugged, or a minimised window's
 // -32000) would leave the player out of sight: it starts at the default.
 void keepOnAMonitor(StoredState* stored) {
@@ -39,7 +53,7 @@ void keepOnAMonitor(StoredState* stored) {
     if (stored->left <= farthest && stored->top <= farthest) {
         place.right = stored->left + kWindowWidth;
         place.bottom = stored->top + kWindowHeight;
-        if (MonitorFromRect(&place, MONITOR_DEFAULTTONULL))
+        if (onAMonitor(place))
             return;
     }
     stored->left = 0;

@@ -1,6 +1,7 @@
-#!/bin/sh
+#!/usr/bin/env bash
 # Checks that a program is what we ship: a PE32 executable for i386 with the
-# GUI subsystem that imports nothing but system DLLs.
+# GUI subsystem that imports nothing but system DLLs, and from them nothing
+# that Windows 95 lacks (the list beside this script).
 set -eu
 program=$1
 headers=$(LC_ALL=C i686-w64-mingw32-objdump -p "$program")
@@ -13,5 +14,13 @@ for dll in $(echo "$headers" | sed -n 's/^[[:space:]]*DLL Name: //p'); do
   lower=$(echo "$dll" | tr 'A-Z' 'a-z')
   echo "$lower" | grep -Eq "$system" || { echo "$program: imports $dll"; fail=1; }
 done
-[ "$fail" = 0 ] && echo "$program: PE32 i386 GUI, system DLLs only"
+known="$(dirname "$0")/windows95-imports.txt"
+imported=$(echo "$headers" | awk '/DLL Name:/ { dll = tolower($3); next }
+  dll != "" && /^\t[0-9a-f]+\t +[0-9]+ +[A-Za-z_]/ { print dll " " $3 }' | sort -u)
+[ -n "$imported" ] || { echo "$program: no imported function found"; fail=1; }
+for late in $(echo "$imported" | grep -vxF -f <(grep -v '^#' "$known") | tr ' ' '!'); do
+  echo "$program: imports $late, which Windows 95 lacks"
+  fail=1
+done
+[ "$fail" = 0 ] && echo "$program: PE32 i386 GUI, system DLLs only, nothing Windows 95 lacks"
 exit $fail
