@@ -8,6 +8,7 @@
 #include <string.h>
 
 #include "../common/FontFit.h"
+#include "../common/Help.h"
 #include "../common/Places.h"
 #include "../common/ProgramDirectory.h"
 #include "../common/Settings.h"
@@ -328,10 +329,9 @@ void SettingsTool::browse() {
 }
 
 int32_t SettingsTool::help(UINT command) {
-    char directory[kToolPathSize], helpPath[kToolPathSize];
+    char directory[kToolPathSize];
     toolDirectory(directory);
-    snprintf(helpPath, kToolPathSize, "%sdrovix.hlp", directory);
-    return showHelp(dialog, helpPath, command);
+    return openHelp(dialog, directory, command, kTextGuideNotOpened, kTextToolCaption);
 }
 
 void SettingsTool::toolDirectory(char directory[kToolPathSize]) { programDirectory(moduleInstance, directory); }

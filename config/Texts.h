@@ -3,6 +3,8 @@
 #pragma once
 
 const char kTextToolCaption[] = "Pelmark ＣＤプレイヤーの設定";
+// Formed with the guide page's path.
+const char kTextGuideNotOpened[] = "説明のページ %s を開けませんでした.";
 // The font the dialog asks for.
 const char kTextToolFont[] = "ＭＳ Ｐゴシック";
 const char kTextIntervalLabel[] = "%4u ミリ秒";

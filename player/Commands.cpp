@@ -3,9 +3,11 @@
 
 #include <stdio.h>
 
+#include "../common/Help.h"
 #include "../common/Text.h"
 #include "../engine/DiscEngine.h"
 #include "ButtonTable.h"
+#include "Texts.h"
 #include "res/resource.h"
 
 namespace {
@@ -81,9 +83,7 @@ int32_t PlayerWindow::dispatchCommand(WPARAM command, LPARAM) {
 }
 
 int32_t PlayerWindow::help(HWND owner, UINT command) {
-    char helpPath[kPathSize];
-    snprintf(helpPath, kPathSize, "%sdrovix.hlp", programDir);
-    return showHelp(owner, helpPath, command);
+    return openHelp(owner, programDir, command, kTextGuideNotOpened, kTextPlayerCaption);
 }
 
 // Remembers where the window stood, since a minimised window has no place.

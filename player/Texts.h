@@ -2,6 +2,8 @@
 #pragma once
 
 const char kTextPlayerCaption[] = "ＣＤプレイヤー";
+// Formed with the guide page's path.
+const char kTextGuideNotOpened[] = "説明のページ %s を開けませんでした.";
 // The font the player's dialogs ask for.
 const char kDialogFont[] = "MS UI Gothic";
 const char kTextNoDrive[] = "ＣＤドライブが接続されていないか、ほかのソフトが使用中です。\n\n起動を中止します。";

@@ -1,7 +1,8 @@
-// The help file in the platform's own viewer: the player's Help command, the
-// track title dialog's Help button and the settings tool's Help button each
-// open it at the guide, in Japanese, and the viewer goes when what opened it
-// ends.
+// The help: on Windows up to XP the help file in the platform's own viewer
+// (the player's Help command, the track title dialog's Help button and the
+// settings tool's Help button each open it at the guide, in Japanese, and
+// the viewer goes when what opened it ends); on Windows 10 the guide page in
+// the user's browser.
 #include "EndToEnd.h"
 
 #include <string.h>
@@ -10,8 +11,10 @@ namespace {
 
 const char kGuideTitle[] = "Pelmark ＣＤプレイヤー の使い方";
 // The guide's sections, as the viewer shows their headings.
-const char* const kHeadings[] = {"ボタン", "メニュー", "時間表示", "リピート再生とランダム再生", "曲名の付け方",
-                                 "設定ツール (Drovixcfg.exe)", "オートプレイ", "仮想ＣＤドライブ"};
+const char* const kHeadings[] = {"ボタン",       "メニュー",
+                                 "時間表示",     "リピート再生とランダム再生",
+                                 "曲名の付け方", "設定ツール (Drovixcfg.exe)",
+                                 "オートプレイ", "仮想ＣＤドライブ"};
 
 BOOL CALLBACK matchViewer(HWND window, LPARAM param) {
     if (IsWindowVisible(window) && caption(window).rfind(kGuideTitle, 0) == 0) {
@@ -82,9 +85,98 @@ void expectTheGuide(HWND viewer) {
         EXPECT_NE(std::string::npos, text.find(heading)) << heading;
 }
 
+// The programs run as Wine's Windows of that version while it lives.
+struct AsWindows {
+    explicit AsWindows(const char* version) {
+        for (const char* program : kPrograms)
+            setText(appDefaults(program).c_str(), "Version", version);
+    }
+    ~AsWindows() {
+        for (const char* program : kPrograms)
+            RegDeleteTreeA(HKEY_CURRENT_USER, appDefaults(program).c_str());
+    }
+    static std::string appDefaults(const char* program) {
+        return std::string("Software\\Wine\\AppDefaults\\") + program;
+    }
+    static constexpr const char* kPrograms[] = {"Drovix.exe", "Drovixcfg.exe"};
+};
+
+// A stand-in browser for web pages: each page it is asked to open is a line
+// of a file.
+struct StandInBrowser {
+    std::string log = tempFolder() + "opened-pages.txt";
+    char previousClass[64] = {};
+
+    StandInBrowser() {
+        DeleteFileA(log.c_str());
+        HKEY key;
+        LONG size = sizeof previousClass;
+        RegQueryValueA(HKEY_CLASSES_ROOT, ".html", previousClass, &size);
+        RegCreateKeyA(HKEY_CLASSES_ROOT, ".html", &key);
+        RegSetValueA(key, 0, REG_SZ, "DrovixStandInPage", 0);
+        RegCloseKey(key);
+        std::string command = "C:\\windows\\system32\\cmd.exe /c echo %1>> \"" + log + "\"";
+        RegCreateKeyA(HKEY_CLASSES_ROOT, "DrovixStandInPage\\shell\\open\\command", &key);
+        RegSetValueA(key, 0, REG_SZ, command.c_str(), 0);
+        RegCloseKey(key);
+    }
+    ~StandInBrowser() {
+        HKEY key;
+        RegCreateKeyA(HKEY_CLASSES_ROOT, ".html", &key);
+        RegSetValueA(key, 0, REG_SZ, previousClass, 0);
+        RegCloseKey(key);
+        RegDeleteTreeA(HKEY_CLASSES_ROOT, "DrovixStandInPage");
+        DeleteFileA(log.c_str());
+    }
+    // The pages opened so far, once as many as expected were, or after 15 s.
+    std::string opened(size_t count) {
+        for (int waited = 0; waited < 150; waited++) {
+            std::string pages = readBytes(log);
+            size_t lines = 0;
+            for (char c : pages)
+                lines += c == '\n';
+            if (pages != "<missing>" && lines >= count)
+                return pages;
+            Sleep(100);
+        }
+        return readBytes(log);
+    }
+};
+
 } // namespace
 
+TEST(EndToEnd, OnWindows10EveryHelpOpensTheGuidePageInTheBrowser) {
+    AsWindows windows10("win10");
+    StandInBrowser browser;
+    prepareDrive(1);
+    std::string page = programFolder() + "guide.html\r\n";
+    PROCESS_INFORMATION player = startProgram("Drovix.exe", "");
+    HWND window = waitForWindowOf(player.dwProcessId, "#32770", 5000);
+    ASSERT_TRUE(window);
+    PostMessageA(window, WM_COMMAND, IDC_OPEN_HELP, 0);
+    EXPECT_EQ(page, browser.opened(1));
+    PostMessageA(window, WM_COMMAND, IDC_SET_TITLES, 0);
+    HWND dialog = waitForOwnedDialog(window, 5000);
+    ASSERT_TRUE(dialog);
+    PostMessageA(GetDlgItem(dialog, IDC_HELP_BUTTON), BM_CLICK, 0, 0);
+    EXPECT_EQ(page + page, browser.opened(2));
+    PostMessageA(GetDlgItem(dialog, IDC_CANCEL), BM_CLICK, 0, 0);
+    EXPECT_EQ(0u, closePlayer(window, &player));
+
+    PROCESS_INFORMATION tool = startProgram("Drovixcfg.exe", "");
+    HWND settings = waitForWindowOf(tool.dwProcessId, "#32770", 5000);
+    ASSERT_TRUE(settings);
+    PostMessageA(GetDlgItem(settings, IDC_SETTINGS_HELP), BM_CLICK, 0, 0);
+    EXPECT_EQ(page + page + page, browser.opened(3));
+    PostMessageA(GetDlgItem(settings, IDCANCEL), BM_CLICK, 0, 0);
+    EXPECT_EQ(0u, waitForExit(&tool, 5000));
+    release(&tool);
+    EXPECT_FALSE(viewerWindow()) << "no WinHelp viewer where Windows has none";
+    RegDeleteTreeA(HKEY_CURRENT_USER, kSettings);
+}
+
 TEST(EndToEnd, ThePlayersHelpCommandShowsTheGuideUntilThePlayerEnds) {
+    AsWindows windowsXp("winxp");
     prepareDrive(1);
     PROCESS_INFORMATION player = startProgram("Drovix.exe", "");
     HWND window = waitForWindowOf(player.dwProcessId, "#32770", 5000);
@@ -99,6 +191,7 @@ TEST(EndToEnd, ThePlayersHelpCommandShowsTheGuideUntilThePlayerEnds) {
 }
 
 TEST(EndToEnd, TheTitleDialogsHelpButtonShowsTheGuideUntilTheDialogEnds) {
+    AsWindows windowsXp("winxp");
     prepareDrive(1);
     PROCESS_INFORMATION player = startProgram("Drovix.exe", "");
     HWND window = waitForWindowOf(player.dwProcessId, "#32770", 5000);
@@ -116,6 +209,7 @@ TEST(EndToEnd, TheTitleDialogsHelpButtonShowsTheGuideUntilTheDialogEnds) {
 }
 
 TEST(EndToEnd, TheSettingsToolsHelpButtonShowsTheGuideUntilTheToolEnds) {
+    AsWindows windowsXp("winxp");
     RegDeleteTreeA(HKEY_CURRENT_USER, kSettings);
     PROCESS_INFORMATION tool = startProgram("Drovixcfg.exe", "");
     HWND dialog = waitForWindowOf(tool.dwProcessId, "#32770", 5000);

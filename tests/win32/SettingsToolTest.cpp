@@ -9,6 +9,7 @@
 
 #include <string>
 
+#include "../../common/Help.h"
 #include "../../config/SettingsTool.h"
 #include "../../config/res/resource.h"
 #include "../native/FileBytes.h"
@@ -660,6 +661,35 @@ TEST_F(SettingsDialog, HelpOpensTheGuideBesideTheToolAndClosesItAtTheEnd) {
         DestroyWindow(dialog);
         dialog = 0;
     }
+}
+
+// Where Windows has no WinHelp viewer (NT 6.0 on), Help opens the guide page
+// beside the tool; a page that cannot be opened is told, and WinHelp is
+// never asked to close what it never showed.
+TEST_F(SettingsDialog, WithoutAWinHelpViewerHelpOpensTheGuidePageOrSaysItCannot) {
+    HelpViewer viewer;
+    std::string page = testFolder() + "guide.html";
+    ASSERT_TRUE(writeBytes(page, "<html></html>"));
+    char previousClass[64] = {};
+    LONG size = sizeof previousClass;
+    RegQueryValueA(HKEY_CLASSES_ROOT, ".html", previousClass, &size);
+    RegSetValueA(HKEY_CLASSES_ROOT, ".html", REG_SZ, "DrovixNoBrowser", 0);
+    RegSetValueA(HKEY_CLASSES_ROOT, "DrovixNoBrowser\\shell\\open\\command", REG_SZ, "C:\\no\\browser.exe %1", 0);
+    windowsVersion = [] { return (DWORD)0x00000006; };
+    helpRequests.clear();
+    open();
+    MessageBoxSeen told;
+    confirmMessageBox(&told);
+    click(IDC_SETTINGS_HELP);
+    EXPECT_EQ(1, told.shown);
+    EXPECT_EQ("説明のページ " + page + " を開けませんでした.", told.text);
+    EXPECT_EQ("Pelmark ＣＤプレイヤーの設定", told.caption);
+    click(IDCANCEL);
+    EXPECT_TRUE(helpRequests.empty());
+    windowsVersion = [] { return GetVersion(); };
+    RegSetValueA(HKEY_CLASSES_ROOT, ".html", REG_SZ, previousClass, 0);
+    RegDeleteTreeA(HKEY_CLASSES_ROOT, "DrovixNoBrowser");
+    deleteNamed(page);
 }
 
 TEST_F(SettingsDialog, TheToolCarriesItsIconAndItsJapaneseName) {
