@@ -1,32 +1,44 @@
-// What Windows AutoPlay starts for an audio CD: the default value of
-// HKEY_CLASSES_ROOT\AudioCD\shell\play\command, pointed at the player or at
-// the system's own CD player, or left alone.
+// What Windows AutoPlay starts for an audio CD: the default value of the
+// AudioCD class's play command, pointed at the player or at the system's own
+// CD player, or left alone. From Windows 2000 on the command goes into the
+// user's own classes (HKCU\Software\Classes, which the system's merged
+// HKEY_CLASSES_ROOT shows first), so that no administrator is needed and the
+// machine's key is never written; on the Windows 95 family and NT 4 into
+// HKEY_CLASSES_ROOT. From XP on, AutoPlay offers registered handlers: the
+// player also registers one for the user.
 #include "SettingsTool.h"
 
 #include <stdio.h>
 #include <string.h>
 
+#include "../common/Help.h"
 #include "../common/Text.h"
 #include "Texts.h"
 #include "res/resource.h"
 
 namespace {
 
-const char kAutoPlayKey[] = "AudioCD\\shell\\play\\command";
 const char kAutoPlayClass[] = "Drovixcfg";
+const char kMachineCommandKey[] = "AudioCD\\shell\\play\\command";
+const char kUserCommandKey[] = "Software\\Classes\\AudioCD\\shell\\play\\command";
+const char kHandlersKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\AutoplayHandlers";
+const char kHandlerName[] = "PelmarkDrovixPlayCDAudio";
+const char kProgId[] = "Pelmark.Drovix.AudioCD";
+const char kProgIdKey[] = "Software\\Classes\\Pelmark.Drovix.AudioCD";
+const char kVerb[] = "play";
 
-DWORD platformIdOfThisSystem() {
-    OSVERSIONINFOA version = {};
-    version.dwOSVersionInfoSize = sizeof version;
-    GetVersionExA(&version);
-    return version.dwPlatformId;
+int32_t isWindows95Family(DWORD version) { return (version & 0x80000000) != 0; }
+
+// 0x0500 for Windows 2000, 0x0501 for XP, and so on; 0 on the 95 family.
+int32_t ntVersion(DWORD version) {
+    return isWindows95Family(version) ? 0 : LOBYTE(LOWORD(version)) << 8 | HIBYTE(LOWORD(version));
 }
 
 // The standard CD player's program, where the shell will look for it: the
 // Windows directory on the Windows 95 family, system32 on the NT family.
-void systemPlayerProgram(DWORD platform, char path[kToolPathSize]) {
+void systemPlayerProgram(DWORD version, char path[kToolPathSize]) {
     path[0] = 0;
-    if (platform == VER_PLATFORM_WIN32_WINDOWS) {
+    if (isWindows95Family(version)) {
         char windows[kToolPathSize] = {};
         GetWindowsDirectoryA(windows, kToolPathSize);
         snprintf(path, kToolPathSize, "%s\\cdplayer.exe", windows);
@@ -53,54 +65,142 @@ const char* formCommand(char command[kToolPathSize], const char* format, const c
 
 int chosen(HWND dialog, int id) { return IsDlgButtonChecked(dialog, id) == BST_CHECKED; }
 
+// The key a refused write names, for the message that tells it.
+char refusedKey[kToolPathSize];
+
+// Opens or creates the key with the tool's class; 0 when neither works.
+int32_t openToWrite(HKEY root, const char* name, HKEY* key) {
+    return RegOpenKeyExA(root, name, 0, KEY_ALL_ACCESS, key) == ERROR_SUCCESS ||
+           RegCreateKeyExA(root, name, 0, (char*)kAutoPlayClass, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, 0, key, 0) ==
+               ERROR_SUCCESS;
+}
+
+// One text value written; 0 when the key or the value is refused.
+int32_t writeText(HKEY root, const char* keyName, const char* name, const char* text) {
+    HKEY key;
+    if (!openToWrite(root, keyName, &key))
+        return 0;
+    int32_t written = setTextValue(key, name, text) == ERROR_SUCCESS;
+    RegCloseKey(key);
+    return written;
+}
+
+void deleteTree(HKEY root, const char* name) {
+    char path[kToolPathSize];
+    snprintf(path, sizeof path, "%s", name);
+    // RegDeleteTree exists from Vista on: the keys are deleted leaf first.
+    for (;;) {
+        HKEY key;
+        if (RegOpenKeyExA(root, path, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS)
+            return;
+        char child[256];
+        DWORD size = sizeof child;
+        LONG found = RegEnumKeyExA(key, 0, child, &size, 0, 0, 0, 0);
+        RegCloseKey(key);
+        if (found != ERROR_SUCCESS) {
+            RegDeleteKeyA(root, path);
+            if (strcmp(path, name) == 0)
+                return;
+            *strrchr(path, '\\') = 0;
+            continue;
+        }
+        size_t length = strlen(path);
+        snprintf(path + length, sizeof path - length, "\\%s", child);
+    }
+}
+
 } // namespace
 
-DWORD (*queryPlatformId)() = platformIdOfThisSystem;
+// The player's handler for AutoPlay's "play an audio CD" event, for this
+// user: its ProgID with the play verb and the command, the handler's own
+// key and its name under the event.
+const char* SettingsTool::registerHandler(const char* command) {
+    char directory[kToolPathSize], icon[kToolPathSize + 8], handler[kToolPathSize], verbKey[kToolPathSize];
+    toolDirectory(directory);
+    snprintf(icon, sizeof icon, "\"%sDrovix.exe\",0", directory);
+    snprintf(handler, sizeof handler, "%s\\Handlers\\%s", kHandlersKey, kHandlerName);
+    snprintf(verbKey, sizeof verbKey, "%s\\shell\\%s\\command", kProgIdKey, kVerb);
+    if (!writeText(HKEY_CURRENT_USER, verbKey, 0, command))
+        return kProgIdKey;
+    snprintf(refusedKey, sizeof refusedKey, "%s", handler);
+    if (!writeText(HKEY_CURRENT_USER, handler, "Action", kTextHandlerAction) ||
+        !writeText(HKEY_CURRENT_USER, handler, "Provider", kTextHandlerProvider) ||
+        !writeText(HKEY_CURRENT_USER, handler, "DefaultIcon", icon) ||
+        !writeText(HKEY_CURRENT_USER, handler, "InvokeProgID", kProgId) ||
+        !writeText(HKEY_CURRENT_USER, handler, "InvokeVerb", kVerb))
+        return refusedKey;
+    snprintf(refusedKey, sizeof refusedKey, "%s\\EventHandlers\\PlayCDAudioOnArrival", kHandlersKey);
+    return writeText(HKEY_CURRENT_USER, refusedKey, kHandlerName, "") ? 0 : refusedKey;
+}
+
+void SettingsTool::removeHandler() {
+    char keyName[kToolPathSize];
+    snprintf(keyName, sizeof keyName, "%s\\EventHandlers\\PlayCDAudioOnArrival", kHandlersKey);
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, keyName, 0, KEY_ALL_ACCESS, &key) == ERROR_SUCCESS) {
+        RegDeleteValueA(key, kHandlerName);
+        RegCloseKey(key);
+    }
+    snprintf(keyName, sizeof keyName, "%s\\Handlers\\%s", kHandlersKey, kHandlerName);
+    deleteTree(HKEY_CURRENT_USER, keyName);
+    deleteTree(HKEY_CURRENT_USER, kProgIdKey);
+}
+
+// The standard player's choice needs cdplayer.exe: where it is missing the
+// user is told and chooses again, with nothing saved. 1 when the choice can
+// be carried out.
+int32_t SettingsTool::autoPlayChoiceIsPossible() {
+    if (!chosen(dialog, IDC_AUTOPLAY_SYSTEM))
+        return 1;
+    char program[kToolPathSize];
+    systemPlayerProgram(windowsVersion(), program);
+    if (isProgram(program))
+        return 1;
+    showMessage(dialog, kTextNoSystemPlayer, kTextToolCaption, MB_ICONWARNING | MB_OK);
+    return 0;
+}
 
 int32_t SettingsTool::registerAutoPlay() {
-    DWORD platform = queryPlatformId();
+    DWORD version = windowsVersion();
     char command[kToolPathSize];
+    const char* failed = 0;
     if (chosen(dialog, IDC_AUTOPLAY_PLAYER)) {
         char directory[kToolPathSize];
         toolDirectory(directory);
         // Quoted, so that a folder with blanks is one name: Windows hands the
         // command line over as it stands.
         char player[kToolPathSize];
-        writeAutoPlayCommand(formCommand(command, "\"%s\" /play", formCommand(player, "%sDrovix.exe", directory)));
-    }
-    if (chosen(dialog, IDC_AUTOPLAY_SYSTEM)) {
-        // No Windows since XP has it: a command for it would only show an
-        // error when a CD goes in.
+        const char* formed = formCommand(command, "\"%s\" /play", formCommand(player, "%sDrovix.exe", directory));
+        failed = writeAutoPlayCommand(formed);
+        if (!failed && formed && ntVersion(version) >= 0x0501)
+            failed = registerHandler(formed);
+    } else if (chosen(dialog, IDC_AUTOPLAY_SYSTEM)) {
         char program[kToolPathSize];
-        systemPlayerProgram(platform, program);
-        if (!isProgram(program))
-            showMessage(dialog, kTextNoSystemPlayer, kTextToolCaption, MB_ICONWARNING | MB_OK);
-        else if (platform == VER_PLATFORM_WIN32_WINDOWS)
-            writeAutoPlayCommand(formCommand(command, "%s /play %%1", program));
+        systemPlayerProgram(version, program);
+        if (isWindows95Family(version))
+            failed = writeAutoPlayCommand(formCommand(command, "%s /play %%1", program));
         else
-            writeAutoPlayCommand("%SystemRoot%\\system32\\cdplayer.exe /play %1");
+            failed = writeAutoPlayCommand("%SystemRoot%\\system32\\cdplayer.exe /play %1");
+        if (!failed && ntVersion(version) >= 0x0501)
+            removeHandler();
     }
-    return 1;
+    if (failed) {
+        char text[kToolPathSize * 2];
+        snprintf(text, sizeof text, "%s\n\n%s", kTextAutoPlayFailed, failed);
+        showMessage(dialog, text, kTextToolCaption, MB_ICONWARNING | MB_OK);
+    }
+    return !failed;
 }
 
-// Without a command, or without the key, the user is told and the command
-// in force stays.
-void SettingsTool::writeAutoPlayCommand(const char* command) {
-    HKEY key;
-    if (command && (RegOpenKeyExA(HKEY_CLASSES_ROOT, kAutoPlayKey, 0, KEY_ALL_ACCESS, &key) == ERROR_SUCCESS ||
-                    RegCreateKeyExA(HKEY_CLASSES_ROOT, kAutoPlayKey, 0, (char*)kAutoPlayClass, REG_OPTION_NON_VOLATILE,
-                                    KEY_ALL_ACCESS, 0, &key, 0) == ERROR_SUCCESS)) {
-        setAutoPlayCommand(key, command);
-        return;
-    }
-    showMessage(dialog, kTextAutoPlayFailed, kTextToolCaption, MB_ICONWARNING | MB_OK);
-}
-
-// Stored as plain text, also where it names %SystemRoot%: the shell expands
-// it when it runs the command.
-int32_t SettingsTool::setAutoPlayCommand(HKEY key, const char* command) {
-    if (setTextValue(key, 0, command) != ERROR_SUCCESS)
-        showMessage(dialog, kTextAutoPlayFailed, kTextToolCaption, MB_ICONWARNING | MB_OK);
-    RegCloseKey(key);
-    return 1;
+// The key that was refused, or 0 when the command is written: without a
+// command nothing is written, and the command in force stays.
+const char* SettingsTool::writeAutoPlayCommand(const char* command) {
+    int32_t forUser = ntVersion(windowsVersion()) >= 0x0500;
+    HKEY root = forUser ? HKEY_CURRENT_USER : HKEY_CLASSES_ROOT;
+    const char* keyName = forUser ? kUserCommandKey : kMachineCommandKey;
+    // Stored as plain text, also where it names %SystemRoot%: the shell
+    // expands it when it runs the command.
+    if (!command || !writeText(root, keyName, 0, command))
+        return keyName;
+    return 0;
 }

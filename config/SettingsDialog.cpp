@@ -226,6 +226,8 @@ const char* SettingsTool::fileToRead(const IndexPlace& place) {
 
 int32_t SettingsTool::validateSettings() {
     takeValues();
+    if (!autoPlayChoiceIsPossible())
+        return IDC_AUTOPLAY_SYSTEM;
     if (!indexFile[0]) {
         showMessage(dialog, kTextIndexNameEmpty, kTextToolCaption, MB_OK | MB_ICONEXCLAMATION);
         return IDC_INDEX_FILE;

@@ -42,8 +42,8 @@ struct SettingsTool {
     int32_t help(UINT command);
 
     // AutoPlay for audio CDs.
+    int32_t autoPlayChoiceIsPossible();
     int32_t registerAutoPlay();
-    int32_t setAutoPlayCommand(HKEY key, const char* command);
 
     // The directory of the tool's own program, with its trailing backslash.
     void toolDirectory(char directory[kToolPathSize]);
@@ -56,12 +56,10 @@ struct SettingsTool {
     int32_t resolveIndexFile(IndexPlace* place);
     const char* fileToRead(const IndexPlace& place);
     int32_t tell(const char* format, const char* path, UINT type);
-    void writeAutoPlayCommand(const char* command);
+    const char* writeAutoPlayCommand(const char* command);
+    const char* registerHandler(const char* command);
+    void removeHandler();
 };
-
-// The platform family (1: the Windows 95 family), asked each time AutoPlay
-// is registered; tests put another answer in its place.
-extern DWORD (*queryPlatformId)();
 
 INT_PTR CALLBACK settingsDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 

@@ -15,6 +15,9 @@ const char kTextNotAnIndex[] =
     "%s は曲名ファイルではありません。\n(曲名はこのファイルに保存されません)\n\nこのファイルを曲名ファイルにしますか？";
 const char kTextIndexNotCreated[] = "%s の作成に失敗しました。\n\n正しいファイル名とパスを指定してください。";
 const char kTextSettingsNotSaved[] = "設定を保存できませんでした。";
+// The player's AutoPlay handler, as AutoPlay lists it.
+const char kTextHandlerAction[] = "オーディオ CD の再生";
+const char kTextHandlerProvider[] = "Pelmark ＣＤプレイヤー";
 const char kTextAutoPlayFailed[] = "内部エラーが発生しました。(オートプレイの設定は変更されません)";
 const char kTextNoSystemPlayer[] =
     "Windows標準のＣＤプレイヤー (cdplayer.exe) が見つかりません。(オートプレイの設定は変更されません)";

@@ -117,6 +117,17 @@ HWND waitForWindowCaptioned(const char* start, DWORD ms) {
     return 0;
 }
 
+const char kUserAutoPlayCommand[] = "Software\\Classes\\AudioCD\\shell\\play\\command";
+const char kAutoPlayHandler[] =
+    "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\AutoplayHandlers\\Handlers\\PelmarkDrovixPlayCDAudio";
+
+void forgetAutoPlay() {
+    RegDeleteTreeA(HKEY_CLASSES_ROOT, "AudioCD");
+    RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\Classes\\AudioCD");
+    RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\Classes\\Pelmark.Drovix.AudioCD");
+    RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\AutoplayHandlers");
+}
+
 } // namespace
 
 // The release where most users put it: a folder with blanks under Program
@@ -125,7 +136,7 @@ HWND waitForWindowCaptioned(const char* start, DWORD ms) {
 // the disc, and the player reads the title index the tool created there.
 TEST(EndToEnd, TheAutoPlayCommandStartsThePlayerInAFolderWithBlanksAndJapaneseNames) {
     prepareDrive(1);
-    RegDeleteTreeA(HKEY_CLASSES_ROOT, "AudioCD");
+    forgetAutoPlay();
     std::string parent = programFolder() + "Program Files\\", folder = parent + "表示 ソフト\\";
     makeFolder(parent);
     makeFolder(folder);
@@ -155,13 +166,21 @@ TEST(EndToEnd, TheAutoPlayCommandStartsThePlayerInAFolderWithBlanksAndJapaneseNa
     HKEY key;
     std::string stored;
     DWORD type = 0;
-    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_CLASSES_ROOT, "AudioCD\\shell\\play\\command", 0, KEY_READ, &key));
+    // Into the user's own classes (which Wine does not show in
+    // HKEY_CLASSES_ROOT), with the player's AutoPlay handler; the machine's
+    // key is never written.
+    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_CURRENT_USER, kUserAutoPlayCommand, 0, KEY_READ, &key));
     queryRegistry(key, 0, &type, &stored);
     RegCloseKey(key);
     const std::string command = stored.substr(0, stored.find('\0'));
     EXPECT_EQ((DWORD)REG_SZ, type);
     EXPECT_EQ("\"" + folder + "Drovix.exe\" /play", command);
     EXPECT_EQ("/play", argumentsOf(command));
+    EXPECT_NE(ERROR_SUCCESS, RegOpenKeyExA(HKEY_CLASSES_ROOT, "AudioCD\\shell\\play\\command", 0, KEY_READ, &key));
+    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_CURRENT_USER, kAutoPlayHandler, 0, KEY_READ, &key));
+    queryRegistry(key, "InvokeProgID", &type, &stored);
+    RegCloseKey(key);
+    EXPECT_EQ(std::string("Pelmark.Drovix.AudioCD") + '\0', stored);
 
     // Windows runs the command line as stored; a user may run it in cmd.
     for (const std::string& run : {command, "cmd /c " + command}) {
@@ -183,6 +202,6 @@ TEST(EndToEnd, TheAutoPlayCommandStartsThePlayerInAFolderWithBlanksAndJapaneseNa
         deleteNamed(folder + file);
     removeFolder(folder);
     removeFolder(parent);
-    RegDeleteTreeA(HKEY_CLASSES_ROOT, "AudioCD");
+    forgetAutoPlay();
     forgetSettingsAndDrive();
 }

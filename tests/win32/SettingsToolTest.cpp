@@ -23,6 +23,20 @@ namespace {
 const char kSettingsKey[] = "Software\\Pelmark\\Drovix";
 const char kAutoPlayParent[] = "AudioCD";
 const char kAutoPlayKey[] = "AudioCD\\shell\\play\\command";
+// From Windows 2000 on: the user's own classes and AutoPlay handler.
+const char kUserAutoPlayParent[] = "Software\\Classes\\AudioCD";
+const char kUserAutoPlayKey[] = "Software\\Classes\\AudioCD\\shell\\play\\command";
+const char kProgIdKey[] = "Software\\Classes\\Pelmark.Drovix.AudioCD";
+const char kHandlers[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\AutoplayHandlers";
+const char kHandlerKey[] =
+    "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\AutoplayHandlers\\Handlers\\PelmarkDrovixPlayCDAudio";
+const char kEventKey[] =
+    "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\AutoplayHandlers\\EventHandlers\\PlayCDAudioOnArrival";
+
+// GetVersion's answers of the Windows the tests stand for.
+const DWORD kWindows10 = 0x0000000A, kWindowsXp = 0x00000105, kWindows2000 = 0x00000005, kWindowsNt4 = 0x00000004,
+            kWindows98 = 0x80000A04;
+DWORD testedWindows = kWindows10;
 
 void store(const char* name, DWORD type, const void* bytes, DWORD size) {
     HKEY key;
@@ -58,7 +72,12 @@ std::string stored(HKEY root, const char* keyName, const char* name) {
 
 std::string setting(const char* name) { return stored(HKEY_CURRENT_USER, kSettingsKey, name); }
 
-std::string autoPlayCommand() { return stored(HKEY_CLASSES_ROOT, kAutoPlayKey, 0); }
+// Where the tested Windows keeps the command: the user's classes from
+// Windows 2000 on (Wine does not show them in HKEY_CLASSES_ROOT).
+std::string autoPlayCommand() {
+    bool forUser = !(testedWindows & 0x80000000) && LOBYTE(testedWindows) >= 5;
+    return forUser ? stored(HKEY_CURRENT_USER, kUserAutoPlayKey, 0) : stored(HKEY_CLASSES_ROOT, kAutoPlayKey, 0);
+}
 
 DWORD valueCount(HKEY root, const char* keyName) {
     HKEY key;
@@ -81,7 +100,12 @@ std::string keyClass(HKEY root, const char* keyName) {
     return name;
 }
 
-DWORD windows95Family() { return VER_PLATFORM_WIN32_WINDOWS; }
+void forgetAutoPlay() {
+    RegDeleteTreeA(HKEY_CLASSES_ROOT, kAutoPlayParent);
+    RegDeleteTreeA(HKEY_CURRENT_USER, kUserAutoPlayParent);
+    RegDeleteTreeA(HKEY_CURRENT_USER, kProgIdKey);
+    RegDeleteTreeA(HKEY_CURRENT_USER, kHandlers);
+}
 
 } // namespace
 
@@ -89,22 +113,24 @@ class SettingsDialog : public ::testing::Test {
   protected:
     HWND dialog = 0;
     std::string index = testFolder() + "drovix.idx";
-    DWORD (*systemPlatform)() = queryPlatformId;
 
+    // Every test stands for one Windows, Windows 10 unless it says another.
     void SetUp() override {
         modalSteps().clear();
         RegDeleteTreeA(HKEY_CURRENT_USER, kSettingsKey);
-        RegDeleteTreeA(HKEY_CLASSES_ROOT, kAutoPlayParent);
+        forgetAutoPlay();
         deleteNamed(index);
         settingsTool = SettingsTool();
+        testedWindows = kWindows10;
+        windowsVersion = [] { return testedWindows; };
     }
 
     void TearDown() override {
         if (dialog)
             DestroyWindow(dialog);
-        queryPlatformId = systemPlatform;
+        windowsVersion = [] { return GetVersion(); };
         RegDeleteTreeA(HKEY_CURRENT_USER, kSettingsKey);
-        RegDeleteTreeA(HKEY_CLASSES_ROOT, kAutoPlayParent);
+        forgetAutoPlay();
         deleteNamed(index);
     }
 
@@ -296,7 +322,7 @@ TEST_F(SettingsDialog, OkWritesItsValuesAndLeavesThePlayersAndAPathNotTouchedAlo
     for (const char* name : playerValues)
         EXPECT_EQ("dword:" + std::to_string(value++), setting(name)) << name;
     // Leaving AutoPlay unchanged neither opens nor creates its key.
-    EXPECT_EQ("none", keyClass(HKEY_CLASSES_ROOT, kAutoPlayKey));
+    EXPECT_EQ("none", keyClass(HKEY_CURRENT_USER, kUserAutoPlayKey));
 }
 
 TEST_F(SettingsDialog, ANewSettingsKeyHasTheClassDrovix) {
@@ -322,7 +348,7 @@ TEST_F(SettingsDialog, CancelEscapeAndTheCloseBoxWriteNothing) {
         pump();
         EXPECT_TRUE(closed()) << way;
         EXPECT_EQ("none", keyClass(HKEY_CURRENT_USER, kSettingsKey)) << way;
-        EXPECT_EQ("none", keyClass(HKEY_CLASSES_ROOT, kAutoPlayKey)) << way;
+        EXPECT_EQ("none", keyClass(HKEY_CURRENT_USER, kUserAutoPlayKey)) << way;
         DestroyWindow(dialog);
         dialog = 0;
     }
@@ -504,35 +530,44 @@ TEST_F(SettingsDialog, AutoPlayPointsAtThePlayerOrTheSystemsCdPlayerWhereItExist
     GetWindowsDirectoryA(windows, MAX_PATH);
     ExpandEnvironmentStringsA("%SystemRoot%\\system32\\cdplayer.exe", system, MAX_PATH);
     const std::string windowsPlayer = std::string(windows) + "\\cdplayer.exe";
+    const std::string player = "\"" + testFolder() + "Drovix.exe\" /play";
     struct Row {
         int choice;
-        DWORD (*platform)();
+        DWORD windows;
         std::string program; // the standard player put in place first, if any
-        std::string command; // "none": nothing written, the user told
+        std::string command; // "none": nothing saved, the user told and choosing again
+        bool handler;        // the player's AutoPlay handler registered for the user
     } rows[] = {
         // Quoted: a folder with blanks stays one name when Windows runs it.
-        {IDC_AUTOPLAY_PLAYER, 0, "", "\"" + testFolder() + "Drovix.exe\" /play"},
-        {IDC_AUTOPLAY_SYSTEM, 0, system, "%SystemRoot%\\system32\\cdplayer.exe /play %1"},
-        {IDC_AUTOPLAY_SYSTEM, windows95Family, windowsPlayer, windowsPlayer + " /play %1"},
-        {IDC_AUTOPLAY_SYSTEM, 0, "", "none"},
-        {IDC_AUTOPLAY_SYSTEM, windows95Family, "", "none"},
+        {IDC_AUTOPLAY_PLAYER, kWindows10, "", player, true},
+        {IDC_AUTOPLAY_SYSTEM, kWindows10, system, "%SystemRoot%\\system32\\cdplayer.exe /play %1", false},
+        {IDC_AUTOPLAY_PLAYER, kWindowsXp, "", player, true},
+        {IDC_AUTOPLAY_PLAYER, kWindows2000, "", player, false},
+        {IDC_AUTOPLAY_PLAYER, kWindowsNt4, "", player, false},
+        {IDC_AUTOPLAY_PLAYER, kWindows98, "", player, false},
+        {IDC_AUTOPLAY_SYSTEM, kWindows98, windowsPlayer, windowsPlayer + " /play %1", false},
+        {IDC_AUTOPLAY_SYSTEM, kWindows10, "", "none", false},
+        {IDC_AUTOPLAY_SYSTEM, kWindows98, "", "none", false},
     };
     for (const Row& row : rows) {
-        SetUp();
+        SCOPED_TRACE(row.command + " on " + std::to_string(row.windows));
         ASSERT_TRUE(writeBytes(index, ""));
         if (!row.program.empty())
             ASSERT_TRUE(writeBytes(row.program, "MZ"));
-        if (row.platform)
-            queryPlatformId = row.platform;
+        testedWindows = row.windows;
+        settingsTool = SettingsTool();
+        modalSteps().clear();
+        RegDeleteTreeA(HKEY_CURRENT_USER, kSettingsKey);
         open();
         click(row.choice);
         MessageBoxSeen missing;
         confirmMessageBox(&missing);
         click(IDOK);
         pump();
-        EXPECT_TRUE(closed());
         if (row.command == "none") {
-            EXPECT_EQ("none", autoPlayCommand());
+            EXPECT_FALSE(closed());
+            EXPECT_EQ(IDC_AUTOPLAY_SYSTEM, focused());
+            EXPECT_EQ("none", setting("Interval"));
             EXPECT_EQ(1, missing.shown);
             EXPECT_EQ(
                 "Windows標準のＣＤプレイヤー (cdplayer.exe) が見つかりません。(オートプレイの設定は変更されません)",
@@ -541,26 +576,51 @@ TEST_F(SettingsDialog, AutoPlayPointsAtThePlayerOrTheSystemsCdPlayerWhereItExist
             EXPECT_EQ("ok", missing.buttons);
             EXPECT_TRUE(missing.exclamation);
         } else {
-            EXPECT_EQ(0, missing.shown) << row.command;
-            EXPECT_EQ("sz:" + row.command + '\0', autoPlayCommand()) << row.command;
-            EXPECT_EQ("Drovixcfg", keyClass(HKEY_CLASSES_ROOT, kAutoPlayKey));
+            EXPECT_TRUE(closed());
+            EXPECT_EQ(0, missing.shown);
+            EXPECT_EQ("sz:" + row.command + '\0', autoPlayCommand());
         }
-        modalSteps().clear();
+        // From Windows 2000 on the machine's key is never written.
+        if (!(row.windows & 0x80000000) && LOBYTE(row.windows) >= 5)
+            EXPECT_EQ("none", keyClass(HKEY_CLASSES_ROOT, kAutoPlayKey));
+        if (row.handler) {
+            EXPECT_EQ("sz:オーディオ CD の再生" + std::string(1, '\0'),
+                      stored(HKEY_CURRENT_USER, kHandlerKey, "Action"));
+            EXPECT_EQ("sz:Pelmark ＣＤプレイヤー" + std::string(1, '\0'),
+                      stored(HKEY_CURRENT_USER, kHandlerKey, "Provider"));
+            EXPECT_EQ("sz:\"" + testFolder() + "Drovix.exe\",0" + '\0',
+                      stored(HKEY_CURRENT_USER, kHandlerKey, "DefaultIcon"));
+            EXPECT_EQ("sz:Pelmark.Drovix.AudioCD" + std::string(1, '\0'),
+                      stored(HKEY_CURRENT_USER, kHandlerKey, "InvokeProgID"));
+            EXPECT_EQ("sz:play" + std::string(1, '\0'), stored(HKEY_CURRENT_USER, kHandlerKey, "InvokeVerb"));
+            EXPECT_EQ("sz:" + std::string(1, '\0'), stored(HKEY_CURRENT_USER, kEventKey, "PelmarkDrovixPlayCDAudio"));
+            EXPECT_EQ("sz:" + player + '\0',
+                      stored(HKEY_CURRENT_USER, (std::string(kProgIdKey) + "\\shell\\play\\command").c_str(), 0));
+        } else {
+            // The standard player's choice takes the handler away.
+            EXPECT_EQ("none", keyClass(HKEY_CURRENT_USER, kHandlerKey));
+            EXPECT_EQ("none", stored(HKEY_CURRENT_USER, kEventKey, "PelmarkDrovixPlayCDAudio"));
+            EXPECT_EQ("none", keyClass(HKEY_CURRENT_USER, kProgIdKey));
+        }
         if (!row.program.empty())
             deleteNamed(row.program);
-        TearDown();
+        DestroyWindow(dialog);
         dialog = 0;
+        if (row.windows != kWindows10)
+            forgetAutoPlay();
     }
 
-    // Chosen again, the same command is written again; left alone, it stays.
-    const std::string player = "sz:\"" + testFolder() + "Drovix.exe\" /play" + '\0';
+    // Chosen again, the same command is written again; left alone, it and
+    // the handler stay.
     for (int choice : {IDC_AUTOPLAY_PLAYER, IDC_AUTOPLAY_PLAYER, IDC_AUTOPLAY_UNCHANGED}) {
+        testedWindows = kWindows10;
         ASSERT_TRUE(writeBytes(index, ""));
         settingsTool = SettingsTool();
         open();
         click(choice);
         click(IDOK);
-        EXPECT_EQ(player, autoPlayCommand());
+        EXPECT_EQ("sz:" + player + '\0', autoPlayCommand());
+        EXPECT_EQ("sz:play" + std::string(1, '\0'), stored(HKEY_CURRENT_USER, kHandlerKey, "InvokeVerb"));
         DestroyWindow(dialog);
         dialog = 0;
     }
@@ -578,7 +638,10 @@ TEST_F(SettingsDialog, AKeyThatCannotBeWrittenIsToldOnce) {
         const char* text;
         bool closes;
     } rows[] = {
-        {HKEY_CLASSES_ROOT, "AudioCD", "内部エラーが発生しました。(オートプレイの設定は変更されません)", true},
+        {HKEY_CURRENT_USER, "Software\\Classes\\AudioCD",
+         "内部エラーが発生しました。(オートプレイの設定は変更されません)"
+         "\n\nSoftware\\Classes\\AudioCD\\shell\\play\\command",
+         true},
         {HKEY_CURRENT_USER, "Software\\Pelmark", "設定を保存できませんでした。", false},
     };
     for (const Row& row : rows) {
