@@ -32,7 +32,7 @@ void keepMinimisedAtStart(HWND window) {
 const char kPlayCommand[] = "/play";
 
 typedef HANDLE(WINAPI* MonitorFromRectCall)(const RECT*, DWORD);
-const DWORD kNoMonitorIfNone = 0;  // MONITOR_DEFAULTTONULL
+const DWORD kNoMonitorIfNone = 0; // MONITOR_DEFAULTTONULL
 
 // MonitorFromRect exists from Windows 98 and 2000 on; before them there is
 // one monitor, and its work area tells.
@@ -168,11 +168,19 @@ int32_t PlayerWindow::initialise() {
     return 1;
 }
 
+// Wide windows on the NT family, so that their names (window texts) keep
+// their Japanese on a system of any code page.
 void PlayerWindow::createButtons() {
     for (int row = 0; row < kButtonCount; row++) {
         const ButtonRow& button = kButtonTable[row];
-        CreateWindowExA(0, "BUTTON", 0, WS_CHILD | WS_VISIBLE | BS_OWNERDRAW, button.x, button.y, button.width,
-                        button.height, window, (HMENU)(INT_PTR)button.id, moduleInstance, 0);
+        const DWORD style = WS_CHILD | WS_VISIBLE | BS_OWNERDRAW;
+        HMENU id = (HMENU)(INT_PTR)button.id;
+        if (wideText())
+            CreateWindowExW(0, L"BUTTON", 0, style, button.x, button.y, button.width, button.height, window, id,
+                            moduleInstance, 0);
+        else
+            CreateWindowExA(0, "BUTTON", 0, style, button.x, button.y, button.width, button.height, window, id,
+                            moduleInstance, 0);
     }
 }
 

@@ -421,6 +421,8 @@ TEST_F(TitleDialog, AFailedSaveIsToldAndKeepsTheDialogOpenWithEverythingTyped) {
         const char* why;
         std::function<void(const std::string& index, const std::string& temp)> arrange;
         std::string message;
+        // Hard links exist on the NT family only.
+        bool ntOnly = false;
     } rows[] = {
         {"no temporary file", [](const std::string& index, const std::string& temp) { makeFolder(temp); },
          kTextTempFailed},
@@ -447,7 +449,7 @@ TEST_F(TitleDialog, AFailedSaveIsToldAndKeepsTheDialogOpenWithEverythingTyped) {
              writeBytes(temp, before);
              CreateHardLinkA(index.c_str(), temp.c_str(), 0);
          },
-         kTextSaveFailed},
+         kTextSaveFailed, true},
         {"a memo chosen as the index",
          [](const std::string& index, const std::string& temp) { writeBytes(index, "To do:\r\n@ noon\r\n"); },
          naming(kTextNotAnIndex, index)},
@@ -459,6 +461,8 @@ TEST_F(TitleDialog, AFailedSaveIsToldAndKeepsTheDialogOpenWithEverythingTyped) {
          naming(kTextIndexReadOnly, index)},
     };
     for (const Row& row : rows) {
+        if (row.ntOnly && (GetVersion() & 0x80000000))
+            continue;
         row.arrange(index, temp);
         ASSERT_FALSE(HasFatalFailure());
         std::string indexBefore = readBytes(index), tempBefore = readBytes(temp);
