@@ -21,12 +21,15 @@ TEST(SampleCount, CarriesTheDevicesCountPastItsWrap) {
         const char* what;
         std::vector<Reading> readings;
     } cases[] = {
-        {"samples", {{0, 1, 1, 0}, {44100, 1, 1, 44100}, {4000000000u, 1, 1, 4000000000u}}},
+        {"samples", {{0, 1, 1, 0}, {44100, 1, 1, 44100}, {2000000000u, 1, 1, 2000000000u}}},
         {"samples across the wrap after 27 hours",
-         {{4294960000u, 1, 1, 4294960000u},
-          {100, 1, 1, k32 + 100},
-          {4294960000u, 1, 1, 2 * k32 - 7296},
-          {5, 1, 1, 2 * k32 + 5}}},
+         {{4294960000u, 1, 1, 4294960000u}, {100, 1, 1, k32 + 100}, {7000, 1, 1, k32 + 7000}}},
+        {"a count that went back is no move, also across the wrap",
+         {{1000, 1, 1, 1000},
+          {990, 1, 1, 1000},
+          {1010, 1, 1, 1010},
+          {4294967000u, 1, 1, 1010},
+          {2147484657u, 1, 1, 2147484657u}}},
         {"bytes, four a sample, across their wrap after 6.8 hours",
          {{4294967292u, 4, 1, 1073741823}, {4, 4, 1, k32 / 4 + 1}}},
         {"milliseconds are no position", {{1000, 0, 0, 0}}},
