@@ -471,15 +471,20 @@ TEST_F(VirtualDrive, TheControlToolInsertsAndRemovesDiscsAndSetsTheSpeed) {
     queryRegistry(key, "Image", &type, &image);
     RegCloseKey(key);
     EXPECT_EQ(sheet, image.c_str());
-    // The drive logs only into the user's temporary folder: a file named
-    // elsewhere gets nothing, and vdrivectl refuses it.
-    std::string outside = testFolder() + "outside.log";
-    deleteNamed(outside);
-    control("Log", outside);
-    driveStatus(device, kStatusMediaPresent, 0);
-    driveStatus(device, kStatusMode, 0);
-    EXPECT_EQ("<missing>", readBytes(outside));
-    EXPECT_EQ(1u, runControlTool("log \"" + outside + "\""));
+    // The drive logs only into a file right in the user's temporary folder:
+    // a file named elsewhere, or in a folder within it (which may be a
+    // junction to anywhere), gets nothing, and vdrivectl refuses it.
+    std::string within = tempFolder() + "drovix-log-folder";
+    makeFolder(within);
+    for (const std::string& outside : {testFolder() + "outside.log", within + "\\inside.log"}) {
+        deleteNamed(outside);
+        control("Log", outside);
+        driveStatus(device, kStatusMediaPresent, 0);
+        driveStatus(device, kStatusMode, 0);
+        EXPECT_EQ("<missing>", readBytes(outside)) << outside;
+        EXPECT_EQ(1u, runControlTool("log \"" + outside + "\"")) << outside;
+    }
+    removeFolder(within);
     EXPECT_EQ(0u, runControlTool("log vdrive-test.log"));
     driveStatus(device, kStatusMediaPresent, 0);
     EXPECT_NE(std::string::npos, wholeLog().find("MCI_STATUS")) << wholeLog();

@@ -6,6 +6,7 @@
 #include <stdio.h>
 #include <string.h>
 
+#include "../../common/ShiftJis.h"
 #include "../../common/Text.h"
 
 namespace {
@@ -35,8 +36,9 @@ void readNumber(HKEY key, const char* name, uint32_t* value) {
 } // namespace
 
 // Every cdaudio client, an administrator's too, appends to the log: it goes
-// only into a file in the user's temporary folder, never one the value
-// names elsewhere.
+// only into a file right in the user's temporary folder, never one the
+// value names elsewhere, nor in a folder within it (which may be a junction
+// to anywhere).
 int isLogPlace(const char* path) {
     char temp[MAX_PATH], full[MAX_PATH];
     DWORD tempLength = GetTempPathA(MAX_PATH, temp);
@@ -48,7 +50,10 @@ int isLogPlace(const char* path) {
     DWORD longLength = GetLongPathNameA(temp, longTemp, MAX_PATH);
     if (longLength && longLength < MAX_PATH)
         tempLength = (DWORD)snprintf(temp, MAX_PATH, "%s", longTemp);
-    return fullLength > tempLength && _strnicmp(full, temp, tempLength) == 0 && temp[tempLength - 1] == '\\';
+    if (fullLength <= tempLength || _strnicmp(full, temp, tempLength) != 0 || temp[tempLength - 1] != '\\')
+        return 0;
+    const char* name = full + tempLength;
+    return !lastSeparator(name) && !strchr(name, '/') && !strchr(name, ':');
 }
 
 void readControl(DriveControl* control) {
