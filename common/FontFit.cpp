@@ -34,7 +34,7 @@ int CALLBACK faceFoundAnsi(const LOGFONTA*, const TEXTMETRICA*, DWORD, LPARAM fo
 
 int32_t isInstalled(HDC context, const char* face) {
     int found = 0;
-    if (!wideText()) {
+    if (!wideCallsInUse()) {
         LOGFONTA wanted = {};
         wanted.lfCharSet = SHIFTJIS_CHARSET;
         lstrcpynA(wanted.lfFaceName, face, LF_FACESIZE);
@@ -50,7 +50,7 @@ int32_t isInstalled(HDC context, const char* face) {
 
 int32_t textWidth(HDC context, const char* text) {
     SIZE size = {};
-    if (!wideText()) {
+    if (!wideCallsInUse()) {
         GetTextExtentPoint32A(context, text, lstrlenA(text), &size);
         return size.cx;
     }
@@ -132,7 +132,7 @@ DialogTexts dialogTexts;
 } // namespace
 
 HFONT createJapaneseFont(const char* face, int32_t height) {
-    if (!wideText())
+    if (!wideCallsInUse())
         return CreateFontA(height, 0, 0, 0, FW_NORMAL, 0, 0, 0, SHIFTJIS_CHARSET, OUT_DEFAULT_PRECIS,
                            CLIP_DEFAULT_PRECIS, PROOF_QUALITY, 0, face);
     wchar_t wide[LF_FACESIZE];

@@ -25,9 +25,14 @@ int32_t hasNoWinHelp() {
 }
 
 // shell32 is loaded once and kept: a handler may go on with the request on
-// the shell's own threads after ShellExecute returns.
+// the shell's own threads after ShellExecute returns. (Loaded here, not as a
+// static of the function: that would bring the C++ library's thread-safe
+// initialisation and its threads with it.)
+HMODULE shell;
+
 int32_t openInBrowser(HWND owner, const char* page) {
-    static HMODULE shell = LoadLibraryA("shell32.dll");
+    if (!shell)
+        shell = LoadLibraryA("shell32.dll");
     wchar_t wide[kWidePathSize];
     ShellExecuteCall shellExecute = shell ? (ShellExecuteCall)(void*)GetProcAddress(shell, "ShellExecuteW") : 0;
     if (!shellExecute || !toWide(page, wide, kWidePathSize))

@@ -43,7 +43,7 @@ void longFullPath(const char* path, char full[kPlacePathSize]) {
         return;
     }
     HMODULE kernel = GetModuleHandleA("kernel32.dll");
-    if (!wideText()) {
+    if (!wideCallsInUse()) {
         LongPathCallA longPathA = (LongPathCallA)(void*)GetProcAddress(kernel, "GetLongPathNameA");
         char longer[kPlacePathSize];
         if (longPathA && (length = longPathA(full, longer, kPlacePathSize)) > 0 && length < (DWORD)kPlacePathSize)
@@ -100,7 +100,7 @@ int32_t isFile(const char* path) { return fileAttributes(path) != INVALID_FILE_A
 void userAppDataFolder(char folder[kPlacePathSize]) {
     folder[0] = 0;
     wchar_t wide[MAX_PATH] = {};
-    if (!wideText() || !shellAppData(wide) || !shiftJisPath(wide, folder, kPlacePathSize - 1)) {
+    if (!wideCallsInUse() || !shellAppData(wide) || !shiftJisPath(wide, folder, kPlacePathSize - 1)) {
         folder[0] = 0;
         return;
     }
@@ -113,7 +113,7 @@ void userAppDataFolder(char folder[kPlacePathSize]) {
 // temporary file name would not do: under Wine GetTempFileName answers a
 // name also where it could not create the file).
 int32_t canCreateFileIn(const char* folder) {
-    if (!wideText())
+    if (!wideCallsInUse())
         return 1;
     for (int attempt = 0; attempt < 16; attempt++) {
         char name[kPlacePathSize];
@@ -147,7 +147,7 @@ int32_t makeIndexFolder(const char* folder) {
 }
 
 int32_t sameFile(const char* one, const char* other) {
-    if (wideText()) {
+    if (wideCallsInUse()) {
         int32_t same = sameIdentity(one, other);
         if (same >= 0)
             return same;

@@ -16,8 +16,12 @@
 
 const UINT kShiftJis = 932;
 
+// Anything the programs show or keep: names of 50 bytes, paths of 511,
+// messages of a few hundred.
+const int kWideTextSize = 1024;
+
 // 1 where the texts go through the wide calls: on the NT family.
-int32_t wideText();
+int32_t wideCallsInUse();
 
 // Shift-JIS to UTF-16; 0 when it does not fit.
 int32_t toWide(const char* text, wchar_t* wide, int size);
@@ -25,9 +29,17 @@ int32_t toWide(const char* text, wchar_t* wide, int size);
 // Shift-JIS lacks: such a text is never stored with "?" in its place.
 int32_t toShiftJis(const wchar_t* wide, char* text, int size);
 
-// Equal but for letter case, compared as the characters they are: the
-// trail bytes of two Shift-JIS characters may differ only as "A" and "a".
-int32_t sameIgnoringCase(const char* one, const char* other);
+// What the user typed or pasted, as Shift-JIS: the JIS forms other systems
+// give become the characters a Japanese Windows shows for them; 0 when it
+// holds a character that Shift-JIS lacks.
+int32_t typedToShiftJis(wchar_t* wide, char* text, int size);
+// UTF-8 (the CUE sheets' other encoding) and UTF-16; 0 when it does not fit
+// or is no UTF-8.
+int32_t utf8ToWide(const char* text, wchar_t* wide, int size);
+int32_t wideToUtf8(const wchar_t* wide, char* text, int size);
+// A list of NUL-ended Shift-JIS texts (a filter of the Open dialog) of the
+// given bytes, to UTF-16.
+int32_t toWideList(const char* list, int bytes, wchar_t* wide, int size);
 
 // ---- What the user sees and types ----
 

@@ -298,13 +298,13 @@ void fillRequest(Request* request, HWND dialog, const Char* filter, Char* chosen
 // The wide dialog on the NT family: the filter and the chosen path are
 // converted both ways.
 int chooseIndexFile(HWND dialog, const char* folder, char chosen[kToolPathSize]) {
-    if (!wideText()) {
+    if (!wideCallsInUse()) {
         OPENFILENAMEA request = {};
         fillRequest(&request, dialog, kTextIndexFilter, chosen, "idx", folder);
         return GetOpenFileNameA(&request);
     }
     wchar_t filter[128] = {}, wideChosen[kToolPathSize] = {}, wideFolder[kToolPathSize] = {};
-    if (!MultiByteToWideChar(kShiftJis, 0, kTextIndexFilter, sizeof kTextIndexFilter, filter, 128))
+    if (!toWideList(kTextIndexFilter, sizeof kTextIndexFilter, filter, 128))
         return 0;
     toWide(folder, wideFolder, kToolPathSize);
     OPENFILENAMEW request = {};

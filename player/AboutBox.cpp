@@ -25,7 +25,7 @@ void showVersionString(HWND dialog, int id, DWORD translation, const char* name)
     snprintf(query, sizeof query, "\\StringFileInfo\\%04x%04x\\%s", (unsigned)(translation & 0xFFFF),
              (unsigned)(translation >> 16), name);
     UINT length = 0;
-    if (!wideText()) {
+    if (!wideCallsInUse()) {
         char* value = 0;
         if (VerQueryValueA(versionInfo, query, (void**)&value, &length) && value && length > 0)
             SetDlgItemTextA(dialog, id, value);
@@ -42,7 +42,7 @@ void showVersionString(HWND dialog, int id, DWORD translation, const char* name)
 // could not name it.
 int readVersionInfo() {
     DWORD unused, size;
-    if (!wideText()) {
+    if (!wideCallsInUse()) {
         char program[kPathSize] = {};
         GetModuleFileNameA(0, program, kPathSize - 1);
         size = GetFileVersionInfoSizeA(program, &unused);

@@ -175,7 +175,7 @@ void PlayerWindow::createButtons() {
         const ButtonRow& button = kButtonTable[row];
         const DWORD style = WS_CHILD | WS_VISIBLE | BS_OWNERDRAW;
         HMENU id = (HMENU)(INT_PTR)button.id;
-        if (wideText())
+        if (wideCallsInUse())
             CreateWindowExW(0, L"BUTTON", 0, style, button.x, button.y, button.width, button.height, window, id,
                             moduleInstance, 0);
         else

@@ -2,11 +2,13 @@
 
 #include <string.h>
 
+#include "../../common/Text.h"
+
 namespace {
 
 FILE* openUtf8(const char* path) {
     wchar_t wide[kFileNameSize];
-    if (MultiByteToWideChar(CP_UTF8, 0, path, -1, wide, kFileNameSize) <= 0)
+    if (!utf8ToWide(path, wide, kFileNameSize))
         return 0;
     return _wfopen(wide, L"rb");
 }
@@ -213,7 +215,7 @@ void DiscReader::fill(int16_t* frame, uint32_t at) {
         file = openUtf8(disc.files[extent.file]);
     uint64_t offset = extent.fileOffset + (uint64_t)(at - extent.firstFrame) * kBytesPerFrame;
     uint64_t dataEnd = disc.fileDataEnd[extent.file];
-    size_t wanted = offset >= dataEnd                    ? 0
+    size_t wanted = offset >= dataEnd                   ? 0
                     : dataEnd - offset < kBytesPerFrame ? (size_t)(dataEnd - offset)
                                                         : kBytesPerFrame;
     size_t got = 0;

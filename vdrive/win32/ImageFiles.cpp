@@ -16,14 +16,14 @@ const size_t kMaxSheetBytes = 256 * 1024;
 // the sheet's folder holds those named without a folder.
 int widePath(const char* cuePath, const char* name, int utf8, wchar_t path[kFileNameSize]) {
     wchar_t wideName[kFileNameSize];
-    if (MultiByteToWideChar(utf8 ? CP_UTF8 : kShiftJis, 0, name, -1, wideName, kFileNameSize) <= 0)
+    if (!(utf8 ? utf8ToWide(name, wideName, kFileNameSize) : toWide(name, wideName, kFileNameSize)))
         return 0;
     int absolute = strchr(name, ':') || name[0] == '\\' || name[0] == '/';
     // The sheet's folder is found in its wide path: in code page 932 the
     // byte 0x5C, the backslash, also ends characters such as "ソ" and "表".
     wchar_t folder[kFileNameSize] = {};
     if (!absolute) {
-        if (MultiByteToWideChar(kShiftJis, 0, cuePath, -1, folder, kFileNameSize) <= 0)
+        if (!toWide(cuePath, folder, kFileNameSize))
             return 0;
         wchar_t* slash = wcsrchr(folder, L'\\');
         wchar_t* other = wcsrchr(folder, L'/');
@@ -39,9 +39,7 @@ int widePath(const char* cuePath, const char* name, int utf8, wchar_t path[kFile
 }
 
 // The disc keeps its files' names in UTF-8, whatever the code page.
-int toUtf8(const wchar_t* path, char* text, int size) {
-    return WideCharToMultiByte(CP_UTF8, 0, path, -1, text, size, 0, 0) > 0;
-}
+int toUtf8(const wchar_t* path, char* text, int size) { return wideToUtf8(path, text, size); }
 
 // A path as the log and the user read it.
 void shown(const wchar_t* path, char* text, int size) {

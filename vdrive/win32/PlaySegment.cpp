@@ -31,7 +31,8 @@ SegmentClock& segment() {
 
 } // namespace
 
-const SoundSeam waveOutSeam = {deviceOpen, beginSound, samplesPlayed, silenceSound, restartSound, clockTicks, clockRate};
+const SoundSeam waveOutSeam = {deviceOpen,   beginSound, samplesPlayed, silenceSound,
+                               restartSound, clockTicks, clockRate};
 
 void soundFailed(const char* what) {
     controlLog(&drive.control, "sound: %s; the drive keeps time by its clock", what);

@@ -32,8 +32,7 @@ int takeName(char slot[kTitleSlot], const char* name, int utf8) {
     char converted[kCueNameSize * 2] = {};
     if (utf8) {
         wchar_t wide[kCueNameSize];
-        int length = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, name, -1, wide, kCueNameSize);
-        if (length <= 0 || !toShiftJis(wide, converted, sizeof converted))
+        if (!utf8ToWide(name, wide, kCueNameSize) || !toShiftJis(wide, converted, sizeof converted))
             return kNameUnfit;
     } else {
         snprintf(converted, sizeof converted, "%s", name);

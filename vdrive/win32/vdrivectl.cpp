@@ -120,11 +120,11 @@ int show() {
     DriveControl control;
     readControl(&control);
     printText(stdout, "ディスク:   %s\n速さ:       %u 倍\nログ:       %s\n読んだ結果: %s\n",
-           !control.media     ? "(なし)"
-           : control.image[0] ? control.image
-                              : "デモディスク",
-           control.speed, control.logPath[0] ? control.logPath : "(なし)",
-           control.state[0] ? control.state : "(まだ読んでいません)");
+              !control.media     ? "(なし)"
+              : control.image[0] ? control.image
+                                 : "デモディスク",
+              control.speed, control.logPath[0] ? control.logPath : "(なし)",
+              control.state[0] ? control.state : "(まだ読んでいません)");
     return 0;
 }
 
@@ -157,7 +157,7 @@ char argumentText[kMostArguments][MAX_PATH * 2];
 char* shiftJisArguments[kMostArguments];
 
 char** argumentsAsShiftJis(int* argc, char** argv) {
-    if (!wideText())
+    if (!wideCallsInUse())
         return argv;
     int count = 0;
     wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &count);
