@@ -648,6 +648,18 @@ TEST_F(VirtualDrive, TheSheetsNamesGoIntoThePlayersTitleIndex) {
     EXPECT_EQ(0u, runControlTool("titles --replace \"" + sheet + "\" \"" + index + "\""));
     // The save keeps the blank line that opened the new file, as the player's does.
     EXPECT_EQ("\r\n@0200060003\r\n+Other\r\n-Band\r\n#A\r\n#B\r\n\r\n", readBytes(index));
+    // A name that Shift-JIS cannot hold exactly, a path too long and a memo
+    // named as the index are refused: nothing is stored with "?", cut or
+    // rewritten.
+    writeBytes(sheet, named((const char*)u8"한국어", "Band", "A", "B"));
+    EXPECT_EQ(1u, runControlTool("titles --replace \"" + sheet + "\" \"" + index + "\""));
+    writeBytes(sheet, named("Other", "Band", "A", "B"));
+    EXPECT_EQ(1u, runControlTool("titles \"" + sheet + "\" \"" + folder + std::string(520, 'p') + ".idx\""));
+    EXPECT_EQ("\r\n@0200060003\r\n+Other\r\n-Band\r\n#A\r\n#B\r\n\r\n", readBytes(index));
+    writeBytes(folder + "memo.txt", "To do\r\n");
+    EXPECT_EQ(1u, runControlTool("titles \"" + sheet + "\" \"" + folder + "memo.txt\""));
+    EXPECT_EQ("To do\r\n", readBytes(folder + "memo.txt"));
+    deleteNamed(folder + "memo.txt");
     // A sheet without names writes nothing; the demo disc has names of its own.
     deleteNamed(index);
     writeBytes(sheet, "FILE \"named.bin\" BINARY\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n");

@@ -706,6 +706,27 @@ TEST_F(SettingsDialog, BrowseFillsThePathAndCancelAfterItStillWritesNothing) {
     deleteNamed(chosen);
 }
 
+// Browse opens where the index the field names lies.
+TEST_F(SettingsDialog, BrowseOpensInTheIndexsFolder) {
+    std::string folder = testFolder() + "browse-here";
+    makeFolder(folder);
+    ASSERT_TRUE(writeBytes(folder + "\\titles.idx", ""));
+    storeText("IndexFile", folder + "\\titles.idx");
+    open();
+    static std::string shownFolder;
+    shownFolder = "not shown";
+    whenShown(kDialogClass, [](HWND openDialog) {
+        wchar_t path[MAX_PATH] = {};
+        SendMessageW(openDialog, CDM_GETFOLDERPATH, MAX_PATH, (LPARAM)path);
+        shownFolder = shiftJis(path);
+        PostMessageA(openDialog, WM_COMMAND, IDCANCEL, 0);
+    });
+    click(IDC_BROWSE);
+    EXPECT_EQ(folder, shownFolder);
+    deleteNamed(folder + "\\titles.idx");
+    removeFolder(folder);
+}
+
 TEST_F(SettingsDialog, HelpOpensTheGuideBesideTheToolAndClosesItAtTheEnd) {
     HelpViewer viewer;
     ASSERT_TRUE(viewer.window);
