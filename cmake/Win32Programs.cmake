@@ -100,6 +100,12 @@ if(CMAKE_SIZEOF_VOID_P EQUAL 4)
     add_test(NAME deliverable_${program}
       COMMAND ${CMAKE_SOURCE_DIR}/tests/win32/check_deliverable.sh $<TARGET_FILE:${program}>)
   endforeach()
+  # The drive and vdrivectl import nothing that Windows XP lacks.
+  foreach(program drovixcd vdrivectl)
+    add_test(NAME deliverable_${program}
+      COMMAND ${CMAKE_SOURCE_DIR}/tests/win32/check_imports.sh $<TARGET_FILE:${program}>
+        ${CMAKE_SOURCE_DIR}/tests/win32/windowsxp-imports.txt)
+  endforeach()
 endif()
 
 # The main dialog in the test process, on the simulated drive, with the
@@ -135,7 +141,11 @@ add_library(drovixcd SHARED vdrive/win32/drovixcd.def vdrive/win32/drovixcd.rc v
   vdrive/win32/ImageFiles.cpp vdrive/win32/AudioOut.cpp)
 set_target_properties(drovixcd PROPERTIES PREFIX "" OUTPUT_NAME drovixcd)
 target_link_libraries(drovixcd vdrive_model common winmm advapi32)
-target_compile_options(drovixcd PRIVATE -Wall -Wextra)
+# The drive and vdrivectl are for the NT family (MCI drivers of this kind
+# exist there only), from Windows XP on (GetModuleHandleEx keeps the
+# driver loaded while its thread ends): the programs' flags otherwise.
+set(DROVIX_DRIVE_FLAGS -Wall -Wextra -fno-exceptions -fno-rtti -DWINVER=0x0501 -D_WIN32_WINNT=0x0501)
+target_compile_options(drovixcd PRIVATE ${DROVIX_DRIVE_FLAGS})
 target_link_options(drovixcd PRIVATE -static -static-libgcc -static-libstdc++ -Wl,--kill-at)
 
 # The player's MCI commands against the virtual drive.
@@ -172,7 +182,7 @@ add_executable(vdrivectl vdrive/win32/vdrivectl.cpp vdrive/win32/Install.cpp vdr
 target_include_directories(vdrivectl PRIVATE common)
 set_source_files_properties(vdrive/win32/vdrivectl.rc PROPERTIES OBJECT_DEPENDS "${CMAKE_SOURCE_DIR}/common/app.manifest")
 target_link_libraries(vdrivectl vdrive_disc titles winmm shell32)
-target_compile_options(vdrivectl PRIVATE -Wall -Wextra)
+target_compile_options(vdrivectl PRIVATE ${DROVIX_DRIVE_FLAGS})
 
 # The settings tool's dialog in the test process, with the tool's resources,
 # Wine's registry and real message boxes; and the real tool for its marker.

@@ -14,13 +14,6 @@ for dll in $(echo "$headers" | sed -n 's/^[[:space:]]*DLL Name: //p'); do
   lower=$(echo "$dll" | tr 'A-Z' 'a-z')
   echo "$lower" | grep -Eq "$system" || { echo "$program: imports $dll"; fail=1; }
 done
-known="$(dirname "$0")/windows95-imports.txt"
-imported=$(echo "$headers" | awk '/DLL Name:/ { dll = tolower($3); next }
-  dll != "" && /^\t[0-9a-f]+\t +[0-9]+ +[A-Za-z_]/ { print dll " " $3 }' | sort -u)
-[ -n "$imported" ] || { echo "$program: no imported function found"; fail=1; }
-for late in $(echo "$imported" | grep -vxF -f <(grep -v '^#' "$known") | tr ' ' '!'); do
-  echo "$program: imports $late, which Windows 95 lacks"
-  fail=1
-done
+"$(dirname "$0")/check_imports.sh" "$program" "$(dirname "$0")/windows95-imports.txt" || fail=1
 [ "$fail" = 0 ] && echo "$program: PE32 i386 GUI, system DLLs only, nothing Windows 95 lacks"
 exit $fail
