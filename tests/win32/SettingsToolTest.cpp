@@ -716,9 +716,16 @@ TEST_F(SettingsDialog, BrowseOpensInTheIndexsFolder) {
     static std::string shownFolder;
     shownFolder = "not shown";
     whenShown(kDialogClass, [](HWND openDialog) {
+        // The ANSI dialog on the Windows 95 family answers in Shift-JIS.
         wchar_t path[MAX_PATH] = {};
-        SendMessageW(openDialog, CDM_GETFOLDERPATH, MAX_PATH, (LPARAM)path);
-        shownFolder = shiftJis(path);
+        char ansiPath[MAX_PATH] = {};
+        if (IsWindowUnicode(openDialog)) {
+            SendMessageW(openDialog, CDM_GETFOLDERPATH, MAX_PATH, (LPARAM)path);
+            shownFolder = shiftJis(path);
+        } else {
+            SendMessageA(openDialog, CDM_GETFOLDERPATH, MAX_PATH, (LPARAM)ansiPath);
+            shownFolder = ansiPath;
+        }
         PostMessageA(openDialog, WM_COMMAND, IDCANCEL, 0);
     });
     click(IDC_BROWSE);
