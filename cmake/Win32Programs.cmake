@@ -136,23 +136,30 @@ gtest_discover_tests(player_instance_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIM
 
 # The virtual CD drive: an MCI driver under a name of its own, so that no
 # program loads it unless vdrivectl install made it the "cdaudio" driver.
-add_library(drovixcd SHARED vdrive/win32/drovixcd.def vdrive/win32/drovixcd.rc vdrive/win32/DriverProc.cpp
-  vdrive/win32/DriveLifetime.cpp vdrive/win32/DiscLoading.cpp vdrive/win32/PlaySegment.cpp vdrive/win32/Control.cpp
-  vdrive/win32/ImageFiles.cpp vdrive/win32/AudioOut.cpp)
-set_target_properties(drovixcd PROPERTIES PREFIX "" OUTPUT_NAME drovixcd)
-target_link_libraries(drovixcd vdrive_model common winmm advapi32)
+set(DROVIX_DRIVE_SOURCES vdrive/win32/drovixcd.rc vdrive/win32/DriverProc.cpp vdrive/win32/DriveLifetime.cpp
+  vdrive/win32/DiscLoading.cpp vdrive/win32/PlaySegment.cpp vdrive/win32/Control.cpp vdrive/win32/ImageFiles.cpp
+  vdrive/win32/AudioOut.cpp)
 # The drive and vdrivectl are for the NT family (MCI drivers of this kind
 # exist there only), from Windows XP on (GetModuleHandleEx keeps the
-# driver loaded while its thread ends): the programs' flags otherwise.
+# driver loaded for good): the programs' flags otherwise.
 set(DROVIX_DRIVE_FLAGS -Wall -Wextra -fno-exceptions -fno-rtti -DWINVER=0x0501 -D_WIN32_WINNT=0x0501)
-target_compile_options(drovixcd PRIVATE ${DROVIX_DRIVE_FLAGS})
-target_link_options(drovixcd PRIVATE -static -static-libgcc -static-libstdc++ -Wl,--kill-at)
+# The drive's test build: the same drive with a seam in its reads.
+foreach(build drovixcd drovixcd_seams)
+  add_library(${build} SHARED ${DROVIX_DRIVE_SOURCES})
+  set_target_properties(${build} PROPERTIES PREFIX "" OUTPUT_NAME ${build})
+  target_link_libraries(${build} vdrive_model common winmm advapi32)
+  target_compile_options(${build} PRIVATE ${DROVIX_DRIVE_FLAGS})
+  target_link_options(${build} PRIVATE -static -static-libgcc -static-libstdc++ -Wl,--kill-at)
+endforeach()
+target_sources(drovixcd PRIVATE vdrive/win32/drovixcd.def)
+target_sources(drovixcd_seams PRIVATE vdrive/win32/drovixcd_seams.def vdrive/win32/DriveSeams.cpp)
+target_compile_definitions(drovixcd_seams PRIVATE DROVIX_DRIVE_SEAMS)
 
 # The player's MCI commands against the virtual drive.
-add_executable(mci_drive_tests tests/win32/MciDriveTest.cpp)
+add_executable(mci_drive_tests tests/win32/MciDriveTest.cpp tests/win32/DriveSeamTest.cpp)
 target_include_directories(mci_drive_tests PRIVATE tests/native)
 target_link_libraries(mci_drive_tests engine_win32 engine vdrive_disc winmm gtest)
-add_dependencies(mci_drive_tests drovixcd vdrivectl)
+add_dependencies(mci_drive_tests drovixcd drovixcd_seams vdrivectl)
 gtest_discover_tests(mci_drive_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
   PROPERTIES RESOURCE_LOCK shared_registry)
 

@@ -3,6 +3,7 @@
 #include <string.h>
 
 #include "../../common/Text.h"
+#include "ReadSeam.h"
 
 namespace {
 
@@ -186,6 +187,7 @@ void DiscReader::follow(const VirtualDisc& playing, const FeedJob& job) {
 }
 
 void DiscReader::read(const FeedJob& job) {
+    readSeam();
     for (uint32_t f = 0; f < job.frames; f++)
         fill(samples + f * kSamplesPerFrame * 2, job.first + f);
     memset(samples + job.frames * kSamplesPerFrame * 2, 0, job.silentFrames * kBytesPerFrame);

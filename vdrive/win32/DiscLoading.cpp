@@ -5,6 +5,7 @@
 #include <stdio.h>
 
 #include "ImageFiles.h"
+#include "ReadSeam.h"
 
 // Reads which disc the control says is in the drive. The slow parts (the
 // key, the image's files, the state written back) run outside the drive's
@@ -25,6 +26,7 @@ void loadDiscLeavingLock() {
     readControl(&control);
     char reason[300] = "", state[400];
     EnterCriticalSection(&stagingLock);
+    readSeam();
     int loaded = 0;
     if (!control.media)
         snprintf(state, sizeof state, "no media: the drive is empty");
@@ -64,7 +66,8 @@ void closeTrayWhenDueLeavingLock() {
 }
 
 int controlUnread() {
-    return drive.controlDirty || !drive.controlChanged || WaitForSingleObject(drive.controlChanged, 0) == WAIT_OBJECT_0;
+    return drive.controlDirty || !drive.running ||
+           WaitForSingleObject(drive.running->controlChanged, 0) == WAIT_OBJECT_0;
 }
 
 void followControlLeavingLock() {
@@ -108,9 +111,9 @@ void followControlLeavingLock() {
 
 // Asks to be told of the next change of the control key. A change made
 // before this asks is read all the same: the key counts as unread.
-void watchControl() {
-    ResetEvent(drive.controlChanged);
-    if (drive.controlKey)
-        RegNotifyChangeKeyValue(drive.controlKey, FALSE, REG_NOTIFY_CHANGE_LAST_SET, drive.controlChanged, TRUE);
+void watchControl(DriveThread* me) {
+    ResetEvent(me->controlChanged);
+    if (me->controlKey)
+        RegNotifyChangeKeyValue(me->controlKey, FALSE, REG_NOTIFY_CHANGE_LAST_SET, me->controlChanged, TRUE);
     drive.controlDirty = 1;
 }

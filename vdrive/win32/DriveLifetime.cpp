@@ -1,139 +1,161 @@
 // The driver's lifetime: its load and free, the opens and closes of the
 // device, and the drive's own thread, which keeps a play going and finishes
-// it, and holds the module until it has left its code.
+// it. Once loaded, the driver stays in the process until it ends: a client
+// thread may still be inside its code when the last close frees it (a
+// status reading a slow disc), and a thread of the drive may still be
+// leaving, so its code and its locks are never freed under them.
 #include "DriveState.h"
+
+#include <initializer_list>
 
 Drive drive;
 
 namespace {
 
-// What a thread is given when it is made: a drive freed before its thread
-// even ran, or while it was still busy, and opened again, has a thread of
-// its own by then.
-struct ThreadStart {
-    HMODULE module; // held until the thread has left this module's code
-    uint32_t generation;
-    HANDLE events[3]; // wake, buffer done, control changed
-};
-ThreadStart threadStarts[4];
-DiscReader readers[4];
+// Up to four threads: the drive's, and those of drives freed before whose
+// reads or sound device still keep them. Taken and given back with
+// interlocked operations: a thread gives its record back outside the lock.
+DriveThread threads[4];
+
+// Set-up: the control key, watched from this thread, which lives as long as
+// its drive (a watch ends with the thread that asked for it).
+void beginThread(DriveThread* me) {
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, kControlKey, 0, 0, 0, KEY_NOTIFY | KEY_READ, 0, &me->controlKey, 0) !=
+        ERROR_SUCCESS)
+        me->controlKey = 0;
+    me->reader.playGeneration = 0;
+    EnterCriticalSection(&drive.lock);
+    if (drive.running == me)
+        watchControl(me);
+    LeaveCriticalSection(&drive.lock);
+}
+
+// One turn, under the lock: what woke the thread is done. 0 once the
+// thread is no longer the drive's.
+int turn(DriveThread* me, DWORD woken, Outbox* outbox) {
+    if (woken == WAIT_OBJECT_0 + 2)
+        watchControl(me);
+    DriveModel& model = drive.model;
+    if (model.mode == kDrivePlaying && drive.segment.keeper == kSpinningUp && !spinUpLeavingLock(me))
+        return 0;
+    if (!feedLeavingLock(me))
+        return 0;
+    if (model.mode == kDrivePlaying &&
+        (drive.segment.keeper == kKeptBySound ? drive.audio.drained() : model.playEnded(played()))) {
+        model.finish();
+        fallSilent();
+        outbox->collect();
+    }
+    // Stopped and heard out: the device goes (a pause keeps it).
+    HWAVEOUT idle = model.mode == kDriveStopped && !lingerLeft() ? drive.audio.release() : 0;
+    if (idle)
+        me->reader.closeFiles();
+    LeaveCriticalSection(&drive.lock);
+    outbox->send();
+    closeSoundDevice(idle);
+    EnterCriticalSection(&drive.lock);
+    return drive.running == me;
+}
+
+// Tear-down: whatever the thread owns goes with it, and its record is free
+// for another.
+void endThread(DriveThread* me) {
+    closeSoundDevice(me->leftDevice);
+    if (me->controlKey)
+        RegCloseKey(me->controlKey);
+    me->reader.closeFiles();
+    for (HANDLE event : {me->wake, me->bufferDone, me->controlChanged})
+        if (event)
+            CloseHandle(event);
+    me->leftDevice = 0;
+    me->controlKey = 0;
+    me->wake = me->bufferDone = me->controlChanged = 0;
+    InterlockedExchange(&me->taken, 0);
+}
 
 DWORD WINAPI driveThread(void* parameter) {
-    ThreadStart start = *(ThreadStart*)parameter;
-    HMODULE module = start.module;
-    uint32_t generation = start.generation;
-    HANDLE* events = start.events;
+    DriveThread* me = (DriveThread*)parameter;
     Outbox outbox = {};
-    // The thread's own: another thread of the drive may still be reading.
-    DiscReader& reader = readers[generation % 4];
-    reader.playGeneration = 0;
+    beginThread(me);
+    HANDLE events[3] = {me->wake, me->bufferDone, me->controlChanged};
     EnterCriticalSection(&drive.lock);
-    // Watched from this thread, which lives as long as the drive: a watch
-    // ends with the thread that asked for it.
-    if (RegCreateKeyExA(HKEY_CURRENT_USER, kControlKey, 0, 0, 0, KEY_NOTIFY | KEY_READ, 0, &drive.controlKey, 0) !=
-        ERROR_SUCCESS)
-        drive.controlKey = 0;
-    watchControl();
-    for (;;) {
+    while (drive.running == me) {
         DWORD sleep = sleepTime();
         LeaveCriticalSection(&drive.lock);
         DWORD woken = WaitForMultipleObjects(3, events, FALSE, sleep);
         EnterCriticalSection(&drive.lock);
-        if (generation != drive.threadGeneration)
+        if (drive.running != me || !turn(me, woken, &outbox))
             break;
-        if (woken == WAIT_OBJECT_0 + 2)
-            watchControl();
-        DriveModel& model = drive.model;
-        if (model.mode == kDrivePlaying && drive.segment.keeper == kSpinningUp)
-            spinUpLeavingLock(events[1], generation);
-        feedLeavingLock(&reader);
-        if (model.mode == kDrivePlaying &&
-            (drive.segment.keeper == kKeptBySound ? drive.audio.drained() : model.playEnded(played()))) {
-            model.finish();
-            fallSilent();
-            outbox.collect();
-        }
-        // Stopped and heard out: the device goes (a pause keeps it).
-        HWAVEOUT idle = model.mode == kDriveStopped && !lingerLeft() ? drive.audio.release() : 0;
-        if (idle)
-            reader.closeFiles();
-        LeaveCriticalSection(&drive.lock);
-        outbox.send();
-        closeSoundDevice(idle);
-        EnterCriticalSection(&drive.lock);
-    }
-    HWAVEOUT device = drive.thread ? 0 : drive.audio.release();
-    HKEY key = 0;
-    if (!drive.thread) {
-        key = drive.controlKey;
-        drive.controlKey = 0;
     }
     LeaveCriticalSection(&drive.lock);
-    // The thread's own handles go with it: whoever freed the drive may have
-    // stopped waiting for it.
-    closeSoundDevice(device);
-    if (key)
-        RegCloseKey(key);
-    reader.closeFiles();
-    for (HANDLE handle : start.events)
-        CloseHandle(handle);
-    if (module)
-        FreeLibraryAndExitThread(module, 0);
+    endThread(me);
     return 0;
 }
 
-// Client threads inside the driver's code: a play that waits for its end,
-// a status that reads a disc. The driver is freed only once they have left
-// (within a bound), so its code is never unloaded under one of them.
-volatile LONG callsInside;
-const DWORD kFreeWaitMs = 5000;
-
-void waitForCallsToLeave() {
-    for (DWORD waited = 0; callsInside > 0 && waited < kFreeWaitMs; waited += 10)
+// A record for the next thread: those of freed drives leave as soon as what
+// holds them (a read, a sound device opening) ends; an open waits a while
+// for one of them, outside the lock, rather than fail at once.
+void waitForAFreeRecord() {
+    for (int waited = 0; waited < 500; waited++) {
+        for (DriveThread& record : threads)
+            if (!record.taken)
+                return;
         Sleep(10);
+    }
+}
+
+// Starts the drive's thread, under the lock: 0 when it cannot (four threads
+// of freed drives still busy, or no handles left).
+int startThread() {
+    DriveThread* me = 0;
+    for (DriveThread& record : threads)
+        if (!me && InterlockedCompareExchange(&record.taken, 1, 0) == 0)
+            me = &record;
+    if (!me)
+        return 0;
+    me->wake = CreateEventA(0, FALSE, FALSE, 0);
+    me->bufferDone = CreateEventA(0, FALSE, FALSE, 0);
+    me->controlChanged = CreateEventA(0, TRUE, TRUE, 0);
+    HANDLE thread = me->wake && me->bufferDone && me->controlChanged ? CreateThread(0, 0, driveThread, me, 0, 0) : 0;
+    if (!thread) {
+        endThread(me);
+        return 0;
+    }
+    CloseHandle(thread);
+    drive.running = me;
+    drive.controlDirty = 1;
+    return 1;
 }
 
 } // namespace
 
-CallInside::CallInside() { InterlockedIncrement(&callsInside); }
-CallInside::~CallInside() { InterlockedDecrement(&callsInside); }
-
 LRESULT openDriver(MCI_OPEN_DRIVER_PARMS* parameters) {
+    waitForAFreeRecord();
     EnterCriticalSection(&drive.lock);
-    int32_t slot = drive.model.open();
+    int32_t slot = drive.running || startThread() ? drive.model.open() : -1;
     if (slot < 0) {
         LeaveCriticalSection(&drive.lock);
         return 0;
     }
+    uint32_t serial = drive.slotSerials[slot] = ++drive.serials;
     if (!drive.loaded)
         loadDiscLeavingLock();
+    // The driver may have been freed meanwhile: the open is gone with it.
+    if (!stillOpen(slot, serial)) {
+        LeaveCriticalSection(&drive.lock);
+        return 0;
+    }
     drive.deviceIds[slot] = parameters ? parameters->wDeviceID : (MCIDEVICEID)0;
     if (parameters) {
         parameters->wCustomCommandTable = MCI_NO_COMMAND_TABLE;
         parameters->wType = MCI_DEVTYPE_CD_AUDIO;
     }
-    if (!drive.thread) {
-        // A drive freed and loaded again without leaving memory starts anew.
-        // The thread keeps this module loaded until it has left its code.
-        HMODULE self = 0;
-        GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS, (LPCSTR)&driveThread, &self);
-        drive.wake = CreateEventA(0, FALSE, FALSE, 0);
-        drive.bufferDone = CreateEventA(0, FALSE, FALSE, 0);
-        drive.controlChanged = CreateEventA(0, TRUE, TRUE, 0);
-        ThreadStart& start = threadStarts[drive.threadGeneration % 4];
-        start = ThreadStart{self, drive.threadGeneration, {drive.wake, drive.bufferDone, drive.controlChanged}};
-        drive.thread = CreateThread(0, 0, driveThread, &start, 0, 0);
-        if (!drive.thread) {
-            // No thread: what was taken for it goes back at once.
-            for (HANDLE handle : start.events)
-                CloseHandle(handle);
-            drive.wake = drive.bufferDone = drive.controlChanged = 0;
-            if (self)
-                FreeLibrary(self);
-        }
-    }
     LeaveCriticalSection(&drive.lock);
     return slot + 1;
+}
+
+int stillOpen(int32_t slot, uint32_t serial) {
+    return drive.model.openUsed[slot] && drive.slotSerials[slot] == serial;
 }
 
 int32_t slotOf(DWORD_PTR driverId) {
@@ -151,6 +173,7 @@ void closeDriver(DWORD_PTR driverId) {
     if (slot >= 0) {
         DriveMode before = drive.model.mode;
         drive.model.close(slot);
+        drive.slotSerials[slot] = 0;
         outbox.collect();
         if (drive.model.mode != before)
             endSegment();
@@ -159,46 +182,38 @@ void closeDriver(DWORD_PTR driverId) {
     outbox.send();
 }
 
-// The lock lives as long as the module: a thread that is still leaving may
-// take it.
+// The first load keeps the driver in the process, and makes its locks.
 LRESULT loadDriver() {
     if (!drive.lockReady) {
+        HMODULE self;
+        if (!GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_PIN,
+                                (LPCSTR)&drive, &self))
+            return 0;
         InitializeCriticalSection(&drive.lock);
         InitializeCriticalSection(&stagingLock);
         drive.lockReady = 1;
     }
     EnterCriticalSection(&drive.lock);
     drive.model.reset();
+    memset(drive.slotSerials, 0, sizeof drive.slotSerials);
+    drive.segment = SegmentClock{};
     drive.segment.seam = &waveOutSeam;
     drive.loaded = 0;
+    drive.looks++; // a reading begun before stands for no disc now
     LeaveCriticalSection(&drive.lock);
     return 1;
 }
 
+// The drive's thread is told to leave, with the sound device opened on its
+// event; it does by itself, whatever keeps it now. Nothing is waited for.
 LRESULT freeDriver() {
-    waitForCallsToLeave();
-    if (drive.thread) {
-        HANDLE thread = drive.thread;
-        EnterCriticalSection(&drive.lock);
-        drive.threadGeneration++;
-        SetEvent(drive.wake);
-        drive.thread = 0;
-        LeaveCriticalSection(&drive.lock);
-        // It ends by itself and holds the module until then; waiting for it
-        // here may not be possible (under the loader's lock).
-        WaitForSingleObject(thread, 1000);
-        CloseHandle(thread);
+    EnterCriticalSection(&drive.lock);
+    DriveThread* thread = drive.running;
+    if (thread) {
+        drive.running = 0;
+        thread->leftDevice = drive.audio.release();
+        SetEvent(thread->wake);
     }
+    LeaveCriticalSection(&drive.lock);
     return 1;
-}
-
-// The locks go with the module. A process that ends does not run its
-// threads' code again, so they go only when the module is freed.
-extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID processEnding) {
-    if (reason == DLL_PROCESS_DETACH && !processEnding && drive.lockReady) {
-        DeleteCriticalSection(&stagingLock);
-        DeleteCriticalSection(&drive.lock);
-        drive.lockReady = 0;
-    }
-    return TRUE;
 }

@@ -21,31 +21,54 @@
 extern "C" BOOL WINAPI mciDriverNotify(HWND callback, MCIDEVICEID deviceId, UINT status);
 extern "C" UINT WINAPI mciDriverYield(MCIDEVICEID deviceId);
 
+// What one thread of the drive owns, from the open that starts it to its
+// own end, in a record of its own: the drive may be freed and opened again
+// while a thread that was started before is still busy (a read or a sound
+// device that takes its time), and the two never share a handle.
+//   wake, bufferDone, controlChanged: created by the open that starts the
+//     thread; closed by the thread alone, as it leaves.
+//   controlKey: opened, watched and closed by the thread.
+//   leftDevice: the drive's sound device when the drive was freed (opened
+//     on this thread's bufferDone); closed by the thread as it leaves.
+//   reader: read by the thread alone.
+// Anyone else reaches them only through drive.running, under the lock,
+// while this thread is the drive's; the free that ends the thread clears
+// drive.running first.
+struct DriveThread {
+    volatile LONG taken; // from the open that starts it until it has left
+    HANDLE wake;         // auto reset: a command changed the play
+    HANDLE bufferDone;   // auto reset: the sound device gave back a buffer
+    HANDLE controlChanged; // manual reset: set while a change of the key is unread
+    HKEY controlKey;
+    HWAVEOUT leftDevice;
+    DiscReader reader;
+};
+
 struct Drive {
     CRITICAL_SECTION lock;
     int lockReady;
-    HANDLE thread;
-    HANDLE wake;
-    uint32_t threadGeneration; // a thread runs while it is the one it began with
-    uint32_t looks;            // every reading of the disc
+    DriveThread* running; // the drive's thread, or none
+    uint32_t looks;       // every reading of the disc
     int loaded;
     DriveModel model;
     MCIDEVICEID deviceIds[DriveModel::kMaxOpens];
+    // Which open holds each slot: a command that left the lock finds its
+    // open gone, or another in its place, by it.
+    uint32_t slotSerials[DriveModel::kMaxOpens];
+    uint32_t serials;
     DriveControl control;
     // While another disc goes in: when the drive holds it (GetTickCount).
     int trayMoving;
     DWORD trayClosesAt;
     // The sound: it keeps the segment's time while it sounds. A play waits
     // for the device at its start (spinning up), and a device that fails
-    // hands the time back to the clock.
+    // hands the time back to the clock. The device is opened by the
+    // drive's thread on its own bufferDone.
     AudioOut audio;
-    HANDLE bufferDone;
     SegmentClock segment;
-    DWORD silentSince;    // GetTickCount when the drive last stopped sounding
+    DWORD silentSince; // GetTickCount when the drive last stopped sounding
     // The control key is read again only when it has changed: the thread
     // watches it and marks it so.
-    HKEY controlKey;
-    HANDLE controlChanged; // manual reset: set while a change is unread
     int controlDirty;
 };
 
@@ -87,24 +110,23 @@ void endSegment();
 void resumeSegment();
 void fallSilent();
 DWORD lingerLeft();
-void spinUpLeavingLock(HANDLE bufferDone, uint32_t threadGeneration);
-void feedLeavingLock(DiscReader* reader);
+void wakeThread();
+// Both return 0 when the thread is no longer the drive's.
+int spinUpLeavingLock(DriveThread* thread);
+int feedLeavingLock(DriveThread* thread);
 DWORD sleepTime();
 
 // The disc, the control key and the tray (DiscLoading.cpp).
 extern CRITICAL_SECTION stagingLock;
 void loadDiscLeavingLock();
 void followControlLeavingLock();
-void watchControl();
+void watchControl(DriveThread* thread);
 
 // The driver's lifetime (DriveLifetime.cpp).
 int32_t slotOf(DWORD_PTR driverId);
+// The open in the slot is still the one that held it with that serial.
+int stillOpen(int32_t slot, uint32_t serial);
 LRESULT openDriver(MCI_OPEN_DRIVER_PARMS* parameters);
 void closeDriver(DWORD_PTR driverId);
 LRESULT loadDriver();
 LRESULT freeDriver();
-// Counts a client thread inside the driver's code while it lives.
-struct CallInside {
-    CallInside();
-    ~CallInside();
-};

@@ -84,10 +84,12 @@ DWORD reply(DWORD_PTR* out, const StatusAnswer& answer) {
 
 // ---- The commands ---------------------------------------------------------------
 
-DWORD statusLeavingLock(int32_t slot, DWORD flags, MCI_STATUS_PARMS* parameters) {
+DWORD statusLeavingLock(int32_t slot, uint32_t serial, DWORD flags, MCI_STATUS_PARMS* parameters) {
     DWORD item = (flags & MCI_STATUS_ITEM) ? parameters->dwItem : 0;
     if (item == MCI_STATUS_MEDIA_PRESENT || item == MCI_STATUS_MODE)
         followControlLeavingLock();
+    if (!stillOpen(slot, serial))
+        return MCIERR_INVALID_DEVICE_ID;
     StatusAnswer answer;
     DWORD result = drive.model.status(slot, flags, item, parameters->dwTrack, played(), &answer);
     if (result)
@@ -223,7 +225,7 @@ DWORD toldWhenAnswered(int32_t slot, DWORD flags, uintptr_t callback, DWORD resu
     return result;
 }
 
-DWORD commandLeavingLock(int32_t slot, UINT message, DWORD flags, DWORD_PTR block) {
+DWORD commandLeavingLock(int32_t slot, uint32_t serial, UINT message, DWORD flags, DWORD_PTR block) {
     if (!block && needsBlock(message, flags))
         return MCIERR_NULL_PARAMETER_BLOCK;
     uintptr_t callback = block && (flags & MCI_NOTIFY) ? (uintptr_t)((MCI_GENERIC_PARMS*)block)->dwCallback : 0;
@@ -236,7 +238,7 @@ DWORD commandLeavingLock(int32_t slot, UINT message, DWORD flags, DWORD_PTR bloc
     case MCI_CLOSE_DRIVER:
         return 0;
     case MCI_STATUS:
-        return toldWhenAnswered(slot, flags, callback, statusLeavingLock(slot, flags, (MCI_STATUS_PARMS*)block));
+        return toldWhenAnswered(slot, flags, callback, statusLeavingLock(slot, serial, flags, (MCI_STATUS_PARMS*)block));
     case MCI_GETDEVCAPS:
         return toldWhenAnswered(slot, flags, callback, deviceCaps(flags, (MCI_GETDEVCAPS_PARMS*)block));
     case MCI_INFO:
@@ -320,7 +322,11 @@ LRESULT mciCommand(DWORD_PTR driverId, UINT message, DWORD flags, DWORD_PTR bloc
         LeaveCriticalSection(&drive.lock);
         return MCIERR_INVALID_DEVICE_ID;
     }
-    DWORD result = commandLeavingLock(slot, message, flags, block);
+    uint32_t serial = drive.slotSerials[slot];
+    DWORD result = commandLeavingLock(slot, serial, message, flags, block);
+    // A command that left the lock may find its open closed meanwhile.
+    if (!stillOpen(slot, serial))
+        result = MCIERR_INVALID_DEVICE_ID;
     outbox.collect();
     MCIDEVICEID deviceId = drive.deviceIds[slot];
     LeaveCriticalSection(&drive.lock);
@@ -354,6 +360,5 @@ extern "C" LRESULT CALLBACK DriverProc(DWORD_PTR driverId, HDRVR, UINT message, 
     }
     if (message < DRV_MCI_FIRST || message > DRV_MCI_LAST)
         return DefDriverProc(driverId, 0, message, parameter1, parameter2);
-    CallInside inside;
     return mciCommand(driverId, message, (DWORD)parameter1, (DWORD_PTR)parameter2);
 }

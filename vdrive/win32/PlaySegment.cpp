@@ -50,7 +50,7 @@ uint64_t played() {
 
 void startSegment() {
     segment().start(drive.model.frame, drive.model.playTo);
-    SetEvent(drive.wake);
+    wakeThread();
 }
 
 // The drive stopped sounding: the thread closes the device once what it
@@ -71,55 +71,64 @@ DWORD lingerLeft() {
 void endSegment() {
     segment().end();
     fallSilent();
-    SetEvent(drive.wake);
+    wakeThread();
 }
 
 void resumeSegment() {
     segment().resume();
-    SetEvent(drive.wake);
+    wakeThread();
 }
 
-// Opens the sound device for a play that waits for it, leaving the lock
-// while it opens. The drive keeps one device: one that another thread of
-// the drive opened meanwhile (a driver freed and loaded again starts a new
-// thread while this one still waits for the device) stays, and this one is
-// closed.
-void spinUpLeavingLock(HANDLE bufferDone, uint32_t threadGeneration) {
+void wakeThread() {
+    if (drive.running)
+        SetEvent(drive.running->wake);
+}
+
+// Opens the sound device for a play that waits for it, on the thread's own
+// event, leaving the lock while it opens. A thread that is no longer the
+// drive's when the device has opened closes it again.
+int spinUpLeavingLock(DriveThread* me) {
     LeaveCriticalSection(&drive.lock);
     char reason[160] = "";
-    HWAVEOUT device = openSoundDevice(bufferDone, reason, sizeof reason);
+    HWAVEOUT device = openSoundDevice(me->bufferDone, reason, sizeof reason);
     EnterCriticalSection(&drive.lock);
-    int stale = threadGeneration != drive.threadGeneration;
-    if (device && (drive.audio.device || stale)) {
+    if (device && drive.running == me && !drive.audio.device) {
+        drive.audio.adopt(device);
+        device = 0;
+    }
+    if (device) {
         LeaveCriticalSection(&drive.lock);
         closeSoundDevice(device);
         EnterCriticalSection(&drive.lock);
-    } else if (device) {
-        drive.audio.adopt(device);
     }
-    if (stale)
-        return;
+    if (drive.running != me)
+        return 0;
     if (!drive.audio.device && drive.segment.keeper == kSpinningUp)
         controlLog(&drive.control, "sound: %s", reason);
     segment().deviceOpened(drive.model.mode == kDrivePlaying, drive.model.frame, drive.model.playTo);
+    return 1;
 }
 
 // Fills the device's free buffers, reading each outside the lock, while
 // the play sounds; a device that refuses one hands the time to the clock.
-void feedLeavingLock(DiscReader* reader) {
+int feedLeavingLock(DriveThread* me) {
     FeedJob job;
+    DiscReader& reader = me->reader;
     while (drive.model.mode == kDrivePlaying && drive.segment.keeper == kKeptBySound && drive.audio.claim(&job)) {
-        reader->follow(drive.model.disc, job);
+        reader.follow(drive.model.disc, job);
         LeaveCriticalSection(&drive.lock);
-        reader->read(job);
+        reader.read(job);
         EnterCriticalSection(&drive.lock);
-        if (!drive.audio.queue(job, reader->samples)) {
+        if (drive.running != me)
+            return 0;
+        if (!drive.audio.queue(job, reader.samples)) {
             // The segment goes on from what was heard, on the clock.
             drive.model.rebase(played());
             drive.segment.soundFrames = 0;
             soundFailed("the device refused a buffer");
         }
     }
+    return 1;
 }
 
 // How long the thread may sleep: until a play on the clock ends, or until

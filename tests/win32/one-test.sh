@@ -1,0 +1,39 @@
+#!/usr/bin/env bash
+# Runs one Windows test program under Wine for ctest: one-test.sh LOADER
+# PROGRAM ARGUMENTS. A program whose tests have all reported (GoogleTest's
+# closing "[  PASSED  ]" or "[  FAILED  ]") but that is still running a
+# while later is ended and reported on a line of its own that begins with
+# "LINGERED:", and fails; the run's summary counts those lines. The output
+# goes to a file, not to ctest's pipe: a process that Wine starts on the
+# test's behalf (its desktop, its services) keeps its parent's output open
+# for as long as it lives, and ctest would wait for it.
+loader=$1
+shift
+grace=${DROVIX_TEST_GRACE:-10}
+name=""
+for argument in "$@"; do
+  [[ "$argument" == --gtest_filter=* ]] && name=${argument#--gtest_filter=}
+done
+out=$(mktemp)
+"$loader" "$@" >"$out" 2>&1 </dev/null &
+pid=$!
+ended_at=""
+while kill -0 "$pid" 2>/dev/null; do
+  if [ -z "$ended_at" ] && grep -qE '^\[  (PASSED|FAILED)  \]' "$out"; then
+    ended_at=$SECONDS
+  fi
+  if [ -n "$ended_at" ] && [ $((SECONDS - ended_at)) -ge "$grace" ]; then
+    cat "$out"
+    echo "LINGERED: ${name:-$1}: its tests had reported, but its process had not ended $grace s later"
+    kill -9 "$pid" 2>/dev/null
+    wait "$pid" 2>/dev/null
+    rm -f "$out"
+    exit 3
+  fi
+  sleep 0.2
+done
+wait "$pid"
+status=$?
+cat "$out"
+rm -f "$out"
+exit $status
