@@ -25,6 +25,7 @@ void loadDiscLeavingLock() {
     DriveControl control;
     readControl(&control);
     char reason[300] = "", state[400];
+    static ImageRefusal refusal; // under the staging lock
     EnterCriticalSection(&stagingLock);
     readSeam();
     int loaded = 0;
@@ -33,11 +34,13 @@ void loadDiscLeavingLock() {
     else if (control.imageUnreadable)
         snprintf(state, sizeof state,
                  "no media: the Image value is not a path the drive can take (too long, or not text)");
-    else if ((loaded = loadImage(control.image, &staging, reason, sizeof reason)))
+    else if ((loaded = loadImage(control.image, &staging, &refusal)))
         snprintf(state, sizeof state, "disc: %s, %d tracks, %u frames", control.image[0] ? control.image : "demo",
                  (int)staging.trackCount, (unsigned)staging.endFrame);
-    else
+    else {
+        refusalText(refusal, reason, sizeof reason);
         snprintf(state, sizeof state, "no media: %s: %s", control.image, reason);
+    }
     controlState(&control, state);
 
     EnterCriticalSection(&drive.lock);

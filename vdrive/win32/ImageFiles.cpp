@@ -55,45 +55,74 @@ int fileSize(const wchar_t* path, uint64_t* size) {
     return 1;
 }
 
-int refuse(char* reason, int reasonSize, const char* what, const char* detail) {
-    snprintf(reason, reasonSize, "%s%s%s", what, detail[0] ? ": " : "", detail);
+int refuse(ImageRefusal* refusal, ImageError error, const char* file) {
+    refusal->error = error;
+    snprintf(refusal->file, sizeof refusal->file, "%s", file);
     return 0;
+}
+
+const char* japaneseText(ImageError error) {
+    switch (error) {
+    case kImageOk:
+        break;
+    case kImageBadSyntax:
+        return "CUE シートとして読めません";
+    case kImageTooManyTracks:
+        return "トラックが 99 を超えています";
+    case kImageTooManyFiles:
+        return "ファイルが 99 を超えています";
+    case kImageNoTracks:
+        return "トラックがありません";
+    case kImageNoAudioTrack:
+        return "音楽のトラックがありません";
+    case kImageMissingFile:
+        return "イメージのファイルがありません";
+    case kImageTruncated:
+        return "イメージのファイルがシートの言うより短くなっています";
+    case kImageBadWave:
+        return "WAV ファイルが 44.1 kHz 16 ビット ステレオの PCM ではありません";
+    case kImageUnsupportedFile:
+        return "ドライブが再生できない種類のファイルかトラックです";
+    }
+    return "";
 }
 
 } // namespace
 
-int loadImage(const char* cuePath, VirtualDisc* disc, char* reason, int reasonSize) {
+int loadImage(const char* cuePath, VirtualDisc* disc, ImageRefusal* refusal) {
+    memset(refusal, 0, sizeof *refusal);
     if (!cuePath[0]) {
         makeDemoDisc(disc);
         return 1;
     }
     FILE* cue = openStream(cuePath, "rb");
     if (!cue)
-        return refuse(reason, reasonSize, imageErrorText(kImageMissingFile), cuePath);
+        return refuse(refusal, kImageMissingFile, cuePath);
     static char text[kMaxSheetBytes];
     size_t length = fread(text, 1, sizeof text, cue);
     int whole = feof(cue);
     fclose(cue);
-    if (!whole)
-        return refuse(reason, reasonSize, imageErrorText(kImageBadSyntax), "the sheet is too long");
+    if (!whole) {
+        refusal->sheetTooLong = 1;
+        return refuse(refusal, kImageBadSyntax, cuePath);
+    }
 
     static CueSheet sheet;
     ImageError error = parseCueSheet(text, length, &sheet);
     if (error != kImageOk) {
-        char line[32];
-        snprintf(line, sizeof line, "line %d", (int)sheet.errorLine);
-        return refuse(reason, reasonSize, imageErrorText(error), line);
+        refusal->line = sheet.errorLine;
+        return refuse(refusal, error, cuePath);
     }
     static ImageFile files[kMaxFiles];
     static wchar_t paths[kMaxFiles][kFileNameSize];
     char shownPath[kFileNameSize];
     for (int32_t i = 0; i < sheet.fileCount; i++) {
         if (!widePath(cuePath, sheet.files[i], sheet.utf8, paths[i]))
-            return refuse(reason, reasonSize, imageErrorText(kImageMissingFile), sheet.files[i]);
+            return refuse(refusal, kImageMissingFile, sheet.files[i]);
         shown(paths[i], shownPath, sizeof shownPath);
         uint64_t size;
         if (!fileSize(paths[i], &size))
-            return refuse(reason, reasonSize, imageErrorText(kImageMissingFile), shownPath);
+            return refuse(refusal, kImageMissingFile, shownPath);
         if (sheet.fileType[i] == kFileBinary) {
             error = binaryFile(size, &files[i]);
         } else {
@@ -105,13 +134,31 @@ int loadImage(const char* cuePath, VirtualDisc* disc, char* reason, int reasonSi
             error = waveFile(header, got, size, &files[i]);
         }
         if (error != kImageOk)
-            return refuse(reason, reasonSize, imageErrorText(error), shownPath);
+            return refuse(refusal, error, shownPath);
     }
     error = buildDisc(sheet, files, disc);
     if (error != kImageOk)
-        return refuse(reason, reasonSize, imageErrorText(error), "");
+        return refuse(refusal, error, cuePath);
     for (int32_t i = 0; i < sheet.fileCount; i++)
         if (!toUtf8(paths[i], disc->files[i], kFileNameSize))
-            return refuse(reason, reasonSize, imageErrorText(kImageMissingFile), "a file name too long");
+            return refuse(refusal, kImageMissingFile, sheet.files[i]);
     return 1;
+}
+
+void refusalText(const ImageRefusal& refusal, char* text, int size) {
+    if (refusal.sheetTooLong)
+        snprintf(text, size, "%s: the sheet is too long", imageErrorText(refusal.error));
+    else if (refusal.line)
+        snprintf(text, size, "%s: line %d", imageErrorText(refusal.error), (int)refusal.line);
+    else
+        snprintf(text, size, "%s: %s", imageErrorText(refusal.error), refusal.file);
+}
+
+void refusalTextJapanese(const ImageRefusal& refusal, char* text, int size) {
+    if (refusal.sheetTooLong)
+        snprintf(text, size, "CUE シートが長すぎます: %s", refusal.file);
+    else if (refusal.line)
+        snprintf(text, size, "%s (%d 行目): %s", japaneseText(refusal.error), (int)refusal.line, refusal.file);
+    else
+        snprintf(text, size, "%s: %s", japaneseText(refusal.error), refusal.file);
 }

@@ -5,6 +5,21 @@
 
 #include "../VirtualDisc.h"
 
-// The demo disc for an empty path; else the CUE sheet and its files. 0 and
-// the reason when the image cannot be played.
-int loadImage(const char* cuePath, VirtualDisc* disc, char* reason, int reasonSize);
+#include "../CueSheet.h"
+
+// Why an image cannot be played: what is wrong, and where (the sheet's line,
+// or the file, as the user reads its name).
+struct ImageRefusal {
+    ImageError error;
+    int32_t line;            // 0: none
+    int32_t sheetTooLong;
+    char file[kFileNameSize]; // empty: none
+};
+
+// The demo disc for an empty path; else the CUE sheet and its files. 0, and
+// why, when the image cannot be played.
+int loadImage(const char* cuePath, VirtualDisc* disc, ImageRefusal* refusal);
+// The reason in words: in English for the drive's log and state, in
+// Japanese for the user.
+void refusalText(const ImageRefusal& refusal, char* text, int size);
+void refusalTextJapanese(const ImageRefusal& refusal, char* text, int size);

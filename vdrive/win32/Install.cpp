@@ -109,10 +109,19 @@ int installDrive() {
     return 0;
 }
 
+int driveInstalled() {
+    char inForce[kNameSize];
+    return readText(kMci32Key, "cdaudio", inForce) && _stricmp(inForce, kDriverFile) == 0;
+}
+
 int uninstallDrive() {
     if (!isAdministrator())
         return refuse("uninstall: 管理者の権限が必要です。管理者として開いたコマンド プロンプトで実行してください%s",
                       "");
+    if (!driveInstalled()) {
+        printText(stdout, "vdrivectl: 仮想ＣＤドライブは \"cdaudio\" ドライバではありません。戻すものはありません\n");
+        return 0;
+    }
     char previous[kNameSize], copy[kNameSize];
     if (!readText(kInstallKey, kReplacedMci32, previous))
         snprintf(previous, sizeof previous, "%s", kSystemDriver);

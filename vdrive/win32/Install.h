@@ -9,3 +9,5 @@ const char kDriverFile[] = "drovixcd.dll";
 // what they did.
 int installDrive();
 int uninstallDrive();
+// The drive is the "cdaudio" driver now.
+int driveInstalled();

@@ -91,8 +91,10 @@ void discIdOf(const VirtualDisc& disc, char id[kDiscIdSize]) {
 
 int writeSheetTitles(const char* sheetPath, const char* indexPath, int onlyNew, char* message, int messageSize) {
     static VirtualDisc disc;
-    char reason[300];
-    if (!loadImage(sheetPath ? sheetPath : "", &disc, reason, sizeof reason)) {
+    static ImageRefusal refusal;
+    char reason[600];
+    if (!loadImage(sheetPath ? sheetPath : "", &disc, &refusal)) {
+        refusalTextJapanese(refusal, reason, sizeof reason);
         snprintf(message, messageSize, "イメージを再生できません: %s", reason);
         return 1;
     }

@@ -2,6 +2,7 @@
 // speed and its log, registers the drive as Windows' "cdaudio" driver, and
 // writes a sheet's names into the player's title index. It says what it did,
 // and refuses what it cannot do with the reason and a non-zero exit.
+// Commands are read in any case; words a command does not take are refused.
 //   vdrivectl insert [sheet.cue]   the CUE sheet, or the demo disc
 //   vdrivectl remove               an empty drive
 //   vdrivectl speed N              time runs N times faster (1 to 1000)
@@ -11,7 +12,8 @@
 //                                  drovixcd.dll in the system folder), or
 //                                  put back the driver it replaced
 //   vdrivectl titles [--replace] [sheet.cue] [index]
-//                                  the sheet's names (or the demo disc's)
+//                                  the sheet's names (or those of the disc
+//                                  in the drive)
 //                                  into the player's title index, for a disc
 //                                  it does not name yet; --replace: also
 //                                  over names it has
@@ -24,6 +26,7 @@
 #include "../../common/ShiftJis.h"
 #include "../../common/Text.h"
 #include "Control.h"
+#include "ImageFiles.h"
 #include "Install.h"
 #include "SheetTitles.h"
 
@@ -56,12 +59,27 @@ int refuse(const char* verb, const char* reason, const char* detail) {
 
 int registryRefused(const char* verb) { return refuse(verb, "レジストリに書き込めません: ", kControlKey); }
 
+// An argument that looks like an option where none is taken.
+// (A negative number is a number.)
+int isOption(const char* argument) {
+    return (argument[0] == '-' || argument[0] == '/') && !(argument[1] >= '0' && argument[1] <= '9');
+}
+
+int unknownOption(const char* verb, const char* option) { return refuse(verb, "知らないオプションです: ", option); }
+
+// A command given more words than it takes.
+int extraWords(const char* verb, const char* word) { return refuse(verb, "余分な語があります: ", word); }
+
+// The drive is given only an image it can play: read here as the drive
+// will read it, and refused with the reason, the drive keeping its disc.
 // A name with blanks typed without quotes arrives in pieces: refused, never
 // cut at its first blank.
 int insert(int argc, char** argv) {
     if (argc > 3)
         return refuse("insert", "名前に空白のあるファイルは \"\" で囲んでください: ", argv[2]);
     const char* sheet = argc > 2 ? argv[2] : 0;
+    if (sheet && isOption(sheet))
+        return unknownOption("insert", sheet);
     char full[MAX_PATH] = "";
     if (sheet) {
         DWORD length = fullPathName(sheet, full, MAX_PATH);
@@ -70,6 +88,13 @@ int insert(int argc, char** argv) {
         DWORD attributes = fileAttributes(full);
         if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY))
             return refuse("insert", "ファイルがありません: ", full);
+        static VirtualDisc disc;
+        static ImageRefusal refusal;
+        if (!loadImage(full, &disc, &refusal)) {
+            char reason[600];
+            refusalTextJapanese(refusal, reason, sizeof reason);
+            return refuse("insert", "このイメージは再生できません。ドライブのディスクはそのままです: ", reason);
+        }
     }
     // What the drive read of the disc before is no longer what it holds.
     if (!setText("Image", full) || !setNumber("Media", 1) || !setText("State", ""))
@@ -116,33 +141,72 @@ int setLog(const char* name) {
     return 0;
 }
 
+// What the drive holds, read again here as the drive reads it, with the
+// reason in Japanese when it cannot be played.
 int show() {
     DriveControl control;
     readControl(&control);
+    char reading[700];
+    static VirtualDisc disc;
+    static ImageRefusal refusal;
+    if (!control.media)
+        snprintf(reading, sizeof reading, "ディスクはありません");
+    else if (control.imageUnreadable)
+        snprintf(reading, sizeof reading, "Image の値がドライブの読めるパスではありません");
+    else if (loadImage(control.image, &disc, &refusal))
+        snprintf(reading, sizeof reading, "%d トラック、再生できます", (int)disc.trackCount);
+    else
+        refusalTextJapanese(refusal, reading, sizeof reading);
     printText(stdout, "ディスク:   %s\n速さ:       %u 倍\nログ:       %s\n読んだ結果: %s\n",
               !control.media     ? "(なし)"
               : control.image[0] ? control.image
                                  : "デモディスク",
-              control.speed, control.logPath[0] ? control.logPath : "(なし)",
-              control.state[0] ? control.state : "(まだ読んでいません)");
+              control.speed, control.logPath[0] ? control.logPath : "(なし)", reading);
+    if (!driveInstalled())
+        printText(stdout, "仮想ＣＤドライブは \"cdaudio\" ドライバではありません (vdrivectl install で入れます)\n");
     return 0;
 }
 
-int usage() {
-    fputs("usage: vdrivectl insert [sheet.cue] | remove | speed N | log [file] | show | install | uninstall |\n"
-          "       titles [--replace] [sheet.cue] [index]\n",
-          stderr);
-    return 2;
+const char kUsage[] = "使い方: vdrivectl コマンド\n"
+                      "  insert [シート.cue]   ディスクを入れる (シートがなければデモディスク)\n"
+                      "  remove                ディスクを取り出す\n"
+                      "  speed N               時間を N 倍 (1 から 1000) の速さで進める\n"
+                      "  log [ファイル]        一時フォルダのファイルにログを取る (なし: 止める)\n"
+                      "  show                  ドライブの状態を見る\n"
+                      "  install | uninstall   仮想ドライブを \"cdaudio\" ドライバにする、元に戻す\n"
+                      "  titles [--replace] [シート.cue] [曲名ファイル]\n"
+                      "                        シートの曲名を曲名ファイルに書く\n"
+                      "  help, /?              この説明\n";
+
+// Asked for: on the output, and a success. Otherwise: on the error stream.
+int usage(int asked) {
+    printText(asked ? stdout : stderr, "%s", kUsage);
+    return asked ? 0 : 2;
 }
 
 // Names the user typed in the player are kept unless --replace asks; --new,
 // once the way to ask for that, is taken as before.
 int titles(int argc, char** argv) {
     int first = 2, replace = 0;
-    for (; first < argc && (strcmp(argv[first], "--replace") == 0 || strcmp(argv[first], "--new") == 0); first++)
-        replace = replace || strcmp(argv[first], "--replace") == 0;
+    for (; first < argc && isOption(argv[first]); first++) {
+        if (_stricmp(argv[first], "--replace") != 0 && _stricmp(argv[first], "--new") != 0)
+            return unknownOption("titles", argv[first]);
+        replace = replace || _stricmp(argv[first], "--replace") == 0;
+    }
+    if (argc > first + 2)
+        return extraWords("titles", argv[first + 2]);
     const char* sheet = argc > first && argv[first][0] ? argv[first] : 0;
     const char* index = argc > first + 1 ? argv[first + 1] : 0;
+    // Without a sheet: the disc in the drive.
+    DriveControl control;
+    if (!sheet) {
+        readControl(&control);
+        if (!control.media || control.imageUnreadable) {
+            printText(stderr, "vdrivectl titles: ドライブにディスクがありません。シートを指定してください\n");
+            return 1;
+        }
+        sheet = control.image[0] ? control.image : 0;
+    }
     char message[600];
     int failed = writeSheetTitles(sheet, index, !replace, message, sizeof message);
     printText(failed ? stderr : stdout, "vdrivectl titles: %s\n", message);
@@ -172,29 +236,55 @@ char** argumentsAsShiftJis(int* argc, char** argv) {
     return converted ? shiftJisArguments : argv;
 }
 
+// The commands, and how many words each takes after its name (titles
+// counts its own).
+struct Command {
+    const char* name;
+    int mostWords;
+};
+const Command kCommands[] = {{"insert", 1}, {"remove", 0}, {"speed", 1},     {"log", 1},
+                             {"show", 0},   {"install", 0}, {"uninstall", 0}, {"titles", -1}};
+
+int run(const char* verb, int argc, char** argv) {
+    const char* argument = argc > 2 ? argv[2] : 0;
+    if (_stricmp(verb, "insert") == 0)
+        return insert(argc, argv);
+    if (_stricmp(verb, "remove") == 0)
+        return removeDisc();
+    if (_stricmp(verb, "speed") == 0)
+        return speed(argument);
+    if (_stricmp(verb, "log") == 0)
+        return setLog(argument);
+    if (_stricmp(verb, "show") == 0)
+        return show();
+    if (_stricmp(verb, "install") == 0)
+        return installDrive();
+    if (_stricmp(verb, "uninstall") == 0)
+        return uninstallDrive();
+    return titles(argc, argv);
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
     argv = argumentsAsShiftJis(&argc, argv);
     if (argc < 2)
-        return usage();
+        return usage(0);
     const char* verb = argv[1];
-    const char* argument = argc > 2 ? argv[2] : 0;
-    if (strcmp(verb, "insert") == 0)
-        return insert(argc, argv);
-    if (strcmp(verb, "remove") == 0)
-        return removeDisc();
-    if (strcmp(verb, "speed") == 0)
-        return speed(argument);
-    if (strcmp(verb, "log") == 0)
-        return setLog(argument);
-    if (strcmp(verb, "show") == 0)
-        return show();
-    if (strcmp(verb, "install") == 0)
-        return installDrive();
-    if (strcmp(verb, "uninstall") == 0)
-        return uninstallDrive();
-    if (strcmp(verb, "titles") == 0)
-        return titles(argc, argv);
-    return usage();
+    if (_stricmp(verb, "help") == 0 || strcmp(verb, "/?") == 0 || strcmp(verb, "-?") == 0)
+        return usage(1);
+    for (const Command& command : kCommands) {
+        if (_stricmp(verb, command.name) != 0)
+            continue;
+        // insert explains a name in pieces and an option itself.
+        int words = argc - 2;
+        int own = _stricmp(verb, "insert") == 0;
+        if (!own && command.mostWords >= 0 && words > command.mostWords)
+            return extraWords(command.name, argv[2 + command.mostWords]);
+        if (!own && command.mostWords == 1 && words == 1 && isOption(argv[2]))
+            return unknownOption(command.name, argv[2]);
+        return run(verb, argc, argv);
+    }
+    printText(stderr, "vdrivectl: 知らないコマンドです: %s\n", verb);
+    return usage(0);
 }
