@@ -552,6 +552,8 @@ TEST_F(VirtualDrive, TheControlToolTellsTheTruthInJapanese) {
         {"HELP", 0, "insert [シート.cue]"},
         {"SHOW", 0, "good.cue"},
         {"Show", 0, "1 トラック、再生できます"},
+        // The disc in the drive, which names no songs, not the demo disc.
+        {"titles", 0, "シートに曲名がありません"},
     };
     for (const Row& row : rows) {
         std::string said;
@@ -626,6 +628,12 @@ TEST_F(VirtualDrive, InstallMakesTheDriveCdaudioAndUninstallPutsBackTheDriverItR
     ASSERT_EQ(0u, runControlTool(tool + "uninstall", true));
     EXPECT_EQ("mcicda.dll mcicda.dll", cdaudioDriver());
     EXPECT_EQ("<missing>", readBytes(copy));
+    // Once more: nothing to put back, and show says the drive is not in.
+    std::string said;
+    EXPECT_EQ(0u, controlToolSays("uninstall", &said));
+    EXPECT_NE(std::string::npos, said.find("戻すものはありません")) << said;
+    controlToolSays("show", &said);
+    EXPECT_NE(std::string::npos, said.find("\"cdaudio\" ドライバではありません")) << said;
     // The drive stays installed for the tests after this one.
     EXPECT_EQ(0u, runControlTool(tool + "install", true));
     for (const char* file : {"vdrivectl.exe", "drovixcd.dll"})
