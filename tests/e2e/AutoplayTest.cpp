@@ -9,13 +9,11 @@ TEST(EndToEnd, AnAutoplayStartPlaysTheDiscThroughAndAnExitStoresTheSettings) {
     PROCESS_INFORMATION player;
     HWND window = startPlaying(&player, "/play");
     ASSERT_TRUE(window);
-    Sleep(600);
-    EXPECT_EQ(0u, caption(window).find("Track  ")) << caption(window);
+    EXPECT_TRUE(waitForTrackPlaying(window, 1, 5000)) << caption(window);
 
     // The whole demo disc at 200 times its speed, then stopped.
     EXPECT_TRUE(waitForLog("notify successful", 15000)) << driveLog();
-    Sleep(1000);
-    EXPECT_EQ("Title / Artist", caption(window));
+    EXPECT_TRUE(waitForCaption(window, "Title / Artist", 5000)) << caption(window);
 
     EXPECT_EQ(0u, closePlayer(window, &player));
     HKEY key;
@@ -36,11 +34,10 @@ TEST(EndToEnd, AnAutoplayStartWithAutoplayMinimizeStaysMinimisedAndKeepsItsPlace
     PROCESS_INFORMATION player;
     HWND window = startPlaying(&player, "/PLAY");
     ASSERT_TRUE(window);
-    // Past the first ticks, which see the disc and must not bring it up; the
-    // taskbar shows the track and its time.
-    Sleep(1500);
-    EXPECT_TRUE(IsIconic(window));
+    // The taskbar shows the track and its time; past the first ticks, which
+    // saw the disc and must not have brought it up.
     EXPECT_TRUE(waitForTrackPlaying(window, 1, 5000)) << caption(window);
+    EXPECT_TRUE(IsIconic(window));
 
     EXPECT_EQ(0u, closePlayer(window, &player));
     EXPECT_EQ(140u, storedValue("WindowLeft"));

@@ -82,7 +82,8 @@ if [ -n "$window" ]; then
   click 111 80                       # play/pause
   check "play starts track 1" waitFor 5 logHas "^MCI_PLAY"
   check "the caption shows track 1 and its time" waitFor 5 captionStarts "Track  1 ("
-  sleep 1.5
+  # The picture with the clock past its first second.
+  waitFor 5 eval '[ "$(captionSeconds)" -ge 1 ]'
   shoot player-playing
   click 111 80                       # pause
   check "a second press pauses" waitFor 5 logHas "^MCI_PAUSE"

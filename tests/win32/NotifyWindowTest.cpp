@@ -64,16 +64,20 @@ HWND createOwner() {
     return CreateWindowExA(0, "OwnerForTests", "owner", WS_OVERLAPPED, 0, 0, 100, 100, 0, 0, GetModuleHandleA(0), 0);
 }
 
-// Runs the message loop for a while, as the player's modal loop would.
-void pumpMessages(DWORD ms) {
+// Runs the message loop as the player's modal loop would: until `done`
+// (at most ms), or, without it, until every message posted so far has been
+// dispatched.
+void pumpMessages(DWORD ms, bool (*done)() = 0) {
     DWORD end = GetTickCount() + ms;
-    while ((LONG)(end - GetTickCount()) > 0) {
+    for (;;) {
         MSG message;
         while (PeekMessageA(&message, 0, 0, 0, PM_REMOVE)) {
             dispatchingToNotifyWindow = message.hwnd == (HWND)discEngine.notifyWindow;
             DispatchMessageA(&message);
             dispatchingToNotifyWindow = false;
         }
+        if (!done || done() || (LONG)(end - GetTickCount()) <= 0)
+            return;
         Sleep(5);
     }
 }
@@ -117,7 +121,7 @@ TEST_F(NotifyWindow, IsAHiddenPopupOfItsOwnClass) {
 
 TEST_F(NotifyWindow, TimerTicksReachTheOwnerSynchronously) {
     openEngine(50);
-    pumpMessages(700);
+    pumpMessages(10000, [] { return owner.ticks >= 4; });
     EXPECT_GE(owner.ticks, 4);
     EXPECT_EQ(0, owner.otherTimers);
     EXPECT_EQ(0, owner.ticksOutsideDispatch);
@@ -191,7 +195,8 @@ TEST_F(NotifyWindow, CloseEndsWindowAndTimer) {
     HWND window = (HWND)discEngine.notifyWindow;
     discEngine.close();
     EXPECT_FALSE(IsWindow(window));
-    pumpMessages(200);
+    // A timer of 30 ms left behind would tick meanwhile.
+    pumpMessages(200, [] { return false; });
     EXPECT_EQ(0, owner.ticks);
 }
 
@@ -201,7 +206,8 @@ TEST_F(NotifyWindow, FailedOpenCreatesNeitherWindowNorTimer) {
     EXPECT_EQ(0, ownNotifyWindow());
     WNDCLASSA windowClass = {};
     EXPECT_FALSE(GetClassInfoA(GetModuleHandleA(0), "CDAUDIOCLASS", &windowClass));
-    pumpMessages(200);
+    // A timer of 30 ms left behind would tick meanwhile.
+    pumpMessages(200, [] { return false; });
     EXPECT_EQ(0, owner.ticks);
     // The shutdown after a failed start addresses no window and no timer.
     discEngine.stop();
