@@ -3,7 +3,10 @@
 # virtual drive, against a dialog that only runs the same 333 ms timer, each
 # measured for 30 s in the same run: the program's own time and the Wine
 # server's. Without sound, or with the drive streaming when $2 is "sound"
-# (a sound server running, as tests/bench/drive-figures.sh has it). Needs
+# (a sound server running, as tests/bench/drive-figures.sh has it); then
+# also against a plain waveOut client playing the same kind of samples,
+# which is what the drive's streaming should cost (goal: at most 1.2 times
+# the plain client's). Needs
 # tools/wine-env sourced and the Windows build as $1.
 set -uo pipefail
 build=$1
@@ -45,8 +48,28 @@ wine reg delete 'HKCU\Software\Drovix\VirtualDrive' /v Log /f >/dev/null 2>&1
 wine "$build/vdrivectl.exe" install >/dev/null 2>&1
 wine reg delete 'HKCU\Software\Pelmark\Drovix' /f >/dev/null 2>&1
 
+# Streaming, the player plays a minute of counting samples from an image,
+# as the plain client writes them: the same work for the sound.
+image="$build/cpu-image"
+if [ -n "$streaming" ]; then
+  playing="the player streaming a minute of counting samples from an image"
+  rm -rf "$image"
+  mkdir -p "$image"
+  python3 -c "
+import struct, sys
+out = sys.stdout.buffer
+for second in range(60):
+    out.write(b''.join(struct.pack('<hh', (v + 1) & 0x7FFF, 1) for v in range(second * 44100, (second + 1) * 44100)))
+" >"$image/minute.bin"
+  printf 'FILE minute.bin BINARY\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n' >"$image/minute.cue"
+  wine "$build/vdrivectl.exe" insert "$(winepath -w "$image/minute.cue" | tr -d '\r')" >/dev/null 2>&1
+fi
 reference=$(measure minimal_dialog.exe wine "$build/minimal_dialog.exe") || exit 1
 player=$(measure Drovix.exe wine "$build/Drovix.exe" /play) || exit 1
+if [ -n "$streaming" ]; then
+  wine "$build/vdrivectl.exe" insert >/dev/null 2>&1
+  rm -rf "$image"
+fi
 wine reg delete 'HKCU\Software\Pelmark\Drovix' /f >/dev/null 2>&1
 set -- $reference $player
 echo "cpu: a dialog with the same timer: $1 ms a minute, and $2 ms of the Wine server's"
@@ -54,4 +77,12 @@ echo "cpu: $playing: $3 ms a minute, and $4 ms of the Wine server's"
 if [ "$1" -gt 0 ] && [ $(($1 + $2)) -gt 0 ]; then
   echo "cpu: $playing takes $(awk "BEGIN {printf \"%.1f\", $3 / $1}") times the dialog's own time," \
     "$(awk "BEGIN {printf \"%.1f\", ($3 + $4) / ($1 + $2)}") times with the server's $note"
+fi
+[ -n "$streaming" ] || exit 0
+plain=$(measure sound_plain.exe wine "$build/sound_plain.exe" $((seconds + 10))) || exit 1
+set -- $plain $player
+echo "cpu: a plain waveOut client playing the same samples: $1 ms a minute, and $2 ms of the Wine server's"
+if [ "$1" -gt 0 ]; then
+  echo "cpu: $playing takes $(awk "BEGIN {printf \"%.2f\", $3 / $1}") times the plain client's own time," \
+    "$(awk "BEGIN {printf \"%.2f\", ($3 + $4) / ($1 + $2)}") times with the server's (goal: at most 1.2)"
 fi

@@ -2,13 +2,15 @@
 // no drive, writing six seconds of the same counting samples through waveOut
 // as the drive does (four buffers, refilled when the device says one is
 // done). What the recording loses of it, the chain loses, not the drive.
+// Given a number, it plays that many seconds: the CPU figures' reference.
 #include <windows.h>
 #include <mmsystem.h>
+
+#include <stdlib.h>
 
 namespace {
 
 const DWORD kBufferSamples = 5880; // ten frames
-const DWORD kSamples = 6 * 44100;
 short samples[4][kBufferSamples * 2];
 
 void fill(short* buffer, DWORD first) {
@@ -28,7 +30,8 @@ bool allDone(const WAVEHDR* headers) {
 
 } // namespace
 
-int main() {
+int main(int argc, char** argv) {
+    const DWORD kSamples = (argc > 1 ? (DWORD)atoi(argv[1]) : 6) * 44100;
     HANDLE done = CreateEventA(0, FALSE, FALSE, 0);
     WAVEFORMATEX format = {WAVE_FORMAT_PCM, 2, 44100, 44100 * 4, 4, 16, 0};
     HWAVEOUT device;

@@ -194,11 +194,11 @@ TEST(DriveSeams, AThreadLeftReadingTouchesNothingOfTheNextDrive) {
     SeamDrive again;
     again.load();
     MCI_SET_PARMS format = {};
-    format.dwTimeFormat = MCI_FORMAT_MILLISECONDS;
+    format.dwTimeFormat = MCI_FORMAT_TMSF;
     again.command(MCI_SET, MCI_SET_TIME_FORMAT, &format);
     MCI_PLAY_PARMS play = {};
-    play.dwFrom = 0;
-    play.dwTo = 1500;
+    play.dwFrom = MCI_MAKE_TMSF(1, 0, 0, 0);
+    play.dwTo = MCI_MAKE_TMSF(1, 0, 1, 0);
     ASSERT_EQ(0u, again.command(MCI_PLAY, MCI_FROM | MCI_TO, &play));
     Sleep(300);
     SetEvent(gate);
@@ -206,7 +206,7 @@ TEST(DriveSeams, AThreadLeftReadingTouchesNothingOfTheNextDrive) {
     for (int waited = 0; waited < 100 && LOWORD(mode = again.status(MCI_STATUS_MODE)) == MCI_MODE_PLAY; waited++)
         Sleep(50);
     EXPECT_EQ(MCI_MODE_STOP, LOWORD(mode)) << "the play did not end";
-    EXPECT_EQ(1500u, again.status(MCI_STATUS_POSITION));
+    EXPECT_EQ((DWORD)MCI_MAKE_TMSF(1, 0, 1, 0), again.status(MCI_STATUS_POSITION));
     again.free();
     CloseHandle(entered);
     CloseHandle(gate);

@@ -188,8 +188,9 @@ void DiscReader::follow(const VirtualDisc& playing, const FeedJob& job) {
 
 void DiscReader::read(const FeedJob& job) {
     readSeam();
-    for (uint32_t f = 0; f < job.frames; f++)
-        fill(samples + f * kSamplesPerFrame * 2, job.first + f);
+    // Frames of one extent are read together: one seek and one read a run.
+    for (uint32_t f = 0; f < job.frames;)
+        f += fill(samples + f * kSamplesPerFrame * 2, job.first + f, job.frames - f);
     memset(samples + job.frames * kSamplesPerFrame * 2, 0, job.silentFrames * kBytesPerFrame);
 }
 
@@ -201,27 +202,29 @@ void DiscReader::closeFiles() {
         }
 }
 
-void DiscReader::fill(int16_t* frame, uint32_t at) {
+uint32_t DiscReader::fill(int16_t* frames, uint32_t at, uint32_t wanted) {
     int32_t index = disc.extentAt(at);
     if (index < 0 || disc.extents[index].file == kSilence) {
-        memset(frame, 0, kBytesPerFrame);
-        return;
+        memset(frames, 0, kBytesPerFrame);
+        return 1;
     }
     const DiscExtent& extent = disc.extents[index];
     if (extent.file == kDemoTones) {
-        demoFrame(disc, at, frame);
-        return;
+        demoFrame(disc, at, frames);
+        return 1;
     }
+    uint32_t inExtent = extent.frames - (at - extent.firstFrame);
+    uint32_t run = wanted < inExtent ? wanted : inExtent;
     FILE*& file = files[extent.file];
     if (!file)
         file = openUtf8(disc.files[extent.file]);
     uint64_t offset = extent.fileOffset + (uint64_t)(at - extent.firstFrame) * kBytesPerFrame;
     uint64_t dataEnd = disc.fileDataEnd[extent.file];
-    size_t wanted = offset >= dataEnd                   ? 0
-                    : dataEnd - offset < kBytesPerFrame ? (size_t)(dataEnd - offset)
-                                                        : kBytesPerFrame;
+    size_t bytes = (size_t)run * kBytesPerFrame;
+    size_t readable = offset >= dataEnd ? 0 : dataEnd - offset < bytes ? (size_t)(dataEnd - offset) : bytes;
     size_t got = 0;
-    if (file && wanted && _fseeki64(file, (long long)offset, SEEK_SET) == 0)
-        got = fread(frame, 1, wanted, file);
-    memset((char*)frame + got, 0, kBytesPerFrame - got);
+    if (file && readable && _fseeki64(file, (long long)offset, SEEK_SET) == 0)
+        got = fread(frames, 1, readable, file);
+    memset((char*)frames + got, 0, bytes - got);
+    return run;
 }

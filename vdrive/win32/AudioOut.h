@@ -55,7 +55,8 @@ struct DiscReader {
     void closeFiles();
 
   private:
-    void fill(int16_t* frame, uint32_t at);
+    // Up to `wanted` frames from `at`, as far as one extent goes; how many.
+    uint32_t fill(int16_t* frames, uint32_t at, uint32_t wanted);
 };
 
 struct AudioOut {
