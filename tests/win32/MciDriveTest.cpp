@@ -488,7 +488,7 @@ TEST_F(VirtualDrive, TheControlToolInsertsAndRemovesDiscsAndSetsTheSpeed) {
 namespace {
 
 // What vdrivectl writes to its output and error streams, in a file.
-DWORD controlToolSays(const std::string& arguments, std::string* said) {
+DWORD controlToolSays(const std::wstring& arguments, std::string* said) {
     std::string file = testFolder() + "vdrivectl-said.txt";
     SECURITY_ATTRIBUTES inherit = {sizeof inherit, 0, TRUE};
     HANDLE out = CreateFileW(wide(file).c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0, 0);
@@ -497,7 +497,7 @@ DWORD controlToolSays(const std::string& arguments, std::string* said) {
     startup.dwFlags = STARTF_USESTDHANDLES;
     startup.hStdOutput = startup.hStdError = out;
     PROCESS_INFORMATION tool = {};
-    std::wstring line = wide("\"" + programFolder() + "vdrivectl.exe\" " + arguments);
+    std::wstring line = wide("\"" + programFolder() + "vdrivectl.exe\" ") + arguments;
     DWORD code = 999;
     if (CreateProcessW(0, &line[0], 0, 0, TRUE, 0, 0, 0, &startup, &tool)) {
         code = waitForExit(&tool, 20000);
@@ -507,6 +507,10 @@ DWORD controlToolSays(const std::string& arguments, std::string* said) {
     *said = readBytes(file);
     deleteNamed(file);
     return code;
+}
+
+DWORD controlToolSays(const std::string& arguments, std::string* said) {
+    return controlToolSays(wide(arguments), said);
 }
 
 } // namespace
@@ -564,6 +568,19 @@ TEST_F(VirtualDrive, TheControlToolTellsTheTruthInJapanese) {
     std::string said;
     controlToolSays("show", &said);
     EXPECT_NE(std::string::npos, said.find(folder + "good.cue")) << said;
+    // A path that Shift-JIS cannot hold goes in as Windows names it, and the
+    // drive plays it.
+    std::wstring zoe = wide(folder) + L"Zo\u00eb";
+    CreateDirectoryW(zoe.c_str(), 0);
+    for (const char* name : {"good.cue", "tool.bin"})
+        CopyFileW(wide(folder + name).c_str(), (zoe + L"\\" + wide(name)).c_str(), FALSE);
+    EXPECT_EQ(0u, controlToolSays(L"insert \"" + zoe + L"\\good.cue\"", &said)) << said;
+    open();
+    EXPECT_EQ(1u, driveStatus(device, kStatusMediaPresent, 0));
+    EXPECT_EQ(1u, driveStatus(device, kStatusNumberOfTracks, 0));
+    for (const wchar_t* name : {L"good.cue", L"tool.bin"})
+        DeleteFileW((zoe + L"\\" + name).c_str());
+    RemoveDirectoryW(zoe.c_str());
     for (const char* name : {"tool48k.wav", "tool8bit.wav", "tool.bin", "gone.cue", "empty.cue", "garbage.cue",
                              "48k.cue", "8bit.cue", "good.cue"})
         deleteNamed(folder + name);

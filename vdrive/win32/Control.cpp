@@ -25,6 +25,21 @@ int readText(HKEY key, const char* name, char* text, DWORD size) {
     return 1;
 }
 
+// The image's path as Windows names it, whatever the code page: 0 when the
+// value is there but no text, or too long.
+int readWideText(HKEY key, const wchar_t* name, wchar_t* text, DWORD count) {
+    DWORD size = (count - 1) * sizeof(wchar_t), type = 0;
+    memset(text, 0, count * sizeof(wchar_t));
+    LONG result = RegQueryValueExW(key, name, 0, &type, (BYTE*)text, &size);
+    if (result == ERROR_FILE_NOT_FOUND)
+        return 1;
+    if (result != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ)) {
+        memset(text, 0, count * sizeof(wchar_t));
+        return 0;
+    }
+    return 1;
+}
+
 // A number: REG_DWORD of 4 bytes, else the default stays.
 void readNumber(HKEY key, const char* name, uint32_t* value) {
     DWORD number, size = sizeof number, type;
@@ -63,7 +78,7 @@ void readControl(DriveControl* control) {
     HKEY key;
     if (RegOpenKeyExA(HKEY_CURRENT_USER, kControlKey, 0, KEY_READ, &key) != ERROR_SUCCESS)
         return;
-    control->imageUnreadable = !readText(key, "Image", control->image, sizeof control->image);
+    control->imageUnreadable = !readWideText(key, L"Image", control->image, sizeof control->image / sizeof(wchar_t));
     readText(key, "Log", control->logPath, sizeof control->logPath);
     readText(key, "State", control->state, sizeof control->state);
     readNumber(key, "Media", &control->media);

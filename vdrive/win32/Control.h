@@ -1,7 +1,8 @@
 // How the virtual drive is told which disc it holds, and where it logs:
 // the registry key HKEY_CURRENT_USER\Software\Drovix\VirtualDrive.
-//   Image  REG_SZ    a CUE sheet's path; empty or absent: the demo disc;
-//                    longer than 259 bytes or not text: no disc
+//   Image  REG_SZ    a CUE sheet's path, any characters (read as Unicode);
+//                    empty or absent: the demo disc; longer than 259
+//                    characters or not text: no disc
 //   Media  REG_DWORD 0: the drive is empty; absent or 1: it holds the image
 //   Speed  REG_DWORD time runs this many times faster (1 to 1000; default 1,
 //                    the only speed with sound)
@@ -13,13 +14,14 @@
 #pragma once
 
 #include <stdint.h>
+#include <wchar.h>
 
 const char kControlKey[] = "Software\\Drovix\\VirtualDrive";
 
 struct DriveControl {
     uint32_t media;
     uint32_t speed;
-    char image[260];
+    wchar_t image[260];
     // Image holds no path the drive can take (too long, not text): no disc,
     // never the demo disc in its place.
     uint32_t imageUnreadable;

@@ -29,17 +29,19 @@ void loadDiscLeavingLock() {
     EnterCriticalSection(&stagingLock);
     readSeam();
     int loaded = 0;
+    char image[sizeof control.image];
+    shownPath(control.image, image, sizeof image);
     if (!control.media)
         snprintf(state, sizeof state, "no media: the drive is empty");
     else if (control.imageUnreadable)
         snprintf(state, sizeof state,
                  "no media: the Image value is not a path the drive can take (too long, or not text)");
     else if ((loaded = loadImage(control.image, &staging, &refusal)))
-        snprintf(state, sizeof state, "disc: %s, %d tracks, %u frames", control.image[0] ? control.image : "demo",
+        snprintf(state, sizeof state, "disc: %s, %d tracks, %u frames", control.image[0] ? image : "demo",
                  (int)staging.trackCount, (unsigned)staging.endFrame);
     else {
         refusalText(refusal, reason, sizeof reason);
-        snprintf(state, sizeof state, "no media: %s: %s", control.image, reason);
+        snprintf(state, sizeof state, "no media: %s: %s", image, reason);
     }
     controlState(&control, state);
 
@@ -83,7 +85,7 @@ void followControlLeavingLock() {
     LeaveCriticalSection(&drive.lock);
     readControl(&now);
     EnterCriticalSection(&drive.lock);
-    if (now.media != drive.control.media || strcmp(now.image, drive.control.image) != 0 ||
+    if (now.media != drive.control.media || wcscmp(now.image, drive.control.image) != 0 ||
         now.imageUnreadable != drive.control.imageUnreadable) {
         if (drive.model.mediaPresent && now.media) {
             drive.model.insert(0);

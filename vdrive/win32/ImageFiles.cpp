@@ -14,7 +14,7 @@ const size_t kMaxSheetBytes = 256 * 1024;
 // system's code page: a sheet in UTF-8 names them in UTF-8, any other in
 // Shift-JIS, as its titles are read and as the sheet's own path is kept;
 // the sheet's folder holds those named without a folder.
-int widePath(const char* cuePath, const char* name, int utf8, wchar_t path[kFileNameSize]) {
+int widePath(const wchar_t* cuePath, const char* name, int utf8, wchar_t path[kFileNameSize]) {
     wchar_t wideName[kFileNameSize];
     if (!(utf8 ? utf8ToWide(name, wideName, kFileNameSize) : toWide(name, wideName, kFileNameSize)))
         return 0;
@@ -23,8 +23,9 @@ int widePath(const char* cuePath, const char* name, int utf8, wchar_t path[kFile
     // byte 0x5C, the backslash, also ends characters such as "ソ" and "表".
     wchar_t folder[kFileNameSize] = {};
     if (!absolute) {
-        if (!toWide(cuePath, folder, kFileNameSize))
+        if (wcslen(cuePath) >= (size_t)kFileNameSize)
             return 0;
+        wcscpy(folder, cuePath);
         wchar_t* slash = wcsrchr(folder, L'\\');
         wchar_t* other = wcsrchr(folder, L'/');
         if (other > slash)
@@ -41,11 +42,6 @@ int widePath(const char* cuePath, const char* name, int utf8, wchar_t path[kFile
 // The disc keeps its files' names in UTF-8, whatever the code page.
 int toUtf8(const wchar_t* path, char* text, int size) { return wideToUtf8(path, text, size); }
 
-// A path as the log and the user read it.
-void shown(const wchar_t* path, char* text, int size) {
-    if (!toShiftJis(path, text, size))
-        snprintf(text, size, "?");
-}
 
 int fileSize(const wchar_t* path, uint64_t* size) {
     WIN32_FILE_ATTRIBUTE_DATA data;
@@ -89,40 +85,47 @@ const char* japaneseText(ImageError error) {
 
 } // namespace
 
-int loadImage(const char* cuePath, VirtualDisc* disc, ImageRefusal* refusal) {
+void shownPath(const wchar_t* path, char* text, int size) {
+    if (!WideCharToMultiByte(932, 0, path, -1, text, size, "?", 0))
+        snprintf(text, size, "?");
+}
+
+int loadImage(const wchar_t* cuePath, VirtualDisc* disc, ImageRefusal* refusal) {
     memset(refusal, 0, sizeof *refusal);
     if (!cuePath[0]) {
         makeDemoDisc(disc);
         return 1;
     }
-    FILE* cue = openStream(cuePath, "rb");
+    char shownSheet[kFileNameSize];
+    shownPath(cuePath, shownSheet, sizeof shownSheet);
+    FILE* cue = _wfopen(cuePath, L"rb");
     if (!cue)
-        return refuse(refusal, kImageMissingFile, cuePath);
+        return refuse(refusal, kImageMissingFile, shownSheet);
     static char text[kMaxSheetBytes];
     size_t length = fread(text, 1, sizeof text, cue);
     int whole = feof(cue);
     fclose(cue);
     if (!whole) {
         refusal->sheetTooLong = 1;
-        return refuse(refusal, kImageBadSyntax, cuePath);
+        return refuse(refusal, kImageBadSyntax, shownSheet);
     }
 
     static CueSheet sheet;
     ImageError error = parseCueSheet(text, length, &sheet);
     if (error != kImageOk) {
         refusal->line = sheet.errorLine;
-        return refuse(refusal, error, cuePath);
+        return refuse(refusal, error, shownSheet);
     }
     static ImageFile files[kMaxFiles];
     static wchar_t paths[kMaxFiles][kFileNameSize];
-    char shownPath[kFileNameSize];
+    char shownFile[kFileNameSize];
     for (int32_t i = 0; i < sheet.fileCount; i++) {
         if (!widePath(cuePath, sheet.files[i], sheet.utf8, paths[i]))
             return refuse(refusal, kImageMissingFile, sheet.files[i]);
-        shown(paths[i], shownPath, sizeof shownPath);
+        shownPath(paths[i], shownFile, sizeof shownFile);
         uint64_t size;
         if (!fileSize(paths[i], &size))
-            return refuse(refusal, kImageMissingFile, shownPath);
+            return refuse(refusal, kImageMissingFile, shownFile);
         if (sheet.fileType[i] == kFileBinary) {
             error = binaryFile(size, &files[i]);
         } else {
@@ -134,11 +137,11 @@ int loadImage(const char* cuePath, VirtualDisc* disc, ImageRefusal* refusal) {
             error = waveFile(header, got, size, &files[i]);
         }
         if (error != kImageOk)
-            return refuse(refusal, error, shownPath);
+            return refuse(refusal, error, shownFile);
     }
     error = buildDisc(sheet, files, disc);
     if (error != kImageOk)
-        return refuse(refusal, error, cuePath);
+        return refuse(refusal, error, shownSheet);
     for (int32_t i = 0; i < sheet.fileCount; i++)
         if (!toUtf8(paths[i], disc->files[i], kFileNameSize))
             return refuse(refusal, kImageMissingFile, sheet.files[i]);

@@ -18,7 +18,10 @@ struct ImageRefusal {
 
 // The demo disc for an empty path; else the CUE sheet and its files. 0, and
 // why, when the image cannot be played.
-int loadImage(const char* cuePath, VirtualDisc* disc, ImageRefusal* refusal);
+int loadImage(const wchar_t* cuePath, VirtualDisc* disc, ImageRefusal* refusal);
+// A path as the log and the user read it: Shift-JIS, "?" for a character
+// it does not hold.
+void shownPath(const wchar_t* path, char* text, int size);
 // The reason in words: in English for the drive's log and state, in
 // Japanese for the user.
 void refusalText(const ImageRefusal& refusal, char* text, int size);

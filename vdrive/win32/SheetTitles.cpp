@@ -41,8 +41,8 @@ int takeName(char slot[kTitleSlot], const char* name, int utf8) {
     return 1;
 }
 
-int readSheet(const char* path, size_t* length) {
-    FILE* file = openStream(path, "rb");
+int readSheet(const wchar_t* path, size_t* length) {
+    FILE* file = _wfopen(path, L"rb");
     if (!file)
         return 0;
     *length = fread(sheetText, 1, kSheetStore, file);
@@ -52,7 +52,7 @@ int readSheet(const char* path, size_t* length) {
 
 // 1 when the sheet names anything, 0 when it names nothing, kNameUnfit
 // when a name cannot be stored.
-int sheetNames(const char* path, int32_t trackCount, TitleRecord* record) {
+int sheetNames(const wchar_t* path, int32_t trackCount, TitleRecord* record) {
     size_t length = 0;
     if (!readSheet(path, &length) || parseCueSheet(sheetText, length, &sheet) != kImageOk)
         return 0;
@@ -89,11 +89,11 @@ void discIdOf(const VirtualDisc& disc, char id[kDiscIdSize]) {
 
 } // namespace
 
-int writeSheetTitles(const char* sheetPath, const char* indexPath, int onlyNew, char* message, int messageSize) {
+int writeSheetTitles(const wchar_t* sheetPath, const char* indexPath, int onlyNew, char* message, int messageSize) {
     static VirtualDisc disc;
     static ImageRefusal refusal;
     char reason[600];
-    if (!loadImage(sheetPath ? sheetPath : "", &disc, &refusal)) {
+    if (!loadImage(sheetPath ? sheetPath : L"", &disc, &refusal)) {
         refusalTextJapanese(refusal, reason, sizeof reason);
         snprintf(message, messageSize, "イメージを再生できません: %s", reason);
         return 1;

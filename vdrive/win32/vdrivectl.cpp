@@ -50,6 +50,16 @@ int setText(const char* name, const char* text) {
     return result == ERROR_SUCCESS;
 }
 
+// The image's path, whatever its characters.
+int setWideText(const wchar_t* name, const wchar_t* text) {
+    HKEY key;
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, kControlKey, 0, 0, 0, KEY_ALL_ACCESS, 0, &key, 0) != ERROR_SUCCESS)
+        return 0;
+    LONG result = RegSetValueExW(key, name, 0, REG_SZ, (const BYTE*)text, (DWORD)(wcslen(text) + 1) * sizeof(wchar_t));
+    RegCloseKey(key);
+    return result == ERROR_SUCCESS;
+}
+
 int setNumber(const char* name, DWORD value) { return setControl(name, REG_DWORD, &value, sizeof value); }
 
 int refuse(const char* verb, const char* reason, const char* detail) {
@@ -58,6 +68,35 @@ int refuse(const char* verb, const char* reason, const char* detail) {
 }
 
 int registryRefused(const char* verb) { return refuse(verb, "レジストリに書き込めません: ", kControlKey); }
+
+// The arguments, as Windows gives them (any character: the image's path is
+// kept so), and in Shift-JIS, the form of every other name here ("?" for a
+// character it does not hold). On a system of another code page the
+// arguments arrive in that code page, which holds no Japanese name.
+const int kMostArguments = 8;
+wchar_t wideArguments[kMostArguments][MAX_PATH];
+char argumentText[kMostArguments][MAX_PATH * 2];
+char* shiftJisArguments[kMostArguments];
+
+char** takeArguments(int* argc, char** argv) {
+    int count = 0;
+    wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &count);
+    if (!wide || count != *argc || count > kMostArguments) {
+        if (wide)
+            LocalFree(wide);
+        for (int i = 0; i < *argc && i < kMostArguments; i++)
+            toWide(argv[i], wideArguments[i], MAX_PATH);
+        return argv;
+    }
+    for (int i = 0; i < count; i++) {
+        lstrcpynW(wideArguments[i], wide[i], MAX_PATH);
+        if (!WideCharToMultiByte(932, 0, wide[i], -1, argumentText[i], sizeof argumentText[i], "?", 0))
+            argumentText[i][0] = 0;
+        shiftJisArguments[i] = argumentText[i];
+    }
+    LocalFree(wide);
+    return shiftJisArguments;
+}
 
 // An argument that looks like an option where none is taken.
 // (A negative number is a number.)
@@ -80,14 +119,16 @@ int insert(int argc, char** argv) {
     const char* sheet = argc > 2 ? argv[2] : 0;
     if (sheet && isOption(sheet))
         return unknownOption("insert", sheet);
-    char full[MAX_PATH] = "";
+    wchar_t full[MAX_PATH] = L"";
+    char shown[MAX_PATH * 2] = "";
     if (sheet) {
-        DWORD length = fullPathName(sheet, full, MAX_PATH);
+        DWORD length = GetFullPathNameW(wideArguments[2], MAX_PATH, full, 0);
         if (!length || length >= MAX_PATH)
             return refuse("insert", "パスが長すぎます: ", sheet);
-        DWORD attributes = fileAttributes(full);
+        shownPath(full, shown, sizeof shown);
+        DWORD attributes = GetFileAttributesW(full);
         if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY))
-            return refuse("insert", "ファイルがありません: ", full);
+            return refuse("insert", "ファイルがありません: ", shown);
         static VirtualDisc disc;
         static ImageRefusal refusal;
         if (!loadImage(full, &disc, &refusal)) {
@@ -97,9 +138,9 @@ int insert(int argc, char** argv) {
         }
     }
     // What the drive read of the disc before is no longer what it holds.
-    if (!setText("Image", full) || !setNumber("Media", 1) || !setText("State", ""))
+    if (!setWideText(L"Image", full) || !setNumber("Media", 1) || !setText("State", ""))
         return registryRefused("insert");
-    printText(stdout, "vdrivectl: ドライブに %s を入れました\n", sheet ? full : "デモディスク");
+    printText(stdout, "vdrivectl: ドライブに %s を入れました\n", sheet ? shown : "デモディスク");
     return 0;
 }
 
@@ -146,7 +187,8 @@ int setLog(const char* name) {
 int show() {
     DriveControl control;
     readControl(&control);
-    char reading[700];
+    char reading[700], image[MAX_PATH * 2];
+    shownPath(control.image, image, sizeof image);
     static VirtualDisc disc;
     static ImageRefusal refusal;
     if (!control.media)
@@ -159,7 +201,7 @@ int show() {
         refusalTextJapanese(refusal, reading, sizeof reading);
     printText(stdout, "ディスク:   %s\n速さ:       %u 倍\nログ:       %s\n読んだ結果: %s\n",
               !control.media     ? "(なし)"
-              : control.image[0] ? control.image
+              : control.image[0] ? image
                                  : "デモディスク",
               control.speed, control.logPath[0] ? control.logPath : "(なし)", reading);
     if (!driveInstalled())
@@ -195,7 +237,7 @@ int titles(int argc, char** argv) {
     }
     if (argc > first + 2)
         return extraWords("titles", argv[first + 2]);
-    const char* sheet = argc > first && argv[first][0] ? argv[first] : 0;
+    const wchar_t* sheet = argc > first && argv[first][0] ? wideArguments[first] : 0;
     const char* index = argc > first + 1 ? argv[first + 1] : 0;
     // Without a sheet: the disc in the drive.
     DriveControl control;
@@ -211,29 +253,6 @@ int titles(int argc, char** argv) {
     int failed = writeSheetTitles(sheet, index, !replace, message, sizeof message);
     printText(failed ? stderr : stdout, "vdrivectl titles: %s\n", message);
     return failed;
-}
-
-// On a system of another code page the arguments arrive in that code page,
-// which holds no Japanese name: there they are taken again from the wide
-// command line, as Shift-JIS, the paths' form everywhere else.
-const int kMostArguments = 8;
-char argumentText[kMostArguments][MAX_PATH * 2];
-char* shiftJisArguments[kMostArguments];
-
-char** argumentsAsShiftJis(int* argc, char** argv) {
-    if (!wideCallsInUse())
-        return argv;
-    int count = 0;
-    wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &count);
-    if (!wide)
-        return argv;
-    int converted = count == *argc && count <= kMostArguments;
-    for (int i = 0; converted && i < count; i++) {
-        converted = toShiftJis(wide[i], argumentText[i], sizeof argumentText[i]);
-        shiftJisArguments[i] = argumentText[i];
-    }
-    LocalFree(wide);
-    return converted ? shiftJisArguments : argv;
 }
 
 // The commands, and how many words each takes after its name (titles
@@ -267,7 +286,7 @@ int run(const char* verb, int argc, char** argv) {
 } // namespace
 
 int main(int argc, char** argv) {
-    argv = argumentsAsShiftJis(&argc, argv);
+    argv = takeArguments(&argc, argv);
     if (argc < 2)
         return usage(0);
     const char* verb = argv[1];
