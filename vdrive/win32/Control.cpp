@@ -9,10 +9,7 @@
 #include "../../common/ShiftJis.h"
 #include "../../common/Text.h"
 
-namespace {
-
-// A text value; 0 when it is there but no text, or longer than the buffer.
-int readText(HKEY key, const char* name, char* text, DWORD size) {
+int readTextValue(HKEY key, const char* name, char* text, DWORD size) {
     DWORD length = size - 1, type = 0;
     memset(text, 0, size);
     LONG result = queryValue(key, name, &type, (BYTE*)text, &length);
@@ -24,6 +21,8 @@ int readText(HKEY key, const char* name, char* text, DWORD size) {
     }
     return 1;
 }
+
+namespace {
 
 // The image's path as Windows names it, whatever the code page: 0 when the
 // value is there but no text, or too long.
@@ -79,8 +78,8 @@ void readControl(DriveControl* control) {
     if (RegOpenKeyExA(HKEY_CURRENT_USER, kControlKey, 0, KEY_READ, &key) != ERROR_SUCCESS)
         return;
     control->imageUnreadable = !readWideText(key, L"Image", control->image, sizeof control->image / sizeof(wchar_t));
-    readText(key, "Log", control->logPath, sizeof control->logPath);
-    readText(key, "State", control->state, sizeof control->state);
+    readTextValue(key, "Log", control->logPath, sizeof control->logPath);
+    readTextValue(key, "State", control->state, sizeof control->state);
     readNumber(key, "Media", &control->media);
     readNumber(key, "Speed", &control->speed);
     RegCloseKey(key);
@@ -123,9 +122,35 @@ void appendLog(const char* path, const char* format, ...) {
 
 void controlState(const DriveControl* control, const char* state) {
     controlLog(control, "%s", state);
+    setControlText("State", state);
+}
+
+namespace {
+
+int setValue(const wchar_t* name, DWORD type, const void* bytes, DWORD size) {
     HKEY key;
     if (RegCreateKeyExA(HKEY_CURRENT_USER, kControlKey, 0, 0, 0, KEY_SET_VALUE, 0, &key, 0) != ERROR_SUCCESS)
-        return;
-    RegSetValueExA(key, "State", 0, REG_SZ, (const BYTE*)state, (DWORD)strlen(state) + 1);
+        return 0;
+    LONG result = RegSetValueExW(key, name, 0, type, (const BYTE*)bytes, size);
     RegCloseKey(key);
+    return result == ERROR_SUCCESS;
+}
+
+} // namespace
+
+// Texts as Unicode: Shift-JIS names arrive whole on any code page.
+int setControlText(const char* name, const char* text) {
+    wchar_t wideName[32], wideText[kWideTextSize];
+    return toWide(name, wideName, 32) && toWide(text, wideText, kWideTextSize) &&
+           setValue(wideName, REG_SZ, wideText, (DWORD)(wcslen(wideText) + 1) * sizeof(wchar_t));
+}
+
+int setControlImage(const wchar_t* path) {
+    return setValue(L"Image", REG_SZ, path, (DWORD)(wcslen(path) + 1) * sizeof(wchar_t));
+}
+
+int setControlNumber(const char* name, uint32_t value) {
+    wchar_t wideName[32];
+    DWORD number = value;
+    return toWide(name, wideName, 32) && setValue(wideName, REG_DWORD, &number, sizeof number);
 }

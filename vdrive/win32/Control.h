@@ -13,6 +13,8 @@
 //                    holds none
 #pragma once
 
+#include <windows.h>
+
 #include <stdint.h>
 #include <wchar.h>
 
@@ -29,7 +31,14 @@ struct DriveControl {
     char state[400];
 };
 
+// Every value of the key is read and written here, and nowhere else.
 void readControl(DriveControl* control);
+int setControlText(const char* name, const char* text);
+int setControlImage(const wchar_t* path);
+int setControlNumber(const char* name, uint32_t value);
+// A text value of any key (0 when it is there but no text, or too long);
+// absent, it reads as empty.
+int readTextValue(HKEY key, const char* name, char* text, DWORD size);
 // Whether the drive may log to the file: one in the user's temporary folder.
 int isLogPlace(const char* path);
 void controlLog(const DriveControl* control, const char* format, ...) __attribute__((format(printf, 2, 3)));

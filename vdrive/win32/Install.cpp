@@ -6,6 +6,7 @@
 #include <string.h>
 
 #include "../../common/ProgramDirectory.h"
+#include "Control.h"
 
 namespace {
 
@@ -48,10 +49,9 @@ int readText(const char* keyName, const char* name, char text[kNameSize]) {
     memset(text, 0, kNameSize);
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, keyName, 0, KEY_READ, &key) != ERROR_SUCCESS)
         return 0;
-    DWORD size = kNameSize - 1;
-    LONG result = RegQueryValueExA(key, name, 0, 0, (BYTE*)text, &size);
+    int read = readTextValue(key, name, text, kNameSize);
     RegCloseKey(key);
-    return result == ERROR_SUCCESS && text[0];
+    return read && text[0];
 }
 
 int writeText(const char* keyName, const char* name, const char* text) {

@@ -32,36 +32,6 @@
 
 namespace {
 
-int setControl(const char* name, DWORD type, const void* bytes, DWORD size) {
-    HKEY key;
-    if (RegCreateKeyExA(HKEY_CURRENT_USER, kControlKey, 0, 0, 0, KEY_ALL_ACCESS, 0, &key, 0) != ERROR_SUCCESS)
-        return 0;
-    LONG result = RegSetValueExA(key, name, 0, type, (const BYTE*)bytes, size);
-    RegCloseKey(key);
-    return result == ERROR_SUCCESS;
-}
-
-int setText(const char* name, const char* text) {
-    HKEY key;
-    if (RegCreateKeyExA(HKEY_CURRENT_USER, kControlKey, 0, 0, 0, KEY_ALL_ACCESS, 0, &key, 0) != ERROR_SUCCESS)
-        return 0;
-    LONG result = setTextValue(key, name, text);
-    RegCloseKey(key);
-    return result == ERROR_SUCCESS;
-}
-
-// The image's path, whatever its characters.
-int setWideText(const wchar_t* name, const wchar_t* text) {
-    HKEY key;
-    if (RegCreateKeyExA(HKEY_CURRENT_USER, kControlKey, 0, 0, 0, KEY_ALL_ACCESS, 0, &key, 0) != ERROR_SUCCESS)
-        return 0;
-    LONG result = RegSetValueExW(key, name, 0, REG_SZ, (const BYTE*)text, (DWORD)(wcslen(text) + 1) * sizeof(wchar_t));
-    RegCloseKey(key);
-    return result == ERROR_SUCCESS;
-}
-
-int setNumber(const char* name, DWORD value) { return setControl(name, REG_DWORD, &value, sizeof value); }
-
 int refuse(const char* verb, const char* reason, const char* detail) {
     printText(stderr, "vdrivectl %s: %s%s\n", verb, reason, detail);
     return 1;
@@ -138,14 +108,14 @@ int insert(int argc, char** argv) {
         }
     }
     // What the drive read of the disc before is no longer what it holds.
-    if (!setWideText(L"Image", full) || !setNumber("Media", 1) || !setText("State", ""))
+    if (!setControlImage(full) || !setControlNumber("Media", 1) || !setControlText("State", ""))
         return registryRefused("insert");
     printText(stdout, "vdrivectl: ドライブに %s を入れました\n", sheet ? shown : "デモディスク");
     return 0;
 }
 
 int removeDisc() {
-    if (!setNumber("Media", 0))
+    if (!setControlNumber("Media", 0))
         return registryRefused("remove");
     printText(stdout, "vdrivectl: ドライブからディスクを取り出しました\n");
     return 0;
@@ -155,7 +125,7 @@ int speed(const char* argument) {
     int times = argument ? atoi(argument) : 0;
     if (times < 1 || times > 1000)
         return refuse("speed", "1 から 1000 までの数を指定してください: ", argument ? argument : "");
-    if (!setNumber("Speed", (DWORD)times))
+    if (!setControlNumber("Speed", (DWORD)times))
         return registryRefused("speed");
     printText(stdout, "vdrivectl: 時間が %d 倍の速さで進みます\n", times);
     return 0;
@@ -173,7 +143,7 @@ int setLog(const char* name) {
         if (written <= 0 || written >= (int)sizeof file || !isLogPlace(file))
             return refuse("log", "ログはユーザーの一時フォルダの中のファイルにしてください: ", temp);
     }
-    if (!setText("Log", file))
+    if (!setControlText("Log", file))
         return registryRefused("log");
     if (name)
         printText(stdout, "vdrivectl: ドライブのログ: %s\n", file);
