@@ -57,21 +57,14 @@ void loadDiscLeavingLock() {
 
 // A test or a user may change the disc at any time; the drive looks when
 // asked whether it holds one. One disc put in place of another goes as
-// through a real tray: out at once, the drive empty for two seconds of real
-// time whatever its speed, so that a player sees the change, then the new
-// disc in.
-const DWORD kTrayMs = 2000;
-
-// The tray closes on the new disc once its time is up.
+// through a real tray: out at once, then the new disc in.
 void closeTrayWhenDueLeavingLock() {
-    if (drive.trayMoving && (LONG)(GetTickCount() - drive.trayClosesAt) >= 0) {
-        drive.trayMoving = 0;
+    if (drive.activity.trayCloses(GetTickCount()))
         loadDiscLeavingLock();
-    }
 }
 
 int controlUnread() {
-    return drive.controlDirty || !drive.running ||
+    return drive.activity.control == kControlUnread || !drive.running ||
            WaitForSingleObject(drive.running->controlChanged, 0) == WAIT_OBJECT_0;
 }
 
@@ -80,7 +73,7 @@ void followControlLeavingLock() {
         closeTrayWhenDueLeavingLock();
         return;
     }
-    drive.controlDirty = 0;
+    drive.activity.control = kControlRead;
     DriveControl now;
     LeaveCriticalSection(&drive.lock);
     readControl(&now);
@@ -90,14 +83,13 @@ void followControlLeavingLock() {
         if (drive.model.mediaPresent && now.media) {
             drive.model.insert(0);
             endSegment();
-            drive.trayMoving = 1;
-            drive.trayClosesAt = GetTickCount() + kTrayMs;
+            drive.activity.trayOpens(GetTickCount());
             drive.control.media = now.media;
             drive.control.imageUnreadable = now.imageUnreadable;
             memcpy(drive.control.image, now.image, sizeof now.image);
             controlLog(&drive.control, "tray: another disc goes in");
         } else {
-            drive.trayMoving = 0;
+            drive.activity.tray = kTrayClosed;
             loadDiscLeavingLock();
         }
     } else {
@@ -120,5 +112,5 @@ void watchControl(DriveThread* me) {
     ResetEvent(me->controlChanged);
     if (me->controlKey)
         RegNotifyChangeKeyValue(me->controlKey, FALSE, REG_NOTIFY_CHANGE_LAST_SET, me->controlChanged, TRUE);
-    drive.controlDirty = 1;
+    drive.activity.control = kControlUnread;
 }

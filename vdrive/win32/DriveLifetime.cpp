@@ -123,7 +123,7 @@ int startThread() {
     }
     CloseHandle(thread);
     drive.running = me;
-    drive.controlDirty = 1;
+    drive.activity.control = kControlUnread;
     return 1;
 }
 
@@ -199,6 +199,7 @@ LRESULT loadDriver() {
     drive.segment = SegmentClock{};
     drive.segment.seam = &waveOutSeam;
     drive.loaded = 0;
+    drive.activity.tray = kTrayClosed;
     drive.looks++; // a reading begun before stands for no disc now
     LeaveCriticalSection(&drive.lock);
     return 1;

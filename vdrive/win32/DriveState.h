@@ -13,6 +13,7 @@
 
 #include <string.h>
 
+#include "../DriveActivity.h"
 #include "../DriveModel.h"
 #include "../SegmentClock.h"
 #include "AudioOut.h"
@@ -57,19 +58,14 @@ struct Drive {
     uint32_t slotSerials[DriveModel::kMaxOpens];
     uint32_t serials;
     DriveControl control;
-    // While another disc goes in: when the drive holds it (GetTickCount).
-    int trayMoving;
-    DWORD trayClosesAt;
+    // The tray, the device heard out, the control key read (GetTickCount).
+    DriveActivity activity;
     // The sound: it keeps the segment's time while it sounds. A play waits
     // for the device at its start (spinning up), and a device that fails
     // hands the time back to the clock. The device is opened by the
     // drive's thread on its own bufferDone.
     AudioOut audio;
     SegmentClock segment;
-    DWORD silentSince; // GetTickCount when the drive last stopped sounding
-    // The control key is read again only when it has changed: the thread
-    // watches it and marks it so.
-    int controlDirty;
 };
 
 extern Drive drive;

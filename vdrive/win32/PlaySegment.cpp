@@ -55,18 +55,12 @@ void startSegment() {
 
 // The drive stopped sounding: the thread closes the device once what it
 // still holds has been heard.
-const DWORD kLingerMs = 1000;
-
 void fallSilent() {
     drive.segment.keeper = kKeptByClock;
-    drive.silentSince = GetTickCount();
+    drive.activity.fallSilent(GetTickCount());
 }
 
-// Milliseconds until the device may close; 0 once it has been heard out.
-DWORD lingerLeft() {
-    DWORD silent = GetTickCount() - drive.silentSince;
-    return silent >= kLingerMs ? 0 : kLingerMs - silent;
-}
+DWORD lingerLeft() { return drive.activity.lingerLeft(GetTickCount()); }
 
 void endSegment() {
     segment().end();
