@@ -94,9 +94,10 @@ DWORD WINAPI driveThread(void* parameter) {
 
 // A record for the next thread: those of freed drives leave as soon as what
 // holds them (a read, a sound device opening) ends; an open waits a while
-// for one of them, outside the lock, rather than fail at once.
+// for one of them, outside the lock, rather than fail at once. (A running
+// drive needs none; read without the lock, the worst is a needless wait.)
 void waitForAFreeRecord() {
-    for (int waited = 0; waited < 500; waited++) {
+    for (int waited = 0; waited < 500 && !drive.running; waited++) {
         for (DriveThread& record : threads)
             if (!record.taken)
                 return;
