@@ -117,12 +117,11 @@ int startThread() {
     me->wake = CreateEventA(0, FALSE, FALSE, 0);
     me->bufferDone = CreateEventA(0, FALSE, FALSE, 0);
     me->controlChanged = CreateEventA(0, TRUE, TRUE, 0);
-    HANDLE thread = me->wake && me->bufferDone && me->controlChanged ? CreateThread(0, 0, driveThread, me, 0, 0) : 0;
-    if (!thread) {
+    me->thread = me->wake && me->bufferDone && me->controlChanged ? CreateThread(0, 0, driveThread, me, 0, 0) : 0;
+    if (!me->thread) {
         endThread(me);
         return 0;
     }
-    CloseHandle(thread);
     drive.running = me;
     drive.activity.control = kControlUnread;
     return 1;
@@ -207,15 +206,24 @@ LRESULT loadDriver() {
 }
 
 // The drive's thread is told to leave, with the sound device opened on its
-// event; it does by itself, whatever keeps it now. Nothing is waited for.
+// event. It is given a second to do so, so that a process that ends after
+// its last close does not end under it; one that a slow read or device
+// keeps leaves by itself later, touching nothing of another drive.
 LRESULT freeDriver() {
     EnterCriticalSection(&drive.lock);
-    DriveThread* thread = drive.running;
-    if (thread) {
+    DriveThread* running = drive.running;
+    HANDLE thread = 0;
+    if (running) {
         drive.running = 0;
-        thread->leftDevice = drive.audio.release();
-        SetEvent(thread->wake);
+        running->leftDevice = drive.audio.release();
+        thread = running->thread;
+        running->thread = 0;
+        SetEvent(running->wake);
     }
     LeaveCriticalSection(&drive.lock);
+    if (thread) {
+        WaitForSingleObject(thread, 1000);
+        CloseHandle(thread);
+    }
     return 1;
 }

@@ -32,11 +32,15 @@ extern "C" UINT WINAPI mciDriverYield(MCIDEVICEID deviceId);
 //   leftDevice: the drive's sound device when the drive was freed (opened
 //     on this thread's bufferDone); closed by the thread as it leaves.
 //   reader: read by the thread alone.
+//   thread: the thread's own handle, taken by the open that starts it and
+//     closed by the free that ends it, once it has waited (a while) for
+//     the thread to leave.
 // Anyone else reaches them only through drive.running, under the lock,
 // while this thread is the drive's; the free that ends the thread clears
 // drive.running first.
 struct DriveThread {
     volatile LONG taken; // from the open that starts it until it has left
+    HANDLE thread;
     HANDLE wake;         // auto reset: a command changed the play
     HANDLE bufferDone;   // auto reset: the sound device gave back a buffer
     HANDLE controlChanged; // manual reset: set while a change of the key is unread
