@@ -127,30 +127,33 @@ void controlState(const DriveControl* control, const char* state) {
 
 namespace {
 
-int setValue(const wchar_t* name, DWORD type, const void* bytes, DWORD size) {
+// The control key, opened to be written; 0 when it cannot be.
+HKEY writableControl() {
     HKEY key;
-    if (RegCreateKeyExA(HKEY_CURRENT_USER, kControlKey, 0, 0, 0, KEY_SET_VALUE, 0, &key, 0) != ERROR_SUCCESS)
-        return 0;
-    LONG result = RegSetValueExW(key, name, 0, type, (const BYTE*)bytes, size);
+    return RegCreateKeyExA(HKEY_CURRENT_USER, kControlKey, 0, 0, 0, KEY_SET_VALUE, 0, &key, 0) == ERROR_SUCCESS ? key
+                                                                                                              : 0;
+}
+
+int written(HKEY key, LONG result) {
     RegCloseKey(key);
     return result == ERROR_SUCCESS;
 }
 
 } // namespace
 
-// Texts as Unicode: Shift-JIS names arrive whole on any code page.
 int setControlText(const char* name, const char* text) {
-    wchar_t wideName[32], wideText[kWideTextSize];
-    return toWide(name, wideName, 32) && toWide(text, wideText, kWideTextSize) &&
-           setValue(wideName, REG_SZ, wideText, (DWORD)(wcslen(wideText) + 1) * sizeof(wchar_t));
+    HKEY key = writableControl();
+    return key && written(key, setTextValue(key, name, text));
 }
 
 int setControlImage(const wchar_t* path) {
-    return setValue(L"Image", REG_SZ, path, (DWORD)(wcslen(path) + 1) * sizeof(wchar_t));
+    HKEY key = writableControl();
+    return key && written(key, RegSetValueExW(key, L"Image", 0, REG_SZ, (const BYTE*)path,
+                                              (DWORD)(wcslen(path) + 1) * sizeof(wchar_t)));
 }
 
 int setControlNumber(const char* name, uint32_t value) {
-    wchar_t wideName[32];
+    HKEY key = writableControl();
     DWORD number = value;
-    return toWide(name, wideName, 32) && setValue(wideName, REG_DWORD, &number, sizeof number);
+    return key && written(key, RegSetValueExA(key, name, 0, REG_DWORD, (const BYTE*)&number, sizeof number));
 }
