@@ -62,7 +62,8 @@ if(DROVIX_SANITIZE AND CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
   add_fuzz_test(title_index tests/fuzz/TitleIndexFuzz.cpp
     titles/TitleIndex.cpp common/ShiftJis.cpp titles/StdioFiles.cpp titles/posix/PathFiles.cpp)
   target_include_directories(title_index_fuzz PRIVATE titles tests/native)
-  add_fuzz_test(cue_sheet tests/fuzz/CueSheetFuzz.cpp vdrive/VirtualDisc.cpp vdrive/CueSheet.cpp)
+  add_fuzz_test(cue_sheet tests/fuzz/CueSheetFuzz.cpp vdrive/VirtualDisc.cpp vdrive/CueSheet.cpp
+    vdrive/ImageText.cpp vdrive/ImageFormats.cpp vdrive/DiscLayout.cpp)
   target_include_directories(cue_sheet_fuzz PRIVATE vdrive)
 endif()
 
