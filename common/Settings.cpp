@@ -34,17 +34,17 @@ int32_t readSettings(Settings* settings) {
     HKEY key;
     if (RegOpenKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, KEY_READ, &key) != ERROR_SUCCESS)
         return 0;
-    readNumber(key, "WindowLeft", &settings->windowLeft);
-    readNumber(key, "WindowTop", &settings->windowTop);
-    readNumber(key, "TopMost", &settings->topMost);
-    readNumber(key, "DisplayState", &settings->displayState);
-    readNumber(key, "Interval", &settings->interval);
-    readText(key, "IndexFile", settings->indexFile);
-    readNumber(key, "AutoplayMinimize", &settings->autoplayMinimize);
-    readNumber(key, "AlwayVisibleSet", &settings->alwaysVisibleSet);
-    readNumber(key, "SaveBeforePlayMode", &settings->saveBeforePlayMode);
-    readNumber(key, "RepeatMode", &settings->repeatMode);
-    readNumber(key, "RandomMode", &settings->randomMode);
+    readNumber(key, kValueWindowLeft, &settings->windowLeft);
+    readNumber(key, kValueWindowTop, &settings->windowTop);
+    readNumber(key, kValueTopMost, &settings->topMost);
+    readNumber(key, kValueDisplayState, &settings->displayState);
+    readNumber(key, kValueInterval, &settings->interval);
+    readText(key, kValueIndexFile, settings->indexFile);
+    readNumber(key, kValueAutoplayMinimize, &settings->autoplayMinimize);
+    readNumber(key, kValueAlwaysVisibleSet, &settings->alwaysVisibleSet);
+    readNumber(key, kValueSaveBeforePlayMode, &settings->saveBeforePlayMode);
+    readNumber(key, kValueRepeatMode, &settings->repeatMode);
+    readNumber(key, kValueRandomMode, &settings->randomMode);
     RegCloseKey(key);
     return 1;
 }

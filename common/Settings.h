@@ -15,6 +15,19 @@ const char kSettingsClass[] = "Drovix";
 const int kSettingPathSize = 512;
 const int32_t kIntervalDefault = 333;
 
+// The key's value names, as the player and the settings tool write them.
+const char kValueWindowLeft[] = "WindowLeft";
+const char kValueWindowTop[] = "WindowTop";
+const char kValueTopMost[] = "TopMost";
+const char kValueDisplayState[] = "DisplayState";
+const char kValueInterval[] = "Interval";
+const char kValueIndexFile[] = "IndexFile";
+const char kValueAutoplayMinimize[] = "AutoplayMinimize";
+const char kValueAlwaysVisibleSet[] = "AlwayVisibleSet";
+const char kValueSaveBeforePlayMode[] = "SaveBeforePlayMode";
+const char kValueRepeatMode[] = "RepeatMode";
+const char kValueRandomMode[] = "RandomMode";
+
 struct Settings {
     int32_t windowLeft, windowTop;
     uint32_t topMost;

@@ -265,12 +265,12 @@ int32_t SettingsTool::saveSettings() {
     HKEY key;
     if (!openSettingsToWrite(&key))
         return 0;
-    int32_t written = writeSettingNumber(key, "Interval", interval);
+    int32_t written = writeSettingNumber(key, kValueInterval, interval);
     if (indexFileChanged)
-        written &= writeSettingText(key, "IndexFile", indexFile);
-    written &= writeSettingNumber(key, "AutoplayMinimize", autoplayMinimize);
-    written &= writeSettingNumber(key, "AlwayVisibleSet", alwaysVisibleSet);
-    written &= writeSettingNumber(key, "SaveBeforePlayMode", saveBeforePlayMode);
+        written &= writeSettingText(key, kValueIndexFile, indexFile);
+    written &= writeSettingNumber(key, kValueAutoplayMinimize, autoplayMinimize);
+    written &= writeSettingNumber(key, kValueAlwaysVisibleSet, alwaysVisibleSet);
+    written &= writeSettingNumber(key, kValueSaveBeforePlayMode, saveBeforePlayMode);
     RegCloseKey(key);
     if (!written)
         return 0;

@@ -30,12 +30,12 @@ void PlayerWindow::saveSettings(const StoredState& state) {
     RegistryKey settings;
     if (!openSettingsToWrite(&settings.key))
         return;
-    writeSettingNumber(settings.key, "WindowLeft", state.left);
-    writeSettingNumber(settings.key, "WindowTop", state.top);
-    writeSettingNumber(settings.key, "DisplayState", state.displayMode);
-    writeSettingNumber(settings.key, "TopMost", topMost);
-    writeSettingNumber(settings.key, "RepeatMode", state.repeatMode);
-    writeSettingNumber(settings.key, "RandomMode", state.randomMode);
+    writeSettingNumber(settings.key, kValueWindowLeft, state.left);
+    writeSettingNumber(settings.key, kValueWindowTop, state.top);
+    writeSettingNumber(settings.key, kValueDisplayState, state.displayMode);
+    writeSettingNumber(settings.key, kValueTopMost, topMost);
+    writeSettingNumber(settings.key, kValueRepeatMode, state.repeatMode);
+    writeSettingNumber(settings.key, kValueRandomMode, state.randomMode);
 }
 
 // The program directory, the title index and its temporary file. A path that
