@@ -3,6 +3,7 @@
 #include <stdio.h>
 
 #include "Text.h"
+#include "WindowsVersion.h"
 
 namespace {
 
@@ -17,12 +18,7 @@ typedef HINSTANCE(WINAPI* ShellExecuteCall)(HWND, LPCWSTR, LPCWSTR, LPCWSTR, LPC
 // close it on Windows that have no viewer.
 int32_t winHelpUsed;
 
-DWORD versionOfThisSystem() { return GetVersion(); }
-
-int32_t hasNoWinHelp() {
-    DWORD version = windowsVersion();
-    return !(version & 0x80000000) && LOBYTE(LOWORD(version)) >= 6;
-}
+int32_t hasNoWinHelp() { return ntVersion(windowsVersion()) >= 0x0600; }
 
 // shell32 is loaded once and kept: a handler may go on with the request on
 // the shell's own threads after ShellExecute returns. (Loaded here, not as a
@@ -41,8 +37,6 @@ int32_t openInBrowser(HWND owner, const char* page) {
 }
 
 } // namespace
-
-DWORD (*windowsVersion)() = versionOfThisSystem;
 
 int32_t openHelp(HWND owner, const char* programDir, UINT command, const char* notOpened, const char* caption) {
     char path[kHelpPathSize];

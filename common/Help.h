@@ -8,10 +8,6 @@
 
 #include <stdint.h>
 
-// The system's version as GetVersion gives it; tests put another in its
-// place.
-extern DWORD (*windowsVersion)();
-
 // Opens the help for the owner (HELP_CONTENTS) or closes it (HELP_QUIT:
 // WinHelp is asked only where it may have been used). A page that cannot be
 // opened is told with notOpened, formed with its path. 0 on failure.

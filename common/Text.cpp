@@ -2,6 +2,8 @@
 
 #include <string.h>
 
+#include "WindowsVersion.h"
+
 namespace {
 
 int32_t fits(int written, int size) { return written > 0 && written <= size; }
@@ -26,7 +28,7 @@ void takeJisForms(wchar_t* text) {
 
 } // namespace
 
-int32_t wideCallsInUse() { return !(GetVersion() & 0x80000000); }
+int32_t wideCallsInUse() { return !isWindows95Family(windowsVersion()); }
 
 int32_t toWide(const char* text, wchar_t* wide, int size) {
     if (fits(MultiByteToWideChar(kShiftJis, 0, text, -1, wide, size), size))

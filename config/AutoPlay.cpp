@@ -11,8 +11,8 @@
 #include <stdio.h>
 #include <string.h>
 
-#include "../common/Help.h"
 #include "../common/Text.h"
+#include "../common/WindowsVersion.h"
 #include "Texts.h"
 #include "res/resource.h"
 
@@ -26,13 +26,6 @@ const char kHandlerName[] = "PelmarkDrovixPlayCDAudio";
 const char kProgId[] = "Pelmark.Drovix.AudioCD";
 const char kProgIdKey[] = "Software\\Classes\\Pelmark.Drovix.AudioCD";
 const char kVerb[] = "play";
-
-int32_t isWindows95Family(DWORD version) { return (version & 0x80000000) != 0; }
-
-// 0x0500 for Windows 2000, 0x0501 for XP, and so on; 0 on the 95 family.
-int32_t ntVersion(DWORD version) {
-    return isWindows95Family(version) ? 0 : LOBYTE(LOWORD(version)) << 8 | HIBYTE(LOWORD(version));
-}
 
 // The standard CD player's program, where the shell will look for it: the
 // Windows directory on the Windows 95 family, system32 on the NT family.

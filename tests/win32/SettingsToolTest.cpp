@@ -10,6 +10,7 @@
 #include <string>
 
 #include "../../common/Help.h"
+#include "../../common/WindowsVersion.h"
 #include "../../config/SettingsTool.h"
 #include "../../config/res/resource.h"
 #include "../native/FileBytes.h"

@@ -1,0 +1,9 @@
+#include "WindowsVersion.h"
+
+namespace {
+
+DWORD versionOfThisSystem() { return GetVersion(); }
+
+} // namespace
+
+DWORD (*windowsVersion)() = versionOfThisSystem;
