@@ -87,31 +87,6 @@ int32_t fittingHeight(HDC context, const char* face, int32_t height, const FitTe
     return 0;
 }
 
-// What a control of the dialog shows and the room it has for it: statics
-// and buttons; a button's room less its frame, a check box's less its box.
-int32_t controlText(HWND control, char text[kTextStore], int32_t* room) {
-    char className[16] = {};
-    GetClassNameA(control, className, sizeof className);
-    LONG style = GetWindowLongA(control, GWL_STYLE);
-    RECT client;
-    GetClientRect(control, &client);
-    int32_t margin;
-    if (lstrcmpiA(className, "Static") == 0) {
-        if ((style & SS_TYPEMASK) == SS_ICON || (style & SS_TYPEMASK) == SS_BITMAP)
-            return 0;
-        margin = 0;
-    } else if (lstrcmpiA(className, "Button") == 0) {
-        LONG kind = style & BS_TYPEMASK;
-        margin = kind == BS_GROUPBOX ? 16 : (kind == BS_PUSHBUTTON || kind == BS_DEFPUSHBUTTON) ? 6 : 18;
-    } else {
-        return 0;
-    }
-    if (!windowText(control, text, kTextStore) || !text[0])
-        return 0;
-    *room = client.right - client.left - margin;
-    return 1;
-}
-
 struct DialogTexts {
     FitText texts[kMaxTexts];
     char store[kMaxTexts][kTextStore];
@@ -130,6 +105,29 @@ struct DialogTexts {
 DialogTexts dialogTexts;
 
 } // namespace
+
+int32_t controlTextAndRoom(HWND control, char* text, int32_t textSize, int32_t* room) {
+    char className[16] = {};
+    GetClassNameA(control, className, sizeof className);
+    LONG style = GetWindowLongA(control, GWL_STYLE);
+    RECT client;
+    GetClientRect(control, &client);
+    int32_t margin;
+    if (lstrcmpiA(className, "Static") == 0) {
+        if ((style & SS_TYPEMASK) == SS_ICON || (style & SS_TYPEMASK) == SS_BITMAP)
+            return 0;
+        margin = 0;
+    } else if (lstrcmpiA(className, "Button") == 0) {
+        LONG kind = style & BS_TYPEMASK;
+        margin = kind == BS_GROUPBOX ? 16 : (kind == BS_PUSHBUTTON || kind == BS_DEFPUSHBUTTON) ? 6 : 18;
+    } else {
+        return 0;
+    }
+    if (!windowText(control, text, textSize) || !text[0])
+        return 0;
+    *room = client.right - client.left - margin;
+    return 1;
+}
 
 HFONT createJapaneseFont(const char* face, int32_t height) {
     if (!wideCallsInUse())
@@ -168,7 +166,7 @@ void fitDialogTexts(HWND dialog, const char* face, const FitText* extras, int32_
     for (HWND control = GetWindow(dialog, GW_CHILD); control; control = GetWindow(control, GW_HWNDNEXT)) {
         char text[kTextStore];
         int32_t room = 0;
-        if (controlText(control, text, &room))
+        if (controlTextAndRoom(control, text, kTextStore, &room))
             dialogTexts.add(text, room);
     }
     for (int32_t i = 0; i < extraCount; i++)

@@ -28,6 +28,11 @@ void chooseFittingFont(const char* face, int32_t height, const FitText* texts, i
 // system of another code page finds it as a Japanese Windows does.
 HFONT createJapaneseFont(const char* face, int32_t height);
 
+// What a control of a dialog shows and the room it has for it: statics and
+// buttons, a button's room less its frame, a check box's less its box. 0 for
+// a control that shows no text of its own (an edit, an icon).
+int32_t controlTextAndRoom(HWND control, char* text, int32_t textSize, int32_t* room);
+
 // Called at the end of WM_INITDIALOG, once the controls hold their texts:
 // each static's and button's text (and the extra texts a control will show
 // later, such as "トラック 99 :") against its control's room, in the dialog's

@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "../../common/FontFit.h"
 #include "WideText.h"
 
 inline int textWidthIn(HFONT font, const std::string& text) {
@@ -19,27 +20,19 @@ inline int textWidthIn(HFONT font, const std::string& text) {
     return size.cx;
 }
 
-// "" when every text fits; else each cut one, "id text: width > room".
+// "" when every text fits; else each cut one, "id text: width > room". The
+// room is the one the programs' own fitting gives the control.
 inline std::string cutTexts(HWND dialog) {
     std::string cut;
     for (HWND control = GetWindow(dialog, GW_CHILD); control; control = GetWindow(control, GW_HWNDNEXT)) {
-        char kind[16] = {};
-        GetClassNameA(control, kind, sizeof kind);
-        LONG style = GetWindowLongA(control, GWL_STYLE);
-        int frame;
-        if (lstrcmpiA(kind, "Static") == 0 && (style & SS_TYPEMASK) != SS_ICON)
-            frame = 0;
-        else if (lstrcmpiA(kind, "Button") == 0)
-            frame = (style & BS_TYPEMASK) <= BS_DEFPUSHBUTTON ? 4 : (style & BS_TYPEMASK) == BS_GROUPBOX ? 12 : 16;
-        else
+        char text[256];
+        int32_t room = 0;
+        if (!controlTextAndRoom(control, text, sizeof text, &room))
             continue;
-        std::string text = windowText(control);
-        RECT client;
-        GetClientRect(control, &client);
         int width = textWidthIn((HFONT)SendMessageA(control, WM_GETFONT, 0, 0), text);
-        if (width > client.right - frame)
+        if (width > room)
             cut += std::to_string(GetDlgCtrlID(control)) + " " + text + ": " + std::to_string(width) + " > " +
-                   std::to_string(client.right - frame) + "\n";
+                   std::to_string(room) + "\n";
     }
     return cut;
 }
