@@ -17,11 +17,13 @@ namespace {
 
 typedef LRESULT(CALLBACK* DriverEntry)(DWORD_PTR, HDRVR, UINT, LPARAM, LPARAM);
 typedef void(WINAPI* ReadSeamEntry)(DWORD, HANDLE, HANDLE);
+typedef void(WINAPI* ThreadSeamEntry)(HANDLE);
 
 struct SeamDrive {
     HMODULE module = 0;
     DriverEntry proc = 0;
     ReadSeamEntry seam = 0;
+    ThreadSeamEntry threadSeam = 0;
     DWORD_PTR id = 0;
 
     void load() {
@@ -29,7 +31,8 @@ struct SeamDrive {
         ASSERT_NE((HMODULE)0, module);
         proc = (DriverEntry)GetProcAddress(module, "DriverProc");
         seam = (ReadSeamEntry)GetProcAddress(module, "DriveReadSeam");
-        ASSERT_TRUE(proc && seam);
+        threadSeam = (ThreadSeamEntry)GetProcAddress(module, "DriveThreadSeam");
+        ASSERT_TRUE(proc && seam && threadSeam);
         ASSERT_EQ(1, proc(0, 0, DRV_LOAD, 0, 0));
         MCI_OPEN_DRIVER_PARMS open = {};
         id = proc(0, 0, DRV_OPEN, 0, (LPARAM)&open);
@@ -109,10 +112,8 @@ TEST(DriveSeams, StatusIsAnsweredAtOnceWhileAReadIsSlow) {
     controlImage("");
     for (const Row& row : rows) {
         SCOPED_TRACE(row.read);
-        if (row.needsSound && !haveSound()) {
-            printf("slow read of %s: not tried, no sound device here\n", row.read);
-            continue;
-        }
+        if (row.needsSound && !haveSound())
+            GTEST_SKIP() << "slow read of " << row.read << ": no sound device here";
         SeamDrive drive;
         drive.load();
         MCI_SET_PARMS set = {};
@@ -176,10 +177,8 @@ TEST(DriveSeams, ADriverFreedWhileACommandReadsStaysUntilItHasLeft) {
 // has a thread of its own: the new play sounds to its end on a device of
 // its own, and the old thread, let go, touches nothing of it.
 TEST(DriveSeams, AThreadLeftReadingTouchesNothingOfTheNextDrive) {
-    if (!haveSound()) {
-        printf("not tried: no sound device here\n");
-        return;
-    }
+    if (!haveSound())
+        GTEST_SKIP() << "no sound device here";
     controlImage("");
     HANDLE entered = CreateEventA(0, TRUE, FALSE, 0);
     HANDLE gate = CreateEventA(0, TRUE, FALSE, 0);
@@ -219,9 +218,13 @@ TEST(DriveSeams, AFreedDriveSignalsNoHandleOfItsClient) {
     controlImage("");
     SeamDrive drive;
     drive.load();
+    HANDLE left = CreateEventA(0, TRUE, FALSE, 0);
+    drive.threadSeam(left);
     ASSERT_EQ(0u, drive.command(MCI_PLAY, 0, 0));
     drive.free();
-    Sleep(300); // the thread has left
+    ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(left, 5000)) << "the drive's thread did not leave";
+    drive.threadSeam(0);
+    CloseHandle(left);
     HANDLE events[64];
     for (HANDLE& event : events)
         event = CreateEventA(0, TRUE, FALSE, 0);

@@ -5,6 +5,7 @@
 // status reading a slow disc), and a thread of the drive may still be
 // leaving, so its code and its locks are never freed under them.
 #include "DriveState.h"
+#include "ReadSeam.h"
 
 #include <initializer_list>
 
@@ -89,6 +90,7 @@ DWORD WINAPI driveThread(void* parameter) {
     }
     LeaveCriticalSection(&drive.lock);
     endThread(me);
+    threadLeftSeam();
     return 0;
 }
 

@@ -1,6 +1,7 @@
 // The test build's seam: DriveReadSeam(delay, entered, gate) makes every
 // reading of a disc signal `entered`, wait for `gate` and then take `delay`
-// milliseconds longer (each when given).
+// milliseconds longer (each when given); DriveThreadSeam(left) makes each
+// thread of the drive signal `left` as it ends.
 #include <windows.h>
 
 #include "ReadSeam.h"
@@ -10,6 +11,7 @@ namespace {
 volatile DWORD readDelay;
 HANDLE volatile readEntered;
 HANDLE volatile readGate;
+HANDLE volatile threadLeft;
 
 } // namespace
 
@@ -19,6 +21,8 @@ extern "C" __declspec(dllexport) void WINAPI DriveReadSeam(DWORD delay, HANDLE e
     readGate = gate;
 }
 
+extern "C" __declspec(dllexport) void WINAPI DriveThreadSeam(HANDLE left) { threadLeft = left; }
+
 void readSeam() {
     if (readEntered)
         SetEvent(readEntered);
@@ -26,4 +30,9 @@ void readSeam() {
         WaitForSingleObject(readGate, INFINITE);
     if (readDelay)
         Sleep(readDelay);
+}
+
+void threadLeftSeam() {
+    if (threadLeft)
+        SetEvent(threadLeft);
 }
