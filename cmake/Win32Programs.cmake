@@ -37,12 +37,17 @@ add_custom_command(
   COMMENT "Writing the help file")
 add_custom_target(help_file ALL DEPENDS ${CMAKE_BINARY_DIR}/drovix.hlp)
 
+# What every program says of a title index it will not use as it is.
+add_library(index_words STATIC common/IndexWords.cpp)
+target_link_libraries(index_words PUBLIC titles)
+target_compile_options(index_words PRIVATE ${DROVIX_CODE_FLAGS})
+
 # The main window, on whichever drive the program links.
 add_library(player_window STATIC
   player/MainWindow.cpp player/Settings.cpp player/Face.cpp player/Refresh.cpp player/Commands.cpp
   player/Menus.cpp player/TitleDialog.cpp player/AboutBox.cpp player/Titles.cpp player/Hints.cpp
   player/MediaKeys.cpp)
-target_link_libraries(player_window PUBLIC engine titles display comctl32 gdi32 user32 advapi32 version)
+target_link_libraries(player_window PUBLIC engine titles index_words display comctl32 gdi32 user32 advapi32 version)
 target_compile_options(player_window PRIVATE ${DROVIX_CODE_FLAGS})
 
 # The player's resources, linked into the player and into the window tests.
@@ -59,7 +64,7 @@ target_compile_options(Drovix PRIVATE ${DROVIX_CODE_FLAGS})
 # The settings tool: its dialog and AutoPlay registration, linked into the
 # tool and into its tests.
 add_library(settings_tool STATIC config/SettingsDialog.cpp config/AutoPlay.cpp)
-target_link_libraries(settings_tool PUBLIC common titles comctl32 comdlg32 user32 advapi32)
+target_link_libraries(settings_tool PUBLIC common titles index_words comctl32 comdlg32 user32 advapi32)
 target_compile_options(settings_tool PRIVATE ${DROVIX_CODE_FLAGS})
 
 add_library(tool_resources OBJECT config/res/Drovixcfg.rc)
@@ -188,7 +193,7 @@ add_executable(vdrivectl vdrive/win32/vdrivectl.cpp vdrive/win32/Install.cpp vdr
   vdrive/win32/SheetTitles.cpp vdrive/win32/ImageFiles.cpp vdrive/win32/vdrivectl.rc)
 target_include_directories(vdrivectl PRIVATE common)
 set_source_files_properties(vdrive/win32/vdrivectl.rc PROPERTIES OBJECT_DEPENDS "${CMAKE_SOURCE_DIR}/common/app.manifest")
-target_link_libraries(vdrivectl vdrive_disc titles winmm shell32)
+target_link_libraries(vdrivectl vdrive_disc titles index_words winmm shell32)
 target_compile_options(vdrivectl PRIVATE ${DROVIX_DRIVE_FLAGS})
 
 # The settings tool's dialog in the test process, with the tool's resources,

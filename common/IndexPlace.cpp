@@ -42,9 +42,14 @@ int32_t placeIndex(const IndexFacts& facts, IndexPlace* place) {
     if (lastSeparator(facts.setting) && joinPath(place->path, "", facts.setting) && facts.exists(place->path))
         return tempPathBeside(place->path, place->temp);
     const char* name = facts.setting[0] && !lastSeparator(facts.setting) ? facts.setting : kDefaultIndexName;
+    // Once the user has an index of the name, it stays theirs, whatever the
+    // rights of the moment (an administrator's change, an elevated start).
     int32_t placed = 0;
-    if (facts.appDataDir[0] && !facts.programDirWritable)
+    if (facts.appDataDir[0]) {
         placed = placeInUserFolder(facts, name, place);
+        if (placed && facts.programDirWritable && !facts.exists(place->path))
+            placed = 0;
+    }
     if (!placed) {
         *place = IndexPlace{};
         placed =

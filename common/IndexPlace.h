@@ -39,9 +39,10 @@ struct IndexPlace {
 
 // A full path names its file where it exists; a bare name, a full path to
 // no file, an empty setting or one too long mean a file in the program's
-// folder (the default name for all but a bare name). Where that folder
-// cannot be written and the user has an application-data folder, the file
-// of that name lies in its Drovix folder instead. 0 when no path fits.
+// folder (the default name for all but a bare name). Where the user has an
+// application-data folder, the file of that name in its Drovix folder is the
+// index whenever it exists, and also where the program's folder cannot be
+// written. 0 when no path fits.
 int32_t placeIndex(const IndexFacts& facts, IndexPlace* place);
 
 // The index's own folder followed by "drovix.tmp". 0 when it does not fit.

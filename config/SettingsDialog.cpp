@@ -9,6 +9,7 @@
 
 #include "../common/FontFit.h"
 #include "../common/Help.h"
+#include "../common/IndexWords.h"
 #include "../common/Places.h"
 #include "../common/ProgramDirectory.h"
 #include "../common/Settings.h"
@@ -41,15 +42,6 @@ int isFile(const char* path) {
 int isFolder(const char* path) {
     DWORD attributes = fileAttributes(path);
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
-// Creates the file empty; a file that appeared meanwhile is kept as it is.
-int createEmpty(const char* path) {
-    HANDLE file = openFile(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_ALWAYS);
-    if (file == INVALID_HANDLE_VALUE)
-        return 0;
-    CloseHandle(file);
-    return 1;
 }
 
 void okOrEnter(SettingsTool* tool) {
@@ -209,19 +201,51 @@ int32_t SettingsTool::resolveIndexFile(IndexPlace* place) {
     *place = IndexPlace{};
     if (lastSeparator(indexFile)) {
         int length = snprintf(place->path, sizeof place->path, "%s", indexFile);
-        return length >= 0 && length < (int)sizeof place->path;
+        return length >= 0 && length < (int)sizeof place->path && tempPathBeside(place->path, place->temp);
     }
     char directory[kToolPathSize];
     toolDirectory(directory);
     return indexPlaceInUse(indexFile, directory, place);
 }
 
-// The file the player reads for the place: the index, or until it exists
-// the file it starts from; 0 when neither exists.
+// The file the player reads for the place, as the player finds it (a save
+// cut off put right first): the index, or until it exists the file it
+// starts from; 0 when neither exists.
 const char* SettingsTool::fileToRead(const IndexPlace& place) {
-    if (isFile(place.path))
-        return place.path;
-    return place.seed[0] && isFile(place.seed) ? place.seed : 0;
+    const char* reading = indexToRead(place.path, place.seed[0] ? place.seed : 0);
+    return isFile(reading) ? reading : 0;
+}
+
+// An existing file is taken as it is where it is an index the player can
+// write; else only when the user says so, told in the words the player
+// uses when it refuses a save.
+int32_t SettingsTool::takeExistingIndex(const char* existing) {
+    char text[kMessageSize];
+    IndexCheck check = checkTitleIndex(existing);
+    if (check.verdict != kIndexOk) {
+        char refused[kIndexWordsSize];
+        describeRefusedIndex(existing, check, refused, sizeof refused);
+        snprintf(text, sizeof text, kTextNotAnIndex, refused);
+    } else if (fileAttributes(existing) & FILE_ATTRIBUTE_READONLY) {
+        snprintf(text, sizeof text, kTextIndexReadOnly, existing);
+    } else {
+        return 1;
+    }
+    return showMessage(dialog, text, kTextToolCaption, MB_YESNO | MB_ICONEXCLAMATION) == IDYES;
+}
+
+// 1 when the new, empty index is there; told otherwise.
+int32_t SettingsTool::createIndex(const IndexPlace& place) {
+    SaveResult made = makeIndexFolder(place.folderToMake) ? createEmptyIndex(place.path, place.temp) : kSaveWriteFailed;
+    if (made == kSaveDone)
+        return 1;
+    char text[kMessageSize];
+    if (made == kSaveBusy)
+        describeBusyIndex(place.path, text, sizeof text);
+    else
+        snprintf(text, sizeof text, kTextIndexNotCreated, place.path);
+    showMessage(dialog, text, kTextToolCaption, MB_OK | MB_ICONEXCLAMATION);
+    return 0;
 }
 
 int32_t SettingsTool::validateSettings() {
@@ -238,19 +262,16 @@ int32_t SettingsTool::validateSettings() {
         tell(kTextIndexIsFolder, place.path, MB_OK | MB_ICONEXCLAMATION);
         return IDC_INDEX_FILE;
     }
-    const char* existing = resolved ? fileToRead(place) : 0;
-    if (existing) {
-        if (isTitleIndexFile(existing) || tell(kTextNotAnIndex, existing, MB_YESNO | MB_ICONEXCLAMATION) == IDYES)
-            return 0;
-        return IDC_INDEX_FILE;
-    }
-    if (tell(kTextIndexMissing, indexFile, MB_YESNO | MB_ICONEXCLAMATION) != IDYES)
-        return IDC_INDEX_FILE;
-    if (!resolved || !makeIndexFolder(place.folderToMake) || !createEmpty(place.path)) {
+    if (!resolved) {
         tell(kTextIndexNotCreated, indexFile, MB_OK | MB_ICONEXCLAMATION);
         return IDC_INDEX_FILE;
     }
-    return 0;
+    const char* existing = fileToRead(place);
+    if (existing)
+        return takeExistingIndex(existing) ? 0 : IDC_INDEX_FILE;
+    if (tell(kTextIndexMissing, place.path, MB_YESNO | MB_ICONEXCLAMATION) != IDYES)
+        return IDC_INDEX_FILE;
+    return createIndex(place) ? 0 : IDC_INDEX_FILE;
 }
 
 int32_t SettingsTool::tell(const char* format, const char* path, UINT type) {

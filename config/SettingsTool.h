@@ -55,6 +55,8 @@ struct SettingsTool {
     void takeValues();
     int32_t resolveIndexFile(IndexPlace* place);
     const char* fileToRead(const IndexPlace& place);
+    int32_t takeExistingIndex(const char* existing);
+    int32_t createIndex(const IndexPlace& place);
     int32_t tell(const char* format, const char* path, UINT type);
     const char* writeAutoPlayCommand(const char* command);
     const char* registerHandler(const char* command);

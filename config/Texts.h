@@ -11,8 +11,10 @@ const char kTextIntervalLabel[] = "%4u ミリ秒";
 const char kTextIndexMissing[] = "曲名ファイル (%s) が見つかりません。\n\n作成しますか？";
 const char kTextIndexNameEmpty[] = "曲名ファイルの名前を入力してください。";
 const char kTextIndexIsFolder[] = "%s はフォルダです。\n\n曲名ファイルの名前を入力してください。";
-const char kTextNotAnIndex[] =
-    "%s は曲名ファイルではありません。\n(曲名はこのファイルに保存されません)\n\nこのファイルを曲名ファイルにしますか？";
+// Formed with what every program says of a file that is no index.
+const char kTextNotAnIndex[] = "%s\n(曲名はこのファイルに保存されません)\n\nこのファイルを曲名ファイルにしますか？";
+const char kTextIndexReadOnly[] =
+    "%s は読み取り専用です。\n(プレイヤーは曲名をこのファイルに保存できません)\n\nこのファイルを曲名ファイルにしますか？";
 const char kTextIndexNotCreated[] = "%s の作成に失敗しました。\n\n正しいファイル名とパスを指定してください。";
 const char kTextSettingsNotSaved[] = "設定を保存できませんでした。";
 // The player's AutoPlay handler, as AutoPlay lists it.

@@ -14,9 +14,8 @@ const char kTextTempFailed[] = "テンポラリファイルの生成に失敗し
 const char kTextSaveFailed[] = "曲名を保存できませんでした.タイトルファイルは変更されていません.";
 const char kTextDiscChanged[] = "ＣＤが交換されたため、曲名は保存されませんでした.";
 const char kTextDiscRemoved[] = "ＣＤが取り出されたため、曲名は保存されませんでした.";
-// Formed with the index's path.
-const char kTextNotAnIndex[] =
-    "%s は曲名ファイルではないため、曲名を保存しませんでした.\n\n設定ツールで曲名ファイルを確かめてください.";
+// Formed with what every program says of a file that is no index.
+const char kTextNotAnIndex[] = "%s\n\n曲名を保存しませんでした.設定ツールで曲名ファイルを確かめてください.";
 const char kTextIndexReadOnly[] = "%s は読み取り専用のため、曲名を保存しませんでした.";
 
 // The track title dialog.

@@ -5,6 +5,7 @@
 #include <stdio.h>
 
 #include "../engine/DiscEngine.h"
+#include "../common/IndexWords.h"
 #include "../common/Places.h"
 #include "../common/Settings.h"
 #include "../common/ShiftJis.h"
@@ -47,14 +48,25 @@ int32_t PlayerWindow::usableTrackCount() {
 
 namespace {
 
-// What the user is told of a save that did not store the names.
-void tellSaveFailed(HWND dialog, SaveResult result, const char* indexPath) {
-    char text[kControlText + kPathSize];
+// What the user is told of a save that did not store the names: the file
+// and, for one that is no index, what was found in it.
+void tellSaveFailed(HWND dialog, SaveResult result, const char* indexPath, const IndexCheck& found) {
+    char text[kIndexWordsSize + kControlText];
     const char* told = kTextSaveFailed;
     if (result == kSaveTempFailed)
         told = kTextTempFailed;
-    if (result == kSaveNotAnIndex || result == kSaveIndexReadOnly) {
-        snprintf(text, sizeof text, result == kSaveNotAnIndex ? kTextNotAnIndex : kTextIndexReadOnly, indexPath);
+    if (result == kSaveIndexReadOnly) {
+        snprintf(text, sizeof text, kTextIndexReadOnly, indexPath);
+        told = text;
+    }
+    if (result == kSaveNotAnIndex) {
+        char refused[kIndexWordsSize];
+        describeRefusedIndex(indexPath, found, refused, sizeof refused);
+        snprintf(text, sizeof text, kTextNotAnIndex, refused);
+        told = text;
+    }
+    if (result == kSaveBusy) {
+        describeBusyIndex(indexPath, text, sizeof text);
         told = text;
     }
     showMessage(dialog, told, kTextPlayerCaption, MB_ICONWARNING | MB_OK);
@@ -67,6 +79,7 @@ void tellSaveFailed(HWND dialog, SaveResult result, const char* indexPath) {
 // holds.
 int32_t PlayerWindow::saveTitleRecord(HWND dialog) {
     SaveResult result = kSaveIndexUnreadable;
+    IndexCheck found = {};
     TitleRecord typed = titles;
     // Writing the index through itself would lose it.
     if (!sameFile(indexPath, tempPath)) {
@@ -78,10 +91,16 @@ int32_t PlayerWindow::saveTitleRecord(HWND dialog) {
         char discId[kDiscIdSize];
         formDiscId(discId);
         makeIndexFolder(indexFolderToMake);
-        result = rewriteTitleIndex(indexPath, tempPath, discId, count, &typed, seedPath[0] ? seedPath : 0);
+        result = rewriteTitleIndex(indexPath, tempPath, discId, count, &typed, seedPath[0] ? seedPath : 0, &found);
+    }
+    if (result == kSaveDoneSeedSkipped) {
+        char text[kIndexWordsSize];
+        describeSkippedSeed(seedPath, indexPath, text, sizeof text);
+        showMessage(dialog, text, kTextPlayerCaption, MB_ICONINFORMATION | MB_OK);
+        result = kSaveDone;
     }
     if (result != kSaveDone) {
-        tellSaveFailed(dialog, result, indexPath);
+        tellSaveFailed(dialog, result, indexPath, found);
         return 0;
     }
     titles = typed;

@@ -11,6 +11,9 @@ typedef void* FileHandle;
 // (MoveFileExA on the Windows 95 family).
 const int kReplaceUnsupported = -1;
 
+// What taking a save's lock gives.
+enum LockResult { kLockTaken = 1, kLockBusy = 0, kLockFailed = -1 };
+
 struct FileLayer {
     // 1 when a file exists at the path, readable or not.
     int (*exists)(const char* path);
@@ -32,6 +35,11 @@ struct FileLayer {
     // Gives a file a name that no file has. 1 on success.
     int (*rename)(const char* from, const char* to);
     void (*remove)(const char* path);
+    // Takes the lock file at the path, open and shared with no one, waiting
+    // a few seconds while another holds it.
+    LockResult (*lock)(const char* path, FileHandle* held);
+    // Lets it go and removes the file, unless another has taken it already.
+    void (*unlock)(FileHandle held, const char* path);
 };
 
 // The layer in use; tests swap it for one that injects faults.
@@ -47,3 +55,5 @@ FileHandle openPath(const char* path, const char* mode);
 void removePath(const char* path);
 int replaceFile(const char* from, const char* to);
 int renameFile(const char* from, const char* to);
+LockResult lockPath(const char* path, FileHandle* held);
+void unlockPath(FileHandle held, const char* path);

@@ -25,7 +25,7 @@ int stdioClose(FileHandle file) {
 
 } // namespace
 
-const FileLayer stdioFileLayer = {pathExists, pathReadOnly, stdioOpenRead, stdioOpenWrite, stdioRead,
-                                  stdioWrite, stdioClose,   replaceFile,   renameFile,     removePath};
+const FileLayer stdioFileLayer = {pathExists, pathReadOnly, stdioOpenRead, stdioOpenWrite, stdioRead, stdioWrite,
+                                  stdioClose, replaceFile,  renameFile,    removePath,     lockPath,  unlockPath};
 
 FileLayer fileLayer = stdioFileLayer;

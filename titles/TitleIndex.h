@@ -26,12 +26,42 @@ enum SaveResult {
     kSaveIndexUnreadable,
     // Writing the temporary file or putting it in place failed.
     kSaveWriteFailed,
-    // The file holds no records but something else (a NUL byte, or a first
-    // line that is not blank and not an identifier): it is never rewritten.
+    // The file is no title index (IndexCheck says what was found in it):
+    // it is never rewritten.
     kSaveNotAnIndex,
     // The index is marked read-only: its owner meant it to stay as it is.
     kSaveIndexReadOnly,
+    // Another save of the same folder (another program, another PC on the
+    // same share) held it for longer than a save waits: nothing was written.
+    kSaveBusy,
+    // Stored; the seed, which cannot be read or is no index, was left out
+    // and left as it was: the index starts with this record alone.
+    kSaveDoneSeedSkipped,
 };
+
+// What a file was found to be, taken as a title index.
+enum IndexVerdict {
+    kIndexOk = 0,
+    kIndexUnreadable,
+    // A NUL byte: a program's or a picture's bytes, or text in UTF-16.
+    kIndexHasNul,
+    // Text, but not one line that opens a record with "@": a memo, a list.
+    kIndexNoRecordLine,
+    // Saved by an editor as Unicode: it starts with that byte-order mark.
+    kIndexUtf8Mark,
+    kIndexUtf16Mark,
+};
+
+struct IndexCheck {
+    IndexVerdict verdict;
+    // The line, from 1, where it was found (the NUL's; the first line of text
+    // where no line opens a record); 0 for the others.
+    int32_t line;
+};
+
+// Reads the whole file: kIndexOk for an index (also an empty one, and one
+// with comments, stray or blank lines around its records).
+IndexCheck checkTitleIndex(const char* path);
 
 // "@%02x%04x%04x" from the track count, the total and the first track's
 // length in seconds, cut to the buffer when a drive reports nonsense.
@@ -39,16 +69,15 @@ void formatDiscId(char id[kDiscIdSize], int32_t trackCount, int32_t totalSeconds
 
 void setDefaultTitles(TitleRecord* titles);
 
-// An index that does not exist yet may start from the records of another
-// file, its seed (an index that the program's folder holds where the index
-// itself lies elsewhere): until the index exists, the seed is read. A save
-// cut off between its two renames is recovered first.
+// The file that holds the records now, for every program that reads,
+// tests or creates the index: a save cut off between its two renames is
+// recovered first. An index that does not exist yet may start from the
+// records of another file, its seed (an index that the program's folder
+// holds where the index itself lies in the user's folder): until the index
+// exists, the seed is read where it is a title index; one that cannot be
+// read or is none is passed over, and the index starts empty.
 const char* indexToRead(const char* indexPath, const char* seedPath);
 void recoverCutOffSave(const char* indexPath);
-
-// 1 when the file reads as a title index: no NUL byte, and the first line
-// that is not blank starts with "@" (an empty file is an empty index).
-int isTitleIndexFile(const char* path);
 
 // Fills titles for the disc: defaults first, then the first record of the
 // disc. 0 when the index cannot be opened, else 1.
@@ -62,5 +91,12 @@ int titleRecordExists(const char* indexPath, const char* discId, const char* see
 // place of its old ones, or before a 0x1A, or appended; each value cut to
 // kValueMax bytes. Every other byte of the file stays as it was. On any
 // failure the index is left as it was and the temporary file is removed.
+// From before it reads until the index is replaced, the save holds the lock
+// beside the temporary file, so that two saves never share that file.
+// found, where given, says what a file refused as no index holds.
 SaveResult rewriteTitleIndex(const char* indexPath, const char* tempPath, const char* discId, int32_t trackCount,
-                             const TitleRecord* titles, const char* seedPath = 0);
+                             const TitleRecord* titles, const char* seedPath = 0, IndexCheck* found = 0);
+
+// Creates the index empty, under the same lock as a save (the settings
+// tool); 1 when it exists afterwards. kSaveBusy where the lock stayed taken.
+SaveResult createEmptyIndex(const char* indexPath, const char* tempPath);

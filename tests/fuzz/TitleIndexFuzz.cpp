@@ -124,7 +124,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         abort();
     }
 
-    SaveResult result = rewriteTitleIndex(index.c_str(), temp.c_str(), kSaved, 3, &newTitles());
+    // The settings tool's check and a save's copy pass judge a file alike.
+    IndexCheck checked = checkTitleIndex(index.c_str());
+    IndexCheck found = {};
+    SaveResult result = rewriteTitleIndex(index.c_str(), temp.c_str(), kSaved, 3, &newTitles(), 0, &found);
+    if ((result == kSaveNotAnIndex) != (checked.verdict != kIndexOk) ||
+        (result == kSaveNotAnIndex && (found.verdict != checked.verdict || found.line != checked.line))) {
+        fprintf(stderr, "the check and the save judge the file differently\n");
+        abort();
+    }
     std::string saved = readBytes(index);
     if (result == kSaveNotAnIndex && !structured && saved == file && access(temp.c_str(), F_OK) != 0)
         return 0;

@@ -13,6 +13,8 @@ const char kAppData[] = "C:\\Users\\u\\AppData\\Roaming\\";
 const std::string kUserFolder = std::string(kAppData) + "Drovix";
 
 int32_t onlyOnD(const char* path) { return path[0] == 'D'; }
+// The user has an index of their own already.
+int32_t onDAndTheUsers(const char* path) { return path[0] == 'D' || std::string(path).rfind(kUserFolder, 0) == 0; }
 
 TEST(IndexPlace, FollowsTheSettingAndTheProgramFolder) {
     const std::string program = kProgram;
@@ -22,6 +24,7 @@ TEST(IndexPlace, FollowsTheSettingAndTheProgramFolder) {
         const char* appData;
         int32_t writable;
         std::string path, seed, temp;
+        int32_t (*exists)(const char*) = onlyOnD;
     };
     const Row rows[] = {
         // The program's folder, where this user can write there.
@@ -38,6 +41,12 @@ TEST(IndexPlace, FollowsTheSettingAndTheProgramFolder) {
          kUserFolder + "\\drovix.tmp"},
         {"", kAppData, 0, kUserFolder + "\\drovix.idx", program + "drovix.idx", kUserFolder + "\\drovix.tmp"},
         {"", kAppData, 1, program + "drovix.idx", "", program + "drovix.tmp"},
+        // The user's own index stays theirs once the folder can be written
+        // (an administrator's change, an elevated start).
+        {"drovix.idx", kAppData, 1, kUserFolder + "\\drovix.idx", program + "drovix.idx",
+         kUserFolder + "\\drovix.tmp", onDAndTheUsers},
+        {"&\x95\x5C.idx", kAppData, 1, kUserFolder + "\\&\x95\x5C.idx", program + "&\x95\x5C.idx",
+         kUserFolder + "\\drovix.tmp", onDAndTheUsers},
         // The Windows 95 family: the program's folder, always.
         {"drovix.idx", "", 0, program + "drovix.idx", "", program + "drovix.tmp"},
         // A name that fits the program's folder but not the user's stays.
@@ -45,7 +54,7 @@ TEST(IndexPlace, FollowsTheSettingAndTheProgramFolder) {
     };
     for (const Row& row : rows) {
         IndexPlace place;
-        IndexFacts facts = {row.setting, kProgram, row.appData, row.writable, onlyOnD};
+        IndexFacts facts = {row.setting, kProgram, row.appData, row.writable, row.exists};
         placeIndex(facts, &place);
         EXPECT_EQ(row.path, place.path) << row.setting;
         EXPECT_EQ(row.seed, place.seed) << row.setting;

@@ -4,7 +4,14 @@
 #include <gtest/gtest.h>
 
 #include <stdio.h>
+#include <stdlib.h>
 #include <string.h>
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
 
 #include <filesystem>
 #include <string>
@@ -70,6 +77,107 @@ class TitleIndex : public ::testing::Test {
 
 // The record of kDisc as the saves of these tests write it.
 const std::string kNewRecord = "@030b8600f5\r\n+T\r\n-A\r\n#a\r\n#b\r\n#c\r\n\r\n";
+
+// Two writers, each saving a disc of its own into one index.
+const char* const kWriterDiscs[2] = {kDisc, kOther};
+const char* const kWriterTitles[2] = {"first", "second"};
+
+// 0 when the writer's save stored its record.
+int saveAsWriter(const char* index, const char* temp, int which) {
+    static TitleRecord record;
+    setDefaultTitles(&record);
+    snprintf(record.title, kTitleSlot, "%s", kWriterTitles[which]);
+    return rewriteTitleIndex(index, temp, kWriterDiscs[which], which ? 12 : 3, &record) == kSaveDone ? 0 : 1;
+}
+
+#ifdef _WIN32
+const int kWriterRounds = 10;
+const char kWriterGo[] = "DrovixTitleIndexWritersGo";
+
+// This program started again as a writer (DROVIX_WRITER="which|index|temp")
+// waits for the go, saves and ends, before any test runs.
+int runAsWriterWhenAsked() {
+    char job[1024];
+    if (!GetEnvironmentVariableA("DROVIX_WRITER", job, sizeof job))
+        return 0;
+    char* index = strchr(job, '|');
+    char* temp = index ? strchr(index + 1, '|') : 0;
+    if (!temp)
+        ExitProcess(2);
+    *index++ = 0;
+    *temp++ = 0;
+    HANDLE go = OpenEventA(SYNCHRONIZE, FALSE, kWriterGo);
+    if (!go || WaitForSingleObject(go, 30000) != WAIT_OBJECT_0)
+        ExitProcess(3);
+    ExitProcess(saveAsWriter(index, temp, atoi(job)));
+}
+const int asWriter = runAsWriterWhenAsked();
+
+struct Writers {
+    HANDLE go = CreateEventA(0, TRUE, FALSE, kWriterGo);
+    HANDLE processes[2] = {};
+
+    bool start(const std::string& index, const std::string& temp, int which) {
+        char program[MAX_PATH];
+        GetModuleFileNameA(0, program, MAX_PATH);
+        std::string line = "\"" + std::string(program) + "\" --gtest_list_tests";
+        std::string job = std::to_string(which) + "|" + index + "|" + temp;
+        SetEnvironmentVariableA("DROVIX_WRITER", job.c_str());
+        STARTUPINFOA startup = {};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION process = {};
+        BOOL started = CreateProcessA(0, &line[0], 0, 0, FALSE, 0, 0, 0, &startup, &process);
+        SetEnvironmentVariableA("DROVIX_WRITER", 0);
+        if (!started)
+            return false;
+        CloseHandle(process.hThread);
+        processes[which] = process.hProcess;
+        return true;
+    }
+    void release() { SetEvent(go); }
+    int result(int which) {
+        DWORD code = 99;
+        if (WaitForSingleObject(processes[which], 60000) == WAIT_OBJECT_0)
+            GetExitCodeProcess(processes[which], &code);
+        return (int)code;
+    }
+    ~Writers() {
+        for (HANDLE process : processes)
+            if (process)
+                CloseHandle(process);
+        CloseHandle(go);
+    }
+};
+#else
+const int kWriterRounds = 30;
+
+struct Writers {
+    int ready[2] = {-1, -1};
+    pid_t processes[2] = {};
+
+    bool start(const std::string& index, const std::string& temp, int which) {
+        if (ready[0] < 0 && pipe(ready) != 0)
+            return false;
+        processes[which] = fork();
+        if (processes[which] == 0) {
+            char go;
+            close(ready[1]);
+            _exit(read(ready[0], &go, 1) < 0 ? 2 : saveAsWriter(index.c_str(), temp.c_str(), which));
+        }
+        return processes[which] > 0;
+    }
+    // Both read the end of the pipe as it closes.
+    void release() {
+        close(ready[0]);
+        close(ready[1]);
+    }
+    int result(int which) {
+        int status = -1;
+        waitpid(processes[which], &status, 0);
+        return WIFEXITED(status) ? WEXITSTATUS(status) : 99;
+    }
+};
+#endif
 
 TEST(DiscId, FormatsCountTotalAndFirstTrack) {
     char id[kDiscIdSize];
@@ -302,6 +410,10 @@ TEST_F(TitleIndex, SaveKeepsEveryByteItDoesNotReplace) {
         {"stray bytes between records", other + stray + third + "@030b8600f5\r\n+old\r\n#1\r\n\r\n" + stray,
          other + stray + third + kNewRecord + stray},
         {"blank lines first", " \t\r\n\r\n" + other, " \t\r\n\r\n" + other + "\r\n" + kNewRecord},
+        {"a comment first", "; my CDs\r\n" + other, "; my CDs\r\n" + other + "\r\n" + kNewRecord},
+        {"only blanks", " \r\n", " \r\n\r\n" + kNewRecord},
+        {"a memo line with an identifier line", "Shopping list\r\n@ the shop\r\n",
+         "Shopping list\r\n@ the shop\r\n\r\n" + kNewRecord},
         {"a line of no tag ends the replaced record", "@030b8600f5\r\n+old\r\nnote\r\n#x\r\n\r\n" + other,
          kNewRecord + "note\r\n#x\r\n\r\n" + other},
         {"a last line without its line end", other + "#x", other + "#x\r\n\r\n" + kNewRecord},
@@ -329,18 +441,30 @@ TEST_F(TitleIndex, SaveRefusesAFileThatIsNotAnIndexAndAReadOnlyOne) {
     struct Row {
         const char* what;
         std::string before;
-        SaveResult expected;
+        IndexVerdict verdict;
+        int32_t line;
     };
     const Row rows[] = {
-        {"a memo", "Shopping list\r\n@ the shop\r\n", kSaveNotAnIndex},
-        {"a memo after blank lines", "\r\n\r\nmemo\r\n", kSaveNotAnIndex},
-        {"a NUL in a record", "@0c0b8600f5\r\n+a" + std::string(1, '\0') + "b\r\n\r\n", kSaveNotAnIndex},
-        {"a NUL after a 0x1A", "@0c0b8600f5\r\n\r\n\x1a" + std::string(1, '\0'), kSaveNotAnIndex},
-        {"4 KB of garbage", garbage, kSaveNotAnIndex},
+        {"a memo", "Shopping list\r\nmilk\r\n", kIndexNoRecordLine, 1},
+        {"a memo after blank lines", "\r\n\r\nmemo\r\n", kIndexNoRecordLine, 3},
+        {"a NUL in a record", "@0c0b8600f5\r\n+a" + std::string(1, '\0') + "b\r\n\r\n", kIndexHasNul, 2},
+        {"a NUL after a 0x1A", "@0c0b8600f5\r\n\r\n\x1a" + std::string(1, '\0'), kIndexHasNul, 3},
+        {"4 KB of garbage", garbage, kIndexHasNul, 1},
+        {"Notepad's UTF-8", "\xEF\xBB\xBF@0c0b8600f5\r\n+a\r\n\r\n", kIndexUtf8Mark, 0},
+        {"Notepad's Unicode", std::string("\xFF\xFE@\0\r\0\n\0", 8), kIndexUtf16Mark, 0},
+        {"UTF-16 big-endian", std::string("\xFE\xFF\0@\0\r\0\n", 8), kIndexUtf16Mark, 0},
     };
     for (const Row& row : rows) {
         writeIndexFile(index, row.before);
-        EXPECT_EQ(row.expected, saveNewRecord()) << row.what;
+        typed("T", "A", {"a", "b", "c"});
+        IndexCheck found = {};
+        EXPECT_EQ(kSaveNotAnIndex, rewriteTitleIndex(index.c_str(), temp.c_str(), kDisc, 3, &titles, 0, &found))
+            << row.what;
+        EXPECT_EQ(row.verdict, found.verdict) << row.what;
+        EXPECT_EQ(row.line, found.line) << row.what;
+        IndexCheck checked = checkTitleIndex(index.c_str());
+        EXPECT_EQ(row.verdict, checked.verdict) << row.what;
+        EXPECT_EQ(row.line, checked.line) << row.what;
         EXPECT_EQ(row.before, readBytes(index)) << row.what;
         EXPECT_FALSE(fileExists(temp)) << row.what;
     }
@@ -385,6 +509,48 @@ TEST_F(TitleIndex, NewIndexStartsFromItsSeed) {
     writeIndexFile(seed, "@030b8600f5\r\n+stale\r\n\r\n");
     loadTitleRecord(index.c_str(), kDisc, 3, &titles, seed.c_str());
     EXPECT_STREQ("T", titles.title);
+}
+
+// A seed that cannot be read or is no index never blocks the user's own
+// index: it starts empty, the save says so, and the seed stays as it was.
+TEST_F(TitleIndex, SeedThatIsNoIndexIsPassedOver) {
+    const std::string seed = folder + "/seed.idx";
+    for (const std::string& bytes : {std::string("memo\r\n"), std::string("@0c0b8600f5\r\n+a\0\r\n", 17)}) {
+        writeIndexFile(seed, bytes);
+        std::filesystem::remove(index);
+        EXPECT_EQ(0, loadTitleRecord(index.c_str(), kOther, 12, &titles, seed.c_str()));
+        EXPECT_STREQ("Title", titles.title);
+        typed("T", "A", {"a", "b", "c"});
+        EXPECT_EQ(kSaveDoneSeedSkipped, rewriteTitleIndex(index.c_str(), temp.c_str(), kDisc, 3, &titles, seed.c_str()));
+        EXPECT_EQ("\r\n" + kNewRecord, readBytes(index));
+        EXPECT_EQ(bytes, readBytes(seed));
+        EXPECT_EQ(kSaveDone, rewriteTitleIndex(index.c_str(), temp.c_str(), kDisc, 3, &titles, seed.c_str()));
+    }
+}
+
+// Two programs save at the same moment, each its own disc, many times over:
+// the lock keeps their temporary files apart, and the second reads what the
+// first wrote, so both records are there, whole, every time. Each writer is
+// a process of its own, released together; the index is large enough that
+// each save takes a while.
+TEST_F(TitleIndex, TwoSavesAtOnceBothKeepTheirRecords) {
+    std::string others;
+    for (int i = 0; i < 20000; i++)
+        others += "@01" + std::to_string(10000000 + i) + "\r\n+other\r\n#one\r\n\r\n";
+    for (int round = 0; round < kWriterRounds; round++) {
+        writeIndexFile(index, others);
+        Writers writers;
+        for (int which = 0; which < 2; which++)
+            ASSERT_TRUE(writers.start(index, temp, which));
+        writers.release();
+        for (int which = 0; which < 2; which++)
+            EXPECT_EQ(0, writers.result(which)) << "round " << round << ", writer " << which;
+        load(kWriterDiscs[0]);
+        EXPECT_STREQ(kWriterTitles[0], titles.title) << "round " << round;
+        load(kWriterDiscs[1], 12);
+        EXPECT_STREQ(kWriterTitles[1], titles.title) << "round " << round;
+        EXPECT_EQ(kIndexOk, checkTitleIndex(index.c_str()).verdict);
+    }
 }
 
 TEST_F(TitleIndex, LoneCarriageReturnIsData) {

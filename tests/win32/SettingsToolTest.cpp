@@ -39,6 +39,8 @@ const DWORD kWindows10 = 0x0000000A, kWindowsXp = 0x00000105, kWindows2000 = 0x0
             kWindows98 = 0x80000A04;
 DWORD testedWindows = kWindows10;
 
+bool lastSeparatorIn(const char* path) { return strchr(path, '\\') != 0; }
+
 void store(const char* name, DWORD type, const void* bytes, DWORD size) {
     HKEY key;
     RegCreateKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, 0, 0, KEY_ALL_ACCESS, 0, &key, 0);
@@ -382,7 +384,7 @@ TEST_F(SettingsDialog, AMissingIndexIsCreatedWhereThePlayerReadsItOrTheDialogSta
     struct Row {
         const char* typed;
         int answer;
-        const char* question; // the path the question names
+        const char* question; // the path the question names, in the tool's folder where not full
         bool creationFails;
         bool saved;
     } rows[] = {
@@ -400,17 +402,15 @@ TEST_F(SettingsDialog, AMissingIndexIsCreatedWhereThePlayerReadsItOrTheDialogSta
             confirmMessageBox(&failure);
         click(IDOK);
         pump();
+        std::string named = lastSeparatorIn(row.question) ? row.question : folder + row.question;
         EXPECT_EQ(1, question.shown) << row.typed;
-        EXPECT_EQ(std::string("曲名ファイル (") + row.question + ") が見つかりません。\n\n作成しますか？",
-                  question.text);
+        EXPECT_EQ("曲名ファイル (" + named + ") が見つかりません。\n\n作成しますか？", question.text);
         EXPECT_EQ("Pelmark ＣＤプレイヤーの設定", question.caption);
         EXPECT_EQ("yes no", question.buttons);
         EXPECT_TRUE(question.exclamation);
         if (row.creationFails) {
             EXPECT_EQ(1, failure.shown) << row.typed;
-            EXPECT_EQ(std::string(row.question) +
-                          " の作成に失敗しました。\n\n正しいファイル名とパスを指定してください。",
-                      failure.text);
+            EXPECT_EQ(named + " の作成に失敗しました。\n\n正しいファイル名とパスを指定してください。", failure.text);
             EXPECT_EQ("ok", failure.buttons);
             EXPECT_TRUE(failure.exclamation);
         }
@@ -429,11 +429,19 @@ TEST_F(SettingsDialog, AMissingIndexIsCreatedWhereThePlayerReadsItOrTheDialogSta
     }
 }
 
-// An empty name and a folder are refused; a file that is not a title index
-// is taken only when the user says so.
+// An empty name and a folder are refused; a file that is not a title index,
+// or that the player cannot write, is taken only when the user says so, told
+// what was found in it.
 TEST_F(SettingsDialog, ANameThatIsNoIndexIsRefusedOrTakenOnlyWhenTheUserSaysSo) {
-    std::string folder = testFolder(), memo = testFolder() + "memo.txt";
-    ASSERT_TRUE(writeBytes(memo, "To do:\r\n@ noon\r\n"));
+    std::string folder = testFolder(), memo = testFolder() + "memo.txt", utf8 = testFolder() + "utf8.idx",
+                locked = testFolder() + "locked.idx";
+    const std::string memoBytes = "To do:\r\nnoon\r\n", utf8Bytes = "\xEF\xBB\xBF@0c0b8600f5\r\n\r\n",
+                      lockedBytes = "@0c0b8600f5\r\n\r\n";
+    ASSERT_TRUE(writeBytes(memo, memoBytes));
+    ASSERT_TRUE(writeBytes(utf8, utf8Bytes));
+    ASSERT_TRUE(writeBytes(locked, lockedBytes));
+    SetFileAttributesA(locked.c_str(), FILE_ATTRIBUTE_READONLY);
+    const std::string taken = "\n(曲名はこのファイルに保存されません)\n\nこのファイルを曲名ファイルにしますか？";
     struct Row {
         std::string typed;
         int answer;
@@ -446,10 +454,19 @@ TEST_F(SettingsDialog, ANameThatIsNoIndexIsRefusedOrTakenOnlyWhenTheUserSaysSo) 
          folder.substr(0, folder.size() - 1) + " はフォルダです。\n\n曲名ファイルの名前を入力してください。", "ok",
          false},
         {memo, IDNO,
-         memo + " は曲名ファイルではありません。\n(曲名はこのファイルに保存されません)"
-                "\n\nこのファイルを曲名ファイルにしますか？",
+         memo + " は曲名ファイルではありません。(1 行目から文章がありますが、@ で始まる曲名の行が一つもありません)" +
+             taken,
          "yes no", false},
         {memo, IDYES, "", "yes no", true},
+        {utf8, IDNO,
+         utf8 + " は UTF-8 で保存されているため、曲名ファイルとして使えません。\n"
+                "メモ帳などで開き、文字コードを「ANSI」(Shift-JIS) にして保存し直してください。" +
+             taken,
+         "yes no", false},
+        {locked, IDNO,
+         locked + " は読み取り専用です。\n(プレイヤーは曲名をこのファイルに保存できません)"
+                  "\n\nこのファイルを曲名ファイルにしますか？",
+         "yes no", false},
     };
     for (const Row& row : rows) {
         SetUp();
@@ -464,14 +481,34 @@ TEST_F(SettingsDialog, ANameThatIsNoIndexIsRefusedOrTakenOnlyWhenTheUserSaysSo) 
             EXPECT_EQ(row.told, told.text) << row.typed;
         EXPECT_EQ(row.buttons, told.buttons) << row.typed;
         EXPECT_EQ(row.saved, closed()) << row.typed;
-        EXPECT_EQ(row.saved ? "sz:" + memo + '\0' : "none", setting("IndexFile")) << row.typed;
-        EXPECT_EQ("To do:\r\n@ noon\r\n", readBytes(memo));
+        EXPECT_EQ(row.saved ? "sz:" + row.typed + '\0' : "none", setting("IndexFile")) << row.typed;
+        EXPECT_EQ(memoBytes, readBytes(memo));
+        EXPECT_EQ(utf8Bytes, readBytes(utf8));
+        EXPECT_EQ(lockedBytes, readBytes(locked));
         if (!row.saved)
             EXPECT_EQ(IDC_INDEX_FILE, focused()) << row.typed;
         TearDown();
         dialog = 0;
     }
-    deleteNamed(memo);
+    SetFileAttributesA(locked.c_str(), FILE_ATTRIBUTE_NORMAL);
+    for (const std::string& file : {memo, utf8, locked})
+        deleteNamed(file);
+}
+
+// A save cut off on the Windows 95 family leaves the records under the
+// backup's name: the tool puts them back before it looks for the index, and
+// never offers to make an empty one in their place.
+TEST_F(SettingsDialog, ALoneBackupIsTheIndexAgainBeforeTheToolLooks) {
+    const std::string records = "@0c0b8600f5\r\n+kept\r\n\r\n";
+    ASSERT_TRUE(writeBytes(index + ".bak", records));
+    open();
+    MessageBoxSeen none;
+    answerMessageBox(&none, IDYES);
+    click(IDOK);
+    EXPECT_EQ(0, none.shown);
+    EXPECT_TRUE(closed());
+    EXPECT_EQ(records, readBytes(index));
+    EXPECT_EQ("<missing>", readBytes(index + ".bak"));
 }
 
 TEST_F(SettingsDialog, AnIndexPathOf128BytesOrMoreIsFoundAndCreated) {

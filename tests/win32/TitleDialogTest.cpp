@@ -3,6 +3,7 @@
 // title index holds after each save, every failure the user is told of, and
 // the About box.
 #include "../../engine/DiscEngine.h"
+#include "../../common/IndexWords.h"
 #include "../../player/Texts.h"
 #include "HelpViewer.h"
 #include "Modal.h"
@@ -417,6 +418,11 @@ TEST_F(TitleDialog, AFailedSaveIsToldAndKeepsTheDialogOpenWithEverythingTyped) {
         snprintf(text, sizeof text, format, path.c_str());
         return std::string(text);
     };
+    auto refused = [&](const std::string& path, IndexCheck found) {
+        char words[kIndexWordsSize];
+        describeRefusedIndex(path.c_str(), found, words, sizeof words);
+        return naming(kTextNotAnIndex, words);
+    };
     struct Row {
         const char* why;
         std::function<void(const std::string& index, const std::string& temp)> arrange;
@@ -451,8 +457,11 @@ TEST_F(TitleDialog, AFailedSaveIsToldAndKeepsTheDialogOpenWithEverythingTyped) {
          },
          kTextSaveFailed, true},
         {"a memo chosen as the index",
-         [](const std::string& index, const std::string& temp) { writeBytes(index, "To do:\r\n@ noon\r\n"); },
-         naming(kTextNotAnIndex, index)},
+         [](const std::string& index, const std::string& temp) { writeBytes(index, "\r\nTo do:\r\nmilk\r\n"); },
+         refused(index, IndexCheck{kIndexNoRecordLine, 2})},
+        {"an index saved again by Notepad as UTF-8",
+         [&](const std::string& index, const std::string& temp) { writeBytes(index, "\xEF\xBB\xBF" + before); },
+         refused(index, IndexCheck{kIndexUtf8Mark, 0})},
         {"a read-only index",
          [&](const std::string& index, const std::string& temp) {
              writeBytes(index, before);

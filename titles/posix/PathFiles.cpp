@@ -1,5 +1,8 @@
+#include <fcntl.h>
 #include <stdio.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "../FileLayer.h"
 
@@ -21,3 +24,24 @@ void removePath(const char* path) { remove(path); }
 int replaceFile(const char* from, const char* to) { return rename(from, to) == 0; }
 
 int renameFile(const char* from, const char* to) { return rename(from, to) == 0; }
+
+// An advisory lock on the file stands for the sharing that Windows refuses.
+LockResult lockPath(const char* path, FileHandle* held) {
+    int lock = open(path, O_RDWR | O_CREAT, 0644);
+    if (lock < 0)
+        return kLockFailed;
+    for (int waited = 0; waited < 100; waited++) {
+        if (flock(lock, LOCK_EX | LOCK_NB) == 0) {
+            *held = (FileHandle)(intptr_t)(lock + 1);
+            return kLockTaken;
+        }
+        usleep(50000);
+    }
+    close(lock);
+    return kLockBusy;
+}
+
+void unlockPath(FileHandle held, const char* path) {
+    (void)path;
+    close((int)(intptr_t)held - 1);
+}

@@ -27,3 +27,29 @@ int replaceFile(const char* from, const char* to) {
 }
 
 int renameFile(const char* from, const char* to) { return moveFile(from, to, 0) != 0; }
+
+// Another holder's lock shows as a sharing violation; on a share, a lock file
+// that its holder is removing at that moment as access denied for a while.
+// Either is waited for, up to five seconds.
+LockResult lockPath(const char* path, FileHandle* held) {
+    for (int waited = 0; waited < 100; waited++) {
+        HANDLE lock = openFile(path, GENERIC_READ | GENERIC_WRITE, 0, OPEN_ALWAYS);
+        if (lock != INVALID_HANDLE_VALUE) {
+            *held = lock;
+            return kLockTaken;
+        }
+        DWORD error = GetLastError();
+        if (error != ERROR_SHARING_VIOLATION && error != ERROR_LOCK_VIOLATION && error != ERROR_ACCESS_DENIED)
+            return kLockFailed;
+        // A folder this user cannot write answers access denied for good.
+        if (error == ERROR_ACCESS_DENIED && !pathExists(path))
+            return kLockFailed;
+        Sleep(50);
+    }
+    return kLockBusy;
+}
+
+void unlockPath(FileHandle held, const char* path) {
+    CloseHandle((HANDLE)held);
+    deleteFile(path);
+}

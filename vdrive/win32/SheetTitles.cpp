@@ -5,6 +5,7 @@
 #include <stdio.h>
 #include <string.h>
 
+#include "../../common/IndexWords.h"
 #include "../../common/ProgramDirectory.h"
 #include "../../common/Places.h"
 #include "../../common/Settings.h"
@@ -145,14 +146,28 @@ int writeSheetTitles(const wchar_t* sheetPath, const char* indexPath, int onlyNe
         return 0;
     }
     makeIndexFolder(place.folderToMake);
-    SaveResult saved = rewriteTitleIndex(index, temp, id, disc.trackCount, &record, seed);
-    if (saved != kSaveDone) {
-        const char* why = saved == kSaveNotAnIndex      ? "は曲名ファイルではありません"
-                          : saved == kSaveIndexReadOnly ? "は読み取り専用です"
-                                                        : "に書き込めません";
+    IndexCheck found = {};
+    SaveResult saved = rewriteTitleIndex(index, temp, id, disc.trackCount, &record, seed, &found);
+    char words[kIndexWordsSize];
+    if (saved == kSaveNotAnIndex) {
+        describeRefusedIndex(index, found, words, sizeof words);
+        snprintf(message, messageSize, "%s\n曲名ファイルは変更していません", words);
+        return 1;
+    }
+    if (saved == kSaveBusy) {
+        describeBusyIndex(index, words, sizeof words);
+        snprintf(message, messageSize, "%s", words);
+        return 1;
+    }
+    if (saved != kSaveDone && saved != kSaveDoneSeedSkipped) {
+        const char* why = saved == kSaveIndexReadOnly ? "は読み取り専用です" : "に書き込めません";
         snprintf(message, messageSize, "%s %s。曲名ファイルは変更していません", index, why);
         return 1;
     }
-    snprintf(message, messageSize, "%s: ディスク %s は「%s」です", index, id, record.title);
+    words[0] = 0;
+    if (saved == kSaveDoneSeedSkipped)
+        describeSkippedSeed(seed, index, words, sizeof words);
+    snprintf(message, messageSize, "%s%s%s: ディスク %s は「%s」です", words, words[0] ? "\n" : "", index, id,
+             record.title);
     return 0;
 }

@@ -23,6 +23,7 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include "../../common/IndexWords.h"
 #include "../../common/ShiftJis.h"
 #include "../../common/Text.h"
 #include "Control.h"
@@ -219,7 +220,7 @@ int titles(int argc, char** argv) {
         }
         sheet = control.image[0] ? control.image : 0;
     }
-    char message[600];
+    char message[2 * kIndexWordsSize];
     int failed = writeSheetTitles(sheet, index, !replace, message, sizeof message);
     printText(failed ? stderr : stdout, "vdrivectl titles: %s\n", message);
     return failed;

@@ -1,0 +1,18 @@
+// What every program says of a title index it will not use as it is: the
+// file's full path and what was found in it, in the same words whether the
+// player refuses a save, the settings tool asks before it takes the file,
+// or vdrivectl refuses to write names into it.
+#pragma once
+
+#include "../titles/TitleIndex.h"
+
+// Room for any of these texts with a path of 512 bytes.
+const int kIndexWordsSize = 1024;
+
+// "<path> は曲名ファイルではありません" and what was found (the line, or the
+// encoding it was saved in and how to mend that).
+void describeRefusedIndex(const char* path, const IndexCheck& check, char* text, int size);
+// Another save held the index for longer than a save waits.
+void describeBusyIndex(const char* path, char* text, int size);
+// A save left out the program folder's index, which it could not take.
+void describeSkippedSeed(const char* seed, const char* index, char* text, int size);
