@@ -546,6 +546,12 @@ TEST_F(VirtualDrive, TheControlToolTellsTheTruthInJapanese) {
         {"titles --fast", 1, "知らないオプションです: --fast"},
         {"remove now", 1, "余分な語があります: now"},
         {"speed 2 3", 1, "余分な語があります: 3"},
+        // A number is read whole, and names are never cut or given "?".
+        {"speed 5x", 1, "1 から 1000 までの数を指定してください: 5x"},
+        {"speed 1001", 1, "1 から 1000 までの数を指定してください: 1001"},
+        {"speed 0", 1, "1 から 1000 までの数を指定してください: 0"},
+        {"titles \"" + folder + "good.cue\" \"" + folder + std::string(300, 'n') + ".idx\"", 1, "長すぎる名前です"},
+        {"insert \"" + folder + std::string(300, 'n') + ".cue\"", 1, "長すぎる名前です"},
         {"spin", 2, "知らないコマンドです: spin"},
         {"", 2, "使い方: vdrivectl"},
         {"/?", 0, "使い方: vdrivectl"},
@@ -559,8 +565,14 @@ TEST_F(VirtualDrive, TheControlToolTellsTheTruthInJapanese) {
         EXPECT_EQ(row.exit, controlToolSays(row.arguments, &said)) << row.arguments << ": " << said;
         EXPECT_NE(std::string::npos, said.find(row.says)) << row.arguments << ": " << said;
     }
-    // The drive kept the disc it held through every refusal.
+    // A log or an index whose name Shift-JIS cannot hold is refused.
     std::string said;
+    for (const std::wstring& arguments :
+         {std::wstring(L"log Zo\u00eb.log"), L"titles \"" + wide(folder) + L"good.cue\" \"" + wide(folder) + L"Zo\u00eb.idx\""}) {
+        EXPECT_EQ(1u, controlToolSays(arguments, &said)) << said;
+        EXPECT_NE(std::string::npos, said.find("Shift-JIS で表せない文字がある名前は使えません")) << said;
+    }
+    // The drive kept the disc it held through every refusal.
     controlToolSays("show", &said);
     EXPECT_NE(std::string::npos, said.find(folder + "good.cue")) << said;
     // A path that Shift-JIS cannot hold goes in as Windows names it, and the

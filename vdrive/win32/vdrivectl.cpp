@@ -41,13 +41,17 @@ int refuse(const char* verb, const char* reason, const char* detail) {
 int registryRefused(const char* verb) { return refuse(verb, "レジストリに書き込めません: ", kControlKey); }
 
 // The arguments, as Windows gives them (any character: the image's path is
-// kept so), and in Shift-JIS, the form of every other name here ("?" for a
-// character it does not hold). On a system of another code page the
-// arguments arrive in that code page, which holds no Japanese name.
+// kept so), and in Shift-JIS, the form of every other name here. One too
+// long for its buffer, or (where Shift-JIS is needed) with a character
+// Shift-JIS lacks, is refused as such, never cut or given "?". On a system
+// of another code page the arguments arrive in that code page, which holds
+// no Japanese name.
 const int kMostArguments = 8;
 wchar_t wideArguments[kMostArguments][MAX_PATH];
 char argumentText[kMostArguments][MAX_PATH * 2];
 char* shiftJisArguments[kMostArguments];
+int argumentTooLong[kMostArguments];
+int argumentUnfit[kMostArguments];
 
 char** takeArguments(int* argc, char** argv) {
     int count = 0;
@@ -60,8 +64,12 @@ char** takeArguments(int* argc, char** argv) {
         return argv;
     }
     for (int i = 0; i < count; i++) {
+        argumentTooLong[i] = lstrlenW(wide[i]) >= MAX_PATH;
         lstrcpynW(wideArguments[i], wide[i], MAX_PATH);
-        if (!WideCharToMultiByte(932, 0, wide[i], -1, argumentText[i], sizeof argumentText[i], "?", 0))
+        // Shown with "?" where it does not fit; used only where it does.
+        argumentUnfit[i] = !toShiftJis(wideArguments[i], argumentText[i], sizeof argumentText[i]);
+        if (argumentUnfit[i] &&
+            !WideCharToMultiByte(932, 0, wideArguments[i], -1, argumentText[i], sizeof argumentText[i], "?", 0))
             argumentText[i][0] = 0;
         shiftJisArguments[i] = argumentText[i];
     }
@@ -122,13 +130,15 @@ int removeDisc() {
     return 0;
 }
 
+// The whole word is the number: "5x" or "1e3" is none.
 int speed(const char* argument) {
-    int times = argument ? atoi(argument) : 0;
-    if (times < 1 || times > 1000)
+    char* end = 0;
+    long times = argument ? strtol(argument, &end, 10) : 0;
+    if (!argument || end == argument || *end || times < 1 || times > 1000)
         return refuse("speed", "1 から 1000 までの数を指定してください: ", argument ? argument : "");
     if (!setControlNumber("Speed", (DWORD)times))
         return registryRefused("speed");
-    printText(stdout, "vdrivectl: 時間が %d 倍の速さで進みます\n", times);
+    printText(stdout, "vdrivectl: 時間が %d 倍の速さで進みます\n", (int)times);
     return 0;
 }
 
@@ -254,6 +264,29 @@ int run(const char* verb, int argc, char** argv) {
     return titles(argc, argv);
 }
 
+// The names kept in Shift-JIS: a log file's, and the title index's (the
+// player's paths are Shift-JIS). An image's path is kept as Windows names it.
+int needsShiftJis(const char* verb, int argc, char** argv, int at) {
+    if (_stricmp(verb, "log") == 0)
+        return 1;
+    if (_stricmp(verb, "titles") != 0)
+        return 0;
+    int first = 2;
+    while (first < argc && isOption(argv[first]))
+        first++;
+    return at == first + 1;
+}
+
+int checkArguments(const char* verb, int argc, char** argv) {
+    for (int at = 2; at < argc && at < kMostArguments; at++) {
+        if (argumentTooLong[at])
+            return refuse(verb, "長すぎる名前です (259 文字まで): ", argv[at]);
+        if (argumentUnfit[at] && needsShiftJis(verb, argc, argv, at))
+            return refuse(verb, "Shift-JIS で表せない文字がある名前は使えません: ", argv[at]);
+    }
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -266,6 +299,9 @@ int main(int argc, char** argv) {
     for (const Command& command : kCommands) {
         if (_stricmp(verb, command.name) != 0)
             continue;
+        int refused = checkArguments(command.name, argc, argv);
+        if (refused)
+            return refused;
         // insert explains a name in pieces and an option itself.
         int words = argc - 2;
         int own = _stricmp(verb, "insert") == 0;
