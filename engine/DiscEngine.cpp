@@ -262,6 +262,12 @@ void DiscEngine::forgetPlay() {
     notifyAdvance = 0;
 }
 
+void DiscEngine::discChanged() {
+    clearPlayed();
+    startedTrack = -1;
+    pendingTrack = 0;
+}
+
 // ---- Play modes ---------------------------------------------------------------
 
 int32_t DiscEngine::pickRandomTrack() {

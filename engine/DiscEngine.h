@@ -74,6 +74,9 @@ struct DiscEngine {
     // The disc has gone: whatever was playing or paused is over, without a
     // word to the drive, so that the next disc starts stopped.
     void forgetPlay();
+    // Another disc is in the drive: a new random round, and no track of the
+    // old disc is waited for.
+    void discChanged();
     int32_t stepTrack(int32_t delta);
     int32_t pickRandomTrack();
     void clearPlayed();

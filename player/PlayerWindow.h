@@ -37,6 +37,8 @@ struct PlayerWindow {
     HINSTANCE moduleInstance;
     HWND window;
     uint32_t discLoaded;
+    // The disc of the random round under way.
+    char roundDiscId[kDiscIdSize];
     uint32_t autoplayStart;
     uint32_t openedByRightClick;
     uint32_t fillingTitleDialog;

@@ -2,6 +2,8 @@
 // state and redraws only the text areas whose text has changed.
 #include "PlayerWindow.h"
 
+#include <string.h>
+
 #include "../engine/DiscEngine.h"
 #include "Texts.h"
 
@@ -54,6 +56,10 @@ void PlayerWindow::discFound() {
     }
     char discId[kDiscIdSize];
     formDiscId(discId);
+    // Stop, or the same disc out and in again, keeps the random round.
+    if (strcmp(discId, roundDiscId) != 0)
+        discEngine.discChanged();
+    memcpy(roundDiscId, discId, sizeof roundDiscId);
     loadTitleRecord(indexPath, discId, discEngine.trackCount(), &titles, seedPath);
     if (autoplayStart)
         discEngine.playPause();

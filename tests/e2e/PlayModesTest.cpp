@@ -103,3 +103,42 @@ TEST(EndToEnd, RandomWithRepeatStartsANewRoundAfterEveryTrackWasPlayed) {
     EXPECT_EQ(std::string::npos, driveLog().find("MCI_STOP")) << driveLog();
     endPlayer(window, &player);
 }
+
+// Random play, repeat off: every track of the demo disc started, then a disc of
+// two tracks put in through the tray. The first Play plays it (a round of
+// its own), and nothing stops it at the next tick.
+TEST(EndToEnd, ANewDiscInTheMiddleOfARandomRoundPlaysAtTheFirstPlay) {
+    std::string sheet = testFolder() + "two-tracks.cue", bin = testFolder() + "two-tracks.bin";
+    ASSERT_TRUE(writeBytes(bin, std::string(2 * 600 * 2352, '\0')));
+    ASSERT_TRUE(writeBytes(sheet, "FILE two-tracks.bin BINARY\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n"
+                                  "TRACK 02 AUDIO\nINDEX 01 00:08:00\n"));
+    prepareDrive(1);
+    setNumber(kSettings, "SaveBeforePlayMode", 1);
+    setNumber(kSettings, "RandomMode", 1);
+    setNumber(kSettings, "Interval", 100);
+    PROCESS_INFORMATION player;
+    HWND window = startPlaying(&player, "/play");
+    ASSERT_TRUE(window);
+    for (int skip = 0; skip < 4; skip++) {
+        size_t before = startedTracks().size();
+        PostMessageA(window, WM_COMMAND, IDC_NEXT, 0);
+        waitForStarts(before + 1, 5000);
+        Sleep(300);
+    }
+    // Every track of the demo disc was started in this round.
+    ASSERT_TRUE(isRound(startedTracks(), 1)) << listed(startedTracks());
+
+    setText(kControl, "Image", sheet);
+    EXPECT_TRUE(waitForCaption(window, "ＣＤプレイヤー", 3000)) << caption(window);
+    EXPECT_TRUE(waitForCaption(window, "Title / Artist", 5000)) << caption(window);
+    size_t logged = driveLog().size();
+    PostMessageA(window, WM_COMMAND, IDC_PLAYPAUSE, 0);
+    Sleep(2000);
+    std::string afterPlay = driveLog().substr(logged);
+    EXPECT_NE(std::string::npos, afterPlay.find("MCI_PLAY")) << afterPlay;
+    EXPECT_EQ(std::string::npos, afterPlay.find("MCI_STOP")) << afterPlay;
+    EXPECT_NE("Title / Artist", caption(window)) << "the player is not playing";
+    endPlayer(window, &player);
+    deleteNamed(sheet);
+    deleteNamed(bin);
+}
