@@ -43,8 +43,12 @@ int32_t IndexScan::take(const char* bytes, long length) {
         }
         if (textEnded)
             continue;
+        // The text ends here, for a save as for a load: whether any line
+        // opened a record is known before the bytes after it are looked at.
         if (byte == kEndOfText) {
             textEnded = 1;
+            if (end().verdict != kIndexOk)
+                return 0;
             continue;
         }
         if (atLineStart && byte == '@')

@@ -449,6 +449,8 @@ TEST_F(TitleIndex, SaveRefusesAFileThatIsNotAnIndexAndAReadOnlyOne) {
         {"a memo after blank lines", "\r\n\r\nmemo\r\n", kIndexNoRecordLine, 3},
         {"a NUL in a record", "@0c0b8600f5\r\n+a" + std::string(1, '\0') + "b\r\n\r\n", kIndexHasNul, 2},
         {"a NUL after a 0x1A", "@0c0b8600f5\r\n\r\n\x1a" + std::string(1, '\0'), kIndexHasNul, 3},
+        // The text ends at the 0x1A: it held no record, whatever follows.
+        {"a memo, a 0x1A, a NUL", "memo\r\n\x1a" + std::string(1, '\0'), kIndexNoRecordLine, 1},
         {"4 KB of garbage", garbage, kIndexHasNul, 1},
         {"Notepad's UTF-8", "\xEF\xBB\xBF@0c0b8600f5\r\n+a\r\n\r\n", kIndexUtf8Mark, 0},
         {"Notepad's Unicode", std::string("\xFF\xFE@\0\r\0\n\0", 8), kIndexUtf16Mark, 0},
