@@ -38,9 +38,38 @@ int32_t toWide(const char* text, wchar_t* wide, int size) {
     return 0;
 }
 
-int32_t toShiftJis(const wchar_t* wide, char* text, int size) {
+namespace {
+
+// Windows before 2000 (NT 4, the 95 family) refuse WC_NO_BEST_FIT_CHARS as
+// an unknown flag. There the text is converted without it and converted
+// back: a character that became its nearest look-alike ("e" for "ë") does
+// not come back as itself, and the text is refused as on 2000 and later.
+int32_t convertsBackAlike(const wchar_t* wide, const char* text) {
+    wchar_t back[kWideTextSize];
+    return fits(MultiByteToWideChar(kShiftJis, 0, text, -1, back, kWideTextSize), kWideTextSize) &&
+           lstrcmpW(back, wide) == 0;
+}
+
+int32_t toShiftJisPlain(const wchar_t* wide, char* text, int size) {
     BOOL lost = FALSE;
-    if (fits(WideCharToMultiByte(kShiftJis, WC_NO_BEST_FIT_CHARS, wide, -1, text, size, 0, &lost), size) && !lost)
+    return fits(WideCharToMultiByte(kShiftJis, 0, wide, -1, text, size, 0, &lost), size) && !lost &&
+           convertsBackAlike(wide, text);
+}
+
+int32_t toShiftJisExact(const wchar_t* wide, char* text, int size) {
+    if (ntVersion(windowsVersion()) < 0x0500)
+        return toShiftJisPlain(wide, text, size);
+    BOOL lost = FALSE;
+    int written = WideCharToMultiByte(kShiftJis, WC_NO_BEST_FIT_CHARS, wide, -1, text, size, 0, &lost);
+    if (!written && GetLastError() == ERROR_INVALID_FLAGS)
+        return toShiftJisPlain(wide, text, size);
+    return fits(written, size) && !lost;
+}
+
+} // namespace
+
+int32_t toShiftJis(const wchar_t* wide, char* text, int size) {
+    if (toShiftJisExact(wide, text, size))
         return 1;
     if (size > 0)
         text[0] = 0;

@@ -4,6 +4,7 @@
 // the About box.
 #include "../../engine/DiscEngine.h"
 #include "../../common/IndexWords.h"
+#include "../../common/WindowsVersion.h"
 #include "../../player/Texts.h"
 #include "HelpViewer.h"
 #include "Modal.h"
@@ -286,35 +287,46 @@ TEST_F(TitleDialog, TypingStopsAtFiftyBytesButAStoredLongerNameShowsWhole) {
 // Text pasted from a web page or another system: the JIS forms become the
 // characters a Japanese Windows shows for them; what Shift-JIS lacks is
 // refused whole.
+// Also as NT 4, which refuses the flag that keeps a character from becoming
+// its look-alike: there the conversion is checked by converting back.
 TEST_F(TitleDialog, PastedJisFormsAreStoredAsAJapaneseWindowsShowsThem) {
-    open();
     const struct {
         const wchar_t* pasted;
         std::string kept;
     } rows[] = {
         {L"\u301C\u2016\u2212\u00A2\u00A3\u00AC\u2014", "\x81\x60\x81\x61\x81\x7C\x81\x91\x81\x92\x81\xCA\x81\x5C"},
         {L"a\uD55Cb", ""},
+        {L"Zo\u00EB", ""},
     };
-    HWND title = GetDlgItem(dialog, IDC_TITLE_EDIT);
-    for (const auto& row : rows) {
-        putText(title, "");
-        size_t bytes = (wcslen(row.pasted) + 1) * sizeof(wchar_t);
-        HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes);
-        memcpy(GlobalLock(memory), row.pasted, bytes);
-        GlobalUnlock(memory);
-        ASSERT_TRUE(OpenClipboard(dialog));
-        EmptyClipboard();
-        SetClipboardData(CF_UNICODETEXT, memory);
-        CloseClipboard();
-        SendMessageW(title, WM_PASTE, 0, 0);
-        pump();
-        click(IDC_OK);
-        EXPECT_EQ(std::string("\r\n") + kDiscId + "\r\n+" + row.kept +
-                      "\r\n-Artist\r\n#Track  1\r\n#Track  2\r\n#Track  3\r\n\r\n",
-                  readBytes(index));
-        startOver();
+    for (DWORD (*windows)() : {windowsVersion, +[]() -> DWORD { return 0x00000004; }}) {
+        DWORD (*before)() = windowsVersion;
+        windowsVersion = windows;
         open();
-        title = GetDlgItem(dialog, IDC_TITLE_EDIT);
+        HWND title = GetDlgItem(dialog, IDC_TITLE_EDIT);
+        for (const auto& row : rows) {
+            putText(title, "");
+            size_t bytes = (wcslen(row.pasted) + 1) * sizeof(wchar_t);
+            HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes);
+            memcpy(GlobalLock(memory), row.pasted, bytes);
+            GlobalUnlock(memory);
+            ASSERT_TRUE(OpenClipboard(dialog));
+            EmptyClipboard();
+            SetClipboardData(CF_UNICODETEXT, memory);
+            CloseClipboard();
+            SendMessageW(title, WM_PASTE, 0, 0);
+            pump();
+            click(IDC_OK);
+            EXPECT_EQ(std::string("\r\n") + kDiscId + "\r\n+" + row.kept +
+                          "\r\n-Artist\r\n#Track  1\r\n#Track  2\r\n#Track  3\r\n\r\n",
+                      readBytes(index))
+                << "as version " << windows();
+            startOver();
+            open();
+            title = GetDlgItem(dialog, IDC_TITLE_EDIT);
+        }
+        DestroyWindow(dialog);
+        dialog = 0;
+        windowsVersion = before;
     }
 }
 
