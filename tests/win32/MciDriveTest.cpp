@@ -19,6 +19,33 @@
 
 namespace {
 
+// What vdrivectl writes to its output and error streams, in a file.
+DWORD controlToolSays(const std::wstring& arguments, std::string* said) {
+    std::string file = testFolder() + "vdrivectl-said.txt";
+    SECURITY_ATTRIBUTES inherit = {sizeof inherit, 0, TRUE};
+    HANDLE out = CreateFileW(wide(file).c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0, 0);
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = startup.hStdError = out;
+    PROCESS_INFORMATION tool = {};
+    std::wstring line = wide("\"" + programFolder() + "vdrivectl.exe\" ") + arguments;
+    DWORD code = 999;
+    if (CreateProcessW(0, &line[0], 0, 0, TRUE, 0, 0, 0, &startup, &tool)) {
+        code = waitForExit(&tool, 20000);
+        release(&tool);
+    }
+    CloseHandle(out);
+    *said = readBytes(file);
+    deleteNamed(file);
+    return code;
+}
+
+DWORD controlToolSays(const std::string& arguments, std::string* said) {
+    return controlToolSays(wide(arguments), said);
+}
+
+
 const char kControl[] = "Software\\Drovix\\VirtualDrive";
 
 std::string logPath() { return tempFolder() + "vdrive-test.log"; }
@@ -181,8 +208,14 @@ TEST_F(VirtualDrive, AnswersLikeADriveWithTheDemoDisc) {
     driveSetDoor(device, 1);
     EXPECT_EQ(kModeOpen, driveStatus(device, kStatusMode, 0));
     EXPECT_EQ(0u, driveStatus(device, kStatusMediaPresent, 0));
+    // vdrivectl show tells where the door stands.
+    std::string said;
+    controlToolSays("show", &said);
+    EXPECT_NE(std::string::npos, said.find("ドア:       開いています")) << said;
     driveSetDoor(device, 0);
     EXPECT_EQ(1u, driveStatus(device, kStatusMediaPresent, 0));
+    controlToolSays("show", &said);
+    EXPECT_NE(std::string::npos, said.find("ドア:       閉じています")) << said;
 }
 
 // The notification rules of the platform's own cdaudio driver: a new play
@@ -485,35 +518,6 @@ TEST_F(VirtualDrive, TheControlToolInsertsAndRemovesDiscsAndSetsTheSpeed) {
     deleteNamed(bin);
 }
 
-namespace {
-
-// What vdrivectl writes to its output and error streams, in a file.
-DWORD controlToolSays(const std::wstring& arguments, std::string* said) {
-    std::string file = testFolder() + "vdrivectl-said.txt";
-    SECURITY_ATTRIBUTES inherit = {sizeof inherit, 0, TRUE};
-    HANDLE out = CreateFileW(wide(file).c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0, 0);
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdOutput = startup.hStdError = out;
-    PROCESS_INFORMATION tool = {};
-    std::wstring line = wide("\"" + programFolder() + "vdrivectl.exe\" ") + arguments;
-    DWORD code = 999;
-    if (CreateProcessW(0, &line[0], 0, 0, TRUE, 0, 0, 0, &startup, &tool)) {
-        code = waitForExit(&tool, 20000);
-        release(&tool);
-    }
-    CloseHandle(out);
-    *said = readBytes(file);
-    deleteNamed(file);
-    return code;
-}
-
-DWORD controlToolSays(const std::string& arguments, std::string* said) {
-    return controlToolSays(wide(arguments), said);
-}
-
-} // namespace
 
 // vdrivectl puts in only an image the drive can play, says why not in
 // Japanese, and keeps the drive's disc; it reads its commands in any case,

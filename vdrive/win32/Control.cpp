@@ -82,6 +82,7 @@ void readControl(DriveControl* control) {
     readTextValue(key, "State", control->state, sizeof control->state);
     readNumber(key, "Media", &control->media);
     readNumber(key, "Speed", &control->speed);
+    readNumber(key, "Door", &control->doorOpen);
     RegCloseKey(key);
     if (control->logPath[0] && !isLogPlace(control->logPath))
         control->logPath[0] = 0;

@@ -11,6 +11,8 @@
 //                    absent, or a file elsewhere: no log
 //   State  REG_SZ    written by the drive: the disc it read last, or why it
 //                    holds none
+//   Door   REG_DWORD written by the drive: 1 while a program holds its door
+//                    open, 0 once it is closed or the drive is let go
 #pragma once
 
 #include <windows.h>
@@ -29,6 +31,7 @@ struct DriveControl {
     uint32_t imageUnreadable;
     char logPath[260];
     char state[400];
+    uint32_t doorOpen;
 };
 
 // Every value of the key is read and written here, and nowhere else.

@@ -215,6 +215,9 @@ LRESULT freeDriver() {
     EnterCriticalSection(&drive.lock);
     DriveThread* running = drive.running;
     HANDLE thread = 0;
+    // A drive let go holds no door open: the next load starts closed.
+    if (drive.model.doorOpen)
+        setControlNumber("Door", 0);
     if (running) {
         drive.running = 0;
         running->leftDevice = drive.audio.release();

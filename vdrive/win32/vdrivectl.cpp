@@ -180,11 +180,12 @@ int show() {
         snprintf(reading, sizeof reading, "%d トラック、再生できます", (int)disc.trackCount);
     else
         refusalTextJapanese(refusal, reading, sizeof reading);
-    printText(stdout, "ディスク:   %s\n速さ:       %u 倍\nログ:       %s\n読んだ結果: %s\n",
+    printText(stdout, "ディスク:   %s\nドア:       %s\n速さ:       %u 倍\nログ:       %s\n読んだ結果: %s\n",
               !control.media     ? "(なし)"
               : control.image[0] ? image
                                  : "デモディスク",
-              control.speed, control.logPath[0] ? control.logPath : "(なし)", reading);
+              control.doorOpen ? "開いています (プログラムが開けました)" : "閉じています", control.speed,
+              control.logPath[0] ? control.logPath : "(なし)", reading);
     if (!driveInstalled())
         printText(stdout, "仮想ＣＤドライブは \"cdaudio\" ドライバではありません (vdrivectl install で入れます)\n");
     return 0;
