@@ -99,6 +99,10 @@ INT_PTR CALLBACK settingsDialogProc(HWND dialog, UINT message, WPARAM wParam, LP
     case WM_COMMAND:
         handleCommand(&tool, wParam);
         break;
+    // F1: as the Help button.
+    case WM_HELP:
+        tool.help(HELP_CONTENTS);
+        return TRUE;
     case WM_HSCROLL:
         if ((HWND)lParam == tool.slider)
             tool.showInterval((uint32_t)SendMessageA(tool.slider, TBM_GETPOS, 0, 0));

@@ -91,6 +91,10 @@ INT_PTR CALLBACK handleMessage(HWND window, UINT message, WPARAM wParam, LPARAM 
     case WM_SYSCOMMAND:
         player.dispatchCommand(wParam, lParam);
         return 0;
+    // F1, also over an open menu: as the Help command.
+    case WM_HELP:
+        player.dispatchCommand(IDC_OPEN_HELP, 0);
+        return TRUE;
     case WM_INITMENUPOPUP:
         if ((HMENU)wParam == GetSystemMenu(window, FALSE)) {
             player.openedByRightClick = 0;

@@ -191,6 +191,11 @@ INT_PTR CALLBACK titleDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARA
     case WM_COMMAND:
         handleCommand(dialog, wParam, lParam);
         return FALSE;
+    // F1: as the Help button (left to the owner, it would open the help of
+    // the player's window).
+    case WM_HELP:
+        playerWindow.help(dialog, HELP_CONTENTS);
+        return TRUE;
     }
     return FALSE;
 }

@@ -15,6 +15,7 @@
 #include "../../config/res/resource.h"
 #include "../native/FileBytes.h"
 #include "HelpViewer.h"
+#include "Messages.h"
 #include "Modal.h"
 #include "Programs.h"
 #include "TextsFit.h"
@@ -170,6 +171,11 @@ class SettingsDialog : public ::testing::Test {
 
     void click(int id) {
         SendDlgItemMessageA(dialog, id, BM_CLICK, 0, 0);
+        pump();
+    }
+
+    void pressKey(WORD key) {
+        pressKeyIn(dialog, key);
         pump();
     }
 
@@ -772,24 +778,30 @@ TEST_F(SettingsDialog, BrowseOpensInTheIndexsFolder) {
     removeFolder(folder);
 }
 
+// The Help button, or F1 in whichever control has the focus.
 TEST_F(SettingsDialog, HelpOpensTheGuideBesideTheToolAndClosesItAtTheEnd) {
     HelpViewer viewer;
     ASSERT_TRUE(viewer.window);
-    for (int close : {IDCANCEL, IDOK}) {
-        ASSERT_TRUE(writeBytes(index, ""));
-        helpRequests.clear();
-        open();
-        click(IDC_SETTINGS_HELP);
-        EXPECT_FALSE(closed());
-        click(close);
-        ASSERT_EQ(2u, helpRequests.size()) << close;
-        EXPECT_EQ((UINT)HELP_CONTENTS, helpRequests[0].command);
-        EXPECT_EQ(testFolder() + "drovix.hlp", helpRequests[0].file);
-        EXPECT_EQ(dialog, helpRequests[0].from);
-        EXPECT_EQ((UINT)HELP_QUIT, helpRequests[1].command) << close;
-        DestroyWindow(dialog);
-        dialog = 0;
-    }
+    for (bool byKey : {false, true})
+        for (int close : {IDCANCEL, IDOK}) {
+            SCOPED_TRACE(byKey ? "F1" : "the Help button");
+            ASSERT_TRUE(writeBytes(index, ""));
+            helpRequests.clear();
+            open();
+            if (byKey)
+                pressKey(VK_F1);
+            else
+                click(IDC_SETTINGS_HELP);
+            EXPECT_FALSE(closed());
+            click(close);
+            ASSERT_EQ(2u, helpRequests.size()) << close;
+            EXPECT_EQ((UINT)HELP_CONTENTS, helpRequests[0].command);
+            EXPECT_EQ(testFolder() + "drovix.hlp", helpRequests[0].file);
+            EXPECT_EQ(dialog, helpRequests[0].from);
+            EXPECT_EQ((UINT)HELP_QUIT, helpRequests[1].command) << close;
+            DestroyWindow(dialog);
+            dialog = 0;
+        }
 }
 
 // Where Windows has no WinHelp viewer (NT 6.0 on), Help opens the guide page

@@ -653,6 +653,27 @@ TEST_F(TitleDialog, TheAboutButtonOpensTheAboutBoxOverTheDialog) {
 
 // ---- Help ---------------------------------------------------------------------
 
+// F1 opens the help of the window it is pressed in, as its Help button or
+// command does: the title dialog's over the player's.
+TEST_F(TitleDialog, F1OpensTheHelpOfTheWindowItIsPressedIn) {
+    HelpViewer viewer;
+    ASSERT_TRUE(viewer.window);
+    open();
+    pressKeyIn(dialog, VK_F1);
+    pump();
+    EXPECT_FALSE(closed());
+    ASSERT_EQ(1u, helpRequests.size());
+    EXPECT_EQ((UINT)HELP_CONTENTS, helpRequests[0].command);
+    EXPECT_EQ(dialog, helpRequests[0].from);
+    click(IDC_CANCEL);
+    helpRequests.clear();
+    pressKeyIn(window, VK_F1);
+    pumpMessages(300);
+    ASSERT_EQ(1u, helpRequests.size());
+    EXPECT_EQ((UINT)HELP_CONTENTS, helpRequests[0].command);
+    EXPECT_EQ(window, helpRequests[0].from);
+}
+
 TEST_F(TitleDialog, HelpOpensTheGuideAndEachDialogClosesItsHelpWhenItEnds) {
     HelpViewer viewer;
     ASSERT_TRUE(viewer.window);
