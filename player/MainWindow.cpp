@@ -62,9 +62,22 @@ void keepOnAMonitor(StoredState* stored) {
 
 } // namespace
 
+int32_t isPlayCommand(const char* commandLine) { return commandLine && lstrcmpiA(commandLine, kPlayCommand) == 0; }
+
+UINT secondStartMessage() {
+    static UINT message;
+    if (!message)
+        message = RegisterWindowMessageA("PelmarkDrovixSecondStart");
+    return message;
+}
+
 INT_PTR CALLBACK handleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     PlayerWindow& player = playerWindow;
     player.window = window;
+    if (message == secondStartMessage()) {
+        player.secondStart(wParam == 1);
+        return TRUE;
+    }
     switch (message) {
     case WM_INITDIALOG:
         player.initialise();
@@ -145,9 +158,7 @@ int32_t PlayerWindow::initialise() {
     moduleInstance = (HINSTANCE)GetWindowLongPtrA(window, GWLP_HINSTANCE);
     SetClassLongPtrA(window, GCLP_HICON, (LONG_PTR)LoadIconA(moduleInstance, MAKEINTRESOURCEA(IDI_PLAYER)));
     SetWindowPos(window, 0, 0, 0, kWindowWidth, kWindowHeight, SWP_NOMOVE | SWP_NOZORDER);
-    if (commandLine)
-        CharLowerA(commandLine);
-    autoplayStart = commandLine && lstrcmpA(commandLine, kPlayCommand) == 0;
+    autoplayStart = isPlayCommand(commandLine);
     discLoaded = 0;
     createButtons();
     nameButtons();
@@ -170,6 +181,23 @@ int32_t PlayerWindow::initialise() {
     resolvePaths();
     showAtStart();
     return 1;
+}
+
+// The window comes to the front, restored if minimised, unless the start is
+// AutoPlay's and those stay minimised; AutoPlay's "/play" plays the disc in
+// the drive as a first start with it would (or the disc once it is found).
+void PlayerWindow::secondStart(uint32_t play) {
+    if (!(play && autoplayMinimize)) {
+        if (IsIconic(window))
+            ShowWindow(window, SW_RESTORE);
+        SetForegroundWindow(window);
+    }
+    if (!play)
+        return;
+    if (!discLoaded)
+        autoplayStart = 1;
+    else if (discEngine.playState() != kPlaying)
+        discEngine.playPause();
 }
 
 // Wide windows on the NT family, so that their names (window texts) keep

@@ -68,6 +68,8 @@ struct PlayerWindow {
 
     // Start-up and shutdown.
     int32_t initialise();
+    // Another start of the program, handed over by that copy.
+    void secondStart(uint32_t play);
     int32_t shutdown();
     int32_t applyTopMost();
 
@@ -126,6 +128,11 @@ enum MenuKind : int32_t {
     kFullMenu = 3,
     kSystemMenuInsertion = 4,
 };
+
+// "/play", AutoPlay's start, in any case.
+int32_t isPlayCommand(const char* commandLine);
+// The message a second start sends the running copy: wParam 1 for "/play".
+UINT secondStartMessage();
 
 // The dialogs' procedures: the main window, the track title dialog and the
 // About box.

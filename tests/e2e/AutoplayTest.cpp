@@ -63,3 +63,32 @@ TEST(EndToEnd, APlayerKilledWhilePlayingLeavesTheDriveToTheNextStart) {
     EXPECT_EQ(0u, closePlayer(window, &player));
     forgetSettingsAndDrive();
 }
+
+// A second start while the player runs: the player comes back from the
+// taskbar; AutoPlay's "/play" (a disc put in with the player open) also
+// makes it play. The second copy ends at once with 0.
+TEST(EndToEnd, ASecondStartBringsThePlayerBackAndItsPlayPlays) {
+    prepareDrive(1);
+    PROCESS_INFORMATION player = startProgram("Drovix.exe", "");
+    HWND window = waitForWindowOf(player.dwProcessId, "#32770", 5000);
+    ASSERT_TRUE(window);
+    ASSERT_TRUE(waitForCaption(window, "Title / Artist", 5000)) << caption(window);
+    for (const char* arguments : {"", "/play"}) {
+        SCOPED_TRACE(*arguments ? arguments : "no arguments");
+        PostMessageA(window, WM_COMMAND, IDC_MINIMISE, 0);
+        Sleep(500);
+        ASSERT_TRUE(IsIconic(window));
+        PROCESS_INFORMATION second = startProgram("Drovix.exe", arguments);
+        ASSERT_TRUE(second.hProcess);
+        EXPECT_EQ(0u, waitForExit(&second, 10000));
+        release(&second);
+        for (int waited = 0; waited < 50 && IsIconic(window); waited++)
+            Sleep(100);
+        EXPECT_FALSE(IsIconic(window));
+        Sleep(300);
+        EXPECT_EQ(*arguments != 0, driveLog().find("MCI_PLAY") != std::string::npos) << driveLog();
+    }
+    EXPECT_TRUE(waitForTrackPlaying(window, 1, 5000)) << caption(window);
+    EXPECT_EQ(0u, closePlayer(window, &player));
+    forgetSettingsAndDrive();
+}
