@@ -50,6 +50,42 @@ int shiftJisLength(const wchar_t* text) {
     return typedToShiftJis(typed, bytes, sizeof bytes) ? (int)strlen(bytes) : -1;
 }
 
+// A text inserted that makes the edit's text too long is cut to what fits
+// the limit, never inside a character, as a Japanese Windows's edit cuts a
+// paste: what stood before it and after it stays. The caret goes after the
+// part kept. 0 when the change inserted nothing, or nothing of it fits.
+int32_t cutInsertionToFit(const wchar_t* before, const wchar_t* now, int maxBytes, wchar_t* kept, int* caret) {
+    int beforeLength = lstrlenW(before), nowLength = lstrlenW(now);
+    int head = 0;
+    while (head < beforeLength && head < nowLength && before[head] == now[head])
+        head++;
+    int tail = 0;
+    while (tail < beforeLength - head && tail < nowLength - head &&
+           before[beforeLength - 1 - tail] == now[nowLength - 1 - tail])
+        tail++;
+    int inserted = nowLength - head - tail;
+    if (inserted <= 0 || nowLength >= kWideTextSize)
+        return 0;
+    // The longest start of the insertion with which the whole text fits.
+    wchar_t trial[kWideTextSize];
+    int fitting = 0;
+    for (int take = 1; take <= inserted; take++) {
+        lstrcpynW(trial, now, head + take + 1);
+        lstrcpynW(trial + head + take, now + nowLength - tail, tail + 1);
+        int bytes = shiftJisLength(trial);
+        if (bytes >= 0 && bytes <= maxBytes && head + take + tail < kFitSize)
+            fitting = take;
+        else if (bytes > maxBytes)
+            break;
+    }
+    if (!fitting)
+        return 0;
+    lstrcpynW(kept, now, head + fitting + 1);
+    lstrcpynW(kept + head + fitting, now + nowLength - tail, tail + 1);
+    *caret = head + fitting;
+    return 1;
+}
+
 } // namespace
 
 INT_PTR dialogBox(HINSTANCE instance, int resource, HWND owner, DLGPROC procedure) {
@@ -208,6 +244,14 @@ void keepShiftJisFit(HWND edit, int maxBytes) {
     int bytes = shiftJisLength(now);
     if (bytes >= 0 && (bytes <= maxBytes || bytes <= slot->bytes) && lstrlenW(now) < kFitSize) {
         rememberFit(edit, now, bytes);
+        return;
+    }
+    wchar_t kept[kWideTextSize];
+    int keptCaret = 0;
+    if (bytes >= 0 && cutInsertionToFit(slot->text, now, maxBytes, kept, &keptCaret)) {
+        rememberFit(edit, kept, shiftJisLength(kept));
+        SetWindowTextW(edit, kept);
+        SendMessageW(edit, EM_SETSEL, keptCaret, keptCaret);
         return;
     }
     // Taken back: the caret goes where the refused text began.

@@ -284,6 +284,40 @@ TEST_F(TitleDialog, TypingStopsAtFiftyBytesButAStoredLongerNameShowsWhole) {
     EXPECT_EQ(std::string(59, 's'), controlText(dialog, IDC_TRACK_EDIT));
 }
 
+// A paste that is too long is cut at the limit as a Japanese Windows's edit
+// cuts it, never inside a character; what stood around it stays.
+TEST_F(TitleDialog, ALongPasteIsCutAtTheLimitNeverInsideACharacter) {
+    open();
+    HWND title = GetDlgItem(dialog, IDC_TITLE_EDIT);
+    SetFocus(title);
+    const struct {
+        std::string before;
+        int caret;
+        std::wstring pasted;
+        std::string kept;
+    } rows[] = {
+        {"", 0, std::wstring(26, L'\u3042'), "あああああああああああああああああああああああああ"},
+        {std::string(49, 'x'), 49, L"\u8868x", std::string(49, 'x')},
+        {std::string(48, 'x'), 48, L"\u8868x", std::string(48, 'x') + "表"},
+        {"ab", 1, std::wstring(60, L'y'), "a" + std::string(48, 'y') + "b"},
+    };
+    for (const auto& row : rows) {
+        putText(title, row.before);
+        SendMessageW(title, EM_SETSEL, row.caret, row.caret);
+        size_t bytes = (row.pasted.size() + 1) * sizeof(wchar_t);
+        HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes);
+        memcpy(GlobalLock(memory), row.pasted.c_str(), bytes);
+        GlobalUnlock(memory);
+        ASSERT_TRUE(OpenClipboard(dialog));
+        EmptyClipboard();
+        SetClipboardData(CF_UNICODETEXT, memory);
+        CloseClipboard();
+        SendMessageW(title, WM_PASTE, 0, 0);
+        pump();
+        EXPECT_EQ(row.kept, controlText(dialog, IDC_TITLE_EDIT)) << row.before;
+    }
+}
+
 // Text pasted from a web page or another system: the JIS forms become the
 // characters a Japanese Windows shows for them; what Shift-JIS lacks is
 // refused whole.
