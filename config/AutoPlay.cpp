@@ -11,6 +11,8 @@
 #include <stdio.h>
 #include <string.h>
 
+#include <initializer_list>
+
 #include "../common/Text.h"
 #include "../common/WindowsVersion.h"
 #include "Texts.h"
@@ -78,28 +80,85 @@ int32_t writeText(HKEY root, const char* keyName, const char* name, const char* 
     return written;
 }
 
-void deleteTree(HKEY root, const char* name) {
+// The key and everything under it, leaf first (RegDeleteTree exists from
+// Vista on). 1 when it is gone or was never there; 0 at the first key that
+// cannot be deleted, whose path is then the refused key.
+int32_t deleteTree(HKEY root, const char* name) {
     char path[kToolPathSize];
     snprintf(path, sizeof path, "%s", name);
-    // RegDeleteTree exists from Vista on: the keys are deleted leaf first.
     for (;;) {
         HKEY key;
-        if (RegOpenKeyExA(root, path, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS)
-            return;
+        LONG opened = RegOpenKeyExA(root, path, 0, KEY_ALL_ACCESS, &key);
+        if (opened == ERROR_FILE_NOT_FOUND && strcmp(path, name) == 0)
+            return 1;
+        if (opened != ERROR_SUCCESS) {
+            snprintf(refusedKey, sizeof refusedKey, "%s", path);
+            return 0;
+        }
         char child[256];
         DWORD size = sizeof child;
         LONG found = RegEnumKeyExA(key, 0, child, &size, 0, 0, 0, 0);
         RegCloseKey(key);
-        if (found != ERROR_SUCCESS) {
-            RegDeleteKeyA(root, path);
-            if (strcmp(path, name) == 0)
-                return;
-            *strrchr(path, '\\') = 0;
+        size_t length = strlen(path);
+        if (found == ERROR_SUCCESS && length + 1 + strlen(child) < sizeof path) {
+            snprintf(path + length, sizeof path - length, "\\%s", child);
             continue;
         }
-        size_t length = strlen(path);
-        snprintf(path + length, sizeof path - length, "\\%s", child);
+        if (found != ERROR_NO_MORE_ITEMS || RegDeleteKeyA(root, path) != ERROR_SUCCESS) {
+            snprintf(refusedKey, sizeof refusedKey, "%s", path);
+            return 0;
+        }
+        if (strcmp(path, name) == 0)
+            return 1;
+        *strrchr(path, '\\') = 0;
     }
+}
+
+// A value deleted where it holds the text given (any text when 0); 1 when it
+// is gone, was never there or holds another's.
+int32_t deleteValueIfItIs(const char* keyName, const char* name, const char* text) {
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, keyName, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS)
+        return 1;
+    char held[kToolPathSize] = {};
+    DWORD size = sizeof held - 1;
+    int32_t ours = !text || (queryValue(key, name, 0, (BYTE*)held, &size) == ERROR_SUCCESS && strcmp(held, text) == 0);
+    LONG result = ours ? RegDeleteValueA(key, name) : ERROR_SUCCESS;
+    RegCloseKey(key);
+    if (result == ERROR_SUCCESS || result == ERROR_FILE_NOT_FOUND)
+        return 1;
+    snprintf(refusedKey, sizeof refusedKey, "%s", keyName);
+    return 0;
+}
+
+// Keys left empty by what was deleted in them go too, up to the first that
+// holds anything (another program's): from the given key towards the root,
+// not beyond the last.
+void deleteEmptyKeys(const char* keyName, const char* last) {
+    char path[kToolPathSize];
+    snprintf(path, sizeof path, "%s", keyName);
+    for (;;) {
+        HKEY key;
+        if (RegOpenKeyExA(HKEY_CURRENT_USER, path, 0, KEY_READ, &key) != ERROR_SUCCESS)
+            return;
+        DWORD subkeys = 1, values = 1;
+        RegQueryInfoKeyA(key, 0, 0, 0, &subkeys, 0, 0, &values, 0, 0, 0, 0);
+        RegCloseKey(key);
+        if (subkeys || values || RegDeleteKeyA(HKEY_CURRENT_USER, path) != ERROR_SUCCESS || strcmp(path, last) == 0)
+            return;
+        char* separator = strrchr(path, '\\');
+        if (!separator)
+            return;
+        *separator = 0;
+    }
+}
+
+// Whether the user's AudioCD command is the player's (of whichever folder).
+int32_t commandIsDrovixs(const char* command) {
+    char lower[kToolPathSize];
+    snprintf(lower, sizeof lower, "%s", command);
+    CharLowerA(lower);
+    return strstr(lower, "\\drovix.exe\" /play") != 0;
 }
 
 } // namespace
@@ -126,17 +185,60 @@ const char* SettingsTool::registerHandler(const char* command) {
     return writeText(HKEY_CURRENT_USER, refusedKey, kHandlerName, "") ? 0 : refusedKey;
 }
 
-void SettingsTool::removeHandler() {
+// The handler, its ProgID, its name under the event, and a user's choice
+// of it as what AutoPlay does without asking. 0, or the key refused.
+const char* SettingsTool::removeHandler() {
     char keyName[kToolPathSize];
     snprintf(keyName, sizeof keyName, "%s\\EventHandlers\\PlayCDAudioOnArrival", kHandlersKey);
-    HKEY key;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, keyName, 0, KEY_ALL_ACCESS, &key) == ERROR_SUCCESS) {
-        RegDeleteValueA(key, kHandlerName);
-        RegCloseKey(key);
-    }
+    if (!deleteValueIfItIs(keyName, kHandlerName, 0))
+        return refusedKey;
+    snprintf(keyName, sizeof keyName, "%s\\UserChosenExecuteHandlers", kHandlersKey);
+    if (!deleteValueIfItIs(keyName, "PlayCDAudioOnArrival", kHandlerName))
+        return refusedKey;
     snprintf(keyName, sizeof keyName, "%s\\Handlers\\%s", kHandlersKey, kHandlerName);
-    deleteTree(HKEY_CURRENT_USER, keyName);
-    deleteTree(HKEY_CURRENT_USER, kProgIdKey);
+    if (!deleteTree(HKEY_CURRENT_USER, keyName) || !deleteTree(HKEY_CURRENT_USER, kProgIdKey))
+        return refusedKey;
+    return 0;
+}
+
+// Everything the player's AutoPlay wrote for this user goes, so that the
+// machine's own AutoPlay applies again: the user's AudioCD command where it
+// is the player's (another program's stays), and the handler. 0, or the key
+// refused.
+const char* SettingsTool::removeUsersAutoPlay() {
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, kUserCommandKey, 0, KEY_READ, &key) == ERROR_SUCCESS) {
+        char command[kToolPathSize] = {};
+        DWORD size = sizeof command - 1;
+        LONG read = queryValue(key, 0, 0, (BYTE*)command, &size);
+        RegCloseKey(key);
+        if (read == ERROR_SUCCESS && commandIsDrovixs(command)) {
+            if (!deleteValueIfItIs(kUserCommandKey, 0, 0))
+                return refusedKey;
+            deleteEmptyKeys(kUserCommandKey, "Software\\Classes\\AudioCD");
+        }
+    }
+    return ntVersion(windowsVersion()) >= 0x0501 ? removeHandler() : 0;
+}
+
+// Whether anything of the player's AutoPlay is there for this user.
+int32_t SettingsTool::usersAutoPlayIsSet() {
+    HKEY key;
+    char handler[kToolPathSize];
+    snprintf(handler, sizeof handler, "%s\\Handlers\\%s", kHandlersKey, kHandlerName);
+    for (const char* keyName : {kProgIdKey, (const char*)handler}) {
+        if (RegOpenKeyExA(HKEY_CURRENT_USER, keyName, 0, KEY_READ, &key) == ERROR_SUCCESS) {
+            RegCloseKey(key);
+            return 1;
+        }
+    }
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, kUserCommandKey, 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return 0;
+    char command[kToolPathSize] = {};
+    DWORD size = sizeof command - 1;
+    int32_t ours = queryValue(key, 0, 0, (BYTE*)command, &size) == ERROR_SUCCESS && commandIsDrovixs(command);
+    RegCloseKey(key);
+    return ours;
 }
 
 // The standard player's choice needs cdplayer.exe: where it is missing the
@@ -147,7 +249,10 @@ int32_t SettingsTool::autoPlayChoiceIsPossible() {
         return 1;
     char program[kToolPathSize];
     systemPlayerProgram(windowsVersion(), program);
-    if (isProgram(program))
+    // From 2000 on the player's choice lies in the user's own classes:
+    // without the standard player, taking it away gives the machine's own
+    // AutoPlay back.
+    if (isProgram(program) || ntVersion(windowsVersion()) >= 0x0500)
         return 1;
     showMessage(dialog, kTextNoSystemPlayer, kTextToolCaption, MB_ICONWARNING | MB_OK);
     return 0;
@@ -170,12 +275,16 @@ int32_t SettingsTool::registerAutoPlay() {
     } else if (chosen(dialog, IDC_AUTOPLAY_SYSTEM)) {
         char program[kToolPathSize];
         systemPlayerProgram(version, program);
-        if (isWindows95Family(version))
+        if (!isProgram(program)) {
+            failed = removeUsersAutoPlay();
+            if (!failed)
+                showMessage(dialog, kTextAutoPlayGivenBack, kTextToolCaption, MB_ICONINFORMATION | MB_OK);
+        } else if (isWindows95Family(version))
             failed = writeAutoPlayCommand(formCommand(command, "%s /play %%1", program));
         else
             failed = writeAutoPlayCommand("%SystemRoot%\\system32\\cdplayer.exe /play %1");
-        if (!failed && ntVersion(version) >= 0x0501)
-            removeHandler();
+        if (!failed && isProgram(program) && ntVersion(version) >= 0x0501)
+            failed = removeHandler();
     }
     if (failed) {
         char text[kToolPathSize * 2];

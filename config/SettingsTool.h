@@ -44,6 +44,9 @@ struct SettingsTool {
     // AutoPlay for audio CDs.
     int32_t autoPlayChoiceIsPossible();
     int32_t registerAutoPlay();
+    // What the player's AutoPlay wrote for this user, taken away.
+    const char* removeUsersAutoPlay();
+    int32_t usersAutoPlayIsSet();
 
     // The directory of the tool's own program, with its trailing backslash.
     void toolDirectory(char directory[kToolPathSize]);
@@ -60,7 +63,7 @@ struct SettingsTool {
     int32_t tell(const char* format, const char* path, UINT type);
     const char* writeAutoPlayCommand(const char* command);
     const char* registerHandler(const char* command);
-    void removeHandler();
+    const char* removeHandler();
 };
 
 INT_PTR CALLBACK settingsDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);

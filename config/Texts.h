@@ -23,5 +23,8 @@ const char kTextHandlerProvider[] = "Pelmark ＣＤプレイヤー";
 const char kTextAutoPlayFailed[] = "内部エラーが発生しました。(オートプレイの設定は変更されません)";
 const char kTextNoSystemPlayer[] =
     "Windows標準のＣＤプレイヤー (cdplayer.exe) が見つかりません。(オートプレイの設定は変更されません)";
+const char kTextAutoPlayGivenBack[] =
+    "Windows標準のＣＤプレイヤーがないため、プレイヤーのオートプレイの登録を削除しました。"
+    "音楽ＣＤを入れたときは Windows のオートプレイの設定に従います。";
 // The Open dialog's filter: pairs of a description and a pattern.
 const char kTextIndexFilter[] = "Drovix曲名ファイル (*.idx)\0*.idx\0すべてのファイル(*.*)\0*.*\0";

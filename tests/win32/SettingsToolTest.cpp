@@ -590,7 +590,7 @@ TEST_F(SettingsDialog, AutoPlayPointsAtThePlayerOrTheSystemsCdPlayerWhereItExist
         {IDC_AUTOPLAY_PLAYER, kWindowsNt4, "", player, false},
         {IDC_AUTOPLAY_PLAYER, kWindows98, "", player, false},
         {IDC_AUTOPLAY_SYSTEM, kWindows98, windowsPlayer, windowsPlayer + " /play %1", false},
-        {IDC_AUTOPLAY_SYSTEM, kWindows10, "", "none", false},
+        // Where the machine's key holds the command, it is left as it is.
         {IDC_AUTOPLAY_SYSTEM, kWindows98, "", "none", false},
     };
     for (const Row& row : rows) {
@@ -667,6 +667,68 @@ TEST_F(SettingsDialog, AutoPlayPointsAtThePlayerOrTheSystemsCdPlayerWhereItExist
         EXPECT_EQ("sz:play" + std::string(1, '\0'), stored(HKEY_CURRENT_USER, kHandlerKey, "InvokeVerb"));
         DestroyWindow(dialog);
         dialog = 0;
+    }
+}
+
+// From Windows 2000 on, without the standard player (Me, XP and later have
+// none), its choice takes away what the player's AutoPlay wrote for the
+// user, so that the machine's own AutoPlay applies again; another program's
+// command, handler and choice stay.
+TEST_F(SettingsDialog, WithoutTheStandardPlayerItsChoiceGivesTheMachinesAutoPlayBack) {
+    const std::string chosenKey = std::string(kHandlers) + "\\UserChosenExecuteHandlers";
+    const std::string otherHandler = std::string(kHandlers) + "\\Handlers\\OtherPlayer";
+    const std::string other = "\"C:\\Other\\player.exe\" /play";
+    auto setValue = [](const std::string& keyName, const char* name, const std::string& text) {
+        HKEY key;
+        RegCreateKeyExA(HKEY_CURRENT_USER, keyName.c_str(), 0, 0, 0, KEY_ALL_ACCESS, 0, &key, 0);
+        setRegistryText(key, name, text);
+        RegCloseKey(key);
+    };
+    for (DWORD windows : {kWindowsXp, kWindows10, kWindows2000}) {
+        for (bool othersCommand : {false, true}) {
+            SCOPED_TRACE(std::to_string(windows) + (othersCommand ? ", another program's command" : ""));
+            forgetAutoPlay();
+            testedWindows = windows;
+            ASSERT_TRUE(writeBytes(index, ""));
+            open();
+            click(IDC_AUTOPLAY_PLAYER);
+            click(IDOK);
+            ASSERT_TRUE(closed());
+            DestroyWindow(dialog);
+            // The user chose the player in AutoPlay's own dialog; another
+            // program has a handler of its own.
+            setValue(chosenKey, "PlayCDAudioOnArrival", "PelmarkDrovixPlayCDAudio");
+            setValue(std::string(kEventKey), "OtherPlayer", "");
+            setValue(otherHandler, "Action", "other");
+            if (othersCommand)
+                setValue(kUserAutoPlayKey, 0, other);
+
+            open();
+            click(IDC_AUTOPLAY_SYSTEM);
+            MessageBoxSeen told;
+            confirmMessageBox(&told);
+            click(IDOK);
+            pump();
+            EXPECT_TRUE(closed());
+            EXPECT_EQ(1, told.shown);
+            EXPECT_EQ("Windows標準のＣＤプレイヤーがないため、プレイヤーのオートプレイの登録を削除しました。"
+                      "音楽ＣＤを入れたときは Windows のオートプレイの設定に従います。",
+                      told.text);
+            EXPECT_EQ(othersCommand ? "sz:" + other + '\0' : "none", autoPlayCommand());
+            if (!othersCommand)
+                EXPECT_EQ("none", keyClass(HKEY_CURRENT_USER, kUserAutoPlayParent));
+            EXPECT_EQ("none", keyClass(HKEY_CURRENT_USER, kProgIdKey));
+            EXPECT_EQ("none", keyClass(HKEY_CURRENT_USER, kHandlerKey));
+            EXPECT_EQ("none", stored(HKEY_CURRENT_USER, kEventKey, "PelmarkDrovixPlayCDAudio"));
+            bool handlers = windows != kWindows2000;
+            EXPECT_EQ(handlers ? "none" : "sz:PelmarkDrovixPlayCDAudio" + std::string(1, '\0'),
+                      stored(HKEY_CURRENT_USER, chosenKey.c_str(), "PlayCDAudioOnArrival"));
+            EXPECT_EQ("sz:" + std::string(1, '\0'), stored(HKEY_CURRENT_USER, kEventKey, "OtherPlayer"));
+            EXPECT_EQ("sz:other" + std::string(1, '\0'), stored(HKEY_CURRENT_USER, otherHandler.c_str(), "Action"));
+            EXPECT_EQ("dword:333", setting("Interval"));
+            DestroyWindow(dialog);
+            dialog = 0;
+        }
     }
 }
 
