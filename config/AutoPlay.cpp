@@ -80,40 +80,6 @@ int32_t writeText(HKEY root, const char* keyName, const char* name, const char* 
     return written;
 }
 
-// The key and everything under it, leaf first (RegDeleteTree exists from
-// Vista on). 1 when it is gone or was never there; 0 at the first key that
-// cannot be deleted, whose path is then the refused key.
-int32_t deleteTree(HKEY root, const char* name) {
-    char path[kToolPathSize];
-    snprintf(path, sizeof path, "%s", name);
-    for (;;) {
-        HKEY key;
-        LONG opened = RegOpenKeyExA(root, path, 0, KEY_ALL_ACCESS, &key);
-        if (opened == ERROR_FILE_NOT_FOUND && strcmp(path, name) == 0)
-            return 1;
-        if (opened != ERROR_SUCCESS) {
-            snprintf(refusedKey, sizeof refusedKey, "%s", path);
-            return 0;
-        }
-        char child[256];
-        DWORD size = sizeof child;
-        LONG found = RegEnumKeyExA(key, 0, child, &size, 0, 0, 0, 0);
-        RegCloseKey(key);
-        size_t length = strlen(path);
-        if (found == ERROR_SUCCESS && length + 1 + strlen(child) < sizeof path) {
-            snprintf(path + length, sizeof path - length, "\\%s", child);
-            continue;
-        }
-        if (found != ERROR_NO_MORE_ITEMS || RegDeleteKeyA(root, path) != ERROR_SUCCESS) {
-            snprintf(refusedKey, sizeof refusedKey, "%s", path);
-            return 0;
-        }
-        if (strcmp(path, name) == 0)
-            return 1;
-        *strrchr(path, '\\') = 0;
-    }
-}
-
 // A value deleted where it holds the text given (any text when 0); 1 when it
 // is gone, was never there or holds another's.
 int32_t deleteValueIfItIs(const char* keyName, const char* name, const char* text) {
@@ -163,6 +129,38 @@ int32_t commandIsDrovixs(const char* command) {
 
 } // namespace
 
+// The first key that cannot be deleted is the refused key.
+int32_t deleteRegistryTree(HKEY root, const char* name) {
+    char path[kToolPathSize];
+    snprintf(path, sizeof path, "%s", name);
+    for (;;) {
+        HKEY key;
+        LONG opened = RegOpenKeyExA(root, path, 0, KEY_ALL_ACCESS, &key);
+        if (opened == ERROR_FILE_NOT_FOUND && strcmp(path, name) == 0)
+            return 1;
+        if (opened != ERROR_SUCCESS) {
+            snprintf(refusedKey, sizeof refusedKey, "%s", path);
+            return 0;
+        }
+        char child[256];
+        DWORD size = sizeof child;
+        LONG found = RegEnumKeyExA(key, 0, child, &size, 0, 0, 0, 0);
+        RegCloseKey(key);
+        size_t length = strlen(path);
+        if (found == ERROR_SUCCESS && length + 1 + strlen(child) < sizeof path) {
+            snprintf(path + length, sizeof path - length, "\\%s", child);
+            continue;
+        }
+        if (found != ERROR_NO_MORE_ITEMS || RegDeleteKeyA(root, path) != ERROR_SUCCESS) {
+            snprintf(refusedKey, sizeof refusedKey, "%s", path);
+            return 0;
+        }
+        if (strcmp(path, name) == 0)
+            return 1;
+        *strrchr(path, '\\') = 0;
+    }
+}
+
 // The player's handler for AutoPlay's "play an audio CD" event, for this
 // user: its ProgID with the play verb and the command, the handler's own
 // key and its name under the event.
@@ -196,7 +194,7 @@ const char* SettingsTool::removeHandler() {
     if (!deleteValueIfItIs(keyName, "PlayCDAudioOnArrival", kHandlerName))
         return refusedKey;
     snprintf(keyName, sizeof keyName, "%s\\Handlers\\%s", kHandlersKey, kHandlerName);
-    if (!deleteTree(HKEY_CURRENT_USER, keyName) || !deleteTree(HKEY_CURRENT_USER, kProgIdKey))
+    if (!deleteRegistryTree(HKEY_CURRENT_USER, keyName) || !deleteRegistryTree(HKEY_CURRENT_USER, kProgIdKey))
         return refusedKey;
     return 0;
 }

@@ -48,6 +48,11 @@ struct SettingsTool {
     const char* removeUsersAutoPlay();
     int32_t usersAutoPlayIsSet();
 
+    // Drovixcfg.exe /uninstall: asks, removes, says what it did and which
+    // title indexes it kept, in messages of the owner (none from the
+    // command line). 0 when everything asked for is gone.
+    int32_t uninstall(HWND owner);
+
     // The directory of the tool's own program, with its trailing backslash.
     void toolDirectory(char directory[kToolPathSize]);
 
@@ -65,6 +70,11 @@ struct SettingsTool {
     const char* registerHandler(const char* command);
     const char* removeHandler();
 };
+
+// The key and everything under it, leaf first (RegDeleteTree exists from
+// Vista on). 1 when it is gone or was never there; 0 at the first key that
+// cannot be deleted.
+int32_t deleteRegistryTree(HKEY root, const char* name);
 
 INT_PTR CALLBACK settingsDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 

@@ -26,5 +26,14 @@ const char kTextNoSystemPlayer[] =
 const char kTextAutoPlayGivenBack[] =
     "Windows標準のＣＤプレイヤーがないため、プレイヤーのオートプレイの登録を削除しました。"
     "音楽ＣＤを入れたときは Windows のオートプレイの設定に従います。";
+// Drovixcfg.exe /uninstall.
+const char kTextConfirmRemoval[] = "Drovix の設定、オートプレイの登録、仮想ＣＤドライブを取り除きます。"
+                                   "曲名ファイルは削除しません。\n\nよろしいですか？";
+const char kTextRemoved[] = "Drovix の設定、オートプレイの登録、仮想ＣＤドライブを取り除きました。";
+const char kTextNothingToRemove[] = "Drovix の設定や登録は残っていません。取り除くものはありません。";
+const char kTextAutoPlayNotRemoved[] = "\n\nオートプレイの登録を削除できませんでした: ";
+const char kTextDriveNotRemoved[] = "仮想ＣＤドライブを取り除けませんでした (vdrivectl.exe を実行できません)。";
+// Followed by the indexes' paths, one a line.
+const char kTextIndexesKept[] = "\n\n曲名ファイルは残してあります。不要なら削除してください:";
 // The Open dialog's filter: pairs of a description and a pattern.
 const char kTextIndexFilter[] = "Drovix曲名ファイル (*.idx)\0*.idx\0すべてのファイル(*.*)\0*.*\0";

@@ -9,12 +9,14 @@
 #include "SettingsTool.h"
 #include "res/resource.h"
 
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
     SingleInstance instanceMarker = {};
     if (!instanceMarker.claim(kToolAtom, "PELMARKCDPLAYERCONFIG.running"))
         return 0;
     InitCommonControls();
     settingsTool.moduleInstance = instance;
+    if (commandLine && lstrcmpiA(commandLine, "/uninstall") == 0)
+        return settingsTool.uninstall(0);
     dialogBox(instance, IDD_SETTINGS, 0, settingsDialogProc);
     return 0;
 }

@@ -732,6 +732,69 @@ TEST_F(SettingsDialog, WithoutTheStandardPlayerItsChoiceGivesTheMachinesAutoPlay
     }
 }
 
+// ---- Removal ---------------------------------------------------------------------
+
+// Drovixcfg.exe /uninstall asks, then removes what Drovix keeps outside its
+// folder (the settings, the AutoPlay handler, the virtual drive and its
+// control key) and names the title index it keeps; the second time there
+// is nothing left, and it says so.
+TEST_F(SettingsDialog, UninstallRemovesEverythingButTheTitleIndexOnceAndSaysSo) {
+    const char kDriveControl[] = "Software\\Drovix\\VirtualDrive";
+    PROCESS_INFORMATION install = startProgram("vdrivectl.exe", "install");
+    ASSERT_TRUE(install.hProcess);
+    ASSERT_EQ(0u, waitForExit(&install, 20000));
+    release(&install);
+    ASSERT_TRUE(writeBytes(index, "\r\n@0c0b8600f5\r\n+kept\r\n\r\n"));
+    open();
+    click(IDC_AUTOPLAY_PLAYER);
+    click(IDOK);
+    ASSERT_TRUE(closed());
+    DestroyWindow(dialog);
+    dialog = 0;
+    pump(); // the quit the dialog posted as it ended
+    HKEY control;
+    RegCreateKeyExA(HKEY_CURRENT_USER, kDriveControl, 0, 0, 0, KEY_ALL_ACCESS, 0, &control, 0);
+    RegCloseKey(control);
+
+    // Its messages are those of a window here, so that the test finds them.
+    HWND owner = CreateWindowA("STATIC", "", 0, 0, 0, 0, 0, 0, 0, 0, 0);
+    // Asked first: No leaves everything.
+    MessageBoxSeen asked;
+    answerMessageBox(&asked, IDNO);
+    EXPECT_EQ(0, settingsTool.uninstall(owner));
+    EXPECT_EQ("yes no", asked.buttons);
+    EXPECT_EQ("dword:333", setting("Interval"));
+
+    MessageBoxSeen told;
+    answerMessageBox(&asked, IDYES);
+    confirmMessageBox(&told);
+    EXPECT_EQ(0, settingsTool.uninstall(owner));
+    EXPECT_EQ("Drovix の設定、オートプレイの登録、仮想ＣＤドライブを取り除きます。曲名ファイルは削除しません。"
+              "\n\nよろしいですか？",
+              asked.text);
+    EXPECT_EQ("Drovix の設定、オートプレイの登録、仮想ＣＤドライブを取り除きました。"
+              "\n\n曲名ファイルは残してあります。不要なら削除してください:\n  " + index,
+              told.text);
+    EXPECT_EQ("none", keyClass(HKEY_CURRENT_USER, kSettingsKey));
+    EXPECT_EQ("none", keyClass(HKEY_CURRENT_USER, "Software\\Pelmark"));
+    EXPECT_EQ("none", keyClass(HKEY_CURRENT_USER, "Software\\Drovix"));
+    EXPECT_EQ("none", autoPlayCommand());
+    EXPECT_EQ("none", keyClass(HKEY_CURRENT_USER, kHandlerKey));
+    EXPECT_EQ("none", keyClass(HKEY_CURRENT_USER, kProgIdKey));
+    EXPECT_EQ("\r\n@0c0b8600f5\r\n+kept\r\n\r\n", readBytes(index));
+    EXPECT_EQ("mcicda.dll", stored(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\MCI32",
+                                   "cdaudio").substr(3, 10));
+
+    MessageBoxSeen again;
+    confirmMessageBox(&again);
+    EXPECT_EQ(0, settingsTool.uninstall(owner));
+    EXPECT_EQ("Drovix の設定や登録は残っていません。取り除くものはありません。"
+              "\n\n曲名ファイルは残してあります。不要なら削除してください:\n  " + index,
+              again.text);
+    EXPECT_EQ("ok", again.buttons);
+    DestroyWindow(owner);
+}
+
 // A key that must stay in memory takes no key that must not: a volatile
 // parent refuses the key the tool writes. A refused AutoPlay key is told and
 // the settings are saved all the same; a refused settings key is told and
