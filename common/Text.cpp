@@ -44,10 +44,15 @@ namespace {
 // an unknown flag. There the text is converted without it and converted
 // back: a character that became its nearest look-alike ("e" for "ë") does
 // not come back as itself, and the text is refused as on 2000 and later.
+// (Compared here: lstrcmpW is a stub on the 95 family.)
 int32_t convertsBackAlike(const wchar_t* wide, const char* text) {
     wchar_t back[kWideTextSize];
-    return fits(MultiByteToWideChar(kShiftJis, 0, text, -1, back, kWideTextSize), kWideTextSize) &&
-           lstrcmpW(back, wide) == 0;
+    if (!fits(MultiByteToWideChar(kShiftJis, 0, text, -1, back, kWideTextSize), kWideTextSize))
+        return 0;
+    int at = 0;
+    while (back[at] && back[at] == wide[at])
+        at++;
+    return back[at] == wide[at];
 }
 
 int32_t toShiftJisPlain(const wchar_t* wide, char* text, int size) {

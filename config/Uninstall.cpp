@@ -72,7 +72,6 @@ int32_t uninstallDrive(const char* directory, char* said, int size) {
         snprintf(said, size, "%s", kTextDriveNotRemoved);
         return 0;
     }
-    SetHandleInformation(reading, HANDLE_FLAG_INHERIT, 0);
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;
