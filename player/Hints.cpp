@@ -16,22 +16,25 @@ HWND tooltip;
 } // namespace
 
 void PlayerWindow::nameButtons() {
-    // Owned by no window: under Wine a window that owns a popup, shown or
-    // not, never becomes always on top. The player destroys it at exit.
-    tooltip = CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, 0, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT,
-                              CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, 0, 0, moduleInstance, 0);
-    for (int row = 0; row < kButtonCount; row++) {
-        HWND button = GetDlgItem(window, kButtonTable[row].id);
-        setWindowText(button, kTextButtonNames[row]);
-        if (tooltip)
-            addToolTip(tooltip, window, button, kTextButtonNames[row]);
-    }
+    for (int row = 0; row < kButtonCount; row++)
+        setWindowText(GetDlgItem(window, kButtonTable[row].id), kTextButtonNames[row]);
+    showHints(1);
 }
 
-// A menu takes the pointer while it is open: the tooltips rest meanwhile.
+// A menu takes the pointer while it is open: the tooltips go meanwhile, and
+// with their window the timer of one about to show (a click on the menu
+// button right after the pointer came to it; a tooltip merely made inactive
+// still shows when that timer fires). Owned by no window: under Wine a
+// window that owns a popup, shown or not, never becomes always on top. The
+// player destroys it at exit.
 void PlayerWindow::showHints(int32_t shown) {
-    if (tooltip)
-        SendMessageA(tooltip, TTM_ACTIVATE, shown ? TRUE : FALSE, 0);
+    forgetHints();
+    if (!shown)
+        return;
+    tooltip = CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, 0, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT,
+                              CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, 0, 0, moduleInstance, 0);
+    for (int row = 0; tooltip && row < kButtonCount; row++)
+        addToolTip(tooltip, window, GetDlgItem(window, kButtonTable[row].id), kTextButtonNames[row]);
 }
 
 void PlayerWindow::forgetHints() {

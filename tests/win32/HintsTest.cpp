@@ -1,5 +1,6 @@
 // What the skin's buttons are called (their window texts and tooltips), and
 // the media keys, on the player's own window and through the shell.
+#include "Modal.h"
 #include "PlayerTest.h"
 
 #include <commctrl.h>
@@ -47,6 +48,44 @@ TEST_F(Hints, EveryButtonIsNamedAndShowsItsNameOnHover) {
     // It goes with the player.
     finish();
     EXPECT_FALSE(IsWindow(tips));
+}
+
+namespace {
+
+BOOL CALLBACK findShownTooltip(HWND window, LPARAM found) {
+    char name[32] = {};
+    GetClassNameA(window, name, sizeof name);
+    if (lstrcmpiA(name, TOOLTIPS_CLASSA) == 0 && IsWindowVisible(window))
+        *(HWND*)found = window;
+    return TRUE;
+}
+
+} // namespace
+
+// The pointer comes to the menu button and clicks at once: the tooltip
+// whose time had begun never shows over the open menu, and works again
+// once the menu has closed.
+TEST_F(Hints, NoTooltipShowsOverAnOpenMenuHoweverFastTheClick) {
+    start();
+    HWND button = GetDlgItem(window, IDC_MENU);
+    RECT place;
+    GetWindowRect(button, &place);
+    SetCursorPos((place.left + place.right) / 2, (place.top + place.bottom) / 2);
+    POINT inside = {(place.right - place.left) / 2, (place.bottom - place.top) / 2};
+    SendMessageA(button, WM_MOUSEMOVE, 0, MAKELPARAM(inside.x, inside.y));
+    HWND shownOverMenu = 0;
+    whenShown(kMenuClass, [&](HWND) {
+        // Longer than the tooltip's wait before it shows.
+        pumpMessages(1500);
+        EnumThreadWindows(GetCurrentThreadId(), findShownTooltip, (LPARAM)&shownOverMenu);
+        EndMenu();
+    });
+    SendMessageA(window, WM_COMMAND, IDC_MENU, 0);
+    modalSteps().clear();
+    EXPECT_FALSE(shownOverMenu) << "a tooltip showed over the open menu";
+    HWND tips = playerWindow.hintWindow();
+    ASSERT_TRUE(tips);
+    EXPECT_EQ(10, SendMessageW(tips, TTM_GETTOOLCOUNT, 0, 0));
 }
 
 TEST_F(Hints, MediaKeysDoWhatTheButtonsDoAndOthersAreLeftAlone) {
