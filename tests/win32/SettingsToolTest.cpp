@@ -210,6 +210,11 @@ TEST_F(SettingsDialog, TextsFitTheirControls) {
     open();
     putText(GetDlgItem(dialog, IDC_INTERVAL_LABEL), "1000 ミリ秒");
     EXPECT_EQ("", cutTexts(dialog));
+    // As large as the player's dialogs (9 points, 12 pixels), not made
+    // smaller to fit: the texts fit at that size with the fonts a user has.
+    LOGFONTW font = {};
+    GetObjectW((HFONT)SendMessageW(dialog, WM_GETFONT, 0, 0), sizeof font, &font);
+    EXPECT_EQ(-12, font.lfHeight);
 }
 
 TEST_F(SettingsDialog, OpensWithTheDefaultsWhenNothingIsStored) {
