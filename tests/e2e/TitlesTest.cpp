@@ -75,7 +75,7 @@ TEST(EndToEnd, ADiscNamedInTheTitleDialogKeepsItsNamesAcrossARestart) {
     ASSERT_TRUE(player.hProcess);
     HWND window = waitForWindowOf(player.dwProcessId, "#32770", 5000);
     ASSERT_TRUE(window);
-    ASSERT_TRUE(waitForCaption(window, underTest.firstCaption.c_str(), 5000)) << caption(window);
+    ASSERT_TRUE(waitForCaption(window, underTest.firstCaption, 5000)) << caption(window);
 
     PostMessageA(window, WM_COMMAND, IDC_SET_TITLES, 0);
     HWND dialog = waitForOwnedDialog(window, 5000);
