@@ -332,8 +332,11 @@ TEST_F(TitleDialog, PastedJisFormsAreStoredAsAJapaneseWindowsShowsThem) {
         {L"a\uD55Cb", ""},
         {L"Zo\u00EB", ""},
     };
-    for (DWORD (*windows)() : {windowsVersion, +[]() -> DWORD { return 0x00000004; }}) {
-        DWORD (*before)() = windowsVersion;
+    typedef DWORD (*VersionCall)();
+    const VersionCall versions[] = {windowsVersion, [] { return (DWORD)0x00000004; }};
+    for (size_t tried = 0; tried < sizeof versions / sizeof versions[0]; tried++) {
+        VersionCall windows = versions[tried];
+        VersionCall before = windowsVersion;
         windowsVersion = windows;
         open();
         HWND title = GetDlgItem(dialog, IDC_TITLE_EDIT);
