@@ -30,6 +30,8 @@ const char kTextAutoPlayGivenBack[] =
 const char kTextConfirmRemoval[] = "Drovix の設定、オートプレイの登録、仮想ＣＤドライブを取り除きます。"
                                    "曲名ファイルは削除しません。\n\nよろしいですか？";
 const char kTextRemoved[] = "Drovix の設定、オートプレイの登録、仮想ＣＤドライブを取り除きました。";
+const char kTextCloseThePlayerFirst[] =
+    "プレイヤー (Drovix.exe) が動いています。終了してから、もう一度実行してください。";
 const char kTextNothingToRemove[] = "Drovix の設定や登録は残っていません。取り除くものはありません。";
 const char kTextAutoPlayNotRemoved[] = "\n\nオートプレイの登録を削除できませんでした: ";
 const char kTextDriveNotRemoved[] = "仮想ＣＤドライブを取り除けませんでした (vdrivectl.exe を実行できません)。";

@@ -112,9 +112,23 @@ void listIndexes(const char* directory, char* list, int size) {
     }
 }
 
+// The player marks its life with this mutex; a player still running would
+// write its settings again as it ends, and hold the drive.
+int32_t playerRuns() {
+    HANDLE running = OpenMutexA(SYNCHRONIZE, FALSE, "PELMARKCDPLAYER.running");
+    if (!running)
+        return 0;
+    CloseHandle(running);
+    return 1;
+}
+
 } // namespace
 
 int32_t SettingsTool::uninstall(HWND owner) {
+    if (playerRuns()) {
+        showMessage(owner, kTextCloseThePlayerFirst, kTextToolCaption, MB_ICONWARNING | MB_OK);
+        return 1;
+    }
     char directory[kToolPathSize];
     toolDirectory(directory);
     char indexes[kSaidSize];

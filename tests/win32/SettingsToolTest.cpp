@@ -768,6 +768,15 @@ TEST_F(SettingsDialog, UninstallRemovesEverythingButTheTitleIndexOnceAndSaysSo) 
 
     // Its messages are those of a window here, so that the test finds them.
     HWND owner = CreateWindowA("STATIC", "", 0, 0, 0, 0, 0, 0, 0, 0, 0);
+    // Not while the player runs, which would write its settings again as it
+    // ends (this process stands for it).
+    HANDLE player = CreateMutexA(0, TRUE, "PELMARKCDPLAYER.running");
+    MessageBoxSeen refused;
+    confirmMessageBox(&refused);
+    EXPECT_EQ(1, settingsTool.uninstall(owner));
+    EXPECT_EQ("プレイヤー (Drovix.exe) が動いています。終了してから、もう一度実行してください。", refused.text);
+    EXPECT_EQ("dword:333", setting("Interval"));
+    CloseHandle(player);
     // Asked first: No leaves everything.
     MessageBoxSeen asked;
     answerMessageBox(&asked, IDNO);
