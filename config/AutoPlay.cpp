@@ -97,9 +97,16 @@ int32_t deleteValueIfItIs(const char* keyName, const char* name, const char* tex
     return 0;
 }
 
-// Keys left empty by what was deleted in them go too, up to the first that
-// holds anything (another program's): from the given key towards the root,
-// not beyond the last.
+// Whether the user's AudioCD command is the player's (of whichever folder).
+int32_t commandIsDrovixs(const char* command) {
+    char lower[kToolPathSize];
+    snprintf(lower, sizeof lower, "%s", command);
+    CharLowerA(lower);
+    return strstr(lower, "\\drovix.exe\" /play") != 0;
+}
+
+} // namespace
+
 void deleteEmptyKeys(const char* keyName, const char* last) {
     char path[kToolPathSize];
     snprintf(path, sizeof path, "%s", keyName);
@@ -118,16 +125,6 @@ void deleteEmptyKeys(const char* keyName, const char* last) {
         *separator = 0;
     }
 }
-
-// Whether the user's AudioCD command is the player's (of whichever folder).
-int32_t commandIsDrovixs(const char* command) {
-    char lower[kToolPathSize];
-    snprintf(lower, sizeof lower, "%s", command);
-    CharLowerA(lower);
-    return strstr(lower, "\\drovix.exe\" /play") != 0;
-}
-
-} // namespace
 
 // The first key that cannot be deleted is the refused key.
 int32_t deleteRegistryTree(HKEY root, const char* name) {

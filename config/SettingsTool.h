@@ -75,6 +75,10 @@ struct SettingsTool {
 // Vista on). 1 when it is gone or was never there; 0 at the first key that
 // cannot be deleted.
 int32_t deleteRegistryTree(HKEY root, const char* name);
+// The user's keys left empty by what was deleted in them go too, up to the
+// first that holds anything (another program's): from the given key towards
+// the root, not beyond the last.
+void deleteEmptyKeys(const char* keyName, const char* last);
 
 INT_PTR CALLBACK settingsDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 

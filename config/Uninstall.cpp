@@ -48,17 +48,10 @@ void deleteKeyAndEmptyParent(const char* name) {
     char parent[MAX_PATH];
     snprintf(parent, sizeof parent, "%s", name);
     char* separator = strrchr(parent, '\\');
-    if (!separator)
-        return;
-    *separator = 0;
-    HKEY key;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, parent, 0, KEY_READ, &key) != ERROR_SUCCESS)
-        return;
-    DWORD subkeys = 1, values = 1;
-    RegQueryInfoKeyA(key, 0, 0, 0, &subkeys, 0, 0, &values, 0, 0, 0, 0);
-    RegCloseKey(key);
-    if (!subkeys && !values)
-        RegDeleteKeyA(HKEY_CURRENT_USER, parent);
+    if (separator) {
+        *separator = 0;
+        deleteEmptyKeys(parent, parent);
+    }
 }
 
 // vdrivectl uninstall beside the tool, without a console window; what it

@@ -81,6 +81,20 @@ class TitleDialog : public Player {
     // Types over the selected text of the focused edit.
     void type(const char* text) { typeInto(GetFocus(), text); }
 
+    // Text put on the clipboard as another program puts it, and pasted.
+    void paste(HWND edit, const std::wstring& text) {
+        size_t bytes = (text.size() + 1) * sizeof(wchar_t);
+        HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes);
+        memcpy(GlobalLock(memory), text.c_str(), bytes);
+        GlobalUnlock(memory);
+        ASSERT_TRUE(OpenClipboard(dialog));
+        EmptyClipboard();
+        SetClipboardData(CF_UNICODETEXT, memory);
+        CloseClipboard();
+        SendMessageW(edit, WM_PASTE, 0, 0);
+        pump();
+    }
+
     void pressEnter() {
         PostMessageA(GetFocus(), WM_KEYDOWN, VK_RETURN, 0x001C0001);
         PostMessageA(GetFocus(), WM_KEYUP, VK_RETURN, 0xC01C0001);
@@ -304,16 +318,7 @@ TEST_F(TitleDialog, ALongPasteIsCutAtTheLimitNeverInsideACharacter) {
     for (const auto& row : rows) {
         putText(title, row.before);
         SendMessageW(title, EM_SETSEL, row.caret, row.caret);
-        size_t bytes = (row.pasted.size() + 1) * sizeof(wchar_t);
-        HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes);
-        memcpy(GlobalLock(memory), row.pasted.c_str(), bytes);
-        GlobalUnlock(memory);
-        ASSERT_TRUE(OpenClipboard(dialog));
-        EmptyClipboard();
-        SetClipboardData(CF_UNICODETEXT, memory);
-        CloseClipboard();
-        SendMessageW(title, WM_PASTE, 0, 0);
-        pump();
+        paste(title, row.pasted);
         EXPECT_EQ(row.kept, controlText(dialog, IDC_TITLE_EDIT)) << row.before;
     }
 }
@@ -342,16 +347,7 @@ TEST_F(TitleDialog, PastedJisFormsAreStoredAsAJapaneseWindowsShowsThem) {
         HWND title = GetDlgItem(dialog, IDC_TITLE_EDIT);
         for (const auto& row : rows) {
             putText(title, "");
-            size_t bytes = (wcslen(row.pasted) + 1) * sizeof(wchar_t);
-            HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes);
-            memcpy(GlobalLock(memory), row.pasted, bytes);
-            GlobalUnlock(memory);
-            ASSERT_TRUE(OpenClipboard(dialog));
-            EmptyClipboard();
-            SetClipboardData(CF_UNICODETEXT, memory);
-            CloseClipboard();
-            SendMessageW(title, WM_PASTE, 0, 0);
-            pump();
+            paste(title, row.pasted);
             click(IDC_OK);
             EXPECT_EQ(std::string("\r\n") + kDiscId + "\r\n+" + row.kept +
                           "\r\n-Artist\r\n#Track  1\r\n#Track  2\r\n#Track  3\r\n\r\n",
