@@ -34,7 +34,8 @@ const char kTextCloseThePlayerFirst[] =
     "プレイヤー (Drovix.exe) が動いています。終了してから、もう一度実行してください。";
 const char kTextNothingToRemove[] = "Drovix の設定や登録は残っていません。取り除くものはありません。";
 const char kTextAutoPlayNotRemoved[] = "\n\nオートプレイの登録を削除できませんでした: ";
-const char kTextDriveNotRemoved[] = "仮想ＣＤドライブを取り除けませんでした (vdrivectl.exe を実行できません)。";
+// Formed with the command and the system's error number.
+const char kTextDriveNotRemoved[] = "仮想ＣＤドライブを取り除けませんでした (%s を実行できません: エラー %lu)。";
 // Followed by the indexes' paths, one a line.
 const char kTextIndexesKept[] = "\n\n曲名ファイルは残してあります。不要なら削除してください:";
 // The Open dialog's filter: pairs of a description and a pattern.

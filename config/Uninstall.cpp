@@ -54,15 +54,16 @@ void deleteKeyAndEmptyParent(const char* name) {
     }
 }
 
-// vdrivectl uninstall beside the tool, without a console window; what it
-// said, or why it could not run, goes into said. 1 when it succeeded.
+// vdrivectl uninstall beside the tool, with no console (its words come
+// through the pipe); what it said, or why it could not run, goes into said.
+// 1 when it succeeded.
 int32_t uninstallDrive(const char* directory, char* said, int size) {
     char command[MAX_PATH + 32];
     snprintf(command, sizeof command, "\"%svdrivectl.exe\" uninstall", directory);
     SECURITY_ATTRIBUTES inherit = {sizeof inherit, 0, TRUE};
     HANDLE reading = 0, writing = 0;
     if (!CreatePipe(&reading, &writing, &inherit, 0)) {
-        snprintf(said, size, "%s", kTextDriveNotRemoved);
+        snprintf(said, size, kTextDriveNotRemoved, command, GetLastError());
         return 0;
     }
     STARTUPINFOA startup = {};
@@ -70,7 +71,7 @@ int32_t uninstallDrive(const char* directory, char* said, int size) {
     startup.dwFlags = STARTF_USESTDHANDLES;
     startup.hStdOutput = startup.hStdError = writing;
     PROCESS_INFORMATION tool = {};
-    BOOL started = CreateProcessA(0, command, 0, 0, TRUE, CREATE_NO_WINDOW, 0, 0, &startup, &tool);
+    BOOL started = CreateProcessA(0, command, 0, 0, TRUE, DETACHED_PROCESS, 0, 0, &startup, &tool);
     CloseHandle(writing);
     DWORD code = 1;
     said[0] = 0;
@@ -84,7 +85,7 @@ int32_t uninstallDrive(const char* directory, char* said, int size) {
         CloseHandle(tool.hProcess);
         CloseHandle(tool.hThread);
     } else {
-        snprintf(said, size, "%s", kTextDriveNotRemoved);
+        snprintf(said, size, kTextDriveNotRemoved, command, GetLastError());
     }
     CloseHandle(reading);
     return started && code == 0;
