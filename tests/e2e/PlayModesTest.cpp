@@ -119,6 +119,10 @@ TEST(EndToEnd, ANewDiscInTheMiddleOfARandomRoundPlaysAtTheFirstPlay) {
     PROCESS_INFORMATION player;
     HWND window = startPlaying(&player, "/play");
     ASSERT_TRUE(window);
+    // Random play takes over from the first play at its first tick; each
+    // Next after that starts one more track of the round.
+    waitForStarts(2, 5000);
+    Sleep(300);
     for (int skip = 0; skip < 4; skip++) {
         size_t before = startedTracks().size();
         PostMessageA(window, WM_COMMAND, IDC_NEXT, 0);
