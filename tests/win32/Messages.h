@@ -19,14 +19,13 @@ inline void pumpMessages(DWORD ms, bool (*done)() = 0) {
     } while ((LONG)(end - GetTickCount()) > 0);
 }
 
-// A key pressed as on the keyboard (through the system's input, as the
-// X server's keys arrive under Wine) into the window in front, which gets
-// it in its focused control.
-inline void pressKeyIn(HWND front, WORD key) {
-    SetForegroundWindow(front);
-    INPUT strokes[2] = {};
-    strokes[0].type = strokes[1].type = INPUT_KEYBOARD;
-    strokes[0].ki.wVk = strokes[1].ki.wVk = key;
-    strokes[1].ki.dwFlags = KEYEVENTF_KEYUP;
-    SendInput(2, strokes, sizeof(INPUT));
+// F1 as the system hands it on from the keyboard: WM_KEYF1 to the window
+// with the focus, which the default window procedure turns into WM_HELP.
+// (Posted, not typed: a key typed through the system's input would reach
+// whichever test's window is in front when tests run side by side.)
+const UINT kKeyF1Message = 0x004D;
+
+inline void pressF1In(HWND window) {
+    HWND focus = GetFocus();
+    PostMessageA(focus && (focus == window || IsChild(window, focus)) ? focus : window, kKeyF1Message, 0, 0);
 }

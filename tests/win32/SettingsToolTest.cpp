@@ -174,10 +174,6 @@ class SettingsDialog : public ::testing::Test {
         pump();
     }
 
-    void pressKey(WORD key) {
-        pressKeyIn(dialog, key);
-        pump();
-    }
 
     void type(const std::string& text) {
         putText(GetDlgItem(dialog, IDC_INDEX_FILE), text);
@@ -932,8 +928,10 @@ TEST_F(SettingsDialog, HelpOpensTheGuideBesideTheToolAndClosesItAtTheEnd) {
             ASSERT_TRUE(writeBytes(index, ""));
             helpRequests.clear();
             open();
-            if (byKey)
-                pressKey(VK_F1);
+            if (byKey) {
+                pressF1In(dialog);
+                pump();
+            }
             else
                 click(IDC_SETTINGS_HELP);
             EXPECT_FALSE(closed());

@@ -692,7 +692,7 @@ TEST_F(TitleDialog, F1OpensTheHelpOfTheWindowItIsPressedIn) {
     HelpViewer viewer;
     ASSERT_TRUE(viewer.window);
     open();
-    pressKeyIn(dialog, VK_F1);
+    pressF1In(dialog);
     pump();
     EXPECT_FALSE(closed());
     ASSERT_EQ(1u, helpRequests.size());
@@ -700,7 +700,8 @@ TEST_F(TitleDialog, F1OpensTheHelpOfTheWindowItIsPressedIn) {
     EXPECT_EQ(dialog, helpRequests[0].from);
     click(IDC_CANCEL);
     helpRequests.clear();
-    pressKeyIn(window, VK_F1);
+    SetFocus(window);
+    pressF1In(window);
     pumpMessages(300);
     ASSERT_EQ(1u, helpRequests.size());
     EXPECT_EQ((UINT)HELP_CONTENTS, helpRequests[0].command);
