@@ -98,11 +98,16 @@ int32_t deleteValueIfItIs(const char* keyName, const char* name, const char* tex
 }
 
 // Whether the user's AudioCD command is the player's (of whichever folder).
-int32_t commandIsDrovixs(const char* command) {
-    char lower[kToolPathSize];
-    snprintf(lower, sizeof lower, "%s", command);
-    CharLowerA(lower);
-    return strstr(lower, "\\drovix.exe\" /play") != 0;
+int32_t usersCommandIsDrovixs() {
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, kUserCommandKey, 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return 0;
+    char command[kToolPathSize] = {};
+    DWORD size = sizeof command - 1;
+    LONG read = queryValue(key, 0, 0, (BYTE*)command, &size);
+    RegCloseKey(key);
+    CharLowerA(command);
+    return read == ERROR_SUCCESS && strstr(command, "\\drovix.exe\" /play") != 0;
 }
 
 } // namespace
@@ -201,17 +206,10 @@ const char* SettingsTool::removeHandler() {
 // is the player's (another program's stays), and the handler. 0, or the key
 // refused.
 const char* SettingsTool::removeUsersAutoPlay() {
-    HKEY key;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, kUserCommandKey, 0, KEY_READ, &key) == ERROR_SUCCESS) {
-        char command[kToolPathSize] = {};
-        DWORD size = sizeof command - 1;
-        LONG read = queryValue(key, 0, 0, (BYTE*)command, &size);
-        RegCloseKey(key);
-        if (read == ERROR_SUCCESS && commandIsDrovixs(command)) {
-            if (!deleteValueIfItIs(kUserCommandKey, 0, 0))
-                return refusedKey;
-            deleteEmptyKeys(kUserCommandKey, "Software\\Classes\\AudioCD");
-        }
+    if (usersCommandIsDrovixs()) {
+        if (!deleteValueIfItIs(kUserCommandKey, 0, 0))
+            return refusedKey;
+        deleteEmptyKeys(kUserCommandKey, "Software\\Classes\\AudioCD");
     }
     return ntVersion(windowsVersion()) >= 0x0501 ? removeHandler() : 0;
 }
@@ -227,13 +225,7 @@ int32_t SettingsTool::usersAutoPlayIsSet() {
             return 1;
         }
     }
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, kUserCommandKey, 0, KEY_READ, &key) != ERROR_SUCCESS)
-        return 0;
-    char command[kToolPathSize] = {};
-    DWORD size = sizeof command - 1;
-    int32_t ours = queryValue(key, 0, 0, (BYTE*)command, &size) == ERROR_SUCCESS && commandIsDrovixs(command);
-    RegCloseKey(key);
-    return ours;
+    return usersCommandIsDrovixs();
 }
 
 // The standard player's choice needs cdplayer.exe: where it is missing the
