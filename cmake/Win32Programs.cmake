@@ -156,7 +156,9 @@ foreach(build drovixcd drovixcd_seams)
   target_compile_options(${build} PRIVATE ${DROVIX_DRIVE_FLAGS})
   target_link_options(${build} PRIVATE -static -static-libgcc -static-libstdc++ -Wl,--kill-at)
 endforeach()
-target_sources(drovixcd PRIVATE vdrive/win32/drovixcd.def)
+# The installed drive is one for the session: a host process owns it, and
+# each program's open talks to the host.
+target_sources(drovixcd PRIVATE vdrive/win32/drovixcd.def vdrive/win32/DriveHost.cpp vdrive/win32/DriverClient.cpp)
 target_sources(drovixcd_seams PRIVATE vdrive/win32/drovixcd_seams.def vdrive/win32/DriveSeams.cpp)
 target_compile_definitions(drovixcd_seams PRIVATE DROVIX_DRIVE_SEAMS)
 

@@ -27,26 +27,35 @@ void DriveModel::reset() {
     notifyOpen = -1;
 }
 
-int32_t DriveModel::open() {
+int32_t DriveModel::open(uint32_t program) {
     for (int32_t slot = 0; slot < kMaxOpens; slot++)
         if (!openUsed[slot]) {
             openUsed[slot] = 1;
             timeFormat[slot] = mci::kMsf;
+            openProgram[slot] = program;
             return slot;
         }
     return -1;
 }
 
-void DriveModel::close(int32_t slot) {
+void DriveModel::close(int32_t slot, uint64_t played) {
     if (notifyOpen == slot)
         endPending(mci::kAborted);
     openUsed[slot] = 0;
+    int32_t others = 0, programStays = 0;
     for (int32_t other = 0; other < kMaxOpens; other++)
-        if (openUsed[other])
-            return;
-    mode = kDriveStopped;
-    frame = 0;
-    playTo = 0;
+        if (openUsed[other]) {
+            others = 1;
+            programStays |= openProgram[other] == openProgram[slot];
+        }
+    if (!others) {
+        mode = kDriveStopped;
+        frame = 0;
+        playTo = 0;
+    } else if (!programStays && openProgram[slot] == playProgram && mode != kDriveStopped) {
+        halt(played);
+        endPending(mci::kAborted);
+    }
 }
 
 void DriveModel::insert(int32_t present) {
@@ -84,6 +93,7 @@ uint32_t DriveModel::play(int32_t slot, uint32_t flags, uint32_t from, uint32_t 
     frame = start;
     playTo = end;
     mode = kDrivePlaying;
+    playProgram = openProgram[slot];
     notifyAtEnd(slot, flags, callback);
     return 0;
 }
@@ -110,6 +120,7 @@ uint32_t DriveModel::resume(int32_t slot, uint32_t flags, uintptr_t callback, ui
     // The play goes on untold: a resume that asks is told at once, as a
     // real drive tells it.
     mode = kDrivePlaying;
+    playProgram = openProgram[slot];
     completed(slot, flags, callback);
     return 0;
 }

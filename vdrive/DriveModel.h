@@ -67,16 +67,23 @@ struct DriveModel {
     uintptr_t notifyCallback;
     int32_t openUsed[kMaxOpens];
     uint32_t timeFormat[kMaxOpens];
+    // The program (its process) that holds each open, and the one whose play
+    // or resume set the drive going: every program shares the one drive.
+    uint32_t openProgram[kMaxOpens];
+    uint32_t playProgram;
     DriveEvent events[kMaxEvents];
     int32_t eventCount;
 
     // An empty drive with nothing open.
     void reset();
-    // A new open: its slot (MSF to begin with), or -1 when all are taken.
-    int32_t open();
+    // A new open of a program: its slot (MSF to begin with), or -1 when all
+    // are taken.
+    int32_t open(uint32_t program = 0);
     // Ends an open: its pending notification is aborted; the last close
-    // halts the drive and forgets its play.
-    void close(int32_t slot);
+    // halts the drive and forgets its play. The program whose play sounds
+    // closing its last open halts the play where it stands, after `played`
+    // frames, as a single program's last close does.
+    void close(int32_t slot, uint64_t played = 0);
     // The drive holds another disc (in `disc`) or, with 0, none: any play
     // ends, aborted.
     void insert(int32_t present);

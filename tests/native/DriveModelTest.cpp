@@ -311,3 +311,69 @@ TEST(DriveModel, TheLastCloseHaltsTheDriveAndForgetsItsPlay) {
     EXPECT_EQ(0u, d.model.position(0));
     EXPECT_EQ(0, d.model.open());
 }
+
+// Programs share the drive: the play stops when the program that set it
+// going lets go of its last open, wherever the others stand.
+TEST(DriveModel, ThePlayEndsWithTheProgramWhosePlayItIs) {
+    const uint32_t kProgramA = 100, kProgramB = 200;
+    struct Case {
+        const char* what;
+        std::function<void(DriveModel&, int32_t a1, int32_t a2, int32_t b)> before;
+        bool aClosesBoth;
+        DriveMode after;
+    };
+    const Case cases[] = {
+        {"A plays, A lets go", [](DriveModel& m, int32_t a1, int32_t, int32_t) {
+             m.play(a1, mci::kNotify, 0, 0, kWindowA, 0);
+         }, true, kDriveStopped},
+        {"A plays, B lets go", [](DriveModel& m, int32_t a1, int32_t, int32_t b) {
+             m.play(a1, 0, 0, 0, 0, 0);
+             m.close(b, 30);
+         }, false, kDrivePlaying},
+        {"A plays and closes one of its two opens", [](DriveModel& m, int32_t a1, int32_t a2, int32_t) {
+             m.play(a1, 0, 0, 0, 0, 0);
+             m.close(a2, 30);
+         }, false, kDrivePlaying},
+        {"A pauses, B resumes, A lets go", [](DriveModel& m, int32_t a1, int32_t, int32_t b) {
+             m.play(a1, 0, 0, 0, 0, 0);
+             m.pause(a1, 0, 0, 10);
+             m.resume(b, 0, 0, 0);
+         }, true, kDrivePlaying},
+        {"A pauses and lets go: the pause ends too", [](DriveModel& m, int32_t a1, int32_t, int32_t) {
+             m.play(a1, 0, 0, 0, 0, 0);
+             m.pause(a1, 0, 0, 10);
+         }, true, kDriveStopped},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        DriveModel m;
+        m.reset();
+        makeDemoDisc(&m.disc);
+        m.insert(1);
+        int32_t a1 = m.open(kProgramA), a2 = m.open(kProgramA), b = m.open(kProgramB);
+        c.before(m, a1, a2, b);
+        uint32_t at = m.position(30);
+        if (c.aClosesBoth) {
+            m.close(a1, 30);
+            m.close(a2, 30);
+        }
+        EXPECT_EQ(c.after, m.mode);
+        if (c.after == kDriveStopped)
+            EXPECT_EQ(at, m.position(0)) << "the head stays where the sound stood";
+    }
+    // The pending play of A is told it was aborted.
+    DriveModel m;
+    m.reset();
+    makeDemoDisc(&m.disc);
+    m.insert(1);
+    int32_t a = m.open(kProgramA), b = m.open(kProgramB);
+    m.play(b, mci::kNotify, 0, 0, kWindowB, 0);
+    m.play(a, mci::kNotify, 0, 0, kWindowA, 0);
+    m.close(a, 5);
+    DriveEvent events[DriveModel::kMaxEvents];
+    ASSERT_EQ(2, m.takeEvents(events));
+    EXPECT_EQ(mci::kAborted, events[0].code);
+    EXPECT_EQ(kWindowB, events[0].callback);
+    EXPECT_EQ(mci::kAborted, events[1].code);
+    EXPECT_EQ(kWindowA, events[1].callback);
+}

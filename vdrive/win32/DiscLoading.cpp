@@ -108,8 +108,15 @@ void followControlLeavingLock() {
 
 // Asks to be told of the next change of the control key. A change made
 // before this asks is read all the same: the key counts as unread.
+// The key is opened again each time: one deleted and made again (by reg or
+// a test) is another key, whose changes the old handle never hears.
 void watchControl(DriveThread* me) {
     ResetEvent(me->controlChanged);
+    if (me->controlKey)
+        RegCloseKey(me->controlKey);
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, kControlKey, 0, 0, 0, KEY_NOTIFY | KEY_READ, 0, &me->controlKey, 0) !=
+        ERROR_SUCCESS)
+        me->controlKey = 0;
     if (me->controlKey)
         RegNotifyChangeKeyValue(me->controlKey, FALSE, REG_NOTIFY_CHANGE_LAST_SET, me->controlChanged, TRUE);
     drive.activity.control = kControlUnread;

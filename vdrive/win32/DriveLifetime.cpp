@@ -21,9 +21,7 @@ DriveThread threads[4];
 // Set-up: the control key, watched from this thread, which lives as long as
 // its drive (a watch ends with the thread that asked for it).
 void beginThread(DriveThread* me) {
-    if (RegCreateKeyExA(HKEY_CURRENT_USER, kControlKey, 0, 0, 0, KEY_NOTIFY | KEY_READ, 0, &me->controlKey, 0) !=
-        ERROR_SUCCESS)
-        me->controlKey = 0;
+    me->controlKey = 0;
     me->reader.playGeneration = 0;
     EnterCriticalSection(&drive.lock);
     if (drive.running == me)
@@ -131,17 +129,25 @@ int startThread() {
 
 } // namespace
 
-LRESULT openDriver(MCI_OPEN_DRIVER_PARMS* parameters) {
+LRESULT openDriver(MCI_OPEN_DRIVER_PARMS* parameters, uint32_t program) {
     waitForAFreeRecord();
     EnterCriticalSection(&drive.lock);
-    int32_t slot = drive.running || startThread() ? drive.model.open() : -1;
+    int32_t slot = drive.running || startThread() ? drive.model.open(program) : -1;
     if (slot < 0) {
         LeaveCriticalSection(&drive.lock);
         return 0;
     }
     uint32_t serial = drive.slotSerials[slot] = ++drive.serials;
-    if (!drive.loaded)
+    // The first open reads the disc, as a drive that has just been loaded
+    // does (the host keeps the drive between programs).
+    int others = 0;
+    for (int32_t other = 0; other < DriveModel::kMaxOpens; other++)
+        others |= other != slot && drive.model.openUsed[other];
+    if (!drive.loaded || !others) {
+        // and watches its control key anew.
+        SetEvent(drive.running->controlChanged);
         loadDiscLeavingLock();
+    }
     // The driver may have been freed meanwhile: the open is gone with it.
     if (!stillOpen(slot, serial)) {
         LeaveCriticalSection(&drive.lock);
@@ -174,7 +180,7 @@ void closeDriver(DWORD_PTR driverId) {
     int32_t slot = slotOf(driverId);
     if (slot >= 0) {
         DriveMode before = drive.model.mode;
-        drive.model.close(slot);
+        drive.model.close(slot, played());
         drive.slotSerials[slot] = 0;
         outbox.collect();
         if (drive.model.mode != before)

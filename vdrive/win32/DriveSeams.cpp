@@ -4,6 +4,7 @@
 // thread of the drive signal `left` as it ends.
 #include <windows.h>
 
+#include "DriveState.h"
 #include "ReadSeam.h"
 
 namespace {
@@ -22,6 +23,12 @@ extern "C" __declspec(dllexport) void WINAPI DriveReadSeam(DWORD delay, HANDLE e
 }
 
 extern "C" __declspec(dllexport) void WINAPI DriveThreadSeam(HANDLE left) { threadLeft = left; }
+
+// The test build is the drive itself in the process that loads it.
+extern "C" LRESULT CALLBACK DriverProc(DWORD_PTR driverId, HDRVR driver, UINT message, LPARAM parameter1,
+                                      LPARAM parameter2) {
+    return coreDriverProc(driverId, driver, message, parameter1, parameter2);
+}
 
 void readSeam() {
     if (readEntered)

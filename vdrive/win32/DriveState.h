@@ -126,7 +126,18 @@ void watchControl(DriveThread* thread);
 int32_t slotOf(DWORD_PTR driverId);
 // The open in the slot is still the one that held it with that serial.
 int stillOpen(int32_t slot, uint32_t serial);
-LRESULT openDriver(MCI_OPEN_DRIVER_PARMS* parameters);
+// An open for a program (its process id): the driver id, or 0.
+LRESULT openDriver(MCI_OPEN_DRIVER_PARMS* parameters, uint32_t program);
 void closeDriver(DWORD_PTR driverId);
 LRESULT loadDriver();
 LRESULT freeDriver();
+
+// The drive's calls as the platform makes them to a driver (DriverProc.cpp):
+// in the host of the shared drive, and in the drive's test build.
+extern "C" LRESULT CALLBACK coreDriverProc(DWORD_PTR driverId, HDRVR, UINT message, LPARAM parameter1,
+                                          LPARAM parameter2);
+// An MCI command of an open; with waitHere, a play or resume with MCI_WAIT
+// returns when it has ended (the host leaves that wait to the client).
+LRESULT driveCommand(DWORD_PTR driverId, UINT message, DWORD flags, DWORD_PTR block, int waitHere);
+// Whether the drive plays (a client's MCI_WAIT asks it, unlogged).
+int drivePlaying();

@@ -301,17 +301,20 @@ DWORD commandLeavingLock(int32_t slot, uint32_t serial, UINT message, DWORD flag
 // A play or resume with MCI_WAIT returns when the play has ended, or when
 // the user breaks the wait (the platform's break key).
 void waitForPlayEnd(MCIDEVICEID deviceId) {
-    for (;;) {
-        EnterCriticalSection(&drive.lock);
-        int playing = drive.model.mode == kDrivePlaying;
-        LeaveCriticalSection(&drive.lock);
-        if (!playing || mciDriverYield(deviceId))
-            return;
+    while (drivePlaying() && !mciDriverYield(deviceId))
         Sleep(20);
-    }
 }
 
-LRESULT mciCommand(DWORD_PTR driverId, UINT message, DWORD flags, DWORD_PTR block) {
+} // namespace
+
+int drivePlaying() {
+    EnterCriticalSection(&drive.lock);
+    int playing = drive.model.mode == kDrivePlaying;
+    LeaveCriticalSection(&drive.lock);
+    return playing;
+}
+
+LRESULT driveCommand(DWORD_PTR driverId, UINT message, DWORD flags, DWORD_PTR block, int waitHere) {
     Outbox outbox = {};
     char logPath[sizeof drive.control.logPath];
     EnterCriticalSection(&drive.lock);
@@ -334,21 +337,20 @@ LRESULT mciCommand(DWORD_PTR driverId, UINT message, DWORD flags, DWORD_PTR bloc
     MCIDEVICEID deviceId = drive.deviceIds[slot];
     LeaveCriticalSection(&drive.lock);
     outbox.send();
-    if (LOWORD(result) == 0 && (flags & MCI_WAIT) && (message == MCI_PLAY || message == MCI_RESUME))
+    if (waitHere && LOWORD(result) == 0 && (flags & MCI_WAIT) && (message == MCI_PLAY || message == MCI_RESUME))
         waitForPlayEnd(deviceId);
     return result;
 }
 
-} // namespace
-
-extern "C" LRESULT CALLBACK DriverProc(DWORD_PTR driverId, HDRVR, UINT message, LPARAM parameter1, LPARAM parameter2) {
+extern "C" LRESULT CALLBACK coreDriverProc(DWORD_PTR driverId, HDRVR, UINT message, LPARAM parameter1,
+                                          LPARAM parameter2) {
     switch (message) {
     case DRV_LOAD:
         return loadDriver();
     case DRV_FREE:
         return freeDriver();
     case DRV_OPEN:
-        return openDriver((MCI_OPEN_DRIVER_PARMS*)parameter2);
+        return openDriver((MCI_OPEN_DRIVER_PARMS*)parameter2, GetCurrentProcessId());
     case DRV_CLOSE:
         closeDriver(driverId);
         return 1;
@@ -363,5 +365,5 @@ extern "C" LRESULT CALLBACK DriverProc(DWORD_PTR driverId, HDRVR, UINT message, 
     }
     if (message < DRV_MCI_FIRST || message > DRV_MCI_LAST)
         return DefDriverProc(driverId, 0, message, parameter1, parameter2);
-    return mciCommand(driverId, message, (DWORD)parameter1, (DWORD_PTR)parameter2);
+    return driveCommand(driverId, message, (DWORD)parameter1, (DWORD_PTR)parameter2, 1);
 }

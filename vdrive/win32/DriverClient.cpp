@@ -1,0 +1,289 @@
+// The driver as a program loads it: each open of "cdaudio" is a connection
+// to the session's drive host (DriveHost.cpp), started here when none runs.
+// Every command goes through it with the fields of its parameter block, and
+// the answers come back into the block; a play that waits, waits here, so
+// that the platform's break key ends it. A host that went away (ended or
+// killed) is started again and the open made again on it.
+#include <windows.h>
+#include <mmsystem.h>
+#include <mmddk.h>
+
+#include <string.h>
+
+#include "DriveState.h"
+#include "HostLink.h"
+
+namespace {
+
+const DWORD kConnectMs = 10000;
+
+struct ClientOpen {
+    HANDLE pipe;
+    MCIDEVICEID deviceId;
+    DWORD timeFormat; // set by the program, made again on a new host
+};
+
+ClientOpen opens[DriveModel::kMaxOpens];
+CRITICAL_SECTION openLocks[DriveModel::kMaxOpens];
+volatile LONG locksReady;
+
+HMODULE self() {
+    HMODULE module = 0;
+    GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                       (LPCWSTR)&opens, &module);
+    return module;
+}
+
+// rundll32 of the system folder runs this DLL's DriveHost, detached from the
+// program and in the system folder, so that it holds none of the program's
+// handles or its folder.
+void startHost() {
+    wchar_t folder[MAX_PATH], dll[MAX_PATH], line[3 * MAX_PATH];
+    UINT length = GetSystemDirectoryW(folder, MAX_PATH);
+    if (!length || length >= MAX_PATH || !GetModuleFileNameW(self(), dll, MAX_PATH))
+        return;
+    _snwprintf(line, 3 * MAX_PATH, L"\"%ls\\rundll32.exe\" \"%ls\",DriveHost", folder, dll);
+    line[3 * MAX_PATH - 1] = 0;
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION host = {};
+    if (CreateProcessW(0, line, 0, 0, FALSE, DETACHED_PROCESS, 0, folder, &startup, &host)) {
+        CloseHandle(host.hThread);
+        CloseHandle(host.hProcess);
+    }
+}
+
+// A connection to the host, starting it when there is none; 0 when none
+// answers within ten seconds.
+HANDLE connectToHost() {
+    wchar_t name[64];
+    hostPipeName(name, 64);
+    DWORD began = GetTickCount(), started = 0;
+    int tries = 0;
+    while (GetTickCount() - began < kConnectMs) {
+        HANDLE pipe = CreateFileW(name, GENERIC_READ | GENERIC_WRITE, 0, 0, OPEN_EXISTING, 0, 0);
+        if (pipe != INVALID_HANDLE_VALUE) {
+            DWORD mode = PIPE_READMODE_MESSAGE;
+            SetNamedPipeHandleState(pipe, &mode, 0, 0);
+            return pipe;
+        }
+        if (GetLastError() == ERROR_PIPE_BUSY) {
+            WaitNamedPipeW(name, 500);
+            continue;
+        }
+        // No host: one is started, and again if it has not answered after
+        // a few seconds (it found another that was just leaving).
+        if (!tries++ || GetTickCount() - started > 3000) {
+            startHost();
+            started = GetTickCount();
+        }
+        Sleep(20);
+    }
+    return 0;
+}
+
+int exchange(HANDLE pipe, HostRequest* request, HostReply* reply) {
+    DWORD read = 0;
+    return pipe && TransactNamedPipe(pipe, request, sizeof *request, reply, sizeof *reply, &read, 0) &&
+           read == sizeof *reply;
+}
+
+// The open made on the host: its connection, or 0.
+HANDLE openOnHost(MCIDEVICEID deviceId) {
+    HANDLE pipe = connectToHost();
+    HostRequest request = {};
+    request.kind = kHostOpen;
+    request.program = GetCurrentProcessId();
+    request.deviceId = deviceId;
+    HostReply reply;
+    if (exchange(pipe, &request, &reply) && reply.result)
+        return pipe;
+    if (pipe)
+        CloseHandle(pipe);
+    return 0;
+}
+
+// A request of an open; a host that went away is replaced once, with the
+// open and its time format made again.
+int ask(ClientOpen* open, HostRequest* request, HostReply* reply) {
+    if (exchange(open->pipe, request, reply))
+        return 1;
+    if (open->pipe)
+        CloseHandle(open->pipe);
+    open->pipe = openOnHost(open->deviceId);
+    if (open->timeFormat != MCI_FORMAT_MSF) {
+        HostRequest format = {};
+        format.kind = kHostCommand;
+        format.message = MCI_SET;
+        format.flags = MCI_SET_TIME_FORMAT;
+        format.hasBlock = 1;
+        format.values[0] = open->timeFormat;
+        exchange(open->pipe, &format, reply);
+    }
+    return exchange(open->pipe, request, reply);
+}
+
+// The fields of the parameter block that the command reads.
+void describe(UINT message, DWORD_PTR block, HostRequest* request) {
+    request->hasBlock = block != 0;
+    if (!block)
+        return;
+    request->callback = windowBits(((MCI_GENERIC_PARMS*)block)->dwCallback);
+    switch (message) {
+    case MCI_PLAY:
+        request->values[0] = ((MCI_PLAY_PARMS*)block)->dwFrom;
+        request->values[1] = ((MCI_PLAY_PARMS*)block)->dwTo;
+        break;
+    case MCI_SEEK:
+        request->values[0] = ((MCI_SEEK_PARMS*)block)->dwTo;
+        break;
+    case MCI_SET:
+        request->values[0] = ((MCI_SET_PARMS*)block)->dwTimeFormat;
+        break;
+    case MCI_STATUS:
+        request->values[0] = ((MCI_STATUS_PARMS*)block)->dwItem;
+        request->values[1] = ((MCI_STATUS_PARMS*)block)->dwTrack;
+        break;
+    case MCI_GETDEVCAPS:
+        request->values[0] = ((MCI_GETDEVCAPS_PARMS*)block)->dwItem;
+        break;
+    case MCI_INFO:
+        request->values[0] = ((MCI_INFO_PARMSW*)block)->dwRetSize;
+        request->values[1] = ((MCI_INFO_PARMSW*)block)->lpstrReturn != 0;
+        break;
+    }
+}
+
+// The answer into the program's parameter block.
+void answer(UINT message, DWORD flags, DWORD_PTR block, const HostReply& reply) {
+    if (!block)
+        return;
+    if (message == MCI_STATUS)
+        ((MCI_STATUS_PARMS*)block)->dwReturn = reply.returned;
+    else if (message == MCI_GETDEVCAPS)
+        ((MCI_GETDEVCAPS_PARMS*)block)->dwReturn = reply.returned;
+    else if (message == MCI_INFO && (flags & (MCI_INFO_PRODUCT | MCI_INFO_MEDIA_IDENTITY))) {
+        MCI_INFO_PARMSW* info = (MCI_INFO_PARMSW*)block;
+        for (DWORD i = 0; info->lpstrReturn && i < info->dwRetSize && i < 64; i++)
+            info->lpstrReturn[i] = reply.text[i];
+        if (info->lpstrReturn && info->dwRetSize)
+            info->lpstrReturn[info->dwRetSize < 64 ? info->dwRetSize - 1 : 63] = 0;
+    }
+}
+
+LRESULT command(ClientOpen* open, UINT message, DWORD flags, DWORD_PTR block) {
+    HostRequest request = {};
+    request.kind = kHostCommand;
+    request.message = message;
+    request.flags = flags;
+    describe(message, block, &request);
+    HostReply reply;
+    if (!ask(open, &request, &reply))
+        return MCIERR_HARDWARE;
+    answer(message, flags, block, reply);
+    if (message == MCI_SET && LOWORD(reply.result) == 0 && (flags & MCI_SET_TIME_FORMAT))
+        open->timeFormat = request.values[0];
+    return reply.result;
+}
+
+void readyLocks() {
+    if (InterlockedCompareExchange(&locksReady, 1, 0) == 0)
+        for (CRITICAL_SECTION& lock : openLocks)
+            InitializeCriticalSection(&lock);
+}
+
+LRESULT openDevice(MCI_OPEN_DRIVER_PARMS* parameters) {
+    MCIDEVICEID deviceId = parameters ? parameters->wDeviceID : (MCIDEVICEID)0;
+    for (int32_t slot = 0; slot < DriveModel::kMaxOpens; slot++) {
+        EnterCriticalSection(&openLocks[slot]);
+        if (!opens[slot].pipe) {
+            opens[slot].pipe = openOnHost(deviceId);
+            opens[slot].deviceId = deviceId;
+            opens[slot].timeFormat = MCI_FORMAT_MSF;
+            HANDLE pipe = opens[slot].pipe;
+            LeaveCriticalSection(&openLocks[slot]);
+            if (!pipe)
+                return 0;
+            if (parameters) {
+                parameters->wCustomCommandTable = MCI_NO_COMMAND_TABLE;
+                parameters->wType = MCI_DEVTYPE_CD_AUDIO;
+            }
+            return slot + 1;
+        }
+        LeaveCriticalSection(&openLocks[slot]);
+    }
+    return 0;
+}
+
+void closeDevice(DWORD_PTR driverId) {
+    if (driverId < 1 || driverId > (DWORD_PTR)DriveModel::kMaxOpens)
+        return;
+    ClientOpen* open = &opens[driverId - 1];
+    EnterCriticalSection(&openLocks[driverId - 1]);
+    if (open->pipe) {
+        HostRequest request = {};
+        request.kind = kHostClose;
+        HostReply reply;
+        exchange(open->pipe, &request, &reply);
+        CloseHandle(open->pipe);
+        open->pipe = 0;
+    }
+    LeaveCriticalSection(&openLocks[driverId - 1]);
+}
+
+// Whether the drive plays; 0 when the host cannot tell.
+int playing(ClientOpen* open, CRITICAL_SECTION* lock) {
+    HostRequest request = {};
+    request.kind = kHostPlaying;
+    HostReply reply;
+    EnterCriticalSection(lock);
+    int answered = open->pipe && ask(open, &request, &reply);
+    LeaveCriticalSection(lock);
+    return answered && reply.result;
+}
+
+LRESULT deviceCommand(DWORD_PTR driverId, UINT message, DWORD flags, DWORD_PTR block) {
+    if (driverId < 1 || driverId > (DWORD_PTR)DriveModel::kMaxOpens)
+        return MCIERR_INVALID_DEVICE_ID;
+    ClientOpen* open = &opens[driverId - 1];
+    CRITICAL_SECTION* lock = &openLocks[driverId - 1];
+    EnterCriticalSection(lock);
+    LRESULT result = open->pipe ? command(open, message, flags, block) : MCIERR_INVALID_DEVICE_ID;
+    MCIDEVICEID deviceId = open->deviceId;
+    LeaveCriticalSection(lock);
+    // A play that waits returns when the drive no longer plays, or when the
+    // user breaks the wait; the open's other commands go on meanwhile.
+    if (LOWORD(result) == 0 && (flags & MCI_WAIT) && (message == MCI_PLAY || message == MCI_RESUME))
+        while (playing(open, lock) && !mciDriverYield(deviceId))
+            Sleep(20);
+    return result;
+}
+
+} // namespace
+
+extern "C" LRESULT CALLBACK DriverProc(DWORD_PTR driverId, HDRVR, UINT message, LPARAM parameter1, LPARAM parameter2) {
+    switch (message) {
+    case DRV_LOAD:
+        readyLocks();
+        return 1;
+    case DRV_FREE:
+        return 1;
+    case DRV_OPEN:
+        return openDevice((MCI_OPEN_DRIVER_PARMS*)parameter2);
+    case DRV_CLOSE:
+        closeDevice(driverId);
+        return 1;
+    case DRV_ENABLE:
+    case DRV_DISABLE:
+        return 1;
+    case DRV_QUERYCONFIGURE:
+        return 0;
+    case DRV_CONFIGURE:
+    case DRV_INSTALL:
+    case DRV_REMOVE:
+        return DRVCNF_OK;
+    }
+    if (message < DRV_MCI_FIRST || message > DRV_MCI_LAST)
+        return DefDriverProc(driverId, 0, message, parameter1, parameter2);
+    return deviceCommand(driverId, message, (DWORD)parameter1, (DWORD_PTR)parameter2);
+}

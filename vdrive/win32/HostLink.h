@@ -1,0 +1,48 @@
+// The drive is one for the whole session: a host process (rundll32 running
+// this DLL's DriveHost) owns the drive, its thread and its sound, and each
+// open of "cdaudio" in any program is a connection of its own to the host's
+// pipe. What goes through the pipe has one layout for 32- and 64-bit code,
+// so a 32-bit and a 64-bit program share one drive whichever started the
+// host.
+#pragma once
+
+#include <windows.h>
+
+#include <stdint.h>
+#include <stdio.h>
+
+// What the client asks: an MCI command of its open, the open itself, its
+// close, or (unlogged) whether the drive plays, for a client's MCI_WAIT.
+const uint32_t kHostOpen = 1, kHostCommand = 2, kHostClose = 3, kHostPlaying = 4;
+
+struct HostRequest {
+    uint32_t kind;
+    uint32_t message;  // the MCI command
+    uint32_t flags;
+    uint32_t hasBlock; // the command came with its parameter block
+    uint32_t callback; // a window handle: 32 significant bits on every Windows
+    uint32_t values[3]; // the parameter block's fields that the command uses
+    uint32_t program;  // the client's process id (open)
+    uint32_t deviceId; // the client's MCI device id (open)
+};
+
+struct HostReply {
+    uint32_t result;   // the driver's answer
+    uint32_t returned; // dwReturn of a query
+    uint16_t text[64]; // MCI_INFO's text
+};
+
+static_assert(sizeof(HostRequest) == 40 && sizeof(HostReply) == 136, "one layout for 32 and 64 bits");
+
+// The host's pipe of this session: programs of another user's session have
+// a drive of their own.
+inline void hostPipeName(wchar_t* name, int size) {
+    DWORD session = 0;
+    ProcessIdToSessionId(GetCurrentProcessId(), &session);
+    _snwprintf(name, size, L"\\\\.\\pipe\\DrovixVirtualDrive.%lu", (unsigned long)session);
+    name[size - 1] = 0;
+}
+
+// A window handle as the 32 bits that travel, and back.
+inline uint32_t windowBits(DWORD_PTR window) { return (uint32_t)window; }
+inline HWND windowOf(uint32_t bits) { return (HWND)(LONG_PTR)(int32_t)bits; }
