@@ -163,10 +163,14 @@ target_sources(drovixcd_seams PRIVATE vdrive/win32/drovixcd_seams.def vdrive/win
 target_compile_definitions(drovixcd_seams PRIVATE DROVIX_DRIVE_SEAMS)
 
 # The player's MCI commands against the virtual drive.
-add_executable(mci_drive_tests tests/win32/MciDriveTest.cpp tests/win32/DriveSeamTest.cpp)
+add_executable(mci_drive_tests tests/win32/MciDriveTest.cpp tests/win32/DriveSeamTest.cpp
+  tests/win32/SharedDriveTest.cpp)
 target_include_directories(mci_drive_tests PRIVATE tests/native)
 target_link_libraries(mci_drive_tests engine_win32 engine vdrive_disc winmm gtest)
-add_dependencies(mci_drive_tests drovixcd drovixcd_seams vdrivectl)
+# A second program on the drive: MCI command strings in, answers out.
+add_executable(mci_client tests/win32/MciClient.cpp)
+target_link_libraries(mci_client winmm)
+add_dependencies(mci_drive_tests drovixcd drovixcd_seams vdrivectl mci_client)
 gtest_discover_tests(mci_drive_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
   PROPERTIES RESOURCE_LOCK shared_registry)
 

@@ -1,0 +1,178 @@
+// The installed virtual drive seen from two programs at once, as from two
+// small MCI players: one tray, one disc, one play; what one does, the other
+// then reads; a program killed while it plays lets the drive go.
+#include <windows.h>
+#include <tlhelp32.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "Programs.h"
+
+namespace {
+
+// A running mci_client.exe: a line in, the answer line out.
+struct Client {
+    PROCESS_INFORMATION process = {};
+    HANDLE toClient = 0, fromClient = 0;
+
+    void start() {
+        SECURITY_ATTRIBUTES inherit = {sizeof inherit, 0, TRUE};
+        HANDLE clientIn, clientOut;
+        ASSERT_TRUE(CreatePipe(&clientIn, &toClient, &inherit, 0));
+        ASSERT_TRUE(CreatePipe(&fromClient, &clientOut, &inherit, 0));
+        SetHandleInformation(toClient, HANDLE_FLAG_INHERIT, 0);
+        SetHandleInformation(fromClient, HANDLE_FLAG_INHERIT, 0);
+        STARTUPINFOA startup = {};
+        startup.cb = sizeof startup;
+        startup.dwFlags = STARTF_USESTDHANDLES;
+        startup.hStdInput = clientIn;
+        startup.hStdOutput = startup.hStdError = clientOut;
+        std::string line = "\"" + testFolder() + "mci_client.exe\"";
+        ASSERT_TRUE(CreateProcessA(0, &line[0], 0, 0, TRUE, CREATE_SUSPENDED, 0, 0, &startup, &process));
+        AssignProcessToJobObject(testJob(), process.hProcess);
+        ResumeThread(process.hThread);
+        CloseHandle(clientIn);
+        CloseHandle(clientOut);
+    }
+    // The answer to one line: "error answer|notify codes".
+    std::string say(const std::string& command) {
+        std::string line = command + "\n", answer;
+        DWORD done;
+        WriteFile(toClient, line.data(), (DWORD)line.size(), &done, 0);
+        char c;
+        while (ReadFile(fromClient, &c, 1, &done, 0) && done && c != '\n')
+            if (c != '\r')
+                answer += c;
+        return answer;
+    }
+    void kill() {
+        TerminateProcess(process.hProcess, 9);
+        WaitForSingleObject(process.hProcess, 5000);
+    }
+    ~Client() {
+        if (toClient)
+            CloseHandle(toClient);
+        if (process.hProcess) {
+            WaitForSingleObject(process.hProcess, 10000);
+            CloseHandle(process.hProcess);
+            CloseHandle(process.hThread);
+        }
+        if (fromClient)
+            CloseHandle(fromClient);
+    }
+};
+
+void resetControl() {
+    RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\Drovix\\VirtualDrive");
+    HKEY key;
+    RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Drovix\\VirtualDrive", 0, 0, 0, KEY_ALL_ACCESS, 0, &key, 0);
+    RegSetValueExA(key, "Image", 0, REG_SZ, (const BYTE*)"", 1);
+    RegCloseKey(key);
+}
+
+// What a query reads after `wait` ms at most: the first answer that is
+// `expected`, or the last one.
+std::string readsWithin(Client* client, const std::string& query, const std::string& expected, DWORD wait) {
+    DWORD began = GetTickCount();
+    std::string answer = client->say(query);
+    while (answer != expected && GetTickCount() - began < wait) {
+        Sleep(50);
+        answer = client->say(query);
+    }
+    return answer;
+}
+
+// Ends the drive's host (rundll32) as a crash would: 1 when there was one.
+int killHost() {
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    PROCESSENTRY32 entry = {};
+    entry.dwSize = sizeof entry;
+    int killed = 0;
+    for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry))
+        if (_stricmp(entry.szExeFile, "rundll32.exe") == 0) {
+            HANDLE host = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, entry.th32ProcessID);
+            killed |= host && TerminateProcess(host, 9) && WaitForSingleObject(host, 5000) == WAIT_OBJECT_0;
+            if (host)
+                CloseHandle(host);
+        }
+    CloseHandle(snapshot);
+    return killed;
+}
+
+} // namespace
+
+// Each command of one program, then a query of the other: every row in both
+// orders, the first program commanding and the second, then the other way.
+TEST(SharedDrive, WhatOneProgramDoesTheOtherReads) {
+    struct Row {
+        bool first; // the first program commands, the other reads
+        const char* command;
+        const char* query;
+        const char* answer;
+    };
+    const Row rows[] = {
+        {true, "play cdaudio from 2 notify", "status cdaudio mode", "0 playing|notify"},
+        {false, "status cdaudio current track", "status cdaudio current track", "0 2|notify"},
+        // The pause ends the first play, which asked to be told: aborted.
+        {false, "pause cdaudio", "status cdaudio mode", "0 paused|notify 4"},
+        {true, "play cdaudio", "status cdaudio mode", "0 playing|notify"},
+        {false, "seek cdaudio to 4", "status cdaudio current track", "0 4|notify"},
+        {true, "status cdaudio position", "status cdaudio position", "0 04:00:00:00|notify"},
+        {true, "set cdaudio door open", "status cdaudio mode", "0 open|notify"},
+        {false, "set cdaudio door closed", "status cdaudio mode", "0 stopped|notify"},
+        {false, "play cdaudio from 3 notify", "status cdaudio mode", "0 playing|notify"},
+        // A newer play ends the older one's as aborted, whoever asked.
+        {true, "play cdaudio from 5 notify", "notes", "0 |notify 4"},
+        {false, "stop cdaudio", "notes", "0 |notify 4"},
+        {true, "status cdaudio mode", "status cdaudio mode", "0 stopped|notify"},
+    };
+    resetControl();
+    for (int swapped = 0; swapped < 2; swapped++) {
+        SCOPED_TRACE(swapped ? "the second program commands first" : "the first program commands first");
+        Client one, two;
+        one.start();
+        two.start();
+        for (Client* client : {&one, &two}) {
+            ASSERT_EQ("0 1|notify", client->say("open cdaudio shareable"));
+            ASSERT_EQ("0 |notify", client->say("set cdaudio time format tmsf"));
+        }
+        for (const Row& row : rows) {
+            SCOPED_TRACE(row.command);
+            Client* commands = row.first != (swapped != 0) ? &one : &two;
+            Client* reads = commands == &one ? &two : &one;
+            std::string said = commands->say(row.command);
+            EXPECT_EQ('0', said[0]) << said;
+            EXPECT_EQ(row.answer, reads->say(row.query));
+        }
+        one.say("close cdaudio");
+        two.say("close cdaudio");
+    }
+}
+
+// A program killed while its play sounds lets the drive go: the other finds
+// it stopped where the play stood, and plays on it.
+TEST(SharedDrive, AProgramKilledWhilePlayingLeavesTheDriveUsable) {
+    resetControl();
+    Client player, other;
+    player.start();
+    other.start();
+    ASSERT_EQ("0 1|notify", player.say("open cdaudio shareable"));
+    ASSERT_EQ("0 1|notify", other.say("open cdaudio shareable"));
+    ASSERT_EQ("0 |notify", player.say("play cdaudio notify"));
+    ASSERT_EQ("0 playing|notify", other.say("status cdaudio mode"));
+    player.kill();
+    EXPECT_EQ("0 stopped|notify", readsWithin(&other, "status cdaudio mode", "0 stopped|notify", 3000));
+    EXPECT_EQ("0 |notify", other.say("play cdaudio"));
+    EXPECT_EQ("0 playing|notify", other.say("status cdaudio mode"));
+    EXPECT_EQ("0 |notify", other.say("stop cdaudio"));
+    // The host itself killed: the next command finds a new one, with the
+    // open's time format made again.
+    EXPECT_EQ("0 |notify", other.say("set cdaudio time format tmsf"));
+    ASSERT_TRUE(killHost());
+    EXPECT_EQ("0 01:00:00:00|notify", other.say("status cdaudio position"));
+    EXPECT_EQ("0 |notify", other.say("play cdaudio from 2"));
+    EXPECT_EQ("0 playing|notify", other.say("status cdaudio mode"));
+    other.say("close cdaudio");
+}
