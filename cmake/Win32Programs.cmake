@@ -190,7 +190,7 @@ add_executable(minimal_dialog WIN32 tests/bench/MinimalDialog.cpp)
 # A client that plays an image of counting samples, for the sound test.
 add_executable(sound_script tests/sound/SoundScript.cpp)
 target_link_libraries(sound_script winmm)
-add_dependencies(sound_script drovixcd vdrivectl)
+add_dependencies(sound_script drovixcd vdrivectl mci_client)
 # The same samples through the platform's sound alone, for reference.
 add_executable(sound_plain tests/sound/PlainClient.cpp)
 target_link_libraries(sound_plain winmm)

@@ -23,6 +23,13 @@ cpuMs() {
   cat /proc/"$1"/task/*/schedstat 2>/dev/null | awk '{ns += $1} END {printf "%d\n", ns / 1000000}'
 }
 
+# The time of the processes given, together.
+cpuOf() {
+  local pid total=0
+  for pid in "$@"; do total=$((total + $(cpuMs "$pid"))); done
+  echo "$total"
+}
+
 # measure NAME COMMAND...: starts the program, lets it settle, and prints its
 # CPU per minute.
 measure() {
@@ -30,13 +37,15 @@ measure() {
   "$@" >/dev/null 2>&1 &
   local started=$!
   sleep 4
-  local program server
+  local program server host
   program=$(wine_process_of "$name") || { echo "cpu: $name did not start"; return 1; }
   server=$(wine_process_of wineserver)
+  # The drive's host (rundll32) streams the sound: its time is the player's.
+  host=$(wine_process_of rundll32.exe 2>/dev/null)
   local p0 s0 p1 s1
-  p0=$(cpuMs "$program"); s0=$(cpuMs "$server")
+  p0=$(cpuOf "$program" "$host"); s0=$(cpuMs "$server")
   sleep "$seconds"
-  p1=$(cpuMs "$program"); s1=$(cpuMs "$server")
+  p1=$(cpuOf "$program" "$host"); s1=$(cpuMs "$server")
   kill "$program" 2>/dev/null
   wait "$started" 2>/dev/null
   echo "$(( (p1 - p0) * 60 / seconds )) $(( (s1 - s0) * 60 / seconds ))"

@@ -2,7 +2,9 @@
 // clients do: play, pause and resume both ways, seek, play to a point and
 // play again as soon as told. Prints the positions the drive reported and
 // the notifications, for tests/sound/heard.py to hold against what the
-// sound server recorded.
+// sound server recorded. A second program (mci_client.exe beside it) has
+// the drive open too and gives the resume and the second pause: the drive
+// is one, whoever commands it.
 //   sound_script.exe folder
 #include <windows.h>
 #include <mmsystem.h>
@@ -85,6 +87,47 @@ void pause() {
     printf("pause position %lu\n", (unsigned long)position());
 }
 
+// The second program: a command string in, its answer line out.
+HANDLE toOther, fromOther;
+
+int startOther(const std::string& program) {
+    SECURITY_ATTRIBUTES inherit = {sizeof inherit, 0, TRUE};
+    HANDLE otherIn, otherOut;
+    if (!CreatePipe(&otherIn, &toOther, &inherit, 0) || !CreatePipe(&fromOther, &otherOut, &inherit, 0))
+        return 0;
+    SetHandleInformation(toOther, HANDLE_FLAG_INHERIT, 0);
+    SetHandleInformation(fromOther, HANDLE_FLAG_INHERIT, 0);
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = otherIn;
+    startup.hStdOutput = startup.hStdError = otherOut;
+    PROCESS_INFORMATION started = {};
+    std::string line = "\"" + program + "\"";
+    int ok = CreateProcessA(0, &line[0], 0, 0, TRUE, 0, 0, 0, &startup, &started);
+    CloseHandle(otherIn);
+    CloseHandle(otherOut);
+    if (ok) {
+        CloseHandle(started.hThread);
+        CloseHandle(started.hProcess);
+    }
+    return ok;
+}
+
+void other(const char* command) {
+    std::string line = std::string(command) + "\n";
+    DWORD done;
+    WriteFile(toOther, line.data(), (DWORD)line.size(), &done, 0);
+    char c;
+    while (ReadFile(fromOther, &c, 1, &done, 0) && done && c != '\n') {
+    }
+}
+
+void otherPause() {
+    other("pause cdaudio");
+    printf("pause position %lu\n", (unsigned long)position());
+}
+
 void waitForNotification() {
     for (DWORD waited = 0; !notified && waited < 10000; waited += 50)
         pumpFor(50);
@@ -120,6 +163,12 @@ int main(int argc, char** argv) {
     if (mciSendCommandA(0, MCI_OPEN, MCI_OPEN_TYPE | MCI_OPEN_SHAREABLE, (DWORD_PTR)&open))
         return 4;
     device = open.wDeviceID;
+    char self[MAX_PATH];
+    GetModuleFileNameA(0, self, MAX_PATH);
+    std::string beside = self;
+    if (!startOther(beside.substr(0, beside.rfind('\\') + 1) + "mci_client.exe"))
+        return 5;
+    other("open cdaudio shareable");
     MCI_SET_PARMS set = {};
     set.dwTimeFormat = MCI_FORMAT_MSF;
     mciSendCommandA(device, MCI_SET, MCI_SET_TIME_FORMAT, (DWORD_PTR)&set);
@@ -140,9 +189,9 @@ int main(int argc, char** argv) {
     // from where the pause holds, as the player does.
     pause();
     pumpFor(700);
-    mciSendCommandA(device, MCI_RESUME, 0, 0);
+    other("resume cdaudio");
     pumpFor(1000);
-    pause();
+    otherPause();
     pumpFor(500);
     play(MCI_NOTIFY, 0, 0);
     pumpFor(800);
@@ -163,6 +212,8 @@ int main(int argc, char** argv) {
     waitForNotification();
     pumpFor(1500);
     mciSendCommandA(device, MCI_CLOSE, 0, 0);
+    CloseHandle(toOther); // the other program closes its open and ends
+    CloseHandle(fromOther);
     DestroyWindow(window);
     return notifications == 2 ? 0 : 1;
 }
