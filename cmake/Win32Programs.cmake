@@ -158,7 +158,8 @@ foreach(build drovixcd drovixcd_seams)
 endforeach()
 # The installed drive is one for the session: a host process owns it, and
 # each program's open talks to the host.
-target_sources(drovixcd PRIVATE vdrive/win32/drovixcd.def vdrive/win32/DriveHost.cpp vdrive/win32/DriverClient.cpp)
+target_sources(drovixcd PRIVATE vdrive/win32/drovixcd.def vdrive/win32/DriveHost.cpp vdrive/win32/DriverClient.cpp
+  vdrive/win32/RealDrive.cpp)
 target_sources(drovixcd_seams PRIVATE vdrive/win32/drovixcd_seams.def vdrive/win32/DriveSeams.cpp)
 target_compile_definitions(drovixcd_seams PRIVATE DROVIX_DRIVE_SEAMS)
 
@@ -170,7 +171,12 @@ target_link_libraries(mci_drive_tests engine_win32 engine vdrive_disc winmm gtes
 # A second program on the drive: MCI command strings in, answers out.
 add_executable(mci_client tests/win32/MciClient.cpp)
 target_link_libraries(mci_client winmm)
-add_dependencies(mci_drive_tests drovixcd drovixcd_seams vdrivectl mci_client)
+# The PC's own driver as the virtual drive finds it, for the passing on.
+add_library(standin_cd SHARED tests/win32/StandInDriver.cpp)
+set_target_properties(standin_cd PROPERTIES PREFIX "")
+target_link_libraries(standin_cd winmm)
+target_link_options(standin_cd PRIVATE -static -static-libgcc -Wl,--kill-at)
+add_dependencies(mci_drive_tests drovixcd drovixcd_seams vdrivectl mci_client standin_cd)
 gtest_discover_tests(mci_drive_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
   PROPERTIES RESOURCE_LOCK shared_registry)
 
@@ -196,6 +202,7 @@ add_executable(sound_plain tests/sound/PlainClient.cpp)
 target_link_libraries(sound_plain winmm)
 
 add_executable(vdrivectl vdrive/win32/vdrivectl.cpp vdrive/win32/Install.cpp vdrive/win32/Control.cpp
+  vdrive/win32/RealDrive.cpp
   vdrive/win32/SheetTitles.cpp vdrive/win32/ImageFiles.cpp vdrive/win32/vdrivectl.rc)
 target_include_directories(vdrivectl PRIVATE common)
 set_source_files_properties(vdrive/win32/vdrivectl.rc PROPERTIES OBJECT_DEPENDS "${CMAKE_SOURCE_DIR}/common/app.manifest")

@@ -669,6 +669,75 @@ TEST_F(VirtualDrive, InstallMakesTheDriveCdaudioAndUninstallPutsBackTheDriverItR
     removeFolder(folder);
 }
 
+// Makes a driver "cdaudio" where Windows and Wine read it, as a machine had
+// it before the virtual drive was installed.
+void makeCdaudio(const char* driver) {
+    HKEY key;
+    RegCreateKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\MCI32", 0, 0, 0,
+                    KEY_ALL_ACCESS, 0, &key, 0);
+    RegSetValueExA(key, "cdaudio", 0, REG_SZ, (const BYTE*)driver, (DWORD)strlen(driver) + 1);
+    RegCloseKey(key);
+    WritePrivateProfileStringA("mci", "cdaudio", driver, "system.ini");
+}
+
+// While the virtual drive holds no image, the driver that install replaced
+// answers every command, as the PC's own drive did before: here a stand-in
+// with seven tracks, which writes down what reaches it.
+TEST_F(VirtualDrive, WithoutAnImageThePcsOwnDriveAnswers) {
+    char system[MAX_PATH];
+    GetSystemDirectoryA(system, MAX_PATH);
+    std::string standIn = std::string(system) + "\\standin_cd.dll", heard = tempFolder() + "standin-cd.log";
+    ASSERT_TRUE(copyNamed(testFolder() + "standin_cd.dll", standIn));
+    deleteNamed(heard);
+    ASSERT_EQ(0u, runControlTool("uninstall"));
+    makeCdaudio("standin_cd.dll");
+    ASSERT_EQ(0u, runControlTool("install"));
+
+    struct Step {
+        const char* what;
+        DWORD media;
+        uint32_t tracks;
+        const char* answering; // as vdrivectl show says it
+    };
+    const Step steps[] = {
+        {"the demo disc in the virtual drive", 1, 5, "仮想ＣＤドライブ"},
+        {"no image: the PC's own drive", 0, 7, "PC のＣＤドライブ (standin_cd.dll)"},
+        {"an image again", 1, 5, "仮想ＣＤドライブ"},
+    };
+    open();
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.what);
+        control("Media", step.media);
+        EXPECT_EQ(step.tracks, driveStatus(device, kStatusNumberOfTracks, 0));
+        std::string said;
+        controlToolSays("show", &said);
+        EXPECT_NE(std::string::npos, said.find(std::string("応答:       ") + step.answering)) << said;
+    }
+    // A play with no image is the PC's drive's; the virtual drive hears none
+    // of it.
+    control("Media", 0u);
+    deleteNamed(logPath());
+    EXPECT_EQ(0u, drivePlayFrom(device, window, 3));
+    EXPECT_EQ((uint32_t)MCI_MODE_PLAY, driveStatus(device, kStatusMode, 0));
+    driveStop(device);
+    EXPECT_EQ(std::vector<std::string>(), received());
+    driveClose(device);
+    device = 0;
+    // Every open and close of the platform's reaches it as without the
+    // virtual drive (Wine opens the driver twice here, and closes it twice);
+    // the commands only while no image is in, and with its own id.
+    EXPECT_EQ("DRV_OPEN 0\nDRV_OPEN 0\nMCI_OPEN 8448\nMCI_STATUS 3\nMCI_PLAY 5\nMCI_STATUS 4\nMCI_STOP 0\n"
+              "MCI_CLOSE 0\nDRV_CLOSE 0\nDRV_CLOSE 0\n",
+              readBytes(heard));
+
+    ASSERT_EQ(0u, runControlTool("uninstall"));
+    EXPECT_EQ("standin_cd.dll standin_cd.dll", cdaudioDriver());
+    makeCdaudio("mcicda.dll");
+    EXPECT_EQ(0u, runControlTool("install"));
+    deleteNamed(heard);
+    deleteNamed(standIn);
+}
+
 // Japanese folder and file names, in a sheet written in UTF-8 (as rippers
 // write them today) or in Shift-JIS, with blanks and with the backslash
 // byte that ends "ソ" and "表".

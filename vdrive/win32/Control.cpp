@@ -92,6 +92,16 @@ void readControl(DriveControl* control) {
         control->speed = 1000;
 }
 
+uint32_t readControlMedia() {
+    uint32_t media = 1;
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, kControlKey, 0, KEY_READ, &key) == ERROR_SUCCESS) {
+        readNumber(key, "Media", &media);
+        RegCloseKey(key);
+    }
+    return media;
+}
+
 namespace {
 
 void appendLine(const char* path, const char* format, va_list arguments) {

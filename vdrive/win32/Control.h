@@ -36,6 +36,8 @@ struct DriveControl {
 
 // Every value of the key is read and written here, and nowhere else.
 void readControl(DriveControl* control);
+// Media alone, for each command of a client.
+uint32_t readControlMedia();
 int setControlText(const char* name, const char* text);
 int setControlImage(const wchar_t* path);
 int setControlNumber(const char* name, uint32_t value);

@@ -3,7 +3,10 @@
 // Every command goes through it with the fields of its parameter block, and
 // the answers come back into the block; a play that waits, waits here, so
 // that the platform's break key ends it. A host that went away (ended or
-// killed) is started again and the open made again on it.
+// killed) is started again and the open made again on it. The PC's own CD
+// drives stay usable beside it: the driver that install replaced has each
+// open made on it too, and answers while the virtual drive holds no image,
+// and always for an open that names a real CD drive's letter.
 #include <windows.h>
 #include <mmsystem.h>
 #include <mmddk.h>
@@ -12,6 +15,8 @@
 
 #include "DriveState.h"
 #include "HostLink.h"
+#include "Install.h"
+#include "RealDrive.h"
 
 namespace {
 
@@ -21,11 +26,92 @@ struct ClientOpen {
     HANDLE pipe;
     MCIDEVICEID deviceId;
     DWORD timeFormat; // set by the program, made again on a new host
+    DWORD_PTR realId; // the open on the PC's own driver, or 0
+    int realOpened;   // that driver took the open (it found a drive)
+    int realAlways;   // the open names a real CD drive
 };
 
 ClientOpen opens[DriveModel::kMaxOpens];
 CRITICAL_SECTION openLocks[DriveModel::kMaxOpens];
 volatile LONG locksReady;
+
+typedef LRESULT(CALLBACK* DriverEntry)(DWORD_PTR, HDRVR, UINT, LPARAM, LPARAM);
+
+// The driver of the PC's own drives, loaded by the first open and let go
+// with this driver.
+struct RealDriver {
+    HMODULE module;
+    DriverEntry proc;
+    int tried;
+};
+RealDriver real;
+CRITICAL_SECTION realLock;
+
+// Under realLock. Never this driver itself, whatever was recorded.
+void loadRealDriver() {
+    if (real.tried)
+        return;
+    real.tried = 1;
+    char name[MAX_PATH], path[MAX_PATH];
+    replacedDriver(name);
+    UINT length = GetSystemDirectoryA(path, MAX_PATH);
+    if (_stricmp(name, kDriverFile) == 0 || !length || length + strlen(name) + 2 > MAX_PATH)
+        return;
+    if (strchr(name, '\\'))
+        lstrcpynA(path, name, MAX_PATH);
+    else
+        lstrcatA(lstrcatA(path, "\\"), name);
+    real.module = LoadLibraryA(path);
+    real.proc = real.module ? (DriverEntry)(void*)GetProcAddress(real.module, "DriverProc") : 0;
+    if (real.proc && real.proc(0, 0, DRV_LOAD, 0, 0)) {
+        real.proc(0, 0, DRV_ENABLE, 0, 0);
+        return;
+    }
+    if (real.module)
+        FreeLibrary(real.module);
+    real.module = 0;
+    real.proc = 0;
+}
+
+void freeRealDriver() {
+    EnterCriticalSection(&realLock);
+    if (real.proc) {
+        real.proc(0, 0, DRV_DISABLE, 0, 0);
+        real.proc(0, 0, DRV_FREE, 0, 0);
+        FreeLibrary(real.module);
+    }
+    memset(&real, 0, sizeof real);
+    LeaveCriticalSection(&realLock);
+}
+
+// The open made on the PC's own driver too: its id there, or 0.
+DWORD_PTR openOnReal(LPARAM parameter1, MCI_OPEN_DRIVER_PARMS* parameters) {
+    EnterCriticalSection(&realLock);
+    loadRealDriver();
+    MCI_OPEN_DRIVER_PARMS copy = {};
+    if (parameters)
+        copy = *parameters;
+    DWORD_PTR id = real.proc ? (DWORD_PTR)real.proc(0, 0, DRV_OPEN, parameter1, (LPARAM)(parameters ? &copy : 0)) : 0;
+    LeaveCriticalSection(&realLock);
+    return id;
+}
+
+// MCI_OPEN_DRIVER reaches both drivers; the PC's own tells nobody (the
+// virtual drive answers the open).
+void openDriverOnReal(ClientOpen* open, DWORD flags, DWORD_PTR block) {
+    if (!open->realId || !real.proc)
+        return;
+    open->realOpened = real.proc(open->realId, 0, MCI_OPEN_DRIVER, flags & ~MCI_NOTIFY, block) == 0;
+    MCI_OPEN_PARMSW* parameters = (MCI_OPEN_PARMSW*)block;
+    open->realAlways = open->realOpened && parameters && (flags & MCI_OPEN_ELEMENT) &&
+                       !(flags & MCI_OPEN_ELEMENT_ID) && namesRealCdDrive(parameters->lpstrElementName);
+}
+
+// Whether the PC's own drive answers this command of the open.
+int realAnswers(ClientOpen* open, UINT message) {
+    return open->realOpened && message != MCI_OPEN_DRIVER && message != MCI_CLOSE_DRIVER &&
+           (open->realAlways || !virtualDriveHoldsImage());
+}
 
 HMODULE self() {
     HMODULE module = 0;
@@ -187,12 +273,14 @@ LRESULT command(ClientOpen* open, UINT message, DWORD flags, DWORD_PTR block) {
 }
 
 void readyLocks() {
-    if (InterlockedCompareExchange(&locksReady, 1, 0) == 0)
+    if (InterlockedCompareExchange(&locksReady, 1, 0) == 0) {
         for (CRITICAL_SECTION& lock : openLocks)
             InitializeCriticalSection(&lock);
+        InitializeCriticalSection(&realLock);
+    }
 }
 
-LRESULT openDevice(MCI_OPEN_DRIVER_PARMS* parameters) {
+LRESULT openDevice(LPARAM parameter1, MCI_OPEN_DRIVER_PARMS* parameters) {
     MCIDEVICEID deviceId = parameters ? parameters->wDeviceID : (MCIDEVICEID)0;
     for (int32_t slot = 0; slot < DriveModel::kMaxOpens; slot++) {
         EnterCriticalSection(&openLocks[slot]);
@@ -200,6 +288,8 @@ LRESULT openDevice(MCI_OPEN_DRIVER_PARMS* parameters) {
             opens[slot].pipe = openOnHost(deviceId);
             opens[slot].deviceId = deviceId;
             opens[slot].timeFormat = MCI_FORMAT_MSF;
+            opens[slot].realId = opens[slot].pipe ? openOnReal(parameter1, parameters) : 0;
+            opens[slot].realOpened = opens[slot].realAlways = 0;
             HANDLE pipe = opens[slot].pipe;
             LeaveCriticalSection(&openLocks[slot]);
             if (!pipe)
@@ -228,6 +318,9 @@ void closeDevice(DWORD_PTR driverId) {
         CloseHandle(open->pipe);
         open->pipe = 0;
     }
+    if (open->realId && real.proc)
+        real.proc(open->realId, 0, DRV_CLOSE, 0, 0);
+    open->realId = 0;
     LeaveCriticalSection(&openLocks[driverId - 1]);
 }
 
@@ -248,6 +341,15 @@ LRESULT deviceCommand(DWORD_PTR driverId, UINT message, DWORD flags, DWORD_PTR b
     ClientOpen* open = &opens[driverId - 1];
     CRITICAL_SECTION* lock = &openLocks[driverId - 1];
     EnterCriticalSection(lock);
+    if (realAnswers(open, message)) {
+        DWORD_PTR realId = open->realId;
+        LeaveCriticalSection(lock);
+        return real.proc(realId, 0, message, flags, block);
+    }
+    if (message == MCI_OPEN_DRIVER)
+        openDriverOnReal(open, flags, block);
+    else if (message == MCI_CLOSE_DRIVER && open->realOpened)
+        real.proc(open->realId, 0, message, flags & ~MCI_NOTIFY, block);
     LRESULT result = open->pipe ? command(open, message, flags, block) : MCIERR_INVALID_DEVICE_ID;
     MCIDEVICEID deviceId = open->deviceId;
     LeaveCriticalSection(lock);
@@ -267,9 +369,10 @@ extern "C" LRESULT CALLBACK DriverProc(DWORD_PTR driverId, HDRVR, UINT message, 
         readyLocks();
         return 1;
     case DRV_FREE:
+        freeRealDriver();
         return 1;
     case DRV_OPEN:
-        return openDevice((MCI_OPEN_DRIVER_PARMS*)parameter2);
+        return openDevice(parameter1, (MCI_OPEN_DRIVER_PARMS*)parameter2);
     case DRV_CLOSE:
         closeDevice(driverId);
         return 1;

@@ -7,17 +7,11 @@
 
 #include "../../common/ProgramDirectory.h"
 #include "Control.h"
+#include "RealDrive.h"
 
 namespace {
 
 const char kMci32Key[] = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\MCI32";
-// What install replaced, kept for the machine, so that any administrator's
-// uninstall puts back the same driver.
-const char kInstallKey[] = "SOFTWARE\\Drovix\\VirtualDrive";
-const char kReplacedMci32[] = "ReplacedMci32";
-const char kReplacedSystemIni[] = "ReplacedSystemIni";
-// The driver that Windows and Wine ship for "cdaudio".
-const char kSystemDriver[] = "mcicda.dll";
 const int kNameSize = MAX_PATH;
 
 int refuse(const char* format, const char* detail) {

@@ -29,6 +29,7 @@
 #include "Control.h"
 #include "ImageFiles.h"
 #include "Install.h"
+#include "RealDrive.h"
 #include "SheetTitles.h"
 
 namespace {
@@ -186,8 +187,14 @@ int show() {
                                  : "デモディスク",
               control.doorOpen ? "開いています (プログラムが開けました)" : "閉じています", control.speed,
               control.logPath[0] ? control.logPath : "(なし)", reading);
+    char own[MAX_PATH];
+    replacedDriver(own);
     if (!driveInstalled())
         printText(stdout, "仮想ＣＤドライブは \"cdaudio\" ドライバではありません (vdrivectl install で入れます)\n");
+    else if (control.media)
+        printText(stdout, "応答:       仮想ＣＤドライブ (イメージを取り出すと PC のＣＤドライブ)\n");
+    else
+        printText(stdout, "応答:       PC のＣＤドライブ (%s)\n", own);
     return 0;
 }
 

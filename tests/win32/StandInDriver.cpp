@@ -1,0 +1,87 @@
+// A stand-in for the PC's own "cdaudio" driver, with a disc of seven tracks
+// in a drive: it answers as such a driver does and writes each command it
+// receives, with the id it was given, to standin-cd.log in the temporary
+// folder, so that a test sees what the virtual drive passed on.
+#include <windows.h>
+#include <mmsystem.h>
+#include <mmddk.h>
+
+#include <stdio.h>
+
+namespace {
+
+const DWORD_PTR kOpenId = 0x5151;
+int playing;
+
+void record(const char* what, DWORD_PTR id, DWORD value) {
+    char path[MAX_PATH];
+    GetTempPathA(MAX_PATH, path);
+    lstrcatA(path, "standin-cd.log");
+    FILE* log = fopen(path, "ab");
+    if (!log)
+        return;
+    fprintf(log, "%s%s %lu\n", what, id == kOpenId ? "" : " (another id)", (unsigned long)value);
+    fclose(log);
+}
+
+DWORD word(DWORD_PTR* reply, WORD value) {
+    *reply = MAKEMCIRESOURCE(value, value);
+    return MCI_RESOURCE_RETURNED;
+}
+
+DWORD status(DWORD_PTR id, MCI_STATUS_PARMS* parameters) {
+    record("MCI_STATUS", id, parameters->dwItem);
+    switch (parameters->dwItem) {
+    case MCI_STATUS_MODE:
+        return word(&parameters->dwReturn, playing ? MCI_MODE_PLAY : MCI_MODE_STOP);
+    case MCI_STATUS_MEDIA_PRESENT:
+    case MCI_STATUS_READY:
+        parameters->dwReturn = MAKEMCIRESOURCE(TRUE, MCI_TRUE);
+        return MCI_RESOURCE_RETURNED;
+    case MCI_STATUS_NUMBER_OF_TRACKS:
+        parameters->dwReturn = 7;
+        return 0;
+    }
+    parameters->dwReturn = 0;
+    return 0;
+}
+
+} // namespace
+
+extern "C" __declspec(dllexport) LRESULT CALLBACK DriverProc(DWORD_PTR id, HDRVR, UINT message, LPARAM flags,
+                                                            LPARAM block) {
+    switch (message) {
+    case DRV_LOAD:
+    case DRV_FREE:
+    case DRV_ENABLE:
+    case DRV_DISABLE:
+        return 1;
+    case DRV_OPEN:
+        record("DRV_OPEN", kOpenId, 0);
+        return kOpenId;
+    case DRV_CLOSE:
+        record("DRV_CLOSE", id, 0);
+        return 1;
+    case MCI_OPEN_DRIVER:
+        record("MCI_OPEN", id, (DWORD)flags);
+        return 0;
+    case MCI_CLOSE_DRIVER:
+        record("MCI_CLOSE", id, 0);
+        return 0;
+    case MCI_STATUS:
+        return block ? status(id, (MCI_STATUS_PARMS*)block) : MCIERR_NULL_PARAMETER_BLOCK;
+    case MCI_PLAY:
+        record("MCI_PLAY", id, (DWORD)flags);
+        playing = 1;
+        return 0;
+    case MCI_STOP:
+        record("MCI_STOP", id, (DWORD)flags);
+        playing = 0;
+        return 0;
+    }
+    if (message >= DRV_MCI_FIRST && message <= DRV_MCI_LAST) {
+        record("MCI_OTHER", id, message);
+        return 0;
+    }
+    return DefDriverProc(id, 0, message, flags, block);
+}
