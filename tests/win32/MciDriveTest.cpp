@@ -600,12 +600,14 @@ TEST_F(VirtualDrive, TheControlToolTellsTheTruthInJapanese) {
 namespace {
 
 // The "cdaudio" driver where Windows reads it and where Wine reads it.
-std::string cdaudioDriver() {
+// "cdaudio" where Windows reads it (in the registry view given) and where
+// Wine reads it.
+std::string cdaudioDriver(REGSAM view = 0) {
     char text[MAX_PATH] = {};
     DWORD size = sizeof text - 1;
     HKEY key;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\MCI32", 0, KEY_READ,
-                      &key) == ERROR_SUCCESS) {
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\MCI32", 0,
+                      KEY_READ | view, &key) == ERROR_SUCCESS) {
         RegQueryValueExA(key, "cdaudio", 0, 0, (BYTE*)text, &size);
         RegCloseKey(key);
     }
@@ -628,6 +630,23 @@ TEST_F(VirtualDrive, InstallMakesTheDriveCdaudioAndUninstallPutsBackTheDriverItR
     GetSystemDirectoryA(system, MAX_PATH);
     std::string copy = std::string(system) + "\\drovixcd.dll";
     const std::string tool = "\"" + folder + "vdrivectl.exe\" ";
+    // On 64-bit Windows the driver of the other kind goes into its own
+    // folder and registry view too: the 32-bit programs' beside a 64-bit
+    // vdrivectl (x86\), the 64-bit programs' beside a 32-bit one (x64\).
+    // Its bytes stand in here for the other kind's build.
+    BOOL wow64 = FALSE;
+    IsWow64Process(GetCurrentProcess(), &wow64);
+    char otherSystem[MAX_PATH] = {};
+    const bool windows64 = GetSystemWow64DirectoryA(otherSystem, MAX_PATH) != 0;
+    const char* otherKind = wow64 ? "x64\\" : "x86\\";
+    const REGSAM ownView = !windows64 ? 0 : wow64 ? KEY_WOW64_32KEY : KEY_WOW64_64KEY;
+    const REGSAM otherView = wow64 ? KEY_WOW64_64KEY : KEY_WOW64_32KEY;
+    std::string otherCopy = wow64 ? std::string(system) + "\\..\\Sysnative\\drovixcd.dll"
+                                  : std::string(otherSystem) + "\\drovixcd.dll";
+    if (windows64) {
+        makeFolder(folder + otherKind);
+        ASSERT_TRUE(copyNamed(testFolder() + "drovixcd.dll", folder + otherKind + "drovixcd.dll"));
+    }
 
     // From the system's own driver, as a machine has it before the first
     // install (this run installed the drive at its start).
@@ -636,8 +655,12 @@ TEST_F(VirtualDrive, InstallMakesTheDriveCdaudioAndUninstallPutsBackTheDriverItR
     EXPECT_EQ("<missing>", readBytes(copy));
     for (int round = 0; round < 2; round++) {
         ASSERT_EQ(0u, runControlTool(tool + "install", true));
-        EXPECT_EQ("drovixcd.dll drovixcd.dll", cdaudioDriver());
+        EXPECT_EQ("drovixcd.dll drovixcd.dll", cdaudioDriver(ownView));
         EXPECT_EQ(readBytes(folder + "drovixcd.dll"), readBytes(copy));
+        if (windows64) {
+            EXPECT_EQ("drovixcd.dll drovixcd.dll", cdaudioDriver(otherView));
+            EXPECT_EQ(readBytes(folder + otherKind + "drovixcd.dll"), readBytes(otherCopy));
+        }
     }
     // Every program's "cdaudio" is now the virtual drive, with no setting of
     // its own.
@@ -652,10 +675,17 @@ TEST_F(VirtualDrive, InstallMakesTheDriveCdaudioAndUninstallPutsBackTheDriverItR
     EXPECT_STREQ("Drovix virtual CD drive", product);
     mciSendCommandA(parameters.wDeviceID, MCI_CLOSE, 0, 0);
 
-    // Twice installed, once uninstalled: the driver before the first.
+    // Twice installed, once uninstalled: the driver before the first, in
+    // every view.
     ASSERT_EQ(0u, runControlTool(tool + "uninstall", true));
-    EXPECT_EQ("mcicda.dll mcicda.dll", cdaudioDriver());
+    EXPECT_EQ("mcicda.dll mcicda.dll", cdaudioDriver(ownView));
     EXPECT_EQ("<missing>", readBytes(copy));
+    if (windows64) {
+        EXPECT_EQ("mcicda.dll mcicda.dll", cdaudioDriver(otherView));
+        EXPECT_EQ("<missing>", readBytes(otherCopy));
+        deleteNamed(folder + otherKind + "drovixcd.dll");
+        RemoveDirectoryA((folder + otherKind).c_str());
+    }
     // Once more: nothing to put back, and show says the drive is not in.
     std::string said;
     EXPECT_EQ(0u, controlToolSays("uninstall", &said));
