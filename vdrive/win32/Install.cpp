@@ -169,7 +169,8 @@ int uninstallIn(const View& view, char previous[kNameSize]) {
     // A program that still has the drive open keeps the copy until it ends.
     if (systemCopy(view, copy) && !DeleteFileA(copy))
         MoveFileExA(copy, 0, MOVEFILE_DELAY_UNTIL_REBOOT);
-    printText(stdout, "vdrivectl: %s\"cdaudio\" ドライバを %s に戻しました\n", view.kind, previous);
+    printText(stdout, "vdrivectl: %s%s\"cdaudio\" ドライバを %s に戻しました\n", view.kind, view.kind[0] ? " " : "",
+              previous);
     return 1;
 }
 
