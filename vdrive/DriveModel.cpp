@@ -52,6 +52,7 @@ void DriveModel::close(int32_t slot, uint64_t played) {
         mode = kDriveStopped;
         frame = 0;
         playTo = 0;
+        doorOpen = 0;
     } else if (!programStays && openProgram[slot] == playProgram && mode != kDriveStopped) {
         halt(played);
         endPending(mci::kAborted);

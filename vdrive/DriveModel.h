@@ -80,7 +80,8 @@ struct DriveModel {
     // are taken.
     int32_t open(uint32_t program = 0);
     // Ends an open: its pending notification is aborted; the last close
-    // halts the drive and forgets its play. The program whose play sounds
+    // halts the drive, forgets its play and holds no door open (the drive
+    // is let go as a driver that is freed). The program whose play sounds
     // closing its last open halts the play where it stands, after `played`
     // frames, as a single program's last close does.
     void close(int32_t slot, uint64_t played = 0);

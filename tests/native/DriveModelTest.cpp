@@ -306,7 +306,9 @@ TEST(DriveModel, TheLastCloseHaltsTheDriveAndForgetsItsPlay) {
     d.model.play(d.a, kPlayNotify, d.track(2), 0, kWindowA, 0);
     d.model.close(d.a);
     EXPECT_EQ(kDrivePlaying, d.model.mode); // B is still open
+    d.model.set(d.b, mci::kSetDoorOpen, 0, 0, 0);
     d.model.close(d.b);
+    EXPECT_EQ(0, d.model.doorOpen) << "a drive let go holds no door open";
     EXPECT_EQ(kDriveStopped, d.model.mode);
     EXPECT_EQ(0u, d.model.position(0));
     EXPECT_EQ(0, d.model.open());

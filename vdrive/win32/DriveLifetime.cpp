@@ -180,8 +180,13 @@ void closeDriver(DWORD_PTR driverId) {
     int32_t slot = slotOf(driverId);
     if (slot >= 0) {
         DriveMode before = drive.model.mode;
+        int doorWasOpen = drive.model.doorOpen;
         drive.model.close(slot, played());
         drive.slotSerials[slot] = 0;
+        if (doorWasOpen && !drive.model.doorOpen) {
+            setControlNumber("Door", 0);
+            drive.activity.tray = kTrayClosed;
+        }
         outbox.collect();
         if (drive.model.mode != before)
             endSegment();
