@@ -7,6 +7,10 @@
 #include "DriveState.h"
 #include "HostLink.h"
 
+#include <sddl.h>
+
+#include <initializer_list>
+
 namespace {
 
 const DWORD kLingerMs = 3000;
@@ -14,18 +18,15 @@ const DWORD kLingerMs = 3000;
 volatile LONG connections;
 volatile DWORD lastLeft; // GetTickCount as the last connection ended
 
-// One read or write on the pipe, waited for: the pipe is overlapped so that
-// the host can stop listening.
-int pipeIo(HANDLE pipe, int write, void* buffer, DWORD size) {
+// One read or write on the pipe, waited for on the connection's event: the
+// pipe is overlapped so that the host can stop listening.
+int pipeIo(HANDLE pipe, HANDLE event, int write, void* buffer, DWORD size) {
     OVERLAPPED overlapped = {};
-    overlapped.hEvent = CreateEventA(0, TRUE, FALSE, 0);
-    if (!overlapped.hEvent)
-        return 0;
+    overlapped.hEvent = event;
     DWORD done = 0;
     BOOL ok = write ? WriteFile(pipe, buffer, size, 0, &overlapped) : ReadFile(pipe, buffer, size, 0, &overlapped);
     if (ok || GetLastError() == ERROR_IO_PENDING)
         ok = GetOverlappedResult(pipe, &overlapped, &done, TRUE);
-    CloseHandle(overlapped.hEvent);
     return ok && done == size;
 }
 
@@ -82,9 +83,10 @@ uint32_t command(DWORD_PTR driverId, const HostRequest& request, HostReply* repl
 // One open of one program, from its open to its close or its end.
 DWORD WINAPI serveOpen(void* parameter) {
     HANDLE pipe = (HANDLE)parameter;
+    HANDLE event = CreateEventA(0, TRUE, FALSE, 0);
     DWORD_PTR driverId = 0;
     HostRequest request;
-    while (pipeIo(pipe, 0, &request, sizeof request)) {
+    while (event && pipeIo(pipe, event, 0, &request, sizeof request)) {
         HostReply reply;
         memset(&reply, 0, sizeof reply);
         if (request.kind == kHostOpen && !driverId) {
@@ -99,9 +101,11 @@ DWORD WINAPI serveOpen(void* parameter) {
             closeDriver(driverId);
             driverId = 0;
         }
-        if (!pipeIo(pipe, 1, &reply, sizeof reply) || request.kind == kHostClose)
+        if (!pipeIo(pipe, event, 1, &reply, sizeof reply) || request.kind == kHostClose)
             break;
     }
+    if (event)
+        CloseHandle(event);
     // A program that ended without closing lets go of its open here.
     if (driverId)
         closeDriver(driverId);
@@ -136,6 +140,37 @@ int awaitConnection(HANDLE pipe) {
     return connected;
 }
 
+// The pipe is for every program of the user, elevated or not, whichever
+// started the host: the user and the system may connect, and from Vista on
+// a low mandatory label lets a program of lower integrity than an elevated
+// host talk to it. 0 (the default security) when it cannot be made.
+PSECURITY_DESCRIPTOR pipeSecurity() {
+    HANDLE token;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token))
+        return 0;
+    union {
+        TOKEN_USER user;
+        BYTE bytes[256];
+    } owner;
+    DWORD size = 0;
+    BOOL known = GetTokenInformation(token, TokenUser, &owner, sizeof owner, &size);
+    CloseHandle(token);
+    LPWSTR sid = 0;
+    if (!known || !ConvertSidToStringSidW(owner.user.User.Sid, &sid))
+        return 0;
+    PSECURITY_DESCRIPTOR descriptor = 0;
+    wchar_t text[256];
+    for (const wchar_t* label : {L"S:(ML;;NW;;;LW)", L""}) {
+        _snwprintf(text, 256, L"D:P(A;;GA;;;%ls)(A;;GA;;;SY)%ls", sid, label);
+        text[255] = 0;
+        if (ConvertStringSecurityDescriptorToSecurityDescriptorW(text, SDDL_REVISION_1, &descriptor, 0))
+            break;
+        descriptor = 0;
+    }
+    LocalFree(sid);
+    return descriptor;
+}
+
 } // namespace
 
 // rundll32's entry: serves the session's drive until no program has it open.
@@ -146,11 +181,13 @@ extern "C" __declspec(dllexport) void CALLBACK DriveHost(HWND, HINSTANCE, LPSTR,
     if (!coreDriverProc(0, 0, DRV_LOAD, 0, 0))
         return;
     lastLeft = GetTickCount();
+    SECURITY_ATTRIBUTES security = {sizeof security, pipeSecurity(), FALSE};
     DWORD first = FILE_FLAG_FIRST_PIPE_INSTANCE;
     for (;;) {
         HANDLE pipe = CreateNamedPipeW(name, PIPE_ACCESS_DUPLEX | FILE_FLAG_OVERLAPPED | first,
                                        PIPE_TYPE_MESSAGE | PIPE_READMODE_MESSAGE | PIPE_WAIT, PIPE_UNLIMITED_INSTANCES,
-                                       sizeof(HostReply), sizeof(HostRequest), 0, 0);
+                                       sizeof(HostReply), sizeof(HostRequest), 0,
+                                       security.lpSecurityDescriptor ? &security : 0);
         if (pipe == INVALID_HANDLE_VALUE)
             break;
         first = 0;
@@ -171,5 +208,7 @@ extern "C" __declspec(dllexport) void CALLBACK DriveHost(HWND, HINSTANCE, LPSTR,
     // again), then let the drive go.
     while (connections)
         Sleep(50);
+    if (security.lpSecurityDescriptor)
+        LocalFree(security.lpSecurityDescriptor);
     coreDriverProc(0, 0, DRV_FREE, 0, 0);
 }
