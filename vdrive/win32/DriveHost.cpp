@@ -89,6 +89,11 @@ DWORD WINAPI serveOpen(void* parameter) {
     while (event && pipeIo(pipe, event, 0, &request, sizeof request)) {
         HostReply reply;
         memset(&reply, 0, sizeof reply);
+        if (request.formatFirst && driverId) {
+            MCI_SET_PARMS set = {};
+            set.dwTimeFormat = request.formatFirst - 1;
+            driveCommand(driverId, MCI_SET, MCI_SET_TIME_FORMAT, (DWORD_PTR)&set, 0);
+        }
         if (request.kind == kHostOpen && !driverId) {
             MCI_OPEN_DRIVER_PARMS open = {};
             open.wDeviceID = (MCIDEVICEID)request.deviceId;

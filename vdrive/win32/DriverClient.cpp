@@ -26,6 +26,7 @@ struct ClientOpen {
     HANDLE pipe;
     MCIDEVICEID deviceId;
     DWORD timeFormat; // set by the program, made again on a new host
+    DWORD formatToSend; // set since the last request, plus 1; 0: none
     DWORD_PTR realId; // the open on the PC's own driver, or 0
     int realOpened;   // that driver took the open (it found a drive)
     int realAlways;   // the open names a real CD drive
@@ -192,20 +193,15 @@ HANDLE openOnHost(MCIDEVICEID deviceId) {
 // A request of an open; a host that went away is replaced once, with the
 // open and its time format made again.
 int ask(ClientOpen* open, HostRequest* request, HostReply* reply) {
+    request->formatFirst = open->formatToSend;
+    open->formatToSend = 0;
     if (exchange(open->pipe, request, reply))
         return 1;
     if (open->pipe)
         CloseHandle(open->pipe);
     open->pipe = openOnHost(open->deviceId);
-    if (open->timeFormat != MCI_FORMAT_MSF) {
-        HostRequest format = {};
-        format.kind = kHostCommand;
-        format.message = MCI_SET;
-        format.flags = MCI_SET_TIME_FORMAT;
-        format.hasBlock = 1;
-        format.values[0] = open->timeFormat;
-        exchange(open->pipe, &format, reply);
-    }
+    if (open->timeFormat != MCI_FORMAT_MSF)
+        request->formatFirst = open->timeFormat + 1;
     return exchange(open->pipe, request, reply);
 }
 
@@ -258,6 +254,15 @@ void answer(UINT message, DWORD flags, DWORD_PTR block, const HostReply& reply) 
 }
 
 LRESULT command(ClientOpen* open, UINT message, DWORD flags, DWORD_PTR block) {
+    // A time format alone, and one the drive takes, goes with the next
+    // request (the drive answers it with 0 and tells nobody).
+    DWORD format = block && message == MCI_SET ? ((MCI_SET_PARMS*)block)->dwTimeFormat : 0;
+    if (message == MCI_SET && flags == MCI_SET_TIME_FORMAT && block &&
+        (format == MCI_FORMAT_TMSF || format == MCI_FORMAT_MSF || format == MCI_FORMAT_MILLISECONDS)) {
+        open->timeFormat = format;
+        open->formatToSend = format + 1;
+        return 0;
+    }
     HostRequest request = {};
     request.kind = kHostCommand;
     request.message = message;
@@ -288,6 +293,7 @@ LRESULT openDevice(LPARAM parameter1, MCI_OPEN_DRIVER_PARMS* parameters) {
             opens[slot].pipe = openOnHost(deviceId);
             opens[slot].deviceId = deviceId;
             opens[slot].timeFormat = MCI_FORMAT_MSF;
+            opens[slot].formatToSend = 0;
             opens[slot].realId = opens[slot].pipe ? openOnReal(parameter1, parameters) : 0;
             opens[slot].realOpened = opens[slot].realAlways = 0;
             HANDLE pipe = opens[slot].pipe;
@@ -313,6 +319,7 @@ void closeDevice(DWORD_PTR driverId) {
     if (open->pipe) {
         HostRequest request = {};
         request.kind = kHostClose;
+        request.formatFirst = open->formatToSend;
         HostReply reply;
         exchange(open->pipe, &request, &reply);
         CloseHandle(open->pipe);

@@ -24,6 +24,10 @@ struct HostRequest {
     uint32_t values[3]; // the parameter block's fields that the command uses
     uint32_t program;  // the client's process id (open)
     uint32_t deviceId; // the client's MCI device id (open)
+    // A time format the program set since its last request, plus 1 (0:
+    // none): the host sets it first. A program that sets the format before
+    // each query (as the player does) then needs one round trip, not two.
+    uint32_t formatFirst;
 };
 
 struct HostReply {
@@ -32,7 +36,7 @@ struct HostReply {
     uint16_t text[64]; // MCI_INFO's text
 };
 
-static_assert(sizeof(HostRequest) == 40 && sizeof(HostReply) == 136, "one layout for 32 and 64 bits");
+static_assert(sizeof(HostRequest) == 44 && sizeof(HostReply) == 136, "one layout for 32 and 64 bits");
 
 // The host's pipe of this session: programs of another user's session have
 // a drive of their own.
