@@ -14,6 +14,8 @@
 
 #include <string>
 
+#include "../win32/LineProgram.h"
+
 namespace {
 
 const DWORD kFrames = 900; // two tracks of 6 s
@@ -88,43 +90,10 @@ void pause() {
 }
 
 // The second program: a command string in, its answer line out.
-HANDLE toOther, fromOther;
-
-int startOther(const std::string& program) {
-    SECURITY_ATTRIBUTES inherit = {sizeof inherit, 0, TRUE};
-    HANDLE otherIn, otherOut;
-    if (!CreatePipe(&otherIn, &toOther, &inherit, 0) || !CreatePipe(&fromOther, &otherOut, &inherit, 0))
-        return 0;
-    SetHandleInformation(toOther, HANDLE_FLAG_INHERIT, 0);
-    SetHandleInformation(fromOther, HANDLE_FLAG_INHERIT, 0);
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdInput = otherIn;
-    startup.hStdOutput = startup.hStdError = otherOut;
-    PROCESS_INFORMATION started = {};
-    std::string line = "\"" + program + "\"";
-    int ok = CreateProcessA(0, &line[0], 0, 0, TRUE, 0, 0, 0, &startup, &started);
-    CloseHandle(otherIn);
-    CloseHandle(otherOut);
-    if (ok) {
-        CloseHandle(started.hThread);
-        CloseHandle(started.hProcess);
-    }
-    return ok;
-}
-
-void other(const char* command) {
-    std::string line = std::string(command) + "\n";
-    DWORD done;
-    WriteFile(toOther, line.data(), (DWORD)line.size(), &done, 0);
-    char c;
-    while (ReadFile(fromOther, &c, 1, &done, 0) && done && c != '\n') {
-    }
-}
+LineProgram other;
 
 void otherPause() {
-    other("pause cdaudio");
+    other.say("pause cdaudio");
     printf("pause position %lu\n", (unsigned long)position());
 }
 
@@ -166,9 +135,9 @@ int main(int argc, char** argv) {
     char self[MAX_PATH];
     GetModuleFileNameA(0, self, MAX_PATH);
     std::string beside = self;
-    if (!startOther(beside.substr(0, beside.rfind('\\') + 1) + "mci_client.exe"))
+    if (!other.start("\"" + beside.substr(0, beside.rfind('\\') + 1) + "mci_client.exe\""))
         return 5;
-    other("open cdaudio shareable");
+    other.say("open cdaudio shareable");
     MCI_SET_PARMS set = {};
     set.dwTimeFormat = MCI_FORMAT_MSF;
     mciSendCommandA(device, MCI_SET, MCI_SET_TIME_FORMAT, (DWORD_PTR)&set);
@@ -189,7 +158,7 @@ int main(int argc, char** argv) {
     // from where the pause holds, as the player does.
     pause();
     pumpFor(700);
-    other("resume cdaudio");
+    other.say("resume cdaudio");
     pumpFor(1000);
     otherPause();
     pumpFor(500);
@@ -212,8 +181,6 @@ int main(int argc, char** argv) {
     waitForNotification();
     pumpFor(1500);
     mciSendCommandA(device, MCI_CLOSE, 0, 0);
-    CloseHandle(toOther); // the other program closes its open and ends
-    CloseHandle(fromOther);
     DestroyWindow(window);
     return notifications == 2 ? 0 : 1;
 }

@@ -8,59 +8,17 @@
 
 #include <string>
 
+#include "LineProgram.h"
 #include "Programs.h"
 
 namespace {
 
-// A running mci_client.exe: a line in, the answer line out.
-struct Client {
-    PROCESS_INFORMATION process = {};
-    HANDLE toClient = 0, fromClient = 0;
-
-    void start() {
-        SECURITY_ATTRIBUTES inherit = {sizeof inherit, 0, TRUE};
-        HANDLE clientIn, clientOut;
-        ASSERT_TRUE(CreatePipe(&clientIn, &toClient, &inherit, 0));
-        ASSERT_TRUE(CreatePipe(&fromClient, &clientOut, &inherit, 0));
-        SetHandleInformation(toClient, HANDLE_FLAG_INHERIT, 0);
-        SetHandleInformation(fromClient, HANDLE_FLAG_INHERIT, 0);
-        STARTUPINFOA startup = {};
-        startup.cb = sizeof startup;
-        startup.dwFlags = STARTF_USESTDHANDLES;
-        startup.hStdInput = clientIn;
-        startup.hStdOutput = startup.hStdError = clientOut;
-        std::string line = "\"" + testFolder() + "mci_client.exe\"";
-        ASSERT_TRUE(CreateProcessA(0, &line[0], 0, 0, TRUE, CREATE_SUSPENDED, 0, 0, &startup, &process));
-        AssignProcessToJobObject(testJob(), process.hProcess);
-        ResumeThread(process.hThread);
-        CloseHandle(clientIn);
-        CloseHandle(clientOut);
-    }
-    // The answer to one line: "error answer|notify codes".
-    std::string say(const std::string& command) {
-        std::string line = command + "\n", answer;
-        DWORD done;
-        WriteFile(toClient, line.data(), (DWORD)line.size(), &done, 0);
-        char c;
-        while (ReadFile(fromClient, &c, 1, &done, 0) && done && c != '\n')
-            if (c != '\r')
-                answer += c;
-        return answer;
-    }
+// A running mci_client.exe.
+struct Client : LineProgram {
+    void start() { ASSERT_TRUE(LineProgram::start("\"" + testFolder() + "mci_client.exe\"", testJob())); }
     void kill() {
         TerminateProcess(process.hProcess, 9);
         WaitForSingleObject(process.hProcess, 5000);
-    }
-    ~Client() {
-        if (toClient)
-            CloseHandle(toClient);
-        if (process.hProcess) {
-            WaitForSingleObject(process.hProcess, 10000);
-            CloseHandle(process.hProcess);
-            CloseHandle(process.hThread);
-        }
-        if (fromClient)
-            CloseHandle(fromClient);
     }
 };
 
