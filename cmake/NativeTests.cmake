@@ -13,7 +13,8 @@ add_executable(engine_tests
   tests/native/SimHost.cpp
   tests/native/EngineQueriesTest.cpp
   tests/native/EngineTransportTest.cpp
-  tests/native/EngineAdvanceTest.cpp)
+  tests/native/EngineAdvanceTest.cpp
+  tests/native/EngineFollowTest.cpp)
 target_link_libraries(engine_tests engine GTest::gtest_main)
 gtest_discover_tests(engine_tests DISCOVERY_MODE PRE_TEST)
 

@@ -29,6 +29,18 @@ const int32_t kSkipRequest = -256;
 const int32_t kTrackSlots = 100;
 const int32_t kMaxTrack = 99;
 
+// What following the drive found.
+enum DriveFollowed : int32_t {
+    // The drive does not answer, even on a device opened again: what the
+    // engine holds of the disc waits for it.
+    kDriveSilent = 0,
+    // The drive answered: the engine's state is the drive's.
+    kDriveFollowed = 1,
+    // The drive answered again after it went away, and holds another disc
+    // or none: the disc is to be found again.
+    kDriveHasAnotherDisc = 2,
+};
+
 struct DiscEngine {
     InstanceHandle instance;
     WindowHandle ownerWindow;
@@ -48,6 +60,10 @@ struct DiscEngine {
     uint32_t notifyAdvance;
     uint32_t currentDisplayMode;
     int32_t state;
+    // The track of the last position the drive reported.
+    int32_t seenTrack;
+    // Set while the drive does not answer.
+    uint32_t driveSilent;
 
     // The random generator's state: 1 at program start, seeded by open.
     static uint32_t randomState;
@@ -77,6 +93,10 @@ struct DiscEngine {
     // Another disc is in the drive: a new random round, and no track of the
     // old disc is waited for.
     void discChanged();
+    // The drive is shared: another program may have paused, resumed,
+    // stopped or moved it, or it may have gone away and come back. Its
+    // mode and track become the engine's state.
+    int32_t followDrive();
     int32_t stepTrack(int32_t delta);
     int32_t pickRandomTrack();
     void clearPlayed();
@@ -96,6 +116,11 @@ struct DiscEngine {
     static int32_t drawRandom();
 
   private:
+    int32_t askMode(uint32_t* mode);
+    int32_t driveReturned(uint32_t mode);
+    int32_t sameDiscInDrive();
+    void takeDriveMode(uint32_t mode);
+    int32_t driveTrackNow();
     int32_t lastTrack();
     int32_t lengthBefore(int32_t track);
     void markPlayed(int32_t track);

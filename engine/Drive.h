@@ -23,6 +23,10 @@ enum DriveStatusItem : uint32_t {
     kStatusMediaPresent = 5,
 };
 
+// The drive's modes (MCI_MODE_*) that the engine tells apart.
+const uint32_t kModeStop = 525;
+const uint32_t kModePlay = 526;
+const uint32_t kModePause = 529;
 // MCI_MODE_OPEN: the drive reports its door open.
 const uint32_t kModeOpen = 530;
 
@@ -38,6 +42,9 @@ uint32_t driveSetDoor(uint32_t deviceId, int open);
 // The reply of a status query; 0 when the drive refuses the query.
 // track is sent only with kStatusLength.
 uint32_t driveStatus(uint32_t deviceId, DriveStatusItem item, uint32_t track);
+// A status query whose failure counts: the MCI result (0 = answered), the
+// reply in *reply.
+uint32_t driveQuery(uint32_t deviceId, DriveStatusItem item, uint32_t* reply);
 // Plays from the start of a track (TMSF, track byte only) to the end of the
 // disc and posts the completion to callbackWindow.
 uint32_t drivePlayFrom(uint32_t deviceId, WindowHandle callbackWindow, uint32_t fromTmsf);

@@ -48,6 +48,14 @@ uint32_t driveStatus(uint32_t deviceId, DriveStatusItem item, uint32_t track) {
     return (uint32_t)parameters.dwReturn;
 }
 
+uint32_t driveQuery(uint32_t deviceId, DriveStatusItem item, uint32_t* reply) {
+    MCI_STATUS_PARMS parameters = {};
+    parameters.dwItem = item;
+    uint32_t result = sendCommand(deviceId, MCI_STATUS, MCI_STATUS_ITEM, &parameters);
+    *reply = result == 0 ? (uint32_t)parameters.dwReturn : 0;
+    return result;
+}
+
 uint32_t drivePlayFrom(uint32_t deviceId, WindowHandle callbackWindow, uint32_t fromTmsf) {
     MCI_PLAY_PARMS parameters = {};
     parameters.dwCallback = (DWORD_PTR)callbackWindow;

@@ -8,10 +8,6 @@ SimDrive sim;
 
 namespace {
 
-const uint32_t kModeStop = 525;
-const uint32_t kModePlay = 526;
-const uint32_t kModePause = 529;
-
 void logCommand(const char* text) { sim.commands.push_back(text); }
 
 void logCommand(const char* text, uint32_t value) {
@@ -124,7 +120,7 @@ void openEngineWith(const std::vector<uint32_t>& secondsPerTrack) {
 
 uint32_t driveOpen(uint32_t* deviceId) {
     logCommand("OPEN");
-    if (sim.openFails)
+    if (sim.openFails || sim.silent)
         return 0x113;
     *deviceId = sim.nextDeviceId++;
     sim.openDevices++;
@@ -155,6 +151,11 @@ uint32_t driveSetDoor(uint32_t, int open) {
         sim.paused = 0;
     }
     return 0;
+}
+
+uint32_t driveQuery(uint32_t deviceId, DriveStatusItem item, uint32_t* reply) {
+    *reply = driveStatus(deviceId, item, 0);
+    return sim.silent || deviceId == 0 ? 0x101 : 0;
 }
 
 uint32_t driveStatus(uint32_t, DriveStatusItem item, uint32_t track) {

@@ -23,6 +23,8 @@ struct SimDrive {
     int doorOpen;
     int openFails;
     int refuseQueries;
+    // Answers nothing at all: a drive gone away.
+    int silent;
     // When set, the position query answers rawPosition instead of the clock.
     int useRawPosition;
     uint32_t rawPosition;
