@@ -19,8 +19,20 @@ void drawLamp(PlayerWindow* player, uint32_t lit, int unlitRow, int litRow) {
 
 } // namespace
 
+namespace {
+
+// The commands that act on the drive: they act on the drive as it stands
+// now, whatever another program did to it since the last tick.
+int movesTheDrive(uint32_t id) {
+    return (id >= IDC_EJECT && id <= IDC_NEXT) || (id > IDC_TRACK_BASE && id <= IDC_TRACK_LAST);
+}
+
+} // namespace
+
 int32_t PlayerWindow::dispatchCommand(WPARAM command, LPARAM) {
     uint32_t id = (uint32_t)(command & 0xFFFF);
+    if (movesTheDrive(id) && discEngine.followDrive() == kDriveHasAnotherDisc)
+        discLoaded = 0;
     switch (id) {
     case IDC_EJECT:
         discEngine.eject();

@@ -180,6 +180,10 @@ int32_t PlayerWindow::initialise() {
     }
     resolvePaths();
     showAtStart();
+    // The face shows the drive at once, and AutoPlay's start plays now, not
+    // at the first tick.
+    if (discEngine.notifyWindow)
+        refresh();
     return 1;
 }
 

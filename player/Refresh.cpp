@@ -7,12 +7,30 @@
 #include "../engine/DiscEngine.h"
 #include "Texts.h"
 
+namespace {
+
+void showNoDisc(PlayerWindow* player) {
+    player->drawText(kAreaTitleLine, kTextInsertDisc);
+    player->drawText(kAreaTrackLine, "");
+    player->drawText(kAreaClock, "");
+    player->drawText(kAreaCaption, kTextPlayerCaption);
+}
+
+} // namespace
+
+// The drive is shared with every other program: what it says now is shown,
+// whoever changed it. A drive that does not answer shows no disc, but what
+// the player knows of its disc waits for it to come back.
 int32_t PlayerWindow::refresh() {
+    int32_t followed = discEngine.followDrive();
+    if (followed == kDriveSilent) {
+        showNoDisc(this);
+        return 0;
+    }
+    if (followed == kDriveHasAnotherDisc)
+        discLoaded = 0;
     if (!discEngine.mediaPresent()) {
-        drawText(kAreaTitleLine, kTextInsertDisc);
-        drawText(kAreaTrackLine, "");
-        drawText(kAreaClock, "");
-        drawText(kAreaCaption, kTextPlayerCaption);
+        showNoDisc(this);
         discEngine.invalidateCache();
         if (discEngine.playState() != kStopped)
             discEngine.forgetPlay();

@@ -157,7 +157,9 @@ TEST_F(Face, ADiscTakenOutWhilePlayingLeavesTheNextDiscStopped) {
     pressButton(IDC_PLAYPAUSE);
     sim.advance(5000);
     timerTick();
+    // The disc goes, and with it the drive's play.
     sim.mediaPresent = 0;
+    sim.playing = 0;
     timerTick();
     EXPECT_EQ(kStopped, discEngine.playState());
     sim.setDisc({100, 100});

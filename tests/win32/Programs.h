@@ -3,6 +3,7 @@
 #pragma once
 
 #include <windows.h>
+#include <tlhelp32.h>
 
 #include <string.h>
 
@@ -129,4 +130,21 @@ inline HWND waitForWindowOf(DWORD processId, const char* className, DWORD ms) {
             Sleep(50);
     }
     return window;
+}
+
+// Ends the drive's host (rundll32) as a crash would: 1 when there was one.
+inline int killHost() {
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    PROCESSENTRY32 entry = {};
+    entry.dwSize = sizeof entry;
+    int killed = 0;
+    for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry))
+        if (_stricmp(entry.szExeFile, "rundll32.exe") == 0) {
+            HANDLE host = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, entry.th32ProcessID);
+            killed |= host && TerminateProcess(host, 9) && WaitForSingleObject(host, 5000) == WAIT_OBJECT_0;
+            if (host)
+                CloseHandle(host);
+        }
+    CloseHandle(snapshot);
+    return killed;
 }

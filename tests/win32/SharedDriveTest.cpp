@@ -2,25 +2,14 @@
 // small MCI players: one tray, one disc, one play; what one does, the other
 // then reads; a program killed while it plays lets the drive go.
 #include <windows.h>
-#include <tlhelp32.h>
 
 #include <gtest/gtest.h>
 
 #include <string>
 
-#include "LineProgram.h"
-#include "Programs.h"
+#include "MciClient.h"
 
 namespace {
-
-// A running mci_client.exe.
-struct Client : LineProgram {
-    void start() { ASSERT_TRUE(LineProgram::start("\"" + testFolder() + "mci_client.exe\"", testJob())); }
-    void kill() {
-        TerminateProcess(process.hProcess, 9);
-        WaitForSingleObject(process.hProcess, 5000);
-    }
-};
 
 void resetControl() {
     RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\Drovix\\VirtualDrive");
@@ -28,35 +17,6 @@ void resetControl() {
     RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Drovix\\VirtualDrive", 0, 0, 0, KEY_ALL_ACCESS, 0, &key, 0);
     RegSetValueExA(key, "Image", 0, REG_SZ, (const BYTE*)"", 1);
     RegCloseKey(key);
-}
-
-// What a query reads after `wait` ms at most: the first answer that is
-// `expected`, or the last one.
-std::string readsWithin(Client* client, const std::string& query, const std::string& expected, DWORD wait) {
-    DWORD began = GetTickCount();
-    std::string answer = client->say(query);
-    while (answer != expected && GetTickCount() - began < wait) {
-        Sleep(50);
-        answer = client->say(query);
-    }
-    return answer;
-}
-
-// Ends the drive's host (rundll32) as a crash would: 1 when there was one.
-int killHost() {
-    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-    PROCESSENTRY32 entry = {};
-    entry.dwSize = sizeof entry;
-    int killed = 0;
-    for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry))
-        if (_stricmp(entry.szExeFile, "rundll32.exe") == 0) {
-            HANDLE host = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, entry.th32ProcessID);
-            killed |= host && TerminateProcess(host, 9) && WaitForSingleObject(host, 5000) == WAIT_OBJECT_0;
-            if (host)
-                CloseHandle(host);
-        }
-    CloseHandle(snapshot);
-    return killed;
 }
 
 } // namespace
@@ -125,12 +85,41 @@ TEST(SharedDrive, AProgramKilledWhilePlayingLeavesTheDriveUsable) {
     EXPECT_EQ("0 |notify", other.say("play cdaudio"));
     EXPECT_EQ("0 playing|notify", other.say("status cdaudio mode"));
     EXPECT_EQ("0 |notify", other.say("stop cdaudio"));
-    // The host itself killed: the next command finds a new one, with the
-    // open's time format made again.
+    // The host itself killed: the command that finds it gone fails, and
+    // the next finds a new one, with the open's time format made again.
     EXPECT_EQ("0 |notify", other.say("set cdaudio time format tmsf"));
     ASSERT_TRUE(killHost());
+    EXPECT_EQ("262 |notify", other.say("status cdaudio position"));
     EXPECT_EQ("0 01:00:00:00|notify", other.say("status cdaudio position"));
     EXPECT_EQ("0 |notify", other.say("play cdaudio from 2"));
     EXPECT_EQ("0 playing|notify", other.say("status cdaudio mode"));
     other.say("close cdaudio");
+}
+
+// vdrivectl moves the door as a program would, and a program sees it at
+// its next look: eject opens it and ends the play, a disc put in closes it.
+TEST(SharedDrive, TheControlToolsEjectOpensTheDoorAndAnInsertClosesIt) {
+    resetControl();
+    Client program;
+    program.start();
+    auto tool = [](const char* arguments) {
+        PROCESS_INFORMATION started = startProgram("vdrivectl.exe", arguments);
+        DWORD code = started.hProcess ? waitForExit(&started, 20000) : 999;
+        release(&started);
+        return code;
+    };
+    ASSERT_EQ("0 1|notify", program.say("open cdaudio shareable"));
+    ASSERT_EQ("0 |notify", program.say("play cdaudio from 2 notify"));
+    ASSERT_EQ(0u, tool("eject"));
+    // The play that asked to be told ends as aborted.
+    EXPECT_EQ("0 open|notify 4", readsWithin(&program, "status cdaudio mode", "0 open|notify 4", 3000));
+    EXPECT_EQ("0 false|notify", program.say("status cdaudio media present"));
+    ASSERT_EQ(0u, tool("insert"));
+    EXPECT_EQ("0 stopped|notify", readsWithin(&program, "status cdaudio mode", "0 stopped|notify", 3000));
+    EXPECT_EQ("0 true|notify", program.say("status cdaudio media present"));
+    // A door a program opened closes at an insert too.
+    ASSERT_EQ("0 |notify", program.say("set cdaudio door open"));
+    ASSERT_EQ(0u, tool("insert"));
+    EXPECT_EQ("0 stopped|notify", readsWithin(&program, "status cdaudio mode", "0 stopped|notify", 3000));
+    program.say("close cdaudio");
 }

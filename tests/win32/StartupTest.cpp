@@ -242,10 +242,16 @@ TEST_F(Player, AnIndexNameTooLongForTheProgramDirectoryFallsBackToTheDefault) {
 
 // ---- The command line ---------------------------------------------------------
 
-TEST_F(Player, PlayInAnyLetterCaseMarksAnAutoplayStart) {
+// AutoPlay's start plays the disc at once, before the first tick, and the
+// caption says so.
+TEST_F(Player, PlayInAnyLetterCaseIsAnAutoplayStartThatPlaysAtOnce) {
     for (const char* arguments : {"/play", "/PLAY", "/Play"}) {
+        sim.take();
         start(arguments);
-        EXPECT_EQ(1u, playerWindow.autoplayStart) << arguments;
+        EXPECT_EQ(kPlaying, discEngine.playState()) << arguments;
+        std::vector<std::string> sent = sim.take();
+        EXPECT_NE(sent.end(), std::find(sent.begin(), sent.end(), "PLAY FROM 1")) << arguments;
+        EXPECT_EQ(0u, windowText(playerWindow.window).rfind("Track  1 (", 0)) << arguments;
         finish();
         playerWindow = PlayerWindow();
         discEngine = DiscEngine();

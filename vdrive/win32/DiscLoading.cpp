@@ -68,6 +68,28 @@ int controlUnread() {
            WaitForSingleObject(drive.running->controlChanged, 0) == WAIT_OBJECT_0;
 }
 
+void writeDoor(int open) {
+    setControlNumber("Door", open ? 1 : 0);
+    drive.doorWrites++;
+}
+
+namespace {
+
+// The door moved from outside (vdrivectl eject, or a disc put in, which
+// closes it), as a program's set door would move it.
+void moveDoorLeavingLock(int open) {
+    DriveMode before = drive.model.mode;
+    uint32_t frameBefore = drive.model.frame;
+    drive.model.set(0, open ? mci::kSetDoorOpen : mci::kSetDoorClosed, 0, 0, played());
+    if (drive.model.mode != before || drive.model.frame != frameBefore)
+        endSegment();
+    controlLog(&drive.control, open ? "door: opened from outside" : "door: closed from outside");
+    if (!open)
+        loadDiscLeavingLock();
+}
+
+} // namespace
+
 void followControlLeavingLock() {
     if (!controlUnread()) {
         closeTrayWhenDueLeavingLock();
@@ -75,9 +97,14 @@ void followControlLeavingLock() {
     }
     drive.activity.control = kControlRead;
     DriveControl now;
+    uint32_t doorWrites = drive.doorWrites;
     LeaveCriticalSection(&drive.lock);
     readControl(&now);
     EnterCriticalSection(&drive.lock);
+    // A Door the drive wrote itself meanwhile is where its door stands, not
+    // a request to move it.
+    if (drive.doorWrites == doorWrites && (now.doorOpen != 0) != (drive.model.doorOpen != 0))
+        moveDoorLeavingLock(now.doorOpen != 0);
     if (now.media != drive.control.media || wcscmp(now.image, drive.control.image) != 0 ||
         now.imageUnreadable != drive.control.imageUnreadable) {
         if (drive.model.mediaPresent && now.media) {

@@ -184,7 +184,7 @@ void closeDriver(DWORD_PTR driverId) {
         drive.model.close(slot, played());
         drive.slotSerials[slot] = 0;
         if (doorWasOpen && !drive.model.doorOpen) {
-            setControlNumber("Door", 0);
+            writeDoor(0);
             drive.activity.tray = kTrayClosed;
         }
         outbox.collect();
@@ -228,7 +228,7 @@ LRESULT freeDriver() {
     HANDLE thread = 0;
     // A drive let go holds no door open: the next load starts closed.
     if (drive.model.doorOpen)
-        setControlNumber("Door", 0);
+        writeDoor(0);
     if (running) {
         drive.running = 0;
         running->leftDevice = drive.audio.release();

@@ -54,6 +54,7 @@ struct Drive {
     int lockReady;
     DriveThread* running; // the drive's thread, or none
     uint32_t looks;       // every reading of the disc
+    uint32_t doorWrites;  // the drive's own writes of the control's Door
     int loaded;
     DriveModel model;
     MCIDEVICEID deviceIds[DriveModel::kMaxOpens];
@@ -120,6 +121,9 @@ DWORD sleepTime();
 extern CRITICAL_SECTION stagingLock;
 void loadDiscLeavingLock();
 void followControlLeavingLock();
+// Where the door stands, for vdrivectl show; vdrivectl moves the door by
+// writing the same value.
+void writeDoor(int open);
 void watchControl(DriveThread* thread);
 
 // The driver's lifetime (DriveLifetime.cpp).

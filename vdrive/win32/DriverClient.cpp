@@ -190,8 +190,10 @@ HANDLE openOnHost(MCIDEVICEID deviceId) {
     return 0;
 }
 
-// A request of an open; a host that went away is replaced once, with the
-// open and its time format made again.
+// A request of an open. A host that went away took the drive's play and
+// position with it: the request that finds it gone fails, so that the
+// program learns that the drive is not as it left it, and the open and its
+// time format are made again on a new host for the next request.
 int ask(ClientOpen* open, HostRequest* request, HostReply* reply) {
     request->formatFirst = open->formatToSend;
     open->formatToSend = 0;
@@ -201,8 +203,8 @@ int ask(ClientOpen* open, HostRequest* request, HostReply* reply) {
         CloseHandle(open->pipe);
     open->pipe = openOnHost(open->deviceId);
     if (open->timeFormat != MCI_FORMAT_MSF)
-        request->formatFirst = open->timeFormat + 1;
-    return exchange(open->pipe, request, reply);
+        open->formatToSend = open->timeFormat + 1;
+    return 0;
 }
 
 // The fields of the parameter block that the command reads.

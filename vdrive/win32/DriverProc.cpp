@@ -283,7 +283,7 @@ DWORD commandLeavingLock(int32_t slot, uint32_t serial, UINT message, DWORD flag
         result = model.set(slot, flags, block ? ((MCI_SET_PARMS*)block)->dwTimeFormat : 0, callback, played());
         // vdrivectl show tells where the door stands.
         if (doorWasOpen != model.doorOpen)
-            setControlNumber("Door", model.doorOpen ? 1 : 0);
+            writeDoor(model.doorOpen);
         // A closed door: the drive reads whatever disc is in it now.
         if (result == 0 && doorWasOpen && !model.doorOpen)
             loadDiscLeavingLock();

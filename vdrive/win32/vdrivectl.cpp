@@ -5,6 +5,7 @@
 // Commands are read in any case; words a command does not take are refused.
 //   vdrivectl insert [sheet.cue]   the CUE sheet, or the demo disc
 //   vdrivectl remove               an empty drive
+//   vdrivectl eject                open the door (insert closes it)
 //   vdrivectl speed N              time runs N times faster (1 to 1000)
 //   vdrivectl log [file]           log every command to file; none: stop
 //   vdrivectl show                 what the drive holds
@@ -117,8 +118,10 @@ int insert(int argc, char** argv) {
             return refuse("insert", "このイメージは再生できません。ドライブのディスクはそのままです: ", reason);
         }
     }
-    // What the drive read of the disc before is no longer what it holds.
-    if (!setControlImage(full) || !setControlNumber("Media", 1) || !setControlText("State", ""))
+    // What the drive read of the disc before is no longer what it holds. A
+    // disc put in closes the tray, as a user who puts one in expects.
+    if (!setControlImage(full) || !setControlNumber("Media", 1) || !setControlText("State", "") ||
+        !setControlNumber("Door", 0))
         return registryRefused("insert");
     printText(stdout, "vdrivectl: ドライブに %s を入れました\n", sheet ? shown : "デモディスク");
     return 0;
@@ -128,6 +131,15 @@ int removeDisc() {
     if (!setControlNumber("Media", 0))
         return registryRefused("remove");
     printText(stdout, "vdrivectl: ドライブからディスクを取り出しました\n");
+    return 0;
+}
+
+// The door opens as at a player's Eject: the play stops, the disc stays in
+// the tray until the door closes again (a program's Eject, or an insert).
+int eject() {
+    if (!setControlNumber("Door", 1))
+        return registryRefused("eject");
+    printText(stdout, "vdrivectl: ドライブのドアを開けました\n");
     return 0;
 }
 
@@ -201,6 +213,7 @@ int show() {
 const char kUsage[] = "使い方: vdrivectl コマンド\n"
                       "  insert [シート.cue]   ディスクを入れる (シートがなければデモディスク)\n"
                       "  remove                ディスクを取り出す\n"
+                      "  eject                 ドアを開ける (insert で閉じる)\n"
                       "  speed N               時間を N 倍 (1 から 1000) の速さで進める\n"
                       "  log [ファイル]        一時フォルダのファイルにログを取る (なし: 止める)\n"
                       "  show                  ドライブの状態を見る\n"
@@ -250,8 +263,9 @@ struct Command {
     const char* name;
     int mostWords;
 };
-const Command kCommands[] = {{"insert", 1}, {"remove", 0}, {"speed", 1},     {"log", 1},
-                             {"show", 0},   {"install", 0}, {"uninstall", 0}, {"titles", -1}};
+const Command kCommands[] = {{"insert", 1},  {"remove", 0},    {"eject", 0},   {"speed", 1},
+                             {"log", 1},     {"show", 0},      {"install", 0}, {"uninstall", 0},
+                             {"titles", -1}};
 
 int run(const char* verb, int argc, char** argv) {
     const char* argument = argc > 2 ? argv[2] : 0;
@@ -259,6 +273,8 @@ int run(const char* verb, int argc, char** argv) {
         return insert(argc, argv);
     if (_stricmp(verb, "remove") == 0)
         return removeDisc();
+    if (_stricmp(verb, "eject") == 0)
+        return eject();
     if (_stricmp(verb, "speed") == 0)
         return speed(argument);
     if (_stricmp(verb, "log") == 0)
