@@ -80,7 +80,7 @@ int32_t DiscEngine::totalLength() {
 
 uint32_t DiscEngine::position() {
     driveSetTimeFormat(deviceId, kTimeFormatTmsf);
-    uint32_t tmsf = driveStatus(deviceId, kStatusPosition, 0);
+    uint32_t tmsf = askDrive(kStatusPosition);
     // Until the next tick confirms a track that random play has just started,
     // show that track at its beginning whatever the drive says.
     if (advanceBusy == 1)
@@ -93,7 +93,16 @@ uint32_t DiscEngine::position() {
     return (track << 16) | (seconds & 0xFFFF);
 }
 
-uint32_t DiscEngine::mediaPresent() { return driveStatus(deviceId, kStatusMediaPresent, 0); }
+uint32_t DiscEngine::mediaPresent() { return askDrive(kStatusMediaPresent); }
+
+// A query of every tick. One that fails may be the first to find that the
+// drive went away (its host ended): the next follow looks at what it lost.
+uint32_t DiscEngine::askDrive(DriveStatusItem item) {
+    uint32_t reply = 0;
+    if (driveQuery(deviceId, item, &reply) != 0)
+        driveSilent = 1;
+    return reply;
+}
 
 int32_t DiscEngine::playState() { return state; }
 

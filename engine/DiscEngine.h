@@ -62,7 +62,7 @@ struct DiscEngine {
     int32_t state;
     // The track of the last position the drive reported.
     int32_t seenTrack;
-    // Set while the drive does not answer.
+    // Set while the drive does not answer, and by a query it failed.
     uint32_t driveSilent;
 
     // The random generator's state: 1 at program start, seeded by open.
@@ -116,6 +116,7 @@ struct DiscEngine {
     static int32_t drawRandom();
 
   private:
+    uint32_t askDrive(DriveStatusItem item);
     int32_t askMode(uint32_t* mode);
     int32_t driveReturned(uint32_t mode);
     int32_t sameDiscInDrive();

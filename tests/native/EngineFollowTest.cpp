@@ -155,3 +155,20 @@ TEST(FollowDrive, ADriveBackWithAnotherDiscHasTheDiscFoundAgain) {
     EXPECT_EQ(1, discEngine.currentTrack);
     EXPECT_EQ(-1, discEngine.cachedTrackCount);
 }
+
+// The host may end between two ticks or in the middle of one: whichever
+// query of the tick finds it gone, the next follow stands the engine
+// stopped at the track it was on.
+TEST(FollowDrive, AFailedPositionIsTheFirstToFindTheDriveGone) {
+    openEngineWith(kTenTracks);
+    playing(4);
+    discEngine.position();
+    sim.silent = 1;
+    discEngine.position();
+    sim.silent = 0;
+    stoppedElsewhere();
+    sim.frame = 0;
+    EXPECT_EQ(kDriveFollowed, discEngine.followDrive());
+    EXPECT_EQ(kStopped, discEngine.state);
+    EXPECT_EQ(4, discEngine.currentTrack);
+}

@@ -155,7 +155,10 @@ uint32_t driveSetDoor(uint32_t, int open) {
 
 uint32_t driveQuery(uint32_t deviceId, DriveStatusItem item, uint32_t* reply) {
     *reply = driveStatus(deviceId, item, 0);
-    return sim.silent || deviceId == 0 ? 0x101 : 0;
+    if (!sim.silent && deviceId != 0)
+        return 0;
+    *reply = 0;
+    return 0x101;
 }
 
 uint32_t driveStatus(uint32_t, DriveStatusItem item, uint32_t track) {
