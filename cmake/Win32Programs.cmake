@@ -94,7 +94,7 @@ target_link_libraries(notify_window_tests engine winmm gtest gtest_main)
 gtest_discover_tests(notify_window_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60)
 
 # The title index on Wine's file system, replacing files with MoveFileExA.
-add_executable(title_index_win32_tests tests/native/TitleIndexTest.cpp)
+add_executable(title_index_win32_tests tests/native/TitleIndexTest.cpp tests/native/TitleEditsTest.cpp)
 target_include_directories(title_index_win32_tests PRIVATE tests/native)
 target_link_libraries(title_index_win32_tests titles gtest gtest_main)
 gtest_discover_tests(title_index_win32_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60)
