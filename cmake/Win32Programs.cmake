@@ -122,6 +122,7 @@ add_executable(player_window_tests
   tests/win32/FaceTest.cpp
   tests/win32/MenuTest.cpp
   tests/win32/TitleDialogTest.cpp
+  tests/win32/TitleWritersTest.cpp
   tests/win32/HintsTest.cpp
   $<TARGET_OBJECTS:player_resources>)
 target_sources(player_window_tests PRIVATE engine/win32/NotifyWindow.cpp)
