@@ -212,7 +212,8 @@ target_compile_options(vdrivectl PRIVATE ${DROVIX_DRIVE_FLAGS})
 
 # The settings tool's dialog in the test process, with the tool's resources,
 # Wine's registry and real message boxes; and the real tool for its marker.
-add_executable(settings_tool_tests tests/win32/SettingsToolTest.cpp $<TARGET_OBJECTS:tool_resources>)
+add_executable(settings_tool_tests tests/win32/SettingsToolTest.cpp tests/win32/SettingsSaveFilesTest.cpp
+  $<TARGET_OBJECTS:tool_resources>)
 target_link_libraries(settings_tool_tests settings_tool version gtest gtest_main)
 gtest_discover_tests(settings_tool_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
   PROPERTIES RESOURCE_LOCK shared_registry)
