@@ -94,7 +94,7 @@ target_link_libraries(notify_window_tests engine winmm gtest gtest_main)
 gtest_discover_tests(notify_window_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60)
 
 # The title index on Wine's file system, replacing files with MoveFileExA.
-add_executable(title_index_win32_tests tests/native/TitleIndexTest.cpp)
+add_executable(title_index_win32_tests tests/native/TitleIndexTest.cpp tests/native/TitleEditsTest.cpp)
 target_include_directories(title_index_win32_tests PRIVATE tests/native)
 target_link_libraries(title_index_win32_tests titles gtest gtest_main)
 gtest_discover_tests(title_index_win32_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60)
@@ -122,6 +122,7 @@ add_executable(player_window_tests
   tests/win32/FaceTest.cpp
   tests/win32/MenuTest.cpp
   tests/win32/TitleDialogTest.cpp
+  tests/win32/TitleWritersTest.cpp
   tests/win32/HintsTest.cpp
   $<TARGET_OBJECTS:player_resources>)
 target_sources(player_window_tests PRIVATE engine/win32/NotifyWindow.cpp)
@@ -211,7 +212,8 @@ target_compile_options(vdrivectl PRIVATE ${DROVIX_DRIVE_FLAGS})
 
 # The settings tool's dialog in the test process, with the tool's resources,
 # Wine's registry and real message boxes; and the real tool for its marker.
-add_executable(settings_tool_tests tests/win32/SettingsToolTest.cpp $<TARGET_OBJECTS:tool_resources>)
+add_executable(settings_tool_tests tests/win32/SettingsToolTest.cpp tests/win32/SettingsSaveFilesTest.cpp
+  $<TARGET_OBJECTS:tool_resources>)
 target_link_libraries(settings_tool_tests settings_tool version gtest gtest_main)
 gtest_discover_tests(settings_tool_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
   PROPERTIES RESOURCE_LOCK shared_registry)

@@ -34,6 +34,13 @@ void describeBusyIndex(const char* path, char* text, int size) {
              path);
 }
 
+void describeSaveFileIndex(const char* path, char* text, int size) {
+    snprintf(text, size,
+             "%s は曲名ファイルの保存に使うファイル (%s、drovix.tmp) と同じ名前のため、曲名ファイルにできません。"
+             "別の名前にしてください。",
+             path, kSaveLockName);
+}
+
 void describeSkippedSeed(const char* seed, const char* index, char* text, int size) {
     snprintf(text, size,
              "%s は曲名ファイルとして読めないため、その曲名は引き継がずに新しい曲名ファイル %s に保存しました。"

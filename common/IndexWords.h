@@ -14,5 +14,8 @@ const int kIndexWordsSize = 1024;
 void describeRefusedIndex(const char* path, const IndexCheck& check, char* text, int size);
 // Another save held the index for longer than a save waits.
 void describeBusyIndex(const char* path, char* text, int size);
+// The index bears the name of a save's own file ("drovix.lck", the lock, or
+// "drovix.tmp", the temporary file), which no index may have.
+void describeSaveFileIndex(const char* path, char* text, int size);
 // A save left out the program folder's index, which it could not take.
 void describeSkippedSeed(const char* seed, const char* index, char* text, int size);

@@ -238,6 +238,15 @@ int32_t SettingsTool::takeExistingIndex(const char* existing) {
     return showMessage(dialog, text, kTextToolCaption, MB_YESNO | MB_ICONEXCLAMATION) == IDYES;
 }
 
+// A save would take such an index for its lock and remove it, or write it
+// through itself: the name is refused, also as a short name or a link of
+// either on the NT family.
+int32_t SettingsTool::isSaveFileOf(const IndexPlace& place) {
+    char lock[kSaveFilePathSize];
+    return isSaveFile(place.path, place.temp) || sameFile(place.path, place.temp) ||
+           (saveLockBeside(place.path, lock) && sameFile(place.path, lock));
+}
+
 // 1 when the new, empty index is there; told otherwise.
 int32_t SettingsTool::createIndex(const IndexPlace& place) {
     SaveResult made = makeIndexFolder(place.folderToMake) ? createEmptyIndex(place.path, place.temp) : kSaveWriteFailed;
@@ -246,6 +255,8 @@ int32_t SettingsTool::createIndex(const IndexPlace& place) {
     char text[kMessageSize];
     if (made == kSaveBusy)
         describeBusyIndex(place.path, text, sizeof text);
+    else if (made == kSaveIndexIsSaveFile)
+        describeSaveFileIndex(place.path, text, sizeof text);
     else
         snprintf(text, sizeof text, kTextIndexNotCreated, place.path);
     showMessage(dialog, text, kTextToolCaption, MB_OK | MB_ICONEXCLAMATION);
@@ -268,6 +279,12 @@ int32_t SettingsTool::validateSettings() {
     }
     if (!resolved) {
         tell(kTextIndexNotCreated, indexFile, MB_OK | MB_ICONEXCLAMATION);
+        return IDC_INDEX_FILE;
+    }
+    if (isSaveFileOf(place)) {
+        char text[kMessageSize];
+        describeSaveFileIndex(place.path, text, sizeof text);
+        showMessage(dialog, text, kTextToolCaption, MB_OK | MB_ICONEXCLAMATION);
         return IDC_INDEX_FILE;
     }
     const char* existing = fileToRead(place);

@@ -58,6 +58,12 @@ struct PlayerWindow {
     char seedPath[kPathSize];
     char indexFolderToMake[kPathSize];
     TitleRecord titles;
+    // The index as the titles were last loaded from it: another writer's
+    // save shows as a change.
+    IndexStamp seenIndexStamp;
+    // What the title dialog was filled with: a save takes from the dialog
+    // only what the user changed.
+    TitleRecord filledTitles;
     char* commandLine;
     // What each text area shows now.
     char shownTitleLine[kTitleLineStore];
@@ -103,6 +109,14 @@ struct PlayerWindow {
     int32_t fillTitleDialog(HWND dialog);
     int32_t saveTitleRecord(HWND dialog);
     void formDiscId(char id[kDiscIdSize]);
+    // The disc's titles from the index, its stamp taken first, so that
+    // followTitleIndex reloads only on a later change (the title index's
+    // own loadTitleRecord, as the player's window loads).
+    int32_t loadTitleRecord(const char* index, const char* discId, int32_t trackCount, TitleRecord* record,
+                            const char* seed);
+    // At each tick with a disc: the disc's titles again where the index
+    // changed since they were loaded. 1 when they were reloaded.
+    int32_t followTitleIndex();
 
   private:
     void createButtons();
@@ -118,6 +132,8 @@ struct PlayerWindow {
     void buildFullMenu(HMENU menu);
     void insertIntoSystemMenu(HMENU systemMenu);
     int32_t usableTrackCount();
+    void reloadTitles();
+    int32_t indexIsSaveFile();
     char* shownText(TextArea area, int32_t* store);
 };
 

@@ -39,6 +39,7 @@ int32_t PlayerWindow::refresh() {
     }
     if (!discLoaded)
         discFound();
+    followTitleIndex();
 
     int32_t track = (int32_t)(discEngine.position() >> 16);
     int32_t seconds = discEngine.timeToShow();

@@ -210,6 +210,10 @@ int32_t PlayerWindow::fillTitleDialog(HWND dialog) {
     filledForDisc[0] = 0;
     if (discLoaded) {
         formDiscId(filledForDisc);
+        // As the index holds them now, whatever another writer stored since
+        // the last tick.
+        reloadTitles();
+        filledTitles = titles;
         setItemText(dialog, IDC_TITLE_EDIT, titles.title);
         setItemText(dialog, IDC_ARTIST_EDIT, titles.artist);
         setItemText(dialog, IDC_TRACK_EDIT, titles.tracks[0]);

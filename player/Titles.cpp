@@ -1,5 +1,6 @@
-// The player's side of the title index: the disc identifier, and saving what
-// the track title dialog holds. The file itself is the title index's.
+// The player's side of the title index: the disc identifier, following the
+// index as other writers change it, and saving what the user changed in the
+// track title dialog. The file itself is the title index's.
 #include "PlayerWindow.h"
 
 #include <stdio.h>
@@ -48,6 +49,42 @@ int32_t PlayerWindow::usableTrackCount() {
 
 namespace {
 
+// "" in seedPath: the index has no seed.
+const char* seedOrNone(const char* seed) { return seed && seed[0] ? seed : 0; }
+
+} // namespace
+
+int32_t PlayerWindow::loadTitleRecord(const char* index, const char* discId, int32_t trackCount, TitleRecord* record,
+                                      const char* seed) {
+    seenIndexStamp = titleIndexStamp(index, seedOrNone(seed));
+    return ::loadTitleRecord(index, discId, trackCount, record, seedOrNone(seed));
+}
+
+void PlayerWindow::reloadTitles() {
+    char discId[kDiscIdSize];
+    formDiscId(discId);
+    loadTitleRecord(indexPath, discId, discEngine.trackCount(), &titles, seedPath);
+}
+
+// The size and write time of the file are all a tick looks at: the file is
+// read only when another writer (or this player's own save) changed it.
+int32_t PlayerWindow::followTitleIndex() {
+    if (sameIndexStamp(titleIndexStamp(indexPath, seedOrNone(seedPath)), seenIndexStamp))
+        return 0;
+    reloadTitles();
+    return 1;
+}
+
+// A save would take the index for its lock, or write it through itself:
+// on the NT family a short name or a link of either is the same file.
+int32_t PlayerWindow::indexIsSaveFile() {
+    char lock[kSaveFilePathSize];
+    return isSaveFile(indexPath, tempPath) || sameFile(indexPath, tempPath) ||
+           (saveLockBeside(indexPath, lock) && sameFile(indexPath, lock));
+}
+
+namespace {
+
 // What the user is told of a save that did not store the names: the file
 // and, for one that is no index, what was found in it.
 void tellSaveFailed(HWND dialog, SaveResult result, const char* indexPath, const IndexCheck& found) {
@@ -69,6 +106,7 @@ void tellSaveFailed(HWND dialog, SaveResult result, const char* indexPath, const
         describeBusyIndex(indexPath, text, sizeof text);
         told = text;
     }
+
     showMessage(dialog, told, kTextPlayerCaption, MB_ICONWARNING | MB_OK);
 }
 
@@ -76,13 +114,14 @@ void tellSaveFailed(HWND dialog, SaveResult result, const char* indexPath, const
 
 // The typed names become the disc's titles only once they are stored: on any
 // failure the user is told, and the display keeps showing what the index
-// holds.
+// holds. What the user did not change is stored as the index holds it at the
+// save, whatever another writer put there while the dialog was open.
 int32_t PlayerWindow::saveTitleRecord(HWND dialog) {
-    SaveResult result = kSaveIndexUnreadable;
+    SaveResult result = kSaveIndexIsSaveFile;
     IndexCheck found = {};
-    TitleRecord typed = titles;
-    // Writing the index through itself would lose it.
-    if (!sameFile(indexPath, tempPath)) {
+    static TitleRecord typed;
+    typed = filledTitles;
+    if (!indexIsSaveFile()) {
         takeEditText(dialog, IDC_TITLE_EDIT, typed.title);
         takeEditText(dialog, IDC_ARTIST_EDIT, typed.artist);
         int32_t count = usableTrackCount();
@@ -91,7 +130,7 @@ int32_t PlayerWindow::saveTitleRecord(HWND dialog) {
         char discId[kDiscIdSize];
         formDiscId(discId);
         makeIndexFolder(indexFolderToMake);
-        result = rewriteTitleIndex(indexPath, tempPath, discId, count, &typed, seedPath[0] ? seedPath : 0, &found);
+        result = saveTitleEdits(indexPath, tempPath, discId, count, &filledTitles, &typed, seedOrNone(seedPath), &found);
     }
     if (result == kSaveDoneSeedSkipped) {
         char text[kIndexWordsSize];

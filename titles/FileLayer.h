@@ -4,6 +4,7 @@
 #pragma once
 
 #include <stddef.h>
+#include <stdint.h>
 
 typedef void* FileHandle;
 
@@ -56,4 +57,8 @@ void removePath(const char* path);
 int replaceFile(const char* from, const char* to);
 int renameFile(const char* from, const char* to);
 LockResult lockPath(const char* path, FileHandle* held);
+// The size and last write time the file system gives for the file, without
+// opening it (an open file would stand in another program's rename); 0 when
+// there is no such file.
+int pathStamp(const char* path, uint64_t* size, uint64_t* written);
 void unlockPath(FileHandle held, const char* path);

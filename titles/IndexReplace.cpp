@@ -1,11 +1,12 @@
 // A save's last steps: the temporary file put in the index's place, and
 // what a save cut off leaves recovered; and the lock that keeps two saves
-// of one folder apart.
+// of one folder apart, and a save apart from a recovery.
 #include "TitleIndex.h"
 
 #include <stdio.h>
 
 #include "IndexStreams.h"
+#include "../common/IndexPlace.h"
 
 namespace {
 
@@ -49,19 +50,18 @@ SaveResult abandonSave(SaveResult result, int readerOpen, const char* tempPath) 
     return result;
 }
 
-// The lock of a folder's saves lies beside their temporary file, which it
-// guards: "drovix.lck" for "drovix.tmp".
+// The lock of a folder's saves, taken before a save reads the index and
+// before a lone backup is put back, let go once the index is in place.
 struct SaveLock {
-    char path[kBackupPathSize];
+    char path[kSaveFilePathSize];
     FileHandle held;
 
-    SaveResult take(const char* tempPath) {
-        size_t length = strlen(tempPath);
-        int swapped = length > 4 && strcmp(tempPath + length - 4, ".tmp") == 0;
-        int formed = snprintf(path, sizeof path, "%.*s.lck", (int)(swapped ? length - 4 : length), tempPath);
-        if (formed < 0 || formed >= (int)sizeof path)
-            return kSaveTempFailed;
+    SaveResult take(const char* indexPath) {
         held = 0;
+        if (!saveLockBeside(indexPath, path))
+            return kSaveTempFailed;
+        if (samePathSpelling(indexPath, path))
+            return kSaveIndexIsSaveFile;
         LockResult taken = fileLayer.lock(path, &held);
         return taken == kLockTaken ? kSaveDone : taken == kLockBusy ? kSaveBusy : kSaveTempFailed;
     }
@@ -69,18 +69,58 @@ struct SaveLock {
     void release() { fileLayer.unlock(held, path); }
 };
 
+// Under the lock of the index's folder.
+void recoverLocked(const char* indexPath) {
+    char backup[kBackupPathSize];
+    if (!fileLayer.exists(indexPath) && backupPathOf(indexPath, backup) && fileLayer.exists(backup))
+        fileLayer.rename(backup, indexPath);
+}
+
+// The file a save reads, with the index's folder locked already: the seed,
+// in a folder of its own, is put right under its own folder's lock.
+const char* inputOf(const char* indexPath, const char* seedPath) {
+    recoverLocked(indexPath);
+    if (!seedPath || fileLayer.exists(indexPath))
+        return indexPath;
+    char indexLock[kSaveFilePathSize], seedLock[kSaveFilePathSize];
+    if (saveLockBeside(indexPath, indexLock) && saveLockBeside(seedPath, seedLock) &&
+        samePathSpelling(indexLock, seedLock))
+        recoverLocked(seedPath);
+    else
+        recoverCutOffSave(seedPath);
+    return checkTitleIndex(seedPath).verdict == kIndexOk ? seedPath : indexPath;
+}
+
+// The disc's record as the input holds it, with what the user changed over
+// it.
+void mergeEdits(const char* input, int hasInput, const char* discId, int tracks, const TitleRecord* filled,
+                const TitleRecord* typed, TitleRecord* stored) {
+    static TitleRecord inFile;
+    setDefaultTitles(&inFile);
+    if (hasInput)
+        readRecordFrom(input, discId, tracks, &inFile);
+    mergeTitleEdits(filled, typed, &inFile, tracks, stored);
+}
+
+// With filled (what the dialog was filled with) the record stored is the
+// edits merged into stored; else titles as they are.
 SaveResult rewriteLocked(const char* indexPath, const char* tempPath, const char* discId, int32_t trackCount,
-                         const TitleRecord* titles, const char* seedPath, IndexCheck* found) {
-    const char* input = indexToRead(indexPath, seedPath);
+                         const TitleRecord* titles, const TitleRecord* filled, TitleRecord* stored,
+                         const char* seedPath, IndexCheck* found) {
+    const char* input = inputOf(indexPath, seedPath);
     int hasInput = fileLayer.exists(input);
     int seedSkipped = seedPath && !hasInput && fileLayer.exists(seedPath);
     if (fileLayer.exists(indexPath) && fileLayer.readOnly(indexPath))
         return kSaveIndexReadOnly;
+    int tracks = usableTracks(trackCount);
+    if (filled) {
+        mergeEdits(input, hasInput, discId, tracks, filled, titles, stored);
+        titles = stored;
+    }
     if (!indexWriter.open(tempPath))
         return kSaveTempFailed;
     if (hasInput && !indexReader.open(input))
         return abandonSave(kSaveIndexUnreadable, 0, tempPath);
-    int tracks = usableTracks(trackCount);
     if (!hasInput) {
         indexWriter.putByte('\n');
         writeRecord(discId, tracks, titles);
@@ -104,10 +144,16 @@ SaveResult rewriteLocked(const char* indexPath, const char* tempPath, const char
 
 // A save cut off between its two renames leaves the records under the
 // backup name alone: they are the index again before anything reads it.
+// While a save holds the lock, the backup is its own, between its renames.
 void recoverCutOffSave(const char* indexPath) {
     char backup[kBackupPathSize];
-    if (!fileLayer.exists(indexPath) && backupPathOf(indexPath, backup) && fileLayer.exists(backup))
-        fileLayer.rename(backup, indexPath);
+    if (fileLayer.exists(indexPath) || !backupPathOf(indexPath, backup) || !fileLayer.exists(backup))
+        return;
+    SaveLock lock;
+    if (lock.take(indexPath) != kSaveDone)
+        return;
+    recoverLocked(indexPath);
+    lock.release();
 }
 
 const char* indexToRead(const char* indexPath, const char* seedPath) {
@@ -118,25 +164,55 @@ const char* indexToRead(const char* indexPath, const char* seedPath) {
     return checkTitleIndex(seedPath).verdict == kIndexOk ? seedPath : indexPath;
 }
 
-SaveResult rewriteTitleIndex(const char* indexPath, const char* tempPath, const char* discId, int32_t trackCount,
-                             const TitleRecord* titles, const char* seedPath, IndexCheck* found) {
+int32_t isSaveFile(const char* indexPath, const char* tempPath) {
+    char lock[kSaveFilePathSize];
+    return samePathSpelling(indexPath, tempPath) ||
+           (saveLockBeside(indexPath, lock) && samePathSpelling(indexPath, lock));
+}
+
+namespace {
+
+SaveResult saveLocked(const char* indexPath, const char* tempPath, const char* discId, int32_t trackCount,
+                      const TitleRecord* titles, const TitleRecord* filled, TitleRecord* stored,
+                      const char* seedPath, IndexCheck* found) {
     if (found)
         *found = IndexCheck{kIndexOk, 0};
+    if (isSaveFile(indexPath, tempPath))
+        return kSaveIndexIsSaveFile;
     SaveLock lock;
-    SaveResult locked = lock.take(tempPath);
+    SaveResult locked = lock.take(indexPath);
     if (locked != kSaveDone)
         return locked;
-    SaveResult result = rewriteLocked(indexPath, tempPath, discId, trackCount, titles, seedPath, found);
+    SaveResult result =
+        rewriteLocked(indexPath, tempPath, discId, trackCount, titles, filled, stored, seedPath, found);
     lock.release();
     return result;
 }
 
+} // namespace
+
+SaveResult rewriteTitleIndex(const char* indexPath, const char* tempPath, const char* discId, int32_t trackCount,
+                             const TitleRecord* titles, const char* seedPath, IndexCheck* found) {
+    return saveLocked(indexPath, tempPath, discId, trackCount, titles, 0, 0, seedPath, found);
+}
+
+SaveResult saveTitleEdits(const char* indexPath, const char* tempPath, const char* discId, int32_t trackCount,
+                          const TitleRecord* filled, TitleRecord* titles, const char* seedPath, IndexCheck* found) {
+    static TitleRecord stored;
+    SaveResult result = saveLocked(indexPath, tempPath, discId, trackCount, titles, filled, &stored, seedPath, found);
+    if (result == kSaveDone || result == kSaveDoneSeedSkipped)
+        *titles = stored;
+    return result;
+}
+
 SaveResult createEmptyIndex(const char* indexPath, const char* tempPath) {
+    if (isSaveFile(indexPath, tempPath))
+        return kSaveIndexIsSaveFile;
     SaveLock lock;
-    SaveResult locked = lock.take(tempPath);
+    SaveResult locked = lock.take(indexPath);
     if (locked != kSaveDone)
         return locked;
-    recoverCutOffSave(indexPath);
+    recoverLocked(indexPath);
     SaveResult result = kSaveDone;
     if (!fileLayer.exists(indexPath)) {
         FileHandle made = fileLayer.openWrite(indexPath);

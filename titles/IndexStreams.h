@@ -302,3 +302,12 @@ enum CopyResult { kCopyKept, kCopyNotAnIndex };
 // replaces. kCopyNotAnIndex (with what was found) where the input is no
 // title index.
 CopyResult copyReplacing(const char* discId, int tracks, const TitleRecord* titles, IndexCheck* found);
+
+// The disc's first record in the file, over what titles holds; 0 when the
+// file cannot be opened.
+int readRecordFrom(const char* path, const char* discId, int tracks, TitleRecord* titles);
+
+// Each value the user changed (typed differs from filled, as a save cuts
+// them) from typed, every other from inFile.
+void mergeTitleEdits(const TitleRecord* filled, const TitleRecord* typed, const TitleRecord* inFile, int tracks,
+                     TitleRecord* stored);

@@ -64,15 +64,19 @@ void setDefaultTitles(TitleRecord* titles) {
         snprintf(titles->tracks[i], kTitleSlot, "Track %2d", i + 1);
 }
 
+int readRecordFrom(const char* path, const char* discId, int tracks, TitleRecord* titles) {
+    if (!indexReader.open(path))
+        return 0;
+    if (findRecord(discId))
+        readRecord(tracks, titles);
+    indexReader.close();
+    return 1;
+}
+
 int loadTitleRecord(const char* indexPath, const char* discId, int32_t trackCount, TitleRecord* titles,
                     const char* seedPath) {
     setDefaultTitles(titles);
-    if (!indexReader.open(indexToRead(indexPath, seedPath)))
-        return 0;
-    if (findRecord(discId))
-        readRecord(usableTracks(trackCount), titles);
-    indexReader.close();
-    return 1;
+    return readRecordFrom(indexToRead(indexPath, seedPath), discId, usableTracks(trackCount), titles);
 }
 
 int titleRecordExists(const char* indexPath, const char* discId, const char* seedPath) {

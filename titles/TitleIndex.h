@@ -37,7 +37,18 @@ enum SaveResult {
     // Stored; the seed, which cannot be read or is no index, was left out
     // and left as it was: the index starts with this record alone.
     kSaveDoneSeedSkipped,
+    // The index bears the name of a save's own file, its lock or its
+    // temporary file: a save would take it for its lock and remove it, or
+    // write it through itself. Nothing was done.
+    kSaveIndexIsSaveFile,
 };
+
+// A save's own files beside the index: the lock that keeps the folder's
+// saves apart, and the temporary file it guards. Every program, and every
+// earlier copy of them on a share, takes these names in the index's folder,
+// so the lock keeps them apart whichever index of the folder they save.
+const char kSaveLockName[] = "drovix.lck";
+const int kSaveFilePathSize = 520;
 
 // What a file was found to be, taken as a title index.
 enum IndexVerdict {
@@ -76,8 +87,27 @@ void setDefaultTitles(TitleRecord* titles);
 // holds where the index itself lies in the user's folder): until the index
 // exists, the seed is read where it is a title index; one that cannot be
 // read or is none is passed over, and the index starts empty.
+// The backup goes back under the save's lock, so that it never comes back
+// between the two renames of a save under way.
 const char* indexToRead(const char* indexPath, const char* seedPath);
 void recoverCutOffSave(const char* indexPath);
+
+// The lock of the index's folder; 0 when the path does not fit.
+int32_t saveLockBeside(const char* indexPath, char lock[kSaveFilePathSize]);
+// 1 where the index is spelled as its save's lock or temporary file.
+int32_t isSaveFile(const char* indexPath, const char* tempPath);
+
+// What a program that shows the index's names looks at to notice another
+// writer: the size and last write time of the file a load reads (the
+// index; while it does not exist, its seed). No file is opened.
+struct IndexStamp {
+    // 0 no file, 1 the index, 2 the seed.
+    int32_t which;
+    uint64_t size;
+    uint64_t written;
+};
+IndexStamp titleIndexStamp(const char* indexPath, const char* seedPath);
+int32_t sameIndexStamp(const IndexStamp& one, const IndexStamp& other);
 
 // Fills titles for the disc: defaults first, then the first record of the
 // disc. 0 when the index cannot be opened, else 1.
@@ -96,6 +126,17 @@ int titleRecordExists(const char* indexPath, const char* discId, const char* see
 // found, where given, says what a file refused as no index holds.
 SaveResult rewriteTitleIndex(const char* indexPath, const char* tempPath, const char* discId, int32_t trackCount,
                              const TitleRecord* titles, const char* seedPath = 0, IndexCheck* found = 0);
+
+// A dialog's save: titles holds what the dialog holds, filled what it was
+// filled with. Under the save's lock the disc's record is read as the file
+// holds it then; a value the user did not change (equal to what was filled,
+// as a save cuts it) keeps the file's, one changed takes what was typed, so
+// no older name nor default goes over what another writer stored meanwhile.
+// On kSaveDone titles holds the record as stored. Otherwise as
+// rewriteTitleIndex.
+SaveResult saveTitleEdits(const char* indexPath, const char* tempPath, const char* discId, int32_t trackCount,
+                          const TitleRecord* filled, TitleRecord* titles, const char* seedPath = 0,
+                          IndexCheck* found = 0);
 
 // Creates the index empty, under the same lock as a save (the settings
 // tool); 1 when it exists afterwards. kSaveBusy where the lock stayed taken.

@@ -11,6 +11,15 @@ int pathExists(const char* path) {
     return stat(path, &info) == 0;
 }
 
+int pathStamp(const char* path, uint64_t* size, uint64_t* written) {
+    struct stat info;
+    if (stat(path, &info) != 0 || !S_ISREG(info.st_mode))
+        return 0;
+    *size = (uint64_t)info.st_size;
+    *written = (uint64_t)info.st_mtim.tv_sec * 1000000000u + (uint64_t)info.st_mtim.tv_nsec;
+    return 1;
+}
+
 int pathReadOnly(const char* path) {
     struct stat info;
     return stat(path, &info) == 0 && !(info.st_mode & S_IWUSR);

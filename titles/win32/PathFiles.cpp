@@ -1,5 +1,7 @@
 #include <windows.h>
 
+#include <string.h>
+
 #include "../../common/Text.h"
 #include "../FileLayer.h"
 
@@ -10,6 +12,38 @@ int pathExists(const char* path) { return fileAttributes(path) != INVALID_FILE_A
 int pathReadOnly(const char* path) {
     DWORD attributes = fileAttributes(path);
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY);
+}
+
+namespace {
+
+template <typename FindData> int stampOf(HANDLE found, const FindData& data, uint64_t* size, uint64_t* written) {
+    if (found == INVALID_HANDLE_VALUE)
+        return 0;
+    FindClose(found);
+    if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+        return 0;
+    *size = ((uint64_t)data.nFileSizeHigh << 32) | data.nFileSizeLow;
+    *written = ((uint64_t)data.ftLastWriteTime.dwHighDateTime << 32) | data.ftLastWriteTime.dwLowDateTime;
+    return 1;
+}
+
+} // namespace
+
+// The folder's entry answers without opening the file (GetFileAttributesEx
+// is missing on Windows 95).
+int pathStamp(const char* path, uint64_t* size, uint64_t* written) {
+    // A pattern would answer for another file.
+    if (strpbrk(path, "*?"))
+        return 0;
+    if (!wideCallsInUse()) {
+        WIN32_FIND_DATAA data;
+        return stampOf(FindFirstFileA(path, &data), data, size, written);
+    }
+    static wchar_t wide[kWideTextSize];
+    if (!toWide(path, wide, kWideTextSize))
+        return 0;
+    WIN32_FIND_DATAW data;
+    return stampOf(FindFirstFileW(wide, &data), data, size, written);
 }
 
 FileHandle openPath(const char* path, const char* mode) { return openStream(path, mode); }

@@ -1,0 +1,62 @@
+// Living with the index's other writers (another program, another PC on a
+// share): where a save's own files lie, what tells that the file changed,
+// and a dialog's edits laid over the record as the file holds it.
+#include <stdio.h>
+
+#include "IndexStreams.h"
+
+namespace {
+
+// The folder part of a path ends after its last separator: a backslash that
+// is no trail byte, a slash or a drive's colon.
+size_t folderLength(const char* path) {
+    const char* end = lastSeparator(path);
+    for (const char* at = path; *at; at++)
+        if ((*at == '/' || *at == ':') && (!end || at > end))
+            end = at;
+    return end ? (size_t)(end - path) + 1 : 0;
+}
+
+// As a save writes them: cut to what a load reads back whole.
+int sameValue(const char* one, const char* other) {
+    size_t length = cutLength(one, kValueMax);
+    return length == cutLength(other, kValueMax) && memcmp(one, other, length) == 0;
+}
+
+void takeEdit(char stored[kTitleSlot], const char* filled, const char* typed, const char* inFile) {
+    snprintf(stored, kTitleSlot, "%s", sameValue(typed, filled) ? inFile : typed);
+}
+
+} // namespace
+
+int32_t saveLockBeside(const char* indexPath, char lock[kSaveFilePathSize]) {
+    int length = snprintf(lock, kSaveFilePathSize, "%.*s%s", (int)folderLength(indexPath), indexPath, kSaveLockName);
+    if (length >= 0 && length < kSaveFilePathSize)
+        return 1;
+    lock[0] = 0;
+    return 0;
+}
+
+void mergeTitleEdits(const TitleRecord* filled, const TitleRecord* typed, const TitleRecord* inFile, int tracks,
+                     TitleRecord* stored) {
+    *stored = *typed;
+    takeEdit(stored->title, filled->title, typed->title, inFile->title);
+    takeEdit(stored->artist, filled->artist, typed->artist, inFile->artist);
+    for (int i = 0; i < tracks; i++)
+        takeEdit(stored->tracks[i], filled->tracks[i], typed->tracks[i], inFile->tracks[i]);
+}
+
+IndexStamp titleIndexStamp(const char* indexPath, const char* seedPath) {
+    IndexStamp stamp = {};
+    if (pathStamp(indexPath, &stamp.size, &stamp.written))
+        stamp.which = 1;
+    else if (seedPath && pathStamp(seedPath, &stamp.size, &stamp.written))
+        stamp.which = 2;
+    else
+        stamp = IndexStamp{};
+    return stamp;
+}
+
+int32_t sameIndexStamp(const IndexStamp& one, const IndexStamp& other) {
+    return one.which == other.which && one.size == other.size && one.written == other.written;
+}
