@@ -10,10 +10,28 @@ namespace {
 
 void click(HWND window, UINT command) { PostMessageA(window, WM_COMMAND, command, 0); }
 
+DWORD runControlTool(const char* arguments) {
+    PROCESS_INFORMATION tool = startProgram("vdrivectl.exe", arguments);
+    if (!tool.hProcess)
+        return 999;
+    DWORD code = waitForExit(&tool, 20000);
+    release(&tool);
+    return code;
+}
+
+bool waitForCaptionStart(HWND window, const char* start, DWORD ms) {
+    DWORD began = GetTickCount();
+    while (caption(window).rfind(start, 0) != 0 && GetTickCount() - began < ms)
+        Sleep(50);
+    return caption(window).rfind(start, 0) == 0;
+}
+
 } // namespace
 
 TEST(EndToEnd, ThePlayerFollowsWhatAnotherProgramDoesAndItsNextClickActsOnIt) {
     prepareDrive(1);
+    std::string index = programFolder() + "drovix.idx";
+    deleteNamed(index);
     PROCESS_INFORMATION player;
     HWND window = startPlaying(&player, "/play");
     ASSERT_TRUE(window);
@@ -42,12 +60,8 @@ TEST(EndToEnd, ThePlayerFollowsWhatAnotherProgramDoesAndItsNextClickActsOnIt) {
     for (const Row& row : rows) {
         SCOPED_TRACE(row.outside);
         ASSERT_EQ('0', other.say(row.outside)[0]);
-        if (row.shown[0]) {
-            DWORD began = GetTickCount();
-            while (caption(window).rfind(row.shown, 0) != 0 && GetTickCount() - began < 3000)
-                Sleep(50);
-            EXPECT_EQ(0u, caption(window).rfind(row.shown, 0)) << caption(window);
-        }
+        if (row.shown[0])
+            EXPECT_TRUE(waitForCaptionStart(window, row.shown, 3000)) << caption(window);
         click(window, row.click);
         EXPECT_EQ(row.answer, readsWithin(&other, row.query, row.answer, 3000));
     }
@@ -61,17 +75,20 @@ TEST(EndToEnd, ThePlayerFollowsWhatAnotherProgramDoesAndItsNextClickActsOnIt) {
     click(window, IDC_PLAYPAUSE);
     EXPECT_TRUE(waitForTrackPlaying(window, 2, 5000)) << caption(window);
     // The other program's open was on the host that died: it is told once.
-    EXPECT_EQ("0 2|notify", readsWithin(&other, "status cdaudio current track", "0 2|notify", 3000));
+    EXPECT_EQ("262 |notify", other.say("status cdaudio current track"));
+    EXPECT_EQ("0 2|notify", other.say("status cdaudio current track"));
+
+    // The disc named by another writer while it plays: its names show.
+    ASSERT_EQ(0u, runControlTool("titles"));
+    EXPECT_TRUE(waitForCaptionStart(window, "Tone 2 (", 3000)) << caption(window);
 
     // A door opened elsewhere closes when a disc is put in.
     ASSERT_EQ("0 |notify", other.say("set cdaudio door open"));
     EXPECT_TRUE(waitForCaption(window, "ＣＤプレイヤー", 3000)) << caption(window);
-    PROCESS_INFORMATION tool = startProgram("vdrivectl.exe", "insert");
-    ASSERT_TRUE(tool.hProcess);
-    EXPECT_EQ(0u, waitForExit(&tool, 20000));
-    release(&tool);
-    EXPECT_TRUE(waitForCaption(window, "Title / Artist", 5000)) << caption(window);
+    EXPECT_EQ(0u, runControlTool("insert"));
+    EXPECT_TRUE(waitForCaption(window, "デモディスク / Drovix", 5000)) << caption(window);
     other.say("close cdaudio");
     EXPECT_EQ(0u, closePlayer(window, &player));
+    deleteNamed(index);
     forgetSettingsAndDrive();
 }
