@@ -61,7 +61,8 @@ if(DROVIX_SANITIZE AND CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
   endfunction()
 
   add_fuzz_test(title_index tests/fuzz/TitleIndexFuzz.cpp
-    titles/TitleIndex.cpp titles/IndexCopy.cpp titles/IndexCheck.cpp titles/IndexReplace.cpp common/ShiftJis.cpp titles/StdioFiles.cpp titles/posix/PathFiles.cpp)
+    titles/TitleIndex.cpp titles/IndexCopy.cpp titles/IndexCheck.cpp titles/IndexReplace.cpp titles/IndexFollow.cpp common/ShiftJis.cpp common/IndexPlace.cpp titles/StdioFiles.cpp
+  titles/posix/PathFiles.cpp)
   target_include_directories(title_index_fuzz PRIVATE titles tests/native)
   add_fuzz_test(cue_sheet tests/fuzz/CueSheetFuzz.cpp vdrive/VirtualDisc.cpp vdrive/CueSheet.cpp
     vdrive/ImageText.cpp vdrive/ImageFormats.cpp vdrive/DiscLayout.cpp)
@@ -70,6 +71,7 @@ endif()
 
 # The title index's benchmark, optimised whatever the build type.
 add_executable(title_index_bench tests/bench/TitleIndexBench.cpp
-  titles/TitleIndex.cpp titles/IndexCopy.cpp titles/IndexCheck.cpp titles/IndexReplace.cpp common/ShiftJis.cpp titles/StdioFiles.cpp titles/posix/PathFiles.cpp)
+  titles/TitleIndex.cpp titles/IndexCopy.cpp titles/IndexCheck.cpp titles/IndexReplace.cpp titles/IndexFollow.cpp common/ShiftJis.cpp common/IndexPlace.cpp titles/StdioFiles.cpp
+  titles/posix/PathFiles.cpp)
 target_include_directories(title_index_bench PRIVATE titles)
 target_compile_options(title_index_bench PRIVATE -O2)

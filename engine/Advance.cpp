@@ -8,7 +8,9 @@
 void DiscEngine::handleTick(uint32_t timerId, intptr_t tickParam) {
     if (timerId != kEngineTimerId)
         return;
-    if (state == kPlaying || notifyAdvance)
+    // Supervision works on the drive as it is, whoever moved it.
+    lastFollowed = followDrive();
+    if (lastFollowed != kDriveSilent && (state == kPlaying || notifyAdvance))
         superviseRandom();
     hostForwardTick(ownerWindow, tickParam);
 }

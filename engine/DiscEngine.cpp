@@ -99,7 +99,8 @@ uint32_t DiscEngine::mediaPresent() { return askDrive(kStatusMediaPresent); }
 // drive went away (its host ended): the next follow looks at what it lost.
 uint32_t DiscEngine::askDrive(DriveStatusItem item) {
     uint32_t reply = 0;
-    if (driveQuery(deviceId, item, &reply) != 0)
+    queryFailed = driveQuery(deviceId, item, &reply) != 0;
+    if (queryFailed)
         driveSilent = 1;
     return reply;
 }

@@ -64,6 +64,17 @@ struct DiscEngine {
     int32_t seenTrack;
     // Set while the drive does not answer, and by a query it failed.
     uint32_t driveSilent;
+    // Whether the last query of the tick failed.
+    uint32_t queryFailed;
+    // What the tick's look at the drive found, for the refresh.
+    int32_t lastFollowed;
+    // When the device was last opened again, and when the engine last
+    // started or resumed a play (hostTickCount).
+    uint32_t reopenedAt;
+    uint32_t playSentAt;
+    // The play sounding was started by another program, whose completion
+    // the engine never hears.
+    uint32_t playOfOthers;
 
     // The random generator's state: 1 at program start, seeded by open.
     static uint32_t randomState;
@@ -117,11 +128,13 @@ struct DiscEngine {
 
   private:
     uint32_t askDrive(DriveStatusItem item);
+    void startedPlaying();
     int32_t askMode(uint32_t* mode);
     int32_t driveReturned(uint32_t mode);
     int32_t sameDiscInDrive();
     void takeDriveMode(uint32_t mode);
-    int32_t driveTrackNow();
+    void takeDriveStop();
+    int32_t driveTrackNow(int32_t* atTrackStart);
     int32_t lastTrack();
     int32_t lengthBefore(int32_t track);
     void markPlayed(int32_t track);

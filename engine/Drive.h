@@ -24,6 +24,7 @@ enum DriveStatusItem : uint32_t {
 };
 
 // The drive's modes (MCI_MODE_*) that the engine tells apart.
+const uint32_t kModeNotReady = 524;
 const uint32_t kModeStop = 525;
 const uint32_t kModePlay = 526;
 const uint32_t kModePause = 529;

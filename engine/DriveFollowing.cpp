@@ -4,7 +4,20 @@
 // opened again) may have lost its play, but not its disc.
 #include "DiscEngine.h"
 
+#include "NotifyHost.h"
 #include "Packed.h"
+
+namespace {
+
+// A device that does not answer is opened again at most this often: an
+// open may wait seconds for a drive that is not there.
+const uint32_t kReopenEveryMs = 5000;
+// A drive may still report the stop before a play it was just told of.
+const uint32_t kPlayStartsWithinMs = 1000;
+
+int isTransportMode(uint32_t mode) { return mode == kModePlay || mode == kModePause || mode == kModeStop; }
+
+} // namespace
 
 int32_t DiscEngine::followDrive() {
     uint32_t mode = 0;
@@ -13,9 +26,16 @@ int32_t DiscEngine::followDrive() {
         driveSilent = 1;
         return kDriveSilent;
     }
-    if (driveSilent || answered == 2)
+    if (answered == 2)
+        driveSilent = 1;
+    // A drive back from going away that is still on its way (seeking, not
+    // ready, its door open) is looked at again at the next tick.
+    if (driveSilent && isTransportMode(mode)) {
+        driveSilent = 0;
         return driveReturned(mode);
-    takeDriveMode(mode);
+    }
+    if (!driveSilent)
+        takeDriveMode(mode);
     return kDriveFollowed;
 }
 
@@ -24,6 +44,10 @@ int32_t DiscEngine::followDrive() {
 int32_t DiscEngine::askMode(uint32_t* mode) {
     if (driveQuery(deviceId, kStatusMode, mode) == 0)
         return 1;
+    uint32_t now = hostTickCount();
+    if (reopenedAt != 0 && now - reopenedAt < kReopenEveryMs)
+        return 0;
+    reopenedAt = now ? now : 1;
     driveClose(deviceId);
     deviceId = 0;
     driveOpen(&deviceId);
@@ -31,7 +55,6 @@ int32_t DiscEngine::askMode(uint32_t* mode) {
 }
 
 int32_t DiscEngine::driveReturned(uint32_t mode) {
-    driveSilent = 0;
     if (cachedTrackCount == -1) {
         takeDriveMode(mode);
         return kDriveFollowed;
@@ -41,7 +64,7 @@ int32_t DiscEngine::driveReturned(uint32_t mode) {
         forgetPlay();
         return kDriveHasAnotherDisc;
     }
-    if (mode == kModePlay || mode == kModePause) {
+    if (mode != kModeStop) {
         takeDriveMode(mode);
         return kDriveFollowed;
     }
@@ -66,28 +89,54 @@ int32_t DiscEngine::sameDiscInDrive() {
 void DiscEngine::takeDriveMode(uint32_t mode) {
     switch (mode) {
     case kModePlay:
-        if (state == kPaused || state == kStopped)
+        if (state == kPaused || state == kStopped) {
+            // Another program's play: its end is told to that program.
             state = kPlaying;
+            playOfOthers = 1;
+        }
         break;
     case kModePause:
+        state = kPaused;
+        currentTrack = driveTrackNow(0);
+        break;
     case kModeStop:
-        if (state == kPlaying)
-            advanceBusy = 0;
-        state = mode == kModePause ? kPaused : kStopped;
-        currentTrack = driveTrackNow();
+        takeDriveStop();
         break;
     }
     // An open door, no disc, a seek under way: the refresh finds no disc, or
     // the drive is on its way to a mode.
 }
 
-// The track the drive stands at; currentTrack where it reports none of
-// this disc's.
-int32_t DiscEngine::driveTrackNow() {
+void DiscEngine::takeDriveStop() {
+    if (state == kPlaying && hostTickCount() - playSentAt < kPlayStartsWithinMs)
+        return;
+    int32_t atTrackStart = 0;
+    int32_t track = driveTrackNow(&atTrackStart);
+    // A track cued while paused: the drive stands stopped at its start.
+    if (state == kPaused && atTrackStart && track == currentTrack)
+        return;
+    // A play of another program that ran to the end of the disc: carried
+    // on as the player's own would be at its completion.
+    if (state == kPlaying && playOfOthers && track == lastTrack() &&
+        lowHalf(position()) + 1 >= trackLength(track)) {
+        handleCompletion(kNotifySuccessful);
+        return;
+    }
+    if (state == kPlaying)
+        advanceBusy = 0;
+    state = kStopped;
+    currentTrack = track;
+}
+
+// The track the drive stands at, and whether at its very start;
+// currentTrack where it reports none of this disc's.
+int32_t DiscEngine::driveTrackNow(int32_t* atTrackStart) {
     driveSetTimeFormat(deviceId, kTimeFormatTmsf);
     uint32_t tmsf = 0;
     if (driveQuery(deviceId, kStatusPosition, &tmsf) != 0)
         return currentTrack;
     int32_t track = (int32_t)(tmsf & 0xFF);
+    if (atTrackStart)
+        *atTrackStart = (tmsf >> 8) == 0;
     return track >= 1 && track <= lastTrack() ? track : currentTrack;
 }

@@ -77,7 +77,6 @@ int32_t DiscEngine::timeToShow() {
     return shown < 0 ? 0 : shown;
 }
 
-
 void DiscEngine::seedRandom(uint32_t seed) { randomState = seed; }
 
 int32_t DiscEngine::drawRandom() {

@@ -2,6 +2,7 @@
 // directly, and the door.
 #include "DiscEngine.h"
 
+#include "NotifyHost.h"
 #include "Packed.h"
 
 uint32_t DiscEngine::playPause() {
@@ -14,12 +15,12 @@ uint32_t DiscEngine::playPause() {
         break;
     case kPaused:
         result = driveResume(deviceId, notifyWindow);
-        state = kPlaying;
+        startedPlaying();
         break;
     case kStopped:
     case kPlayRequested:
         result = drivePlayFrom(deviceId, notifyWindow, trackStartTmsf(currentTrack));
-        state = kPlaying;
+        startedPlaying();
         break;
     }
     return result;
@@ -36,6 +37,14 @@ void DiscEngine::stop() {
     state = kStopped;
     // A track that random play started is no longer waiting to be confirmed.
     advanceBusy = 0;
+    playOfOthers = 0;
+}
+
+// A play of the engine's own, whose completion comes to its window.
+void DiscEngine::startedPlaying() {
+    state = kPlaying;
+    playOfOthers = 0;
+    playSentAt = hostTickCount();
 }
 
 int32_t DiscEngine::stepTrack(int32_t delta) {
@@ -159,6 +168,7 @@ void DiscEngine::forgetPlay() {
     pendingTrack = 0;
     advanceBusy = 0;
     notifyAdvance = 0;
+    playOfOthers = 0;
 }
 
 void DiscEngine::discChanged() {
@@ -166,7 +176,6 @@ void DiscEngine::discChanged() {
     startedTrack = -1;
     pendingTrack = 0;
 }
-
 
 // Seeks are addressed in TMSF; set it here rather than rely on the last query.
 void DiscEngine::seekToTrack(int32_t track) {

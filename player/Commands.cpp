@@ -17,10 +17,6 @@ void drawLamp(PlayerWindow* player, uint32_t lit, int unlitRow, int litRow) {
     player->blitSkin(face.srcX, face.srcY, face.width, face.height, face.x, face.y);
 }
 
-} // namespace
-
-namespace {
-
 // The commands that act on the drive: they act on the drive as it stands
 // now, whatever another program did to it since the last tick.
 int movesTheDrive(uint32_t id) {
@@ -31,8 +27,15 @@ int movesTheDrive(uint32_t id) {
 
 int32_t PlayerWindow::dispatchCommand(WPARAM command, LPARAM) {
     uint32_t id = (uint32_t)(command & 0xFFFF);
-    if (movesTheDrive(id) && discEngine.followDrive() == kDriveHasAnotherDisc)
-        discLoaded = 0;
+    if (movesTheDrive(id)) {
+        int32_t followed = discEngine.followDrive();
+        // A drive that does not answer is not sent a command that waits
+        // for it again.
+        if (followed == kDriveSilent)
+            return 0;
+        if (followed == kDriveHasAnotherDisc)
+            discLoaded = 0;
+    }
     switch (id) {
     case IDC_EJECT:
         discEngine.eject();

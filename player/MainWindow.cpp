@@ -182,8 +182,10 @@ int32_t PlayerWindow::initialise() {
     showAtStart();
     // The face shows the drive at once, and AutoPlay's start plays now, not
     // at the first tick.
-    if (discEngine.notifyWindow)
+    if (discEngine.notifyWindow) {
+        discEngine.lastFollowed = discEngine.followDrive();
         refresh();
+    }
     return 1;
 }
 

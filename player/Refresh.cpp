@@ -22,7 +22,8 @@ void showNoDisc(PlayerWindow* player) {
 // whoever changed it. A drive that does not answer shows no disc, but what
 // the player knows of its disc waits for it to come back.
 int32_t PlayerWindow::refresh() {
-    int32_t followed = discEngine.followDrive();
+    int32_t followed = discEngine.lastFollowed;
+    discEngine.lastFollowed = kDriveFollowed;
     if (followed == kDriveSilent) {
         showNoDisc(this);
         return 0;
@@ -31,6 +32,10 @@ int32_t PlayerWindow::refresh() {
         discLoaded = 0;
     if (!discEngine.mediaPresent()) {
         showNoDisc(this);
+        // The query that found the drive gone: the next tick looks at what
+        // it lost.
+        if (discEngine.queryFailed)
+            return 0;
         discEngine.invalidateCache();
         if (discEngine.playState() != kStopped)
             discEngine.forgetPlay();

@@ -43,7 +43,8 @@ TEST(Tick, EveryTickReachesTheOwnerAfterSupervision) {
     openEngineWith(kTenTracks);
     tick();
     EXPECT_EQ(1, sim.ticksForwarded);
-    EXPECT_TRUE(sim.take().empty()); // stopped: no supervision
+    // Stopped: the drive is looked at, but nothing is supervised.
+    EXPECT_EQ(Commands({"STATUS MODE", "SET TMSF", "STATUS POSITION"}), sim.take());
 
     discEngine.setRandomMode(1);
     discEngine.playPause();
@@ -71,7 +72,7 @@ TEST(Tick, RandomOffFollowsTheDrive) {
     tick();
     EXPECT_EQ(5, discEngine.startedTrack);
     EXPECT_EQ(0, discEngine.pendingTrack);
-    EXPECT_EQ(Commands({"SET TMSF", "STATUS POSITION"}), sim.take());
+    EXPECT_EQ(Commands({"STATUS MODE", "SET TMSF", "STATUS POSITION"}), sim.take());
 }
 
 TEST(Tick, PausedEngineDoesNotSupervise) {
@@ -81,7 +82,9 @@ TEST(Tick, PausedEngineDoesNotSupervise) {
     discEngine.playPause();
     sim.take();
     tick();
-    EXPECT_TRUE(sim.take().empty());
+    // Only the drive's mode and track, as every paused tick asks them.
+    EXPECT_EQ(Commands({"STATUS MODE", "SET TMSF", "STATUS POSITION"}), sim.take());
+    EXPECT_EQ(kPaused, discEngine.state);
 }
 
 TEST(Supervision, ConfirmsThenAdvancesWhenTheTrackRunsOn) {
@@ -109,7 +112,7 @@ TEST(Supervision, RoundOverWithoutRepeatStopsAtTrackOne) {
     markAllPlayed();
     sim.placeAt(first == 10 ? 9 : first + 1, 0);
     tick();
-    EXPECT_EQ(Commands({"SET TMSF", "STATUS POSITION", "CLOSE", "OPEN", "SEEK START", "STOP"}), sim.take());
+    EXPECT_EQ(Commands({"STATUS MODE", "SET TMSF", "STATUS POSITION", "CLOSE", "OPEN", "SEEK START", "STOP"}), sim.take());
     EXPECT_EQ(kStopped, discEngine.state);
     EXPECT_EQ(1, discEngine.currentTrack);
     EXPECT_EQ(0, playedCount());
@@ -155,7 +158,7 @@ TEST(Supervision, DirectChoiceIsTakenOverAndStartedAgain) {
     discEngine.playTrack(7);
     EXPECT_EQ(Commands({"SET TMSF", "PLAY FROM 7"}), sim.take());
     tick();
-    EXPECT_EQ(Commands({"SET TMSF", "STATUS POSITION", "SET TMSF", "PLAY FROM 7"}), sim.take());
+    EXPECT_EQ(Commands({"STATUS MODE", "SET TMSF", "STATUS POSITION", "SET TMSF", "PLAY FROM 7"}), sim.take());
     EXPECT_EQ(7, discEngine.startedTrack);
     EXPECT_EQ(1u, discEngine.played[7]);
     EXPECT_EQ(0, discEngine.pendingTrack);
@@ -248,7 +251,7 @@ TEST(Completion, RandomLastTrackOnDiscStartsTheNextUnplayed) {
     discEngine.state = kPaused;
     sim.take();
     tick();
-    EXPECT_EQ(Commands({"SET TMSF", "STATUS POSITION"}), sim.take());
+    EXPECT_EQ(Commands({"STATUS MODE", "SET TMSF", "STATUS POSITION"}), sim.take());
     EXPECT_EQ(0u, discEngine.advanceBusy);
 }
 

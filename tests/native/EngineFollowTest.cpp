@@ -3,6 +3,8 @@
 // next command acts on that state.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "SimDrive.h"
 
 using Commands = std::vector<std::string>;
@@ -40,7 +42,19 @@ void playedElsewhereFrom7() {
     sim.placeAt(7, 0);
     resumedElsewhere();
 }
-void seekedElsewhereTo7() { sim.placeAt(7, 0); }
+// A seek leaves the drive stopped, also a paused one.
+void seekedElsewhereTo7() {
+    sim.placeAt(7, 0);
+    stoppedElsewhere();
+}
+void nothingElsewhere() {}
+
+// The player's own cue while paused: the drive stands stopped at the start
+// of the track.
+void pausedThenNext(int32_t track) {
+    paused(track);
+    discEngine.next();
+}
 
 struct Row {
     const char* what;
@@ -71,13 +85,18 @@ TEST(FollowDrive, WhatAnotherProgramDidIsTheEnginesStateAndTheNextCommandActsOnI
          kPlaying},
         {"seeked elsewhere while stopped: Next cues 8", stopped, 3, seekedElsewhereTo7, kStopped, 7, next, "SEEK TO 8",
          kStopped},
-        {"seeked elsewhere while paused: Previous cues 6", paused, 3, seekedElsewhereTo7, kPaused, 7, previous,
-         "SEEK TO 6", kPaused},
+        {"seeked elsewhere while paused: Previous cues 6", paused, 3, seekedElsewhereTo7, kStopped, 7, previous,
+         "SEEK TO 6", kStopped},
+        {"cued while paused: still paused, and Next cues again", pausedThenNext, 3, nothingElsewhere, kPaused, 4,
+         next, "SEEK TO 5", kPaused},
+        {"stopped elsewhere mid-track while paused: stopped", paused, 3, stoppedElsewhere, kStopped, 3, playPause,
+         "PLAY FROM 3", kPlaying},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.what);
         openEngineWith(kTenTracks);
         row.before(row.track);
+        sim.tickCount += 2000; // the drive has long had the player's last play
         row.outside();
         sim.take();
         EXPECT_EQ(kDriveFollowed, discEngine.followDrive());
@@ -171,4 +190,73 @@ TEST(FollowDrive, AFailedPositionIsTheFirstToFindTheDriveGone) {
     EXPECT_EQ(kDriveFollowed, discEngine.followDrive());
     EXPECT_EQ(kStopped, discEngine.state);
     EXPECT_EQ(4, discEngine.currentTrack);
+}
+
+// A drive may report the stop before a play it was just told of.
+TEST(FollowDrive, AStopReportedRightAfterTheEnginesOwnPlayIsNotTaken) {
+    openEngineWith(kTenTracks);
+    playing(3);
+    stoppedElsewhere();
+    discEngine.followDrive();
+    EXPECT_EQ(kPlaying, discEngine.state);
+    sim.tickCount += 2000;
+    discEngine.followDrive();
+    EXPECT_EQ(kStopped, discEngine.state);
+}
+
+// Another program's play reaches the end of the disc: its completion goes
+// to that program, and the player carries on as at its own (repeat).
+TEST(FollowDrive, APlayOfAnotherProgramThatEndsRepeatsWithRepeatOn) {
+    openEngineWith(kTenTracks);
+    paused(10);
+    discEngine.setRepeatMode(1);
+    sim.tickCount += 2000;
+    resumedElsewhere();
+    sim.completions.clear(); // the player's own pause aborted its play
+    discEngine.followDrive();
+    EXPECT_EQ(kPlaying, discEngine.state);
+    sim.advance(200 * 1000);
+    ASSERT_FALSE(sim.playing);
+    ASSERT_TRUE(sim.completions.empty());
+    sim.take();
+    discEngine.followDrive();
+    EXPECT_EQ("PLAY FROM 1", sim.take().back());
+    EXPECT_EQ(kPlaying, discEngine.state);
+}
+
+// Random play goes on only while the drive plays: another program's seek
+// stops it, and supervision then starts nothing of its own.
+TEST(FollowDrive, ASeekElsewhereDuringRandomPlayIsNotOverriddenByTheNextTick) {
+    openEngineWith(kTenTracks);
+    discEngine.setRandomMode(1);
+    discEngine.playTrack(5);
+    tick();
+    tick();
+    sim.tickCount += 2000;
+    seekedElsewhereTo7();
+    sim.take();
+    tick();
+    for (const std::string& sent : sim.take())
+        EXPECT_EQ(std::string::npos, sent.find("PLAY")) << sent;
+    EXPECT_EQ(kStopped, discEngine.state);
+    EXPECT_EQ(7, discEngine.currentTrack);
+}
+
+// A drive that is not there is not opened again at every tick: an open
+// may wait seconds for it.
+TEST(FollowDrive, ASilentDriveIsOpenedAgainAtMostEveryFewSeconds) {
+    openEngineWith(kTenTracks);
+    sim.tickCount = 10000;
+    sim.silent = 1;
+    sim.take();
+    for (int i = 0; i < 10; i++) {
+        EXPECT_EQ(kDriveSilent, discEngine.followDrive());
+        sim.tickCount += 333;
+    }
+    Commands sent = sim.take();
+    EXPECT_EQ(1, std::count(sent.begin(), sent.end(), "OPEN"));
+    sim.tickCount += 5000;
+    discEngine.followDrive();
+    sent = sim.take();
+    EXPECT_EQ(1, std::count(sent.begin(), sent.end(), "OPEN"));
 }

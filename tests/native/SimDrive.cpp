@@ -73,6 +73,7 @@ int32_t SimDrive::driveTrack() const { return trackAt(frame); }
 uint32_t SimDrive::driveSeconds() const { return (frame - trackStart(driveTrack())) / kFramesPerSecond; }
 
 void SimDrive::advance(uint32_t ms) {
+    tickCount += ms;
     if (!playing)
         return;
     uint32_t total = leftoverMs + ms;
@@ -170,7 +171,11 @@ uint32_t driveStatus(uint32_t, DriveStatusItem item, uint32_t track) {
     case kStatusMediaPresent: logCommand("STATUS MEDIA"); break;
     }
     if (item == kStatusMode)
-        return sim.doorOpen ? kModeOpen : sim.playing ? kModePlay : sim.paused ? kModePause : kModeStop;
+        return sim.doorOpen        ? kModeOpen
+               : !sim.mediaPresent ? kModeNotReady
+               : sim.playing       ? kModePlay
+               : sim.paused        ? kModePause
+                                   : kModeStop;
     if (item == kStatusMediaPresent)
         return sim.mediaPresent && !sim.doorOpen;
     if (sim.refuseQueries || !sim.mediaPresent)
@@ -199,8 +204,11 @@ uint32_t driveResume(uint32_t, WindowHandle callbackWindow) {
     return 0;
 }
 
+// A drive that is not playing has nothing to pause.
 uint32_t drivePause(uint32_t) {
     logCommand("PAUSE");
+    if (!sim.playing)
+        return 0;
     cancelNotify(kNotifyAborted);
     sim.playing = 0;
     sim.paused = 1;
@@ -211,7 +219,9 @@ uint32_t driveSeekTo(uint32_t, uint32_t toTmsf) {
     logCommand("SEEK TO", toTmsf);
     cancelNotify(kNotifyAborted);
     sim.frame = sim.trackStart((int32_t)(toTmsf & 0xFF));
+    // A seek leaves the drive stopped, also one that was paused.
     sim.playing = 0;
+    sim.paused = 0;
     return 0;
 }
 

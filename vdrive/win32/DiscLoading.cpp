@@ -102,8 +102,11 @@ void followControlLeavingLock() {
     readControl(&now);
     EnterCriticalSection(&drive.lock);
     // A Door the drive wrote itself meanwhile is where its door stands, not
-    // a request to move it.
-    if (drive.doorWrites == doorWrites && (now.doorOpen != 0) != (drive.model.doorOpen != 0))
+    // a request to move it; the key is read again at the next look, in case
+    // a request came as well.
+    if (drive.doorWrites != doorWrites)
+        drive.activity.control = kControlUnread;
+    else if ((now.doorOpen != 0) != (drive.model.doorOpen != 0))
         moveDoorLeavingLock(now.doorOpen != 0);
     if (now.media != drive.control.media || wcscmp(now.image, drive.control.image) != 0 ||
         now.imageUnreadable != drive.control.imageUnreadable) {

@@ -190,10 +190,9 @@ HANDLE openOnHost(MCIDEVICEID deviceId) {
     return 0;
 }
 
-// A request of an open. A host that went away took the drive's play and
-// position with it: the request that finds it gone fails, so that the
-// program learns that the drive is not as it left it, and the open and its
-// time format are made again on a new host for the next request.
+// A request of an open. A host that went away took the drive's play with
+// it: the request that finds it gone fails, so that the program learns it,
+// and the open and its time format are made again for the next request.
 int ask(ClientOpen* open, HostRequest* request, HostReply* reply) {
     request->formatFirst = open->formatToSend;
     open->formatToSend = 0;

@@ -197,7 +197,7 @@ int show() {
               !control.media     ? "(なし)"
               : control.image[0] ? image
                                  : "デモディスク",
-              control.doorOpen ? "開いています (プログラムが開けました)" : "閉じています", control.speed,
+              control.doorOpen ? "開いています" : "閉じています", control.speed,
               control.logPath[0] ? control.logPath : "(なし)", reading);
     char own[MAX_PATH];
     replacedDriver(own);
