@@ -18,7 +18,7 @@ add_executable(engine_tests
 target_link_libraries(engine_tests engine GTest::gtest_main)
 gtest_discover_tests(engine_tests DISCOVERY_MODE PRE_TEST)
 
-add_executable(title_index_tests tests/native/TitleIndexTest.cpp tests/native/TitleEditsTest.cpp
+add_executable(title_index_tests tests/native/TitleIndexTest.cpp tests/native/TitleEditsTest.cpp tests/native/IndexReadersTest.cpp
   tests/native/ShiftJisTest.cpp tests/native/IndexPlaceTest.cpp)
 target_link_libraries(title_index_tests titles GTest::gtest_main)
 gtest_discover_tests(title_index_tests DISCOVERY_MODE PRE_TEST)
@@ -70,6 +70,6 @@ endif()
 
 # The title index's benchmark, optimised whatever the build type.
 add_executable(title_index_bench tests/bench/TitleIndexBench.cpp
-  titles/TitleIndex.cpp titles/IndexCopy.cpp titles/IndexCheck.cpp titles/IndexReplace.cpp common/ShiftJis.cpp titles/StdioFiles.cpp titles/posix/PathFiles.cpp)
+  titles/TitleIndex.cpp titles/IndexCopy.cpp titles/IndexCheck.cpp titles/IndexReplace.cpp titles/IndexFollow.cpp common/ShiftJis.cpp common/IndexPlace.cpp titles/StdioFiles.cpp titles/posix/PathFiles.cpp)
 target_include_directories(title_index_bench PRIVATE titles)
 target_compile_options(title_index_bench PRIVATE -O2)
