@@ -18,7 +18,7 @@ add_executable(engine_tests
 target_link_libraries(engine_tests engine GTest::gtest_main)
 gtest_discover_tests(engine_tests DISCOVERY_MODE PRE_TEST)
 
-add_executable(title_index_tests tests/native/TitleIndexTest.cpp tests/native/TitleEditsTest.cpp
+add_executable(title_index_tests tests/native/TitleIndexTest.cpp tests/native/TitleEditsTest.cpp tests/native/IndexReadersTest.cpp
   tests/native/ShiftJisTest.cpp tests/native/IndexPlaceTest.cpp)
 target_link_libraries(title_index_tests titles GTest::gtest_main)
 gtest_discover_tests(title_index_tests DISCOVERY_MODE PRE_TEST)

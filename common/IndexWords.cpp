@@ -2,6 +2,8 @@
 
 #include <stdio.h>
 
+#include "Places.h"
+
 void describeRefusedIndex(const char* path, const IndexCheck& check, char* text, int size) {
     switch (check.verdict) {
     case kIndexUtf8Mark:
@@ -46,4 +48,10 @@ void describeSkippedSeed(const char* seed, const char* index, char* text, int si
              "%s は曲名ファイルとして読めないため、その曲名は引き継がずに新しい曲名ファイル %s に保存しました。"
              "(%s は変更していません)",
              seed, index, seed);
+}
+
+int32_t indexIsSaveFile(const char* indexPath, const char* tempPath) {
+    char lock[kSaveFilePathSize];
+    return isSaveFile(indexPath, tempPath) || sameFile(indexPath, tempPath) ||
+           (saveLockBeside(indexPath, lock) && sameFile(indexPath, lock));
 }

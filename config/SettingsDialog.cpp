@@ -238,15 +238,6 @@ int32_t SettingsTool::takeExistingIndex(const char* existing) {
     return showMessage(dialog, text, kTextToolCaption, MB_YESNO | MB_ICONEXCLAMATION) == IDYES;
 }
 
-// A save would take such an index for its lock and remove it, or write it
-// through itself: the name is refused, also as a short name or a link of
-// either on the NT family.
-int32_t SettingsTool::isSaveFileOf(const IndexPlace& place) {
-    char lock[kSaveFilePathSize];
-    return isSaveFile(place.path, place.temp) || sameFile(place.path, place.temp) ||
-           (saveLockBeside(place.path, lock) && sameFile(place.path, lock));
-}
-
 // 1 when the new, empty index is there; told otherwise.
 int32_t SettingsTool::createIndex(const IndexPlace& place) {
     SaveResult made = makeIndexFolder(place.folderToMake) ? createEmptyIndex(place.path, place.temp) : kSaveWriteFailed;
@@ -281,7 +272,7 @@ int32_t SettingsTool::validateSettings() {
         tell(kTextIndexNotCreated, indexFile, MB_OK | MB_ICONEXCLAMATION);
         return IDC_INDEX_FILE;
     }
-    if (isSaveFileOf(place)) {
+    if (indexIsSaveFile(place.path, place.temp)) {
         char text[kMessageSize];
         describeSaveFileIndex(place.path, text, sizeof text);
         showMessage(dialog, text, kTextToolCaption, MB_OK | MB_ICONEXCLAMATION);

@@ -62,7 +62,6 @@ struct SettingsTool {
     void fitTexts();
     void takeValues();
     int32_t resolveIndexFile(IndexPlace* place);
-    int32_t isSaveFileOf(const IndexPlace& place);
     const char* fileToRead(const IndexPlace& place);
     int32_t takeExistingIndex(const char* existing);
     int32_t createIndex(const IndexPlace& place);

@@ -58,9 +58,10 @@ struct PlayerWindow {
     char seedPath[kPathSize];
     char indexFolderToMake[kPathSize];
     TitleRecord titles;
-    // The index as the titles were last loaded from it: another writer's
-    // save shows as a change.
-    IndexStamp seenIndexStamp;
+    // The index as the titles were last loaded from it, and the disc they
+    // are of: another writer's save shows as a change.
+    IndexFollow titlesFollow;
+    char titlesDiscId[kDiscIdSize];
     // What the title dialog was filled with: a save takes from the dialog
     // only what the user changed.
     TitleRecord filledTitles;
@@ -111,7 +112,8 @@ struct PlayerWindow {
     void formDiscId(char id[kDiscIdSize]);
     // The disc's titles from the index, its stamp taken first, so that
     // followTitleIndex reloads only on a later change (the title index's
-    // own loadTitleRecord, as the player's window loads).
+    // own loadTitleRecord, as the player's window loads). A read that fails
+    // keeps the disc's names and leaves the stamp for the next tick.
     int32_t loadTitleRecord(const char* index, const char* discId, int32_t trackCount, TitleRecord* record,
                             const char* seed);
     // At each tick with a disc: the disc's titles again where the index
@@ -133,7 +135,6 @@ struct PlayerWindow {
     void insertIntoSystemMenu(HMENU systemMenu);
     int32_t usableTrackCount();
     void reloadTitles();
-    int32_t indexIsSaveFile();
     char* shownText(TextArea area, int32_t* store);
 };
 

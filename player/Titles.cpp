@@ -4,6 +4,7 @@
 #include "PlayerWindow.h"
 
 #include <stdio.h>
+#include <string.h>
 
 #include "../engine/DiscEngine.h"
 #include "../common/IndexWords.h"
@@ -54,10 +55,27 @@ const char* seedOrNone(const char* seed) { return seed && seed[0] ? seed : 0; }
 
 } // namespace
 
+// A read that failed (the file held open by another program, or gone for a
+// moment between another writer's two renames) leaves the disc's names as
+// they were and its stamp untaken, so the next tick reads again; a disc
+// just found has the defaults meanwhile. Where there is no file at all, the
+// defaults are the disc's names.
 int32_t PlayerWindow::loadTitleRecord(const char* index, const char* discId, int32_t trackCount, TitleRecord* record,
                                       const char* seed) {
-    seenIndexStamp = titleIndexStamp(index, seedOrNone(seed));
-    return ::loadTitleRecord(index, discId, trackCount, record, seedOrNone(seed));
+    IndexStamp stamp = titleIndexStamp(index, seedOrNone(seed));
+    static TitleRecord loaded;
+    int32_t read = ::loadTitleRecord(index, discId, trackCount, &loaded, seedOrNone(seed));
+    if (read || stamp.which == 0) {
+        indexWasRead(&titlesFollow, stamp, GetTickCount());
+    } else {
+        indexReadFailed(&titlesFollow);
+        if (strcmp(discId, titlesDiscId) == 0)
+            return 0;
+        setDefaultTitles(&loaded);
+    }
+    *record = loaded;
+    snprintf(titlesDiscId, sizeof titlesDiscId, "%s", discId);
+    return read;
 }
 
 void PlayerWindow::reloadTitles() {
@@ -67,20 +85,14 @@ void PlayerWindow::reloadTitles() {
 }
 
 // The size and write time of the file are all a tick looks at: the file is
-// read only when another writer (or this player's own save) changed it.
+// read only when another writer (or this player's own save) changed it, and
+// for a few seconds after each change, which a save of the same size may
+// follow within the file system's time resolution.
 int32_t PlayerWindow::followTitleIndex() {
-    if (sameIndexStamp(titleIndexStamp(indexPath, seedOrNone(seedPath)), seenIndexStamp))
+    if (!indexNeedsReading(titlesFollow, titleIndexStamp(indexPath, seedOrNone(seedPath))))
         return 0;
     reloadTitles();
     return 1;
-}
-
-// A save would take the index for its lock, or write it through itself:
-// on the NT family a short name or a link of either is the same file.
-int32_t PlayerWindow::indexIsSaveFile() {
-    char lock[kSaveFilePathSize];
-    return isSaveFile(indexPath, tempPath) || sameFile(indexPath, tempPath) ||
-           (saveLockBeside(indexPath, lock) && sameFile(indexPath, lock));
 }
 
 namespace {
@@ -89,24 +101,29 @@ namespace {
 // and, for one that is no index, what was found in it.
 void tellSaveFailed(HWND dialog, SaveResult result, const char* indexPath, const IndexCheck& found) {
     char text[kIndexWordsSize + kControlText];
-    const char* told = kTextSaveFailed;
-    if (result == kSaveTempFailed)
+    char refused[kIndexWordsSize];
+    const char* told = text;
+    switch (result) {
+    case kSaveTempFailed:
         told = kTextTempFailed;
-    if (result == kSaveIndexReadOnly) {
+        break;
+    case kSaveIndexReadOnly:
         snprintf(text, sizeof text, kTextIndexReadOnly, indexPath);
-        told = text;
-    }
-    if (result == kSaveNotAnIndex) {
-        char refused[kIndexWordsSize];
+        break;
+    case kSaveNotAnIndex:
         describeRefusedIndex(indexPath, found, refused, sizeof refused);
         snprintf(text, sizeof text, kTextNotAnIndex, refused);
-        told = text;
-    }
-    if (result == kSaveBusy) {
+        break;
+    case kSaveBusy:
         describeBusyIndex(indexPath, text, sizeof text);
-        told = text;
+        break;
+    case kSaveIndexIsSaveFile:
+        describeSaveFileIndex(indexPath, text, sizeof text);
+        break;
+    default:
+        told = kTextSaveFailed;
+        break;
     }
-
     showMessage(dialog, told, kTextPlayerCaption, MB_ICONWARNING | MB_OK);
 }
 
@@ -121,7 +138,7 @@ int32_t PlayerWindow::saveTitleRecord(HWND dialog) {
     IndexCheck found = {};
     static TitleRecord typed;
     typed = filledTitles;
-    if (!indexIsSaveFile()) {
+    if (!indexIsSaveFile(indexPath, tempPath)) {
         takeEditText(dialog, IDC_TITLE_EDIT, typed.title);
         takeEditText(dialog, IDC_ARTIST_EDIT, typed.artist);
         int32_t count = usableTrackCount();

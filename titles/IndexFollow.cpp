@@ -60,3 +60,22 @@ IndexStamp titleIndexStamp(const char* indexPath, const char* seedPath) {
 int32_t sameIndexStamp(const IndexStamp& one, const IndexStamp& other) {
     return one.which == other.which && one.size == other.size && one.written == other.written;
 }
+
+int32_t indexNeedsReading(const IndexFollow& follow, const IndexStamp& now) {
+    return !follow.settled || !sameIndexStamp(now, follow.seen);
+}
+
+// The window runs from the read that first saw the stamp; reads within it
+// do not extend it, so the reads at every look end once it has passed.
+void indexWasRead(IndexFollow* follow, const IndexStamp& stamp, uint32_t clock) {
+    if (!sameIndexStamp(stamp, follow->seen)) {
+        follow->seen = stamp;
+        follow->changedAt = clock;
+        follow->settled = 0;
+        return;
+    }
+    if (clock - follow->changedAt >= kStampSettleMs)
+        follow->settled = 1;
+}
+
+void indexReadFailed(IndexFollow* follow) { follow->settled = 0; }

@@ -92,14 +92,16 @@ const char* inputOf(const char* indexPath, const char* seedPath) {
 }
 
 // The disc's record as the input holds it, with what the user changed over
-// it.
-void mergeEdits(const char* input, int hasInput, const char* discId, int tracks, const TitleRecord* filled,
-                const TitleRecord* typed, TitleRecord* stored) {
+// it. 0 when the input could not be read: the fields the user left would
+// take defaults over the file's names, so nothing is stored.
+int mergeEdits(const char* input, int hasInput, const char* discId, int tracks, const TitleRecord* filled,
+               const TitleRecord* typed, TitleRecord* stored) {
     static TitleRecord inFile;
     setDefaultTitles(&inFile);
-    if (hasInput)
-        readRecordFrom(input, discId, tracks, &inFile);
+    if (hasInput && !readRecordFrom(input, discId, tracks, &inFile))
+        return 0;
     mergeTitleEdits(filled, typed, &inFile, tracks, stored);
+    return 1;
 }
 
 // With filled (what the dialog was filled with) the record stored is the
@@ -114,7 +116,8 @@ SaveResult rewriteLocked(const char* indexPath, const char* tempPath, const char
         return kSaveIndexReadOnly;
     int tracks = usableTracks(trackCount);
     if (filled) {
-        mergeEdits(input, hasInput, discId, tracks, filled, titles, stored);
+        if (!mergeEdits(input, hasInput, discId, tracks, filled, titles, stored))
+            return kSaveIndexUnreadable;
         titles = stored;
     }
     if (!indexWriter.open(tempPath))

@@ -304,7 +304,8 @@ enum CopyResult { kCopyKept, kCopyNotAnIndex };
 CopyResult copyReplacing(const char* discId, int tracks, const TitleRecord* titles, IndexCheck* found);
 
 // The disc's first record in the file, over what titles holds; 0 when the
-// file cannot be opened.
+// file cannot be opened, or a read failed on the way (titles may then hold
+// part of the record).
 int readRecordFrom(const char* path, const char* discId, int tracks, TitleRecord* titles);
 
 // Each value the user changed (typed differs from filled, as a save cuts

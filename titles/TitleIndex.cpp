@@ -69,8 +69,7 @@ int readRecordFrom(const char* path, const char* discId, int tracks, TitleRecord
         return 0;
     if (findRecord(discId))
         readRecord(tracks, titles);
-    indexReader.close();
-    return 1;
+    return indexReader.close();
 }
 
 int loadTitleRecord(const char* indexPath, const char* discId, int32_t trackCount, TitleRecord* titles,

@@ -109,8 +109,35 @@ struct IndexStamp {
 IndexStamp titleIndexStamp(const char* indexPath, const char* seedPath);
 int32_t sameIndexStamp(const IndexStamp& one, const IndexStamp& other);
 
+// A file system keeps write times only to its resolution (FAT to 2 s), so
+// a second save of the same size soon after a first leaves the stamp as
+// the first left it. For this long after a reader took a changed stamp (by
+// its own clock, whatever the clock of a share's server says), an equal
+// stamp proves nothing and the record is read again at every look.
+const uint32_t kStampSettleMs = 4000;
+
+// What a reader keeps to follow the index: the stamp its names were read
+// under, and since when it has stood.
+struct IndexFollow {
+    IndexStamp seen;
+    // The reader's clock, in ms, when seen was taken as a change.
+    uint32_t changedAt;
+    // seen has stood for kStampSettleMs, with a read at the end: an equal
+    // stamp means an unchanged file.
+    int32_t settled;
+};
+// 1 where the record must be read again: the stamp differs from the one
+// seen, or is not settled yet.
+int32_t indexNeedsReading(const IndexFollow& follow, const IndexStamp& now);
+// A read that succeeded (or found no file at all, whose names are the
+// defaults) under the stamp taken before it.
+void indexWasRead(IndexFollow* follow, const IndexStamp& stamp, uint32_t clock);
+// A read that failed: the names read before stay, and the next look reads
+// again.
+void indexReadFailed(IndexFollow* follow);
+
 // Fills titles for the disc: defaults first, then the first record of the
-// disc. 0 when the index cannot be opened, else 1.
+// disc. 0 when the index cannot be opened or read through, else 1.
 int loadTitleRecord(const char* indexPath, const char* discId, int32_t trackCount, TitleRecord* titles,
                     const char* seedPath = 0);
 

@@ -1,71 +1,14 @@
 // The title index with several writers: a dialog's edits laid over what
-// another writer stored meanwhile, the save's own files never taken for the
-// index, the backup put back only under the lock, and the stamp that tells
-// a reader the file changed. Real files, exact bytes.
-#include <gtest/gtest.h>
-
-#include <stdio.h>
+// another writer stored meanwhile, a save refused where the record cannot
+// be read, and the save's own files never taken for the index. Real files,
+// exact bytes.
 #include <string.h>
 
-#include <filesystem>
-#include <string>
-
-#include "FileBytes.h"
-#include "FileLayer.h"
-#include "TitleIndex.h"
+#include "TitleRecords.h"
 
 namespace {
 
-const char kDisc[] = "@030b8600f5"; // three tracks
-
-// The names of a record; nullptr tracks keep their defaults.
-struct Names {
-    const char* title;
-    const char* artist;
-    const char* tracks[3];
-};
-
-void fill(TitleRecord* record, const Names& names) {
-    setDefaultTitles(record);
-    snprintf(record->title, kTitleSlot, "%s", names.title);
-    snprintf(record->artist, kTitleSlot, "%s", names.artist);
-    for (int i = 0; i < 3; i++)
-        if (names.tracks[i])
-            snprintf(record->tracks[i], kTitleSlot, "%s", names.tracks[i]);
-}
-
-std::string recordBytes(const Names& names) {
-    std::string bytes = std::string(kDisc) + "\r\n+" + names.title + "\r\n-" + names.artist + "\r\n";
-    for (int i = 0; i < 3; i++)
-        bytes += std::string("#") + (names.tracks[i] ? names.tracks[i] : "") + "\r\n";
-    return bytes + "\r\n";
-}
-
-// Bytes of other writers and other discs, which every save keeps as they are.
-const std::string kBefore = "; kept\r\n@0c0b8600f5\r\n+other disc\r\n#x\r\n\r\n";
-const std::string kAfter = "@0d0b8600f5\r\n+last\r\n\r\n";
-
-class TitleEdits : public ::testing::Test {
-  protected:
-    std::string folder, index, temp;
-
-    void SetUp() override {
-        const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
-        std::filesystem::path place = std::filesystem::temp_directory_path() / "drovix-tests" /
-                                      (std::string(test->test_suite_name()) + "." + test->name());
-        std::filesystem::remove_all(place);
-        std::filesystem::create_directories(place);
-        folder = place.string();
-        index = folder + "/drovix.idx";
-        temp = folder + "/drovix.tmp";
-        fileLayer = stdioFileLayer;
-    }
-
-    void TearDown() override {
-        fileLayer = stdioFileLayer;
-        std::filesystem::remove_all(folder);
-    }
-};
+class TitleEdits : public TitleFiles {};
 
 // What the dialog was filled with, what the file holds when OK is pressed
 // (another writer's save in between, or none), what the user left in the
@@ -77,9 +20,6 @@ struct EditCase {
     Names typed;
     Names stored;
 };
-
-const Names kDefaults = {"Title", "Artist", {"Track  1", "Track  2", "Track  3"}};
-const Names kAutumn = {"秋のアルバム", "テスト楽団", {"一曲目", "二曲目", "三曲目"}};
 
 const EditCase kEditCases[] = {
     {"named meanwhile; one track typed: the other names stay the writer's",
@@ -150,6 +90,74 @@ TEST_F(TitleEdits, RefusedSaveKeepsWhatWasTyped) {
     EXPECT_EQ("memo\r\n", readBytes(index));
 }
 
+// ---- A failed read under the lock ------------------------------------------
+
+// The save's opens of the index, counted from its first (the disc's record
+// read for the merge; then the copy): the one given fails to open, or its
+// first read fails.
+int opensSoFar, failOpenAt, failReadOfOpen;
+FileHandle failingOpenFile;
+
+FileHandle openFailing(const char* path) {
+    if (++opensSoFar == failOpenAt)
+        return 0;
+    FileHandle file = stdioFileLayer.openRead(path);
+    if (opensSoFar == failReadOfOpen)
+        failingOpenFile = file;
+    return file;
+}
+
+long readFailing(FileHandle file, char* buffer, size_t size) {
+    if (file == failingOpenFile)
+        return -1;
+    return stdioFileLayer.read(file, buffer, size);
+}
+
+struct ReadFault {
+    const char* what;
+    int openFails;
+    int readFails;
+    SaveResult result;
+};
+
+const ReadFault kReadFaults[] = {
+    {"the record's read cannot open the file", 1, 0, kSaveIndexUnreadable},
+    {"the record's read fails on the way", 0, 1, kSaveIndexUnreadable},
+    {"the copy cannot open the file", 2, 0, kSaveIndexUnreadable},
+    {"the copy's read fails on the way", 0, 2, kSaveIndexUnreadable},
+    {"no fault: the merged record is stored", 0, 0, kSaveDone},
+};
+
+// Without the file's record the fields the user left would take defaults
+// over another writer's names: the save is refused and the file stays.
+TEST_F(TitleEdits, AFailedReadOfTheRecordRefusesTheSave) {
+    const std::string inFile = kBefore + recordBytes(kAutumn) + kAfter;
+    for (const ReadFault& fault : kReadFaults) {
+        ASSERT_TRUE(writeBytes(index, inFile));
+        opensSoFar = 0;
+        failOpenAt = fault.openFails;
+        failReadOfOpen = fault.readFails;
+        failingOpenFile = 0;
+        fileLayer.openRead = openFailing;
+        fileLayer.read = readFailing;
+        TitleRecord filled, titles;
+        fill(&filled, kDefaults);
+        fill(&titles, {"Title", "Artist", {"Track  1", "2nd", "Track  3"}});
+        EXPECT_EQ(fault.result, saveTitleEdits(index.c_str(), temp.c_str(), kDisc, 3, &filled, &titles)) << fault.what;
+        fileLayer = stdioFileLayer;
+        if (fault.result == kSaveDone) {
+            EXPECT_EQ(kBefore + recordBytes({"秋のアルバム", "テスト楽団", {"一曲目", "2nd", "三曲目"}}) + kAfter,
+                      readBytes(index))
+                << fault.what;
+        } else {
+            EXPECT_EQ(inFile, readBytes(index)) << fault.what;
+            EXPECT_STREQ("Title", titles.title) << fault.what << ": titles keep what was typed";
+            EXPECT_STREQ("2nd", titles.tracks[1]) << fault.what;
+        }
+        EXPECT_FALSE(std::filesystem::exists(temp)) << fault.what;
+    }
+}
+
 // ---- The save's own files ----------------------------------------------------
 
 struct SaveFileCase {
@@ -212,88 +220,6 @@ TEST(SaveLock, LiesInTheIndexFolder) {
     std::string tooLong(kSaveFilePathSize, 'a');
     char lock[kSaveFilePathSize];
     EXPECT_EQ(0, saveLockBeside(("C:\\" + tooLong + "\\x.idx").c_str(), lock));
-}
-
-// ---- The backup and the lock, as the Windows 95 family --------------------
-
-std::string readerIndex;
-int readerRan;
-TitleRecord readerSaw;
-
-// MoveFile on the Windows 95 family: no replace in one step, and a rename
-// onto an existing file is refused.
-int renameNoReplace(const char* from, const char* to) {
-    if (stdioFileLayer.exists(to))
-        return 0;
-    return stdioFileLayer.rename(from, to);
-}
-
-// Another program reads the index just as the save's index has stepped
-// aside under its backup name.
-int renameThenRead(const char* from, const char* to) {
-    int renamed = renameNoReplace(from, to);
-    if (!readerRan && std::string(to).size() > 4 && std::string(to).substr(std::string(to).size() - 4) == ".bak") {
-        readerRan = 1;
-        loadTitleRecord(readerIndex.c_str(), kDisc, 3, &readerSaw);
-    }
-    return renamed;
-}
-
-// The reader finds the index missing and the backup alone, and waits for
-// the save's lock instead of putting the backup back between the save's
-// renames: the save completes and the backup is gone.
-TEST_F(TitleEdits, BackupIsNotPutBackWhileASaveHoldsTheLock) {
-    readerIndex = index;
-    readerRan = 0;
-    ASSERT_TRUE(writeBytes(index, kBefore + recordBytes(kAutumn)));
-    fileLayer.replace = [](const char*, const char*) { return kReplaceUnsupported; };
-    fileLayer.rename = renameThenRead;
-    TitleRecord titles;
-    fill(&titles, {"冬", "楽団", {"a", "b", "c"}});
-    EXPECT_EQ(kSaveDone, rewriteTitleIndex(index.c_str(), temp.c_str(), kDisc, 3, &titles));
-    EXPECT_EQ(1, readerRan);
-    fileLayer = stdioFileLayer;
-    EXPECT_EQ(kBefore + recordBytes({"冬", "楽団", {"a", "b", "c"}}), readBytes(index));
-    EXPECT_FALSE(std::filesystem::exists(index + ".bak"));
-    EXPECT_FALSE(std::filesystem::exists(temp));
-    loadTitleRecord(index.c_str(), kDisc, 3, &titles);
-    EXPECT_STREQ("冬", titles.title);
-}
-
-// A backup left by a save cut off is put back, under the lock, by the next
-// load; one beside an index that exists is a save's and stays.
-TEST_F(TitleEdits, LoneBackupComesBackUnderTheLock) {
-    const std::string records = kBefore + recordBytes(kAutumn);
-    ASSERT_TRUE(writeBytes(index + ".bak", records));
-    TitleRecord titles;
-    EXPECT_EQ(1, loadTitleRecord(index.c_str(), kDisc, 3, &titles));
-    EXPECT_STREQ("秋のアルバム", titles.title);
-    EXPECT_EQ(records, readBytes(index));
-    EXPECT_FALSE(std::filesystem::exists(index + ".bak"));
-}
-
-// ---- The stamp -------------------------------------------------------------
-
-TEST_F(TitleEdits, StampChangesWithEverySaveAndOnlyThen) {
-    const std::string seed = folder + "/seed.idx";
-    EXPECT_EQ(0, titleIndexStamp(index.c_str(), seed.c_str()).which);
-    ASSERT_TRUE(writeBytes(seed, recordBytes(kAutumn)));
-    IndexStamp seen = titleIndexStamp(index.c_str(), seed.c_str());
-    EXPECT_EQ(2, seen.which);
-    EXPECT_EQ(recordBytes(kAutumn).size(), seen.size);
-    EXPECT_EQ(1, sameIndexStamp(seen, titleIndexStamp(index.c_str(), seed.c_str())));
-    TitleRecord titles;
-    // One save after another, each of the same size.
-    for (const char* title : {"春", "夏", "秋"}) {
-        fill(&titles, {title, "楽団", {"a", "b", "c"}});
-        ASSERT_EQ(kSaveDone, rewriteTitleIndex(index.c_str(), temp.c_str(), kDisc, 3, &titles, seed.c_str()));
-        IndexStamp now = titleIndexStamp(index.c_str(), seed.c_str());
-        EXPECT_EQ(1, now.which) << title;
-        EXPECT_EQ(0, sameIndexStamp(seen, now)) << title;
-        EXPECT_EQ(1, sameIndexStamp(now, titleIndexStamp(index.c_str(), seed.c_str()))) << title;
-        seen = now;
-    }
-    EXPECT_EQ(0, titleIndexStamp(folder.c_str(), 0).which) << "a folder is no index";
 }
 
 } // namespace

@@ -8,13 +8,13 @@
 
 #include <string>
 
-#include "../../common/IndexWords.h"
 #include "../../config/SettingsTool.h"
 #include "../../config/res/resource.h"
 #include "../native/FileBytes.h"
 #include "Messages.h"
 #include "Modal.h"
 #include "Programs.h"
+#include "SaveFileWords.h"
 
 namespace {
 
@@ -87,10 +87,8 @@ TEST_F(SettingsSaveFiles, AnIndexNamedAsTheLockOrTheTemporaryFileIsRefused) {
         SendDlgItemMessageA(dialog, IDOK, BM_CLICK, 0, 0);
         pump();
         pump();
-        char words[kIndexWordsSize];
-        describeSaveFileIndex(path.c_str(), words, sizeof words);
         EXPECT_EQ(1, seen.shown) << row.typed;
-        EXPECT_EQ(words, seen.text) << row.typed;
+        EXPECT_EQ(saveFileWords(path), seen.text) << row.typed;
         EXPECT_TRUE(seen.exclamation) << row.typed;
         EXPECT_TRUE(IsWindowVisible(dialog)) << row.typed;
         EXPECT_EQ(IDC_INDEX_FILE, GetDlgCtrlID(GetFocus())) << row.typed;

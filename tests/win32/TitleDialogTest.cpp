@@ -8,6 +8,7 @@
 #include "../../player/Texts.h"
 #include "HelpViewer.h"
 #include "Modal.h"
+#include "SaveFileWords.h"
 #include "PlayerTest.h"
 #include "TextsFit.h"
 #include "Shot.h"
@@ -488,19 +489,19 @@ TEST_F(TitleDialog, AFailedSaveIsToldAndKeepsTheDialogOpenWithEverythingTyped) {
              writeBytes(temp, before);
              storeText("IndexFile", "DROVIX.TMP");
          },
-         kTextSaveFailed},
+         saveFileWords(programDirectory() + "DROVIX.TMP")},
         {"index is the temporary file, spelt with a dot folder",
          [&](const std::string& index, const std::string& temp) {
              writeBytes(temp, before);
              storeText("IndexFile", programDirectory() + ".\\drovix.tmp");
          },
-         kTextSaveFailed},
+         saveFileWords(programDirectory() + ".\\drovix.tmp")},
         {"index is the temporary file under another name (a hard link)",
          [&](const std::string& index, const std::string& temp) {
              writeBytes(temp, before);
              CreateHardLinkA(index.c_str(), temp.c_str(), 0);
          },
-         kTextSaveFailed, true},
+         saveFileWords(index), true},
         {"a memo chosen as the index",
          [](const std::string& index, const std::string& temp) { writeBytes(index, "\r\nTo do:\r\nmilk\r\n"); },
          refused(index, IndexCheck{kIndexNoRecordLine, 2})},
