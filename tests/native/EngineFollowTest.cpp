@@ -3,6 +3,8 @@
 // next command acts on that state.
 #include <gtest/gtest.h>
 
+#include <string.h>
+
 #include <algorithm>
 
 #include "SimDrive.h"
@@ -13,60 +15,29 @@ namespace {
 
 const std::vector<uint32_t> kTenTracks = {100, 200, 150, 120, 90, 180, 60, 240, 200, 130};
 
-void playing(int32_t track) {
-    discEngine.playTrack(track);
-    sim.placeAt(track, 20);
-}
+// What the player did last, as the drive then stands.
+void playing(int32_t track) { discEngine.playTrack(track), sim.placeAt(track, 20); }
+void paused(int32_t track) { playing(track), discEngine.playPause(); }
+void stopped(int32_t track) { discEngine.currentTrack = track, sim.placeAt(track, 0); }
+// Its own cue while paused: the drive stands stopped at the track's start.
+void pausedThenNext(int32_t track) { paused(track), discEngine.next(); }
 
-void paused(int32_t track) {
-    playing(track);
-    discEngine.playPause();
-}
-
-void stopped(int32_t track) {
-    discEngine.currentTrack = track;
-    sim.placeAt(track, 0);
-}
-
-// What another program does, as the drive then stands.
-void pausedElsewhere() {
-    sim.playing = 0;
-    sim.paused = 1;
-}
-void stoppedElsewhere() { sim.playing = sim.paused = 0; }
-void resumedElsewhere() {
-    sim.playing = 1;
-    sim.paused = 0;
-}
-void playedElsewhereFrom7() {
-    sim.placeAt(7, 0);
-    resumedElsewhere();
-}
-// A seek leaves the drive stopped, also a paused one.
-void seekedElsewhereTo7() {
-    sim.placeAt(7, 0);
-    stoppedElsewhere();
-}
+// What another program does, as the drive then stands; a seek leaves the
+// drive stopped, also a paused one.
+void driveIs(int playing, int paused) { sim.playing = playing, sim.paused = paused; }
+void pausedElsewhere() { driveIs(0, 1); }
+void stoppedElsewhere() { driveIs(0, 0); }
+void resumedElsewhere() { driveIs(1, 0); }
+void playedElsewhereFrom7() { sim.placeAt(7, 0), driveIs(1, 0); }
+void seekedElsewhereTo7() { sim.placeAt(7, 0), driveIs(0, 0); }
 void nothingElsewhere() {}
 
-// The player's own cue while paused: the drive stands stopped at the start
-// of the track.
-void pausedThenNext(int32_t track) {
-    paused(track);
-    discEngine.next();
+std::string joined(const Commands& sent) {
+    std::string all;
+    for (const std::string& command : sent)
+        all += (all.empty() ? "" : ", ") + command;
+    return all;
 }
-
-struct Row {
-    const char* what;
-    void (*before)(int32_t track);
-    int32_t track;
-    void (*outside)();
-    int32_t stateAfter;
-    int32_t trackAfter;
-    int32_t (*command)();
-    const char* sentLast;
-    int32_t stateAtEnd;
-};
 
 int32_t playPause() { return (int32_t)discEngine.playPause(); }
 int32_t next() { return discEngine.next(); }
@@ -74,25 +45,40 @@ int32_t previous() { return discEngine.previous(); }
 
 } // namespace
 
+// The player long had its last play when another program acted; the
+// follow asks the drive, and the next command acts on the state it found.
 TEST(FollowDrive, WhatAnotherProgramDidIsTheEnginesStateAndTheNextCommandActsOnIt) {
-    const Row rows[] = {
-        {"paused elsewhere: one Play resumes", playing, 2, pausedElsewhere, kPaused, 2, playPause, "PLAY NOTIFY",
-         kPlaying},
-        {"stopped elsewhere: one Play plays the track", playing, 2, stoppedElsewhere, kStopped, 2, playPause,
-         "PLAY FROM 2", kPlaying},
-        {"resumed elsewhere: Play pauses", paused, 4, resumedElsewhere, kPlaying, 4, playPause, "PAUSE", kPaused},
-        {"played elsewhere from 7: Next plays 8", stopped, 3, playedElsewhereFrom7, kPlaying, 3, next, "PLAY FROM 8",
-         kPlaying},
-        {"seeked elsewhere while stopped: Next cues 8", stopped, 3, seekedElsewhereTo7, kStopped, 7, next, "SEEK TO 8",
-         kStopped},
-        {"seeked elsewhere while paused: Previous cues 6", paused, 3, seekedElsewhereTo7, kStopped, 7, previous,
-         "SEEK TO 6", kStopped},
-        {"cued while paused: still paused, and Next cues again", pausedThenNext, 3, nothingElsewhere, kPaused, 4,
-         next, "SEEK TO 5", kPaused},
-        {"stopped elsewhere mid-track while paused: stopped", paused, 3, stoppedElsewhere, kStopped, 3, playPause,
-         "PLAY FROM 3", kPlaying},
+    const struct {
+        const char* what;
+        void (*before)(int32_t track);
+        int32_t track;
+        void (*outside)();
+        const char* followSent;
+        int32_t stateAfter, trackAfter;
+        int32_t (*command)();
+        const char* sentLast;
+        int32_t stateAtEnd;
+    } rows[] = {
+        {"nothing elsewhere: only the mode is asked, and Play pauses", playing, 5, nothingElsewhere, "STATUS MODE",
+         kPlaying, 5, playPause, "PAUSE", kPaused},
+        {"paused elsewhere: one Play resumes", playing, 2, pausedElsewhere, "STATUS MODE, SET TMSF, STATUS POSITION",
+         kPaused, 2, playPause, "PLAY NOTIFY", kPlaying},
+        {"stopped elsewhere: one Play plays the track", playing, 2, stoppedElsewhere,
+         "STATUS MODE, SET TMSF, STATUS POSITION", kStopped, 2, playPause, "PLAY FROM 2", kPlaying},
+        {"resumed elsewhere: Play pauses", paused, 4, resumedElsewhere, "STATUS MODE", kPlaying, 4, playPause, "PAUSE",
+         kPaused},
+        {"played elsewhere from 7: Next plays 8", stopped, 3, playedElsewhereFrom7, "STATUS MODE", kPlaying, 3, next,
+         "PLAY FROM 8", kPlaying},
+        {"seeked elsewhere while stopped: Next cues 8", stopped, 3, seekedElsewhereTo7,
+         "STATUS MODE, SET TMSF, STATUS POSITION", kStopped, 7, next, "SEEK TO 8", kStopped},
+        {"seeked elsewhere while paused: Previous cues 6", paused, 3, seekedElsewhereTo7,
+         "STATUS MODE, SET TMSF, STATUS POSITION", kStopped, 7, previous, "SEEK TO 6", kStopped},
+        {"cued while paused: still paused, and Next cues again", pausedThenNext, 3, nothingElsewhere,
+         "STATUS MODE, SET TMSF, STATUS POSITION", kPaused, 4, next, "SEEK TO 5", kPaused},
+        {"stopped elsewhere mid-track while paused: stopped", paused, 3, stoppedElsewhere,
+         "STATUS MODE, SET TMSF, STATUS POSITION", kStopped, 3, playPause, "PLAY FROM 3", kPlaying},
     };
-    for (const Row& row : rows) {
+    for (const auto& row : rows) {
         SCOPED_TRACE(row.what);
         openEngineWith(kTenTracks);
         row.before(row.track);
@@ -100,96 +86,78 @@ TEST(FollowDrive, WhatAnotherProgramDidIsTheEnginesStateAndTheNextCommandActsOnI
         row.outside();
         sim.take();
         EXPECT_EQ(kDriveFollowed, discEngine.followDrive());
+        EXPECT_EQ(row.followSent, joined(sim.take()));
         EXPECT_EQ(row.stateAfter, discEngine.state);
         if (row.stateAfter != kPlaying)
             EXPECT_EQ(row.trackAfter, discEngine.currentTrack);
-        sim.take();
         row.command();
         EXPECT_EQ(row.sentLast, sim.take().back());
         EXPECT_EQ(row.stateAtEnd, discEngine.state);
     }
 }
 
-TEST(FollowDrive, ADriveThatAnswersAsExpectedIsOnlyAskedItsMode) {
-    openEngineWith(kTenTracks);
-    playing(5);
-    sim.take();
-    EXPECT_EQ(kDriveFollowed, discEngine.followDrive());
-    EXPECT_EQ(Commands({"STATUS MODE"}), sim.take());
-    EXPECT_EQ(kPlaying, discEngine.state);
-}
+// How the drive went away (its host ended), found by whichever query of a
+// tick came first: the follow, a position, or a device identifier that no
+// longer answers, which the follow opens again at once. Back, stopped at
+// its start: with the same disc the engine stands stopped at the track it
+// was on and one Play plays it; with another disc, the disc is found again.
+enum Gone { kFollowFindsIt, kPositionFindsIt, kDeviceLost };
 
-// A drive that went away while it played (its host ended) answers again on
-// a device opened again, without the play: stopped at the track it was on,
-// with the disc kept, and the first Play plays that track.
-TEST(FollowDrive, ADriveBackWithoutItsPlayStandsStoppedAtTheTrackItWasOn) {
-    openEngineWith(kTenTracks);
-    playing(4);
-    discEngine.position();
-    sim.silent = 1;
-    EXPECT_EQ(kDriveSilent, discEngine.followDrive());
-    EXPECT_EQ(kPlaying, discEngine.state);
+const char kReopened[] = "STATUS MODE, CLOSE, OPEN, STATUS MODE, STATUS MEDIA";
 
-    sim.silent = 0;
-    stoppedElsewhere();
-    sim.frame = 0; // a new host's drive stands at its start
-    sim.take();
-    EXPECT_EQ(kDriveFollowed, discEngine.followDrive());
-    EXPECT_EQ(kStopped, discEngine.state);
-    EXPECT_EQ(4, discEngine.currentTrack);
-    EXPECT_EQ("SEEK TO 4", sim.take().back());
-    discEngine.playPause();
-    EXPECT_EQ("PLAY FROM 4", sim.take().back());
-    EXPECT_EQ(kPlaying, discEngine.state);
-}
-
-// The first query after the drive went away fails; the device is opened
-// again within the same follow and answers.
-TEST(FollowDrive, AFailedQueryOpensTheDeviceAgainAtOnce) {
-    openEngineWith(kTenTracks);
-    paused(6);
-    uint32_t before = discEngine.deviceId;
-    discEngine.deviceId = 0; // a device identifier that no longer answers
-    sim.take();
-    sim.frame = 0;
-    stoppedElsewhere();
-    EXPECT_EQ(kDriveFollowed, discEngine.followDrive());
-    Commands sent = sim.take();
-    EXPECT_EQ(Commands({"STATUS MODE", "CLOSE", "OPEN", "STATUS MODE"}), Commands(sent.begin(), sent.begin() + 4));
-    EXPECT_NE(before, discEngine.deviceId);
-    EXPECT_EQ(kStopped, discEngine.state);
-    EXPECT_EQ(6, discEngine.currentTrack);
-}
-
-TEST(FollowDrive, ADriveBackWithAnotherDiscHasTheDiscFoundAgain) {
-    openEngineWith(kTenTracks);
-    playing(4);
-    sim.silent = 1;
-    discEngine.followDrive();
-    sim.silent = 0;
-    sim.setDisc({300, 200});
-    stoppedElsewhere();
-    EXPECT_EQ(kDriveHasAnotherDisc, discEngine.followDrive());
-    EXPECT_EQ(kStopped, discEngine.state);
-    EXPECT_EQ(1, discEngine.currentTrack);
-    EXPECT_EQ(-1, discEngine.cachedTrackCount);
-}
-
-// The host may end between two ticks or in the middle of one: whichever
-// query of the tick finds it gone, the next follow stands the engine
-// stopped at the track it was on.
-TEST(FollowDrive, AFailedPositionIsTheFirstToFindTheDriveGone) {
-    openEngineWith(kTenTracks);
-    playing(4);
-    discEngine.position();
-    sim.silent = 1;
-    discEngine.position();
-    sim.silent = 0;
-    stoppedElsewhere();
-    sim.frame = 0;
-    EXPECT_EQ(kDriveFollowed, discEngine.followDrive());
-    EXPECT_EQ(kStopped, discEngine.state);
-    EXPECT_EQ(4, discEngine.currentTrack);
+TEST(FollowDrive, ADriveGoneAndBackStandsStoppedAtTheTrackItWasOn) {
+    const struct {
+        const char* what;
+        void (*before)(int32_t track);
+        int32_t track;
+        Gone gone;
+        int anotherDisc;
+        int32_t followed;
+        const char* followStarts; // up to its look at the disc
+        int32_t trackAfter;
+    } rows[] = {
+        {"the follow found it gone", playing, 4, kFollowFindsIt, 0, kDriveFollowed, kReopened, 4},
+        {"a position found it gone", playing, 4, kPositionFindsIt, 0, kDriveFollowed, "STATUS MODE, STATUS MEDIA", 4},
+        {"its device no longer answers", paused, 6, kDeviceLost, 0, kDriveFollowed, kReopened, 6},
+        {"back with another disc", playing, 4, kFollowFindsIt, 1, kDriveHasAnotherDisc, kReopened, 1},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        openEngineWith(kTenTracks);
+        row.before(row.track);
+        discEngine.position();
+        uint32_t device = discEngine.deviceId;
+        sim.silent = row.gone != kDeviceLost;
+        if (row.gone == kFollowFindsIt) {
+            EXPECT_EQ(kDriveSilent, discEngine.followDrive());
+            EXPECT_EQ(row.before == playing ? kPlaying : kPaused, discEngine.state);
+        }
+        if (row.gone == kPositionFindsIt)
+            discEngine.position();
+        if (row.gone == kDeviceLost)
+            discEngine.deviceId = 0;
+        sim.silent = 0;
+        if (row.anotherDisc)
+            sim.setDisc({300, 200});
+        stoppedElsewhere();
+        sim.frame = 0; // a new host's drive stands at its start
+        sim.take();
+        EXPECT_EQ(row.followed, discEngine.followDrive());
+        std::string sent = joined(sim.take());
+        EXPECT_EQ(row.followStarts, sent.substr(0, strlen(row.followStarts)));
+        EXPECT_EQ(kStopped, discEngine.state);
+        EXPECT_EQ(row.trackAfter, discEngine.currentTrack);
+        if (row.gone == kDeviceLost)
+            EXPECT_NE(device, discEngine.deviceId);
+        if (row.anotherDisc) {
+            EXPECT_EQ(-1, discEngine.cachedTrackCount);
+            continue;
+        }
+        EXPECT_EQ("SEEK TO " + std::to_string(row.track), sent.substr(sent.rfind(", ") + 2));
+        discEngine.playPause();
+        EXPECT_EQ("PLAY FROM " + std::to_string(row.track), sim.take().back());
+        EXPECT_EQ(kPlaying, discEngine.state);
+    }
 }
 
 // A drive may report the stop before a play it was just told of.

@@ -18,7 +18,6 @@ namespace {
 
 const char kDisc[] = "@030b8600f5"; // three tracks
 
-// The names of a record; nullptr tracks keep their defaults.
 struct Names {
     const char* title;
     const char* artist;
@@ -30,14 +29,13 @@ void fill(TitleRecord* record, const Names& names) {
     snprintf(record->title, kTitleSlot, "%s", names.title);
     snprintf(record->artist, kTitleSlot, "%s", names.artist);
     for (int i = 0; i < 3; i++)
-        if (names.tracks[i])
-            snprintf(record->tracks[i], kTitleSlot, "%s", names.tracks[i]);
+        snprintf(record->tracks[i], kTitleSlot, "%s", names.tracks[i]);
 }
 
 std::string recordBytes(const Names& names) {
     std::string bytes = std::string(kDisc) + "\r\n+" + names.title + "\r\n-" + names.artist + "\r\n";
-    for (int i = 0; i < 3; i++)
-        bytes += std::string("#") + (names.tracks[i] ? names.tracks[i] : "") + "\r\n";
+    for (const char* track : names.tracks)
+        bytes += std::string("#") + track + "\r\n";
     return bytes + "\r\n";
 }
 
@@ -52,11 +50,11 @@ class TitleFiles : public ::testing::Test {
 
     void SetUp() override {
         const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
-        std::filesystem::path place = std::filesystem::temp_directory_path() / "drovix-tests" /
-                                      (std::string(test->test_suite_name()) + "." + test->name());
-        std::filesystem::remove_all(place);
-        std::filesystem::create_directories(place);
-        folder = place.string();
+        folder = (std::filesystem::temp_directory_path() / "drovix-tests" /
+                  (std::string(test->test_suite_name()) + "." + test->name()))
+                     .string();
+        std::filesystem::remove_all(folder);
+        std::filesystem::create_directories(folder);
         index = folder + "/drovix.idx";
         temp = folder + "/drovix.tmp";
         fileLayer = stdioFileLayer;

@@ -64,17 +64,13 @@ class SettingsSaveFiles : public ::testing::Test {
 // dialog stays open on the name, and the file is neither made, nor changed,
 // nor removed.
 TEST_F(SettingsSaveFiles, AnIndexNamedAsTheLockOrTheTemporaryFileIsRefused) {
+    const char* kept = "@0c0b8600f5\r\n+kept\r\n\r\n";
     const struct {
         const char* typed;
         const char* existing; // 0: no such file
-    } rows[] = {
-        {"drovix.lck", 0},
-        {"drovix.lck", "@0c0b8600f5\r\n+kept\r\n\r\n"},
-        {"DROVIX.LCK", "@0c0b8600f5\r\n+kept\r\n\r\n"},
-        {"drovix.tmp", 0},
-        {"drovix.tmp", "@0c0b8600f5\r\n+kept\r\n\r\n"},
-    };
+    } rows[] = {{"drovix.lck", 0}, {"drovix.lck", kept}, {"DROVIX.LCK", kept}, {"drovix.tmp", 0}, {"drovix.tmp", kept}};
     for (const auto& row : rows) {
+        SCOPED_TRACE(std::string(row.typed) + (row.existing ? ", existing" : ", missing"));
         SetUp();
         std::string path = testFolder() + row.typed;
         deleteNamed(path);
@@ -86,13 +82,13 @@ TEST_F(SettingsSaveFiles, AnIndexNamedAsTheLockOrTheTemporaryFileIsRefused) {
         confirmMessageBox(&seen);
         SendDlgItemMessageA(dialog, IDOK, BM_CLICK, 0, 0);
         pump();
-        pump();
-        EXPECT_EQ(1, seen.shown) << row.typed;
-        EXPECT_EQ(saveFileWords(path), seen.text) << row.typed;
-        EXPECT_TRUE(seen.exclamation) << row.typed;
-        EXPECT_TRUE(IsWindowVisible(dialog)) << row.typed;
-        EXPECT_EQ(IDC_INDEX_FILE, GetDlgCtrlID(GetFocus())) << row.typed;
-        EXPECT_EQ(row.existing ? row.existing : "<missing>", readBytes(path)) << row.typed;
+        pump(); // after the message box's own loop
+        EXPECT_EQ(1, seen.shown);
+        EXPECT_EQ(saveFileWords(path), seen.text);
+        EXPECT_TRUE(seen.exclamation);
+        EXPECT_TRUE(IsWindowVisible(dialog));
+        EXPECT_EQ(IDC_INDEX_FILE, GetDlgCtrlID(GetFocus()));
+        EXPECT_EQ(row.existing ? row.existing : "<missing>", readBytes(path));
         deleteNamed(path);
         TearDown();
         dialog = 0;

@@ -35,25 +35,6 @@ const Names kAutumn = {"秋のアルバム", "テスト楽団", {"一曲目", "�
 // As many bytes as kAutumn.
 const Names kWinter = {"冬のアルバム", "テスト楽団", {"一曲目", "二曲目", "三曲目"}};
 
-FILETIME writeTimeOf(const std::string& path) {
-    FILETIME written = {};
-    HANDLE file = CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, 0, OPEN_EXISTING,
-                              0, 0);
-    GetFileTime(file, 0, 0, &written);
-    CloseHandle(file);
-    return written;
-}
-
-// As a file system that keeps write times to 2 s (FAT) leaves a second save
-// within them.
-bool keepWriteTime(const std::string& path, const FILETIME& written) {
-    HANDLE file = CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, 0, OPEN_EXISTING,
-                              0, 0);
-    bool kept = file != INVALID_HANDLE_VALUE && SetFileTime(file, 0, 0, &written);
-    CloseHandle(file);
-    return kept;
-}
-
 } // namespace
 
 class TitleWriters : public Player {
@@ -72,8 +53,19 @@ class TitleWriters : public Player {
     void TearDown() override {
         if (dialog)
             DestroyWindow(dialog);
+        dialog = 0;
         Player::TearDown();
         deleteNamed(index);
+    }
+
+    // The next row of a table, on a player of its own.
+    void restart() {
+        if (dialog)
+            DestroyWindow(dialog);
+        dialog = 0;
+        finish();
+        TearDown();
+        SetUp();
     }
 
     // Another writer's save, through the title index as vdrivectl titles
@@ -87,6 +79,22 @@ class TitleWriters : public Player {
             snprintf(record.tracks[i], kTitleSlot, "%s", names.tracks[i]);
         std::string temp = programDirectory() + "drovix.tmp";
         ASSERT_EQ(kSaveDone, rewriteTitleIndex(index.c_str(), temp.c_str(), kDiscId, 3, &record));
+    }
+
+    // As a file system that keeps write times to 2 s (FAT) leaves a second
+    // save of the same size within them: the stamp as the first left it.
+    void otherWriterStoresKeepingTheStamp(const Names& names) {
+        FILETIME written = {};
+        HANDLE file = CreateFileA(index.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE, 0, OPEN_EXISTING, 0, 0);
+        GetFileTime(file, 0, 0, &written);
+        CloseHandle(file);
+        size_t size = readBytes(index).size();
+        otherWriterStores(names);
+        ASSERT_EQ(size, readBytes(index).size());
+        file = CreateFileA(index.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, 0, OPEN_EXISTING,
+                           0, 0);
+        EXPECT_TRUE(SetFileTime(file, 0, 0, &written));
+        CloseHandle(file);
     }
 
     void openDialog() {
@@ -105,12 +113,6 @@ class TitleWriters : public Player {
         }
     }
 
-    void pressEnter() {
-        PostMessageA(GetFocus(), WM_KEYDOWN, VK_RETURN, 0x001C0001);
-        PostMessageA(GetFocus(), WM_KEYUP, VK_RETURN, 0xC01C0001);
-        pump();
-    }
-
     void click(int id) {
         SendDlgItemMessageA(dialog, id, BM_CLICK, 0, 0);
         pump();
@@ -121,10 +123,16 @@ class TitleWriters : public Player {
         SetFocus(GetDlgItem(dialog, id));
         SendDlgItemMessageA(dialog, id, EM_SETSEL, 0, -1);
         typeInto(GetFocus(), text);
-        pressEnter();
+        PostMessageA(GetFocus(), WM_KEYDOWN, VK_RETURN, 0x001C0001);
+        PostMessageA(GetFocus(), WM_KEYUP, VK_RETURN, 0xC01C0001);
+        pump();
     }
 
-    std::string listItem(int item) { return listText(GetDlgItem(dialog, IDC_TRACK_LIST), item); }
+    // What the dialog shows: "title / artist", and the last track's name.
+    std::string dialogShows() {
+        return controlText(dialog, IDC_TITLE_EDIT) + " / " + controlText(dialog, IDC_ARTIST_EDIT) + ", " +
+               listText(GetDlgItem(dialog, IDC_TRACK_LIST), 2);
+    }
 };
 
 bool showsAutumn() { return strcmp(playerWindow.shownTitleLine, "秋のアルバム / テスト楽団") == 0; }
@@ -138,7 +146,6 @@ TEST_F(TitleWriters, PlayerShowsWhatAnotherWriterStoresWithinTwoSeconds) {
     pumpMessages(2000, [] { return playerWindow.discLoaded != 0; });
     ASSERT_EQ(1u, playerWindow.discLoaded);
     EXPECT_STREQ("Title / Artist", playerWindow.shownTitleLine);
-
     otherWriterStores(kAutumn);
     DWORD stored = GetTickCount();
     pumpMessages(2000, showsAutumn);
@@ -150,110 +157,127 @@ TEST_F(TitleWriters, PlayerShowsWhatAnotherWriterStoresWithinTwoSeconds) {
     EXPECT_EQ(0, playerWindow.followTitleIndex());
 }
 
-struct FollowCase {
-    const char* what;
-    Names stored;
-    const char* titleLine;
-    const char* trackName3;
-};
+// What another writer did after the disc's load, and how the player came
+// to look: each save is shown at the next tick, also one that leaves the
+// stamp as it was (within the settle time after the player took the load
+// or a change). An index held open, shared with no one (another program,
+// or a save of the Windows 95 family between its two renames), keeps the
+// names shown, at a tick and in the title dialog opened meanwhile; once it
+// can be read, the next tick shows the save's names.
+enum Writer { kStores, kRemovesTheRecord, kKeepsTheStamp, kKeepsTheStampAfterATick, kHoldsAtATick, kHoldsAtTheDialog };
 
-// One writer's save after another, each shown at the next tick: another
-// title of the same length in bytes, one more track name, the record gone.
 TEST_F(TitleWriters, EachSaveOfAnotherWriterIsShownAtTheNextTick) {
-    const FollowCase cases[] = {
-        {"named", {"秋のアルバム", "テスト楽団", {"一曲目", "二曲目", "Track  3"}}, "秋のアルバム / テスト楽団",
-         "Track  3"},
-        {"another title, as long", {"冬のアルバム", "テスト楽団", {"一曲目", "二曲目", "Track  3"}},
-         "冬のアルバム / テスト楽団", "Track  3"},
-        {"one more track name", {"冬のアルバム", "テスト楽団", {"一曲目", "二曲目", "三曲目"}},
-         "冬のアルバム / テスト楽団", "三曲目"},
-    };
-    start();
-    timerTick();
-    for (const FollowCase& row : cases) {
-        otherWriterStores(row.stored);
-        timerTick();
-        EXPECT_STREQ(row.titleLine, playerWindow.shownTitleLine) << row.what;
-        EXPECT_STREQ(row.trackName3, playerWindow.titles.tracks[2]) << row.what;
-    }
-    writeBytes(index, kBefore);
-    timerTick();
-    EXPECT_STREQ("Title / Artist", playerWindow.shownTitleLine);
-}
-
-// Stored by another writer after the player's last tick: the dialog opens
-// with the file's names, and OK without a change keeps them byte for byte.
-TEST_F(TitleWriters, DialogOpensWithTheRecordAsTheFileHoldsIt) {
-    writeBytes(index, kBefore + kAfter);
-    start();
-    timerTick();
-    otherWriterStores(kAutumn);
-    openDialog();
-    EXPECT_EQ("秋のアルバム", controlText(dialog, IDC_TITLE_EDIT));
-    EXPECT_EQ("テスト楽団", controlText(dialog, IDC_ARTIST_EDIT));
-    EXPECT_EQ("一曲目", controlText(dialog, IDC_TRACK_EDIT));
-    EXPECT_EQ("三曲目", listItem(2));
-    std::string stored = kBefore + kAfter + "\r\n" + recordBytes(kAutumn);
-    EXPECT_EQ(stored, readBytes(index));
-    click(IDC_OK);
-    EXPECT_FALSE(IsWindowVisible(dialog));
-    EXPECT_EQ(stored, readBytes(index));
-}
-
-// The other writer stores while the dialog is open, before or after the
-// user types; the save stores what the user changed over the writer's names.
-TEST_F(TitleWriters, ADialogSaveOfOneFieldKeepsTheOtherWritersFields) {
-    struct Row {
+    const Names kAutumnTrack3 = {"秋のアルバム", "テスト楽団", {"一曲目", "二曲目", "Track  3"}};
+    const Names kWinterTrack3 = {"冬のアルバム", "テスト楽団", {"一曲目", "二曲目", "Track  3"}};
+    const struct {
         const char* what;
-        bool typeFirst;
-        Names writer;
+        const Names* inFile; // the disc's record at the load; 0 for none
+        Writer writer;
+        const Names* stored;
+        const char* titleLine;
+        const char* track3;
+    } rows[] = {
+        {"named", 0, kStores, &kAutumnTrack3, "秋のアルバム / テスト楽団", "Track  3"},
+        {"another title, as long", &kAutumnTrack3, kStores, &kWinterTrack3, "冬のアルバム / テスト楽団", "Track  3"},
+        {"one more track name", &kWinterTrack3, kStores, &kWinter, "冬のアルバム / テスト楽団", "三曲目"},
+        {"the record gone", &kAutumn, kRemovesTheRecord, 0, "Title / Artist", "Track  3"},
+        {"the stamp kept, just after the load", &kAutumn, kKeepsTheStamp, &kWinter, "冬のアルバム / テスト楽団",
+         "三曲目"},
+        {"the stamp kept, just after a change seen at a tick", &kAutumn, kKeepsTheStampAfterATick, &kWinter,
+         "冬のアルバム / テスト楽団", "三曲目"},
+        {"held open at a tick", &kAutumn, kHoldsAtATick, &kWinter, "冬のアルバム / テスト楽団", "三曲目"},
+        {"held open as the dialog opens", &kAutumn, kHoldsAtTheDialog, &kWinter, "冬のアルバム / テスト楽団", "三曲目"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        writeBytes(index, kBefore + (row.inFile ? recordBytes(*row.inFile) : "") + kAfter);
+        start();
+        timerTick();
+        if (row.writer == kKeepsTheStampAfterATick) {
+            otherWriterStores(kAutumn);
+            timerTick();
+        }
+        if (row.writer == kKeepsTheStamp || row.writer == kKeepsTheStampAfterATick)
+            otherWriterStoresKeepingTheStamp(*row.stored);
+        else if (row.stored)
+            otherWriterStores(*row.stored);
+        else
+            writeBytes(index, kBefore + kAfter);
+        HANDLE held = INVALID_HANDLE_VALUE;
+        if (row.writer == kHoldsAtATick || row.writer == kHoldsAtTheDialog) {
+            held = CreateFileA(index.c_str(), GENERIC_READ, 0, 0, OPEN_EXISTING, 0, 0);
+            ASSERT_NE(INVALID_HANDLE_VALUE, held);
+            if (row.writer == kHoldsAtTheDialog) {
+                openDialog();
+                EXPECT_EQ("秋のアルバム / テスト楽団, 三曲目", dialogShows());
+                click(IDC_CANCEL);
+            } else {
+                timerTick();
+            }
+            EXPECT_TRUE(showsAutumn()) << playerWindow.shownTitleLine;
+            CloseHandle(held);
+        }
+        timerTick();
+        EXPECT_STREQ(row.titleLine, playerWindow.shownTitleLine);
+        EXPECT_STREQ(row.track3, playerWindow.titles.tracks[2]);
+        restart();
+    }
+}
+
+// Another writer stores the disc's names before the dialog opens, or while
+// it is open, before or after the user types one track: the dialog opens
+// with what the file holds then, and OK stores what the user changed over
+// the writer's names (the rules of that merge are the title index's own),
+// which the player then holds; every other byte of the file stays.
+TEST_F(TitleWriters, ADialogSaveKeepsWhatAnotherWriterStored) {
+    enum When { kBeforeTheDialog, kBeforeTheTyping, kAfterTheTyping };
+    const struct {
+        const char* what;
+        When writes;
+        const char* opensWith;
         Names stored;
     } rows[] = {
-        {"writer first, then one track typed", false, kAutumn,
+        {"stored before it opened; OK without a change", kBeforeTheDialog, "秋のアルバム / テスト楽団, 三曲目",
+         kAutumn},
+        {"stored, then one track typed",
+         kBeforeTheTyping,
+         "Title / Artist, Track  3",
          {"秋のアルバム", "テスト楽団", {"一曲目", "2", "三曲目"}}},
-        {"one track typed, then the writer", true, kAutumn, {"秋のアルバム", "テスト楽団", {"一曲目", "2", "三曲目"}}},
-        {"the writer named the same track too: the user's name", true,
-         {"秋のアルバム", "テスト楽団", {"一曲目", "にきょくめ", "三曲目"}},
+        {"one track typed, then stored",
+         kAfterTheTyping,
+         "Title / Artist, Track  3",
          {"秋のアルバム", "テスト楽団", {"一曲目", "2", "三曲目"}}},
     };
-    for (const Row& row : rows) {
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
         writeBytes(index, kBefore + kAfter);
         start();
         timerTick();
+        if (row.writes == kBeforeTheDialog)
+            otherWriterStores(kAutumn);
         openDialog();
-        if (!row.typeFirst)
-            otherWriterStores(row.writer);
-        // Track 2, by the list: Enter from the title to the artist to track 1.
-        typeIn(IDC_TRACK_EDIT, "Track  1");
-        typeIn(IDC_TRACK_EDIT, "2");
-        if (row.typeFirst)
-            otherWriterStores(row.writer);
+        EXPECT_EQ(row.opensWith, dialogShows());
+        if (row.writes == kBeforeTheTyping)
+            otherWriterStores(kAutumn);
+        if (row.writes != kBeforeTheDialog) {
+            // Track 2, by the list: Enter from track 1 moves to it.
+            typeIn(IDC_TRACK_EDIT, "Track  1");
+            typeIn(IDC_TRACK_EDIT, "2");
+        }
+        if (row.writes == kAfterTheTyping)
+            otherWriterStores(kAutumn);
         click(IDC_OK);
-        EXPECT_FALSE(IsWindowVisible(dialog)) << row.what;
-        EXPECT_EQ(kBefore + kAfter + "\r\n" + recordBytes(row.stored), readBytes(index)) << row.what;
+        EXPECT_FALSE(IsWindowVisible(dialog));
+        std::string stored = recordBytes(row.stored);
+        EXPECT_EQ(kBefore + kAfter + "\r\n" + stored, readBytes(index));
+        EXPECT_EQ(stored, recordBytes({playerWindow.titles.title,
+                                       playerWindow.titles.artist,
+                                       {playerWindow.titles.tracks[0], playerWindow.titles.tracks[1],
+                                        playerWindow.titles.tracks[2]}}));
         timerTick();
-        EXPECT_STREQ("秋のアルバム / テスト楽団", playerWindow.shownTitleLine) << row.what;
-        DestroyWindow(dialog);
-        dialog = 0;
-        finish();
-        TearDown();
-        SetUp();
+        EXPECT_STREQ("秋のアルバム / テスト楽団", playerWindow.shownTitleLine);
+        restart();
     }
-}
-
-// A title typed while another writer names one more track: both stay.
-TEST_F(TitleWriters, ATitleTypedWhileAnotherWriterNamesOneMoreTrack) {
-    writeBytes(index, kBefore + recordBytes({"秋のアルバム", "テスト楽団", {"一曲目", "二曲目", "Track  3"}}) + kAfter);
-    start();
-    timerTick();
-    openDialog();
-    typeIn(IDC_TITLE_EDIT, "冬のアルバム");
-    otherWriterStores(kAutumn);
-    click(IDC_OK);
-    EXPECT_EQ(kBefore + recordBytes({"冬のアルバム", "テスト楽団", {"一曲目", "二曲目", "三曲目"}}) + kAfter,
-              readBytes(index));
-    EXPECT_STREQ("冬のアルバム", playerWindow.titles.title);
-    EXPECT_STREQ("三曲目", playerWindow.titles.tracks[2]);
 }
 
 // An index named as the save's lock is read, and never taken for the lock:
@@ -265,7 +289,7 @@ TEST_F(TitleWriters, AnIndexNamedAsTheLockIsReadAndNeverRemoved) {
     storeText("IndexFile", "drovix.lck");
     start();
     timerTick();
-    EXPECT_STREQ("秋のアルバム / テスト楽団", playerWindow.shownTitleLine);
+    EXPECT_TRUE(showsAutumn()) << playerWindow.shownTitleLine;
     openDialog();
     typeIn(IDC_TITLE_EDIT, "冬");
     MessageBoxSeen seen;
@@ -278,73 +302,4 @@ TEST_F(TitleWriters, AnIndexNamedAsTheLockIsReadAndNeverRemoved) {
     modalSteps().clear();
     click(IDC_CANCEL);
     deleteNamed(lockNamed);
-}
-
-// Another writer's save, then its index held open, shared with no one, as
-// another program or a save of the Windows 95 family between its two renames
-// leaves it for a moment: the player keeps showing the names it has, and the
-// dialog opens with them; once the file can be read, the next tick shows
-// the save's names.
-TEST_F(TitleWriters, AReadThatFailsKeepsTheNamesShownUntilTheNextTick) {
-    const struct {
-        const char* what;
-        bool openDialog;
-    } rows[] = {{"a tick", false}, {"the dialog opened", true}};
-    for (const auto& row : rows) {
-        writeBytes(index, kBefore + recordBytes(kAutumn) + kAfter);
-        start();
-        timerTick();
-        ASSERT_TRUE(showsAutumn()) << row.what;
-        otherWriterStores(kWinter);
-        HANDLE held = CreateFileA(index.c_str(), GENERIC_READ, 0, 0, OPEN_EXISTING, 0, 0);
-        ASSERT_NE(INVALID_HANDLE_VALUE, held) << row.what;
-        if (row.openDialog) {
-            openDialog();
-            EXPECT_EQ("秋のアルバム", controlText(dialog, IDC_TITLE_EDIT)) << row.what;
-            EXPECT_EQ("三曲目", listItem(2)) << row.what;
-            click(IDC_CANCEL);
-        } else {
-            timerTick();
-        }
-        EXPECT_TRUE(showsAutumn()) << row.what << ": " << playerWindow.shownTitleLine;
-        CloseHandle(held);
-        timerTick();
-        EXPECT_STREQ("冬のアルバム / テスト楽団", playerWindow.shownTitleLine) << row.what;
-        if (dialog)
-            DestroyWindow(dialog);
-        dialog = 0;
-        finish();
-        TearDown();
-        SetUp();
-    }
-}
-
-// A second save of the same size whose write time the file system keeps as
-// the first's leaves the stamp as it was: within the settle time after the
-// player took the first, the next tick still shows it.
-TEST_F(TitleWriters, ASaveThatLeavesTheStampIsShownAtTheNextTick) {
-    const struct {
-        const char* what;
-        bool changeSeenFirst;
-    } rows[] = {{"just after the disc's load", false}, {"just after a change seen at a tick", true}};
-    for (const auto& row : rows) {
-        writeBytes(index, kBefore + recordBytes(kAutumn) + kAfter);
-        start();
-        timerTick();
-        if (row.changeSeenFirst) {
-            otherWriterStores(kAutumn);
-            timerTick();
-        }
-        ASSERT_TRUE(showsAutumn()) << row.what;
-        FILETIME written = writeTimeOf(index);
-        std::string before = readBytes(index);
-        otherWriterStores(kWinter);
-        ASSERT_TRUE(keepWriteTime(index, written)) << row.what;
-        ASSERT_EQ(before.size(), readBytes(index).size()) << row.what;
-        timerTick();
-        EXPECT_STREQ("冬のアルバム / テスト楽団", playerWindow.shownTitleLine) << row.what;
-        finish();
-        TearDown();
-        SetUp();
-    }
 }
