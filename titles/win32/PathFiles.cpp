@@ -33,7 +33,7 @@ template <typename FindData> int stampOf(HANDLE found, const FindData& data, uin
 // is missing on Windows 95).
 int pathStamp(const char* path, uint64_t* size, uint64_t* written) {
     // A pattern would answer for another file.
-    if (strpbrk(path, "*?"))
+    if (strchr(path, '*') || strchr(path, '?'))
         return 0;
     if (!wideCallsInUse()) {
         WIN32_FIND_DATAA data;
