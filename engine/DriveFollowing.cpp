@@ -102,9 +102,15 @@ void DiscEngine::takeDriveMode(uint32_t mode) {
     case kModeStop:
         takeDriveStop();
         break;
+    case kModeOpen:
+    case kModeNotReady:
+        // The disc went (out, or another on its way in): no play of it goes
+        // on, and random play does not take its end for a track's.
+        if (state != kStopped)
+            forgetPlay();
+        break;
     }
-    // An open door, no disc, a seek under way: the refresh finds no disc, or
-    // the drive is on its way to a mode.
+    // A seek under way: the drive is on its way to a mode.
 }
 
 void DiscEngine::takeDriveStop() {

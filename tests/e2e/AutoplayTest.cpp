@@ -73,14 +73,9 @@ TEST(EndToEnd, ASecondStartBringsThePlayerBackAndItsPlayPlays) {
     HWND window = waitForWindowOf(player.dwProcessId, "#32770", 5000);
     ASSERT_TRUE(window);
     ASSERT_TRUE(waitForCaption(window, "Title / Artist", 5000)) << caption(window);
-    // The caption shows the disc from the start; the dialog's own loop
-    // shows the window once its queue first runs empty, and a minimise
-    // before that would be undone.
-    WaitForInputIdle(player.hProcess, 5000);
     for (const char* arguments : {"", "/play"}) {
         SCOPED_TRACE(*arguments ? arguments : "no arguments");
-        PostMessageA(window, WM_COMMAND, IDC_MINIMISE, 0);
-        Sleep(500);
+        minimisePlayer(window, player);
         ASSERT_TRUE(IsIconic(window));
         PROCESS_INFORMATION second = startProgram("Drovix.exe", arguments);
         ASSERT_TRUE(second.hProcess);

@@ -89,6 +89,15 @@ inline HWND startPlaying(PROCESS_INFORMATION* player, const char* arguments) {
     return waitForWindowOf(player->dwProcessId, "#32770", 5000);
 }
 
+// Minimises the player as its button does, once its dialog's loop has shown
+// the window: the face shows the disc from the start, and a minimise before
+// that loop first runs idle is undone by it.
+inline void minimisePlayer(HWND window, const PROCESS_INFORMATION& player) {
+    WaitForInputIdle(player.hProcess, 5000);
+    PostMessageA(window, WM_COMMAND, IDC_MINIMISE, 0);
+    Sleep(500);
+}
+
 inline DWORD closePlayer(HWND window, PROCESS_INFORMATION* player) {
     PostMessageA(window, WM_COMMAND, IDC_CLOSE, 0);
     DWORD code = waitForExit(player, 15000);

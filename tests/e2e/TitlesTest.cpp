@@ -120,8 +120,7 @@ TEST(EndToEnd, AnotherDiscPutInShowsItsOwnTitlesAndBringsThePlayerBack) {
         HWND window = waitForWindowOf(player.dwProcessId, "#32770", 5000);
         ASSERT_TRUE(window);
         ASSERT_TRUE(waitForCaption(window, "Morning / Pelmark Trio", 5000)) << caption(window);
-        PostMessageA(window, WM_COMMAND, IDC_MINIMISE, 0);
-        Sleep(500);
+        minimisePlayer(window, player);
         ASSERT_TRUE(IsIconic(window));
 
         setText(kControl, "Image", sheet);

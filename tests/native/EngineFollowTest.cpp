@@ -228,3 +228,19 @@ TEST(FollowDrive, ASilentDriveIsOpenedAgainAtMostEveryFewSeconds) {
     sent = sim.take();
     EXPECT_EQ(1, std::count(sent.begin(), sent.end(), "OPEN"));
 }
+
+// A disc taken out (or another on its way in) while random play plays: the
+// play is over without a word to the drive, and no random pick or stop
+// follows at that tick.
+TEST(FollowDrive, ADiscGoneDuringRandomPlayEndsThePlayQuietly) {
+    openEngineWith(kTenTracks);
+    discEngine.setRandomMode(1);
+    discEngine.playTrack(5);
+    tick();
+    tick();
+    sim.mediaPresent = 0; // also right after a start of random play's own
+    sim.take();
+    tick();
+    EXPECT_EQ(Commands({"STATUS MODE"}), sim.take());
+    EXPECT_EQ(kStopped, discEngine.state);
+}
