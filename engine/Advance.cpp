@@ -8,9 +8,12 @@
 void DiscEngine::handleTick(uint32_t timerId, intptr_t tickParam) {
     if (timerId != kEngineTimerId)
         return;
-    // Supervision works on the drive as it is, whoever moved it.
+    // Supervision works on the drive as it is, whoever moved it: not on a
+    // drive that does not answer or is on its way back, and not in the tick
+    // whose look at the drive started the next track itself (the drive gets
+    // its interval to reach it).
     lastFollowed = followDrive();
-    if (lastFollowed != kDriveSilent && (state == kPlaying || notifyAdvance))
+    if (!driveSilent && lastFollowed != kDrivePlayCarriedOn && (state == kPlaying || notifyAdvance))
         superviseRandom();
     hostForwardTick(ownerWindow, tickParam);
 }

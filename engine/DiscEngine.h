@@ -39,6 +39,9 @@ enum DriveFollowed : int32_t {
     // The drive answered again after it went away, and holds another disc
     // or none: the disc is to be found again.
     kDriveHasAnotherDisc = 2,
+    // Another program's play reached the end of the disc, and the engine
+    // carried on as at a completion of its own.
+    kDrivePlayCarriedOn = 3,
 };
 
 struct DiscEngine {
@@ -132,8 +135,8 @@ struct DiscEngine {
     int32_t askMode(uint32_t* mode);
     int32_t driveReturned(uint32_t mode);
     int32_t sameDiscInDrive();
-    void takeDriveMode(uint32_t mode);
-    void takeDriveStop();
+    int32_t takeDriveMode(uint32_t mode);
+    int32_t takeDriveStop();
     int32_t driveTrackNow(int32_t* atTrackStart);
     int32_t lastTrack();
     int32_t lengthBefore(int32_t track);

@@ -34,9 +34,9 @@ int32_t DiscEngine::followDrive() {
         driveSilent = 0;
         return driveReturned(mode);
     }
-    if (!driveSilent)
-        takeDriveMode(mode);
-    return kDriveFollowed;
+    if (driveSilent)
+        return kDriveFollowed;
+    return takeDriveMode(mode);
 }
 
 // 1 when the drive answers, 2 when it answers only on a device opened again
@@ -55,19 +55,15 @@ int32_t DiscEngine::askMode(uint32_t* mode) {
 }
 
 int32_t DiscEngine::driveReturned(uint32_t mode) {
-    if (cachedTrackCount == -1) {
-        takeDriveMode(mode);
-        return kDriveFollowed;
-    }
+    if (cachedTrackCount == -1)
+        return takeDriveMode(mode);
     if (!sameDiscInDrive()) {
         invalidateCache();
         forgetPlay();
         return kDriveHasAnotherDisc;
     }
-    if (mode != kModeStop) {
-        takeDriveMode(mode);
-        return kDriveFollowed;
-    }
+    if (mode != kModeStop)
+        return takeDriveMode(mode);
     // The play went with the drive: stopped, at the track it was on.
     int32_t track = state == kPlaying ? seenTrack : currentTrack;
     forgetPlay();
@@ -86,13 +82,18 @@ int32_t DiscEngine::sameDiscInDrive() {
     return trackCount() == count && totalLength() == total && trackLength(1) == first;
 }
 
-void DiscEngine::takeDriveMode(uint32_t mode) {
+int32_t DiscEngine::takeDriveMode(uint32_t mode) {
     switch (mode) {
     case kModePlay:
         if (state == kPaused || state == kStopped) {
-            // Another program's play: its end is told to that program.
+            // Another program's play: its end is told to that program, and
+            // random play takes its track as the one started, so that it
+            // picks only once that track has ended.
             state = kPlaying;
             playOfOthers = 1;
+            startedTrack = driveTrackNow(0);
+            pendingTrack = 0;
+            advanceBusy = 0;
         }
         break;
     case kModePause:
@@ -100,8 +101,7 @@ void DiscEngine::takeDriveMode(uint32_t mode) {
         currentTrack = driveTrackNow(0);
         break;
     case kModeStop:
-        takeDriveStop();
-        break;
+        return takeDriveStop();
     case kModeOpen:
     case kModeNotReady:
         // The disc went (out, or another on its way in): no play of it goes
@@ -111,27 +111,33 @@ void DiscEngine::takeDriveMode(uint32_t mode) {
         break;
     }
     // A seek under way: the drive is on its way to a mode.
+    return kDriveFollowed;
 }
 
-void DiscEngine::takeDriveStop() {
+int32_t DiscEngine::takeDriveStop() {
     if (state == kPlaying && hostTickCount() - playSentAt < kPlayStartsWithinMs)
-        return;
+        return kDriveFollowed;
     int32_t atTrackStart = 0;
     int32_t track = driveTrackNow(&atTrackStart);
     // A track cued while paused: the drive stands stopped at its start.
     if (state == kPaused && atTrackStart && track == currentTrack)
-        return;
+        return kDriveFollowed;
     // A play of another program that ran to the end of the disc: carried
     // on as the player's own would be at its completion.
     if (state == kPlaying && playOfOthers && track == lastTrack() &&
         lowHalf(position()) + 1 >= trackLength(track)) {
         handleCompletion(kNotifySuccessful);
-        return;
+        return kDrivePlayCarriedOn;
     }
+    // Nothing of random play's waits on a drive that another program
+    // stopped: no completion will come for the play it ended.
     if (state == kPlaying)
         advanceBusy = 0;
+    notifyAdvance = 0;
+    pendingTrack = 0;
     state = kStopped;
     currentTrack = track;
+    return kDriveFollowed;
 }
 
 // The track the drive stands at, and whether at its very start;

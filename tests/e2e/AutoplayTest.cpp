@@ -75,8 +75,7 @@ TEST(EndToEnd, ASecondStartBringsThePlayerBackAndItsPlayPlays) {
     ASSERT_TRUE(waitForCaption(window, "Title / Artist", 5000)) << caption(window);
     for (const char* arguments : {"", "/play"}) {
         SCOPED_TRACE(*arguments ? arguments : "no arguments");
-        minimisePlayer(window, player);
-        ASSERT_TRUE(IsIconic(window));
+        ASSERT_TRUE(minimisePlayer(window, player));
         PROCESS_INFORMATION second = startProgram("Drovix.exe", arguments);
         ASSERT_TRUE(second.hProcess);
         EXPECT_EQ(0u, waitForExit(&second, 10000));

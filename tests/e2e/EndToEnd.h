@@ -91,11 +91,13 @@ inline HWND startPlaying(PROCESS_INFORMATION* player, const char* arguments) {
 
 // Minimises the player as its button does, once its dialog's loop has shown
 // the window: the face shows the disc from the start, and a minimise before
-// that loop first runs idle is undone by it.
-inline void minimisePlayer(HWND window, const PROCESS_INFORMATION& player) {
+// that loop first runs idle is undone by it. True once it is minimised.
+inline bool minimisePlayer(HWND window, const PROCESS_INFORMATION& player) {
     WaitForInputIdle(player.hProcess, 5000);
     PostMessageA(window, WM_COMMAND, IDC_MINIMISE, 0);
-    Sleep(500);
+    for (int waited = 0; waited < 60 && !IsIconic(window); waited++)
+        Sleep(50);
+    return IsIconic(window) != 0;
 }
 
 inline DWORD closePlayer(HWND window, PROCESS_INFORMATION* player) {

@@ -120,8 +120,7 @@ TEST(EndToEnd, AnotherDiscPutInShowsItsOwnTitlesAndBringsThePlayerBack) {
         HWND window = waitForWindowOf(player.dwProcessId, "#32770", 5000);
         ASSERT_TRUE(window);
         ASSERT_TRUE(waitForCaption(window, "Morning / Pelmark Trio", 5000)) << caption(window);
-        minimisePlayer(window, player);
-        ASSERT_TRUE(IsIconic(window));
+        ASSERT_TRUE(minimisePlayer(window, player));
 
         setText(kControl, "Image", sheet);
         EXPECT_TRUE(waitForCaption(window, "ＣＤプレイヤー", 3000)) << caption(window);

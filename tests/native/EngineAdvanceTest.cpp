@@ -249,9 +249,11 @@ TEST(Completion, RandomLastTrackOnDiscStartsTheNextUnplayed) {
 
     // While notifyAdvance is set supervision runs even when paused.
     discEngine.state = kPaused;
+    sim.playing = 0;
+    sim.paused = 1;
     sim.take();
     tick();
-    EXPECT_EQ(Commands({"STATUS MODE", "SET TMSF", "STATUS POSITION"}), sim.take());
+    EXPECT_EQ(Commands({"STATUS MODE", "SET TMSF", "STATUS POSITION", "SET TMSF", "STATUS POSITION"}), sim.take());
     EXPECT_EQ(0u, discEngine.advanceBusy);
 }
 

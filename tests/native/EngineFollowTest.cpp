@@ -65,10 +65,10 @@ TEST(FollowDrive, WhatAnotherProgramDidIsTheEnginesStateAndTheNextCommandActsOnI
          kPaused, 2, playPause, "PLAY NOTIFY", kPlaying},
         {"stopped elsewhere: one Play plays the track", playing, 2, stoppedElsewhere,
          "STATUS MODE, SET TMSF, STATUS POSITION", kStopped, 2, playPause, "PLAY FROM 2", kPlaying},
-        {"resumed elsewhere: Play pauses", paused, 4, resumedElsewhere, "STATUS MODE", kPlaying, 4, playPause, "PAUSE",
-         kPaused},
-        {"played elsewhere from 7: Next plays 8", stopped, 3, playedElsewhereFrom7, "STATUS MODE", kPlaying, 3, next,
-         "PLAY FROM 8", kPlaying},
+        {"resumed elsewhere: Play pauses", paused, 4, resumedElsewhere, "STATUS MODE, SET TMSF, STATUS POSITION",
+         kPlaying, 4, playPause, "PAUSE", kPaused},
+        {"played elsewhere from 7: Next plays 8", stopped, 3, playedElsewhereFrom7,
+         "STATUS MODE, SET TMSF, STATUS POSITION", kPlaying, 3, next, "PLAY FROM 8", kPlaying},
         {"seeked elsewhere while stopped: Next cues 8", stopped, 3, seekedElsewhereTo7,
          "STATUS MODE, SET TMSF, STATUS POSITION", kStopped, 7, next, "SEEK TO 8", kStopped},
         {"seeked elsewhere while paused: Previous cues 6", paused, 3, seekedElsewhereTo7,
@@ -243,4 +243,53 @@ TEST(FollowDrive, ADiscGoneDuringRandomPlayEndsThePlayQuietly) {
     tick();
     EXPECT_EQ(Commands({"STATUS MODE"}), sim.take());
     EXPECT_EQ(kStopped, discEngine.state);
+}
+
+// Random play beside the drive's other programs: a play another program
+// started is not replaced at the next tick; a stop or seek made elsewhere
+// after a completion started a track is not supervised; and a drive that
+// comes back without its disc yet is not taken for the round's end.
+TEST(FollowDrive, RandomPlayLeavesWhatOthersDidToTheDriveAlone) {
+    struct Row {
+        const char* what;
+        void (*before)();
+        void (*outside)();
+    };
+    const Row rows[] = {
+        {"another program plays from 7 while stopped", [] {}, playedElsewhereFrom7},
+        {"another program seeks after a completion started a track",
+         [] {
+             discEngine.playTrack(10);
+             tick();
+             tick();
+             sim.advance(131 * 1000);
+             deliverCompletions();
+         },
+         seekedElsewhereTo7},
+        {"the drive comes back without its disc",
+         [] {
+             discEngine.playTrack(4);
+             tick();
+             tick();
+             sim.silent = 1;
+             tick();
+         },
+         [] {
+             sim.silent = 0;
+             sim.mediaPresent = 0;
+         }},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        openEngineWith(kTenTracks);
+        discEngine.setRandomMode(1);
+        row.before();
+        sim.tickCount += 6000; // past the wait before the device is opened again
+        row.outside();
+        sim.take();
+        tick();
+        tick();
+        for (const std::string& sent : sim.take())
+            EXPECT_TRUE(sent.find("PLAY") == std::string::npos && sent != "STOP") << sent;
+    }
 }

@@ -201,7 +201,7 @@ const Look kLooks[] = {
     {"the next look reads, although the stamp is as seen", kLonger, 909500, 1, 0, 0},
     {"and that read settles it", kLonger, 909600, 0, 0, 0},
     {"a save just before the clock wraps", kSaved, 0xFFFFF000u, 1, 0, 0},
-    {"3.8 s later, past the wrap: read again", kSaved, 0xFFFFFF00u, 1, 0, 0},
+    {"3.8 s later, just before the wrap: read again", kSaved, 0xFFFFFF00u, 1, 0, 0},
     {"4.3 s later: the last read", kSaved, 0x00000100u, 1, 0, 0},
     {"settled across the wrap", kSaved, 0x00000200u, 0, 0, 0},
 };
