@@ -86,8 +86,9 @@ uint32_t DiscEngine::position() {
     if (advanceBusy == 1)
         return ((uint32_t)currentTrack & 0xFFFF) << 16;
     uint32_t track = tmsf & 0xFF;
-    // Where a play stood, should the drive go away under it.
-    if (isTrackNumber((int32_t)track))
+    // Where a play stood, should the drive go away under it; not what a
+    // drive that took its place answers before the next look at it.
+    if (isTrackNumber((int32_t)track) && !driveSilent)
         seenTrack = (int32_t)track;
     uint32_t seconds = ((tmsf >> 8) & 0xFF) * 60 + ((tmsf >> 16) & 0xFF);
     return (track << 16) | (seconds & 0xFFFF);

@@ -28,15 +28,20 @@ int32_t DiscEngine::followDrive() {
     }
     if (answered == 2)
         driveSilent = 1;
-    // A drive back from going away that is still on its way (seeking, not
-    // ready, its door open) is looked at again at the next tick.
-    if (driveSilent && isTransportMode(mode)) {
+    if (!driveSilent)
+        return takeDriveMode(mode);
+    // A drive back from going away: what it lost is looked at once it
+    // stands in a mode; one still seeking is looked at again at the next
+    // tick; one without a disc has no play to keep.
+    if (isTransportMode(mode)) {
         driveSilent = 0;
         return driveReturned(mode);
     }
-    if (driveSilent)
-        return kDriveFollowed;
-    return takeDriveMode(mode);
+    if (mode == kModeOpen || mode == kModeNotReady) {
+        driveSilent = 0;
+        return takeDriveMode(mode);
+    }
+    return kDriveFollowed;
 }
 
 // 1 when the drive answers, 2 when it answers only on a device opened again

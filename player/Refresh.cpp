@@ -28,6 +28,10 @@ int32_t PlayerWindow::refresh() {
         showNoDisc(this);
         return 0;
     }
+    // A query of this tick found the drive gone: what a drive that took its
+    // place answers is shown once the next tick has looked at it.
+    if (discEngine.driveSilent)
+        return 0;
     if (followed == kDriveHasAnotherDisc)
         discLoaded = 0;
     if (!discEngine.mediaPresent()) {

@@ -141,6 +141,7 @@ TEST(FollowDrive, ADriveGoneAndBackStandsStoppedAtTheTrackItWasOn) {
             sim.setDisc({300, 200});
         stoppedElsewhere();
         sim.frame = 0; // a new host's drive stands at its start
+        discEngine.position(); // the rest of the tick, answered by the new drive
         sim.take();
         EXPECT_EQ(row.followed, discEngine.followDrive());
         std::string sent = joined(sim.take());
