@@ -142,9 +142,9 @@ gtest_discover_tests(player_instance_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIM
 
 # The virtual CD drive: an MCI driver under a name of its own, so that no
 # program loads it unless vdrivectl install made it the "cdaudio" driver.
-set(DROVIX_DRIVE_SOURCES vdrive/win32/drovixcd.rc vdrive/win32/DriverProc.cpp vdrive/win32/DriveLifetime.cpp
-  vdrive/win32/DiscLoading.cpp vdrive/win32/PlaySegment.cpp vdrive/win32/Control.cpp vdrive/win32/ImageFiles.cpp
-  vdrive/win32/AudioOut.cpp)
+set(DROVIX_DRIVE_SOURCES vdrive/win32/drovixcd.rc vdrive/win32/host/DriverProc.cpp vdrive/win32/host/DriveLifetime.cpp
+  vdrive/win32/host/DiscLoading.cpp vdrive/win32/host/PlaySegment.cpp vdrive/win32/link/Control.cpp vdrive/win32/host/ImageFiles.cpp
+  vdrive/win32/host/AudioOut.cpp)
 # The drive and vdrivectl are for the NT family (MCI drivers of this kind
 # exist there only), from Windows XP on (GetModuleHandleEx keeps the
 # driver loaded for good): the programs' flags otherwise.
@@ -159,9 +159,9 @@ foreach(build drovixcd drovixcd_seams)
 endforeach()
 # The installed drive is one for the session: a host process owns it, and
 # each program's open talks to the host.
-target_sources(drovixcd PRIVATE vdrive/win32/drovixcd.def vdrive/win32/DriveHost.cpp vdrive/win32/DriverClient.cpp
-  vdrive/win32/RealDrive.cpp)
-target_sources(drovixcd_seams PRIVATE vdrive/win32/drovixcd_seams.def vdrive/win32/DriveSeams.cpp)
+target_sources(drovixcd PRIVATE vdrive/win32/drovixcd.def vdrive/win32/host/DriveHost.cpp vdrive/win32/driver/DriverClient.cpp
+  vdrive/win32/driver/RealDrive.cpp)
+target_sources(drovixcd_seams PRIVATE vdrive/win32/drovixcd_seams.def vdrive/win32/host/DriveSeams.cpp)
 target_compile_definitions(drovixcd_seams PRIVATE DROVIX_DRIVE_SEAMS)
 
 # The player's MCI commands against the virtual drive.
@@ -202,11 +202,11 @@ add_dependencies(sound_script drovixcd vdrivectl mci_client)
 add_executable(sound_plain tests/sound/PlainClient.cpp)
 target_link_libraries(sound_plain winmm)
 
-add_executable(vdrivectl vdrive/win32/vdrivectl.cpp vdrive/win32/Install.cpp vdrive/win32/Control.cpp
-  vdrive/win32/RealDrive.cpp
-  vdrive/win32/SheetTitles.cpp vdrive/win32/ImageFiles.cpp vdrive/win32/vdrivectl.rc)
+add_executable(vdrivectl vdrive/win32/control/vdrivectl.cpp vdrive/win32/control/Install.cpp vdrive/win32/link/Control.cpp
+  vdrive/win32/driver/RealDrive.cpp
+  vdrive/win32/control/SheetTitles.cpp vdrive/win32/host/ImageFiles.cpp vdrive/win32/control/vdrivectl.rc)
 target_include_directories(vdrivectl PRIVATE common)
-set_source_files_properties(vdrive/win32/vdrivectl.rc PROPERTIES OBJECT_DEPENDS "${CMAKE_SOURCE_DIR}/common/app.manifest")
+set_source_files_properties(vdrive/win32/control/vdrivectl.rc PROPERTIES OBJECT_DEPENDS "${CMAKE_SOURCE_DIR}/common/app.manifest")
 target_link_libraries(vdrivectl vdrive_disc titles index_words winmm shell32)
 target_compile_options(vdrivectl PRIVATE ${DROVIX_DRIVE_FLAGS})
 

@@ -5,7 +5,7 @@
 // open's close. It leaves a few seconds after its last connection, once the
 // drive has let its sound device go.
 #include "DriveState.h"
-#include "HostLink.h"
+#include "../link/HostLink.h"
 
 #include <sddl.h>
 

@@ -13,11 +13,11 @@
 
 #include <string.h>
 
-#include "../DriveActivity.h"
-#include "../DriveModel.h"
-#include "../SegmentClock.h"
+#include "../../DriveActivity.h"
+#include "../../DriveModel.h"
+#include "../../SegmentClock.h"
 #include "AudioOut.h"
-#include "Control.h"
+#include "../link/Control.h"
 
 extern "C" BOOL WINAPI mciDriverNotify(HWND callback, MCIDEVICEID deviceId, UINT status);
 extern "C" UINT WINAPI mciDriverYield(MCIDEVICEID deviceId);

@@ -24,13 +24,13 @@
 #include <stdlib.h>
 #include <string.h>
 
-#include "../../common/IndexWords.h"
-#include "../../common/ShiftJis.h"
-#include "../../common/Text.h"
-#include "Control.h"
-#include "ImageFiles.h"
+#include "../../../common/IndexWords.h"
+#include "../../../common/ShiftJis.h"
+#include "../../../common/Text.h"
+#include "../link/Control.h"
+#include "../host/ImageFiles.h"
 #include "Install.h"
-#include "RealDrive.h"
+#include "../driver/RealDrive.h"
 #include "SheetTitles.h"
 
 namespace {

@@ -13,9 +13,9 @@
 
 #include <string.h>
 
-#include "DriveState.h"
-#include "HostLink.h"
-#include "Install.h"
+#include "../host/DriveState.h"
+#include "../link/HostLink.h"
+#include "../control/Install.h"
 #include "RealDrive.h"
 
 namespace {

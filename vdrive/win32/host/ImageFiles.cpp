@@ -3,8 +3,8 @@
 #include <stdio.h>
 #include <string.h>
 
-#include "../../common/Text.h"
-#include "../CueSheet.h"
+#include "../../../common/Text.h"
+#include "../../CueSheet.h"
 
 namespace {
 
