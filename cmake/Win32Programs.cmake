@@ -144,7 +144,7 @@ gtest_discover_tests(player_instance_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIM
 # program loads it unless vdrivectl install made it the "cdaudio" driver.
 set(DROVIX_DRIVE_SOURCES vdrive/win32/drovixcd.rc vdrive/win32/host/DriverProc.cpp vdrive/win32/host/DriveLifetime.cpp
   vdrive/win32/host/DiscLoading.cpp vdrive/win32/host/PlaySegment.cpp vdrive/win32/link/Control.cpp vdrive/win32/host/ImageFiles.cpp
-  vdrive/win32/host/AudioOut.cpp)
+  vdrive/win32/host/AudioOut.cpp vdrive/win32/link/CommandFields.cpp)
 # The drive and vdrivectl are for the NT family (MCI drivers of this kind
 # exist there only), from Windows XP on (GetModuleHandleEx keeps the
 # driver loaded for good): the programs' flags otherwise.
@@ -159,8 +159,18 @@ foreach(build drovixcd drovixcd_seams)
 endforeach()
 # The installed drive is one for the session: a host process owns it, and
 # each program's open talks to the host.
-target_sources(drovixcd PRIVATE vdrive/win32/drovixcd.def vdrive/win32/host/DriveHost.cpp vdrive/win32/driver/DriverClient.cpp
-  vdrive/win32/driver/RealDrive.cpp)
+set(DROVIX_SHARED_DRIVE_SOURCES vdrive/win32/drovixcd.def vdrive/win32/host/DriveHost.cpp
+  vdrive/win32/driver/DriverClient.cpp vdrive/win32/driver/HostConnection.cpp vdrive/win32/driver/PassThrough.cpp
+  vdrive/win32/driver/RealDrive.cpp vdrive/win32/link/HostTrust.cpp)
+target_sources(drovixcd PRIVATE ${DROVIX_SHARED_DRIVE_SOURCES})
+# The shared drive's wary test build: it takes a host only of another user,
+# so that a host of the one user Wine has stands for someone else's.
+add_library(drovixcd_wary SHARED ${DROVIX_DRIVE_SOURCES} ${DROVIX_SHARED_DRIVE_SOURCES})
+set_target_properties(drovixcd_wary PROPERTIES PREFIX "")
+target_link_libraries(drovixcd_wary vdrive_model common winmm advapi32)
+target_compile_options(drovixcd_wary PRIVATE ${DROVIX_DRIVE_FLAGS})
+target_compile_definitions(drovixcd_wary PRIVATE DROVIX_WARY_TEST)
+target_link_options(drovixcd_wary PRIVATE -static -static-libgcc -static-libstdc++ -Wl,--kill-at)
 target_sources(drovixcd_seams PRIVATE vdrive/win32/drovixcd_seams.def vdrive/win32/host/DriveSeams.cpp)
 target_compile_definitions(drovixcd_seams PRIVATE DROVIX_DRIVE_SEAMS)
 
@@ -203,7 +213,7 @@ add_executable(sound_plain tests/sound/PlainClient.cpp)
 target_link_libraries(sound_plain winmm)
 
 add_executable(vdrivectl vdrive/win32/control/vdrivectl.cpp vdrive/win32/control/Install.cpp vdrive/win32/link/Control.cpp
-  vdrive/win32/driver/RealDrive.cpp
+  vdrive/win32/driver/RealDrive.cpp vdrive/win32/link/HostTrust.cpp
   vdrive/win32/control/SheetTitles.cpp vdrive/win32/host/ImageFiles.cpp vdrive/win32/control/vdrivectl.rc)
 target_include_directories(vdrivectl PRIVATE common)
 set_source_files_properties(vdrive/win32/control/vdrivectl.rc PROPERTIES OBJECT_DEPENDS "${CMAKE_SOURCE_DIR}/common/app.manifest")

@@ -20,7 +20,6 @@
 #include "../link/Control.h"
 
 extern "C" BOOL WINAPI mciDriverNotify(HWND callback, MCIDEVICEID deviceId, UINT status);
-extern "C" UINT WINAPI mciDriverYield(MCIDEVICEID deviceId);
 
 // What one thread of the drive owns, from the open that starts it to its
 // own end, in a record of its own: the drive may be freed and opened again
