@@ -176,9 +176,9 @@ target_compile_definitions(drovixcd_seams PRIVATE DROVIX_DRIVE_SEAMS)
 
 # The player's MCI commands against the virtual drive.
 add_executable(mci_drive_tests tests/win32/MciDriveTest.cpp tests/win32/DriveSeamTest.cpp
-  tests/win32/SharedDriveTest.cpp)
+  tests/win32/SharedDriveTest.cpp tests/win32/HostFaultTest.cpp vdrive/win32/link/HostTrust.cpp)
 target_include_directories(mci_drive_tests PRIVATE tests/native)
-target_link_libraries(mci_drive_tests engine_win32 engine vdrive_disc winmm gtest)
+target_link_libraries(mci_drive_tests engine_win32 engine vdrive_disc winmm advapi32 gtest)
 # A second program on the drive: MCI command strings in, answers out.
 add_executable(mci_client tests/win32/MciClient.cpp)
 target_link_libraries(mci_client winmm)
@@ -187,7 +187,7 @@ add_library(standin_cd SHARED tests/win32/StandInDriver.cpp)
 set_target_properties(standin_cd PROPERTIES PREFIX "")
 target_link_libraries(standin_cd winmm)
 target_link_options(standin_cd PRIVATE -static -static-libgcc -Wl,--kill-at)
-add_dependencies(mci_drive_tests drovixcd drovixcd_seams vdrivectl mci_client standin_cd)
+add_dependencies(mci_drive_tests drovixcd drovixcd_seams drovixcd_wary vdrivectl mci_client standin_cd)
 gtest_discover_tests(mci_drive_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
   PROPERTIES RESOURCE_LOCK shared_registry)
 

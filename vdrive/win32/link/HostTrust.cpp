@@ -129,10 +129,17 @@ int hostHolder(DWORD* process, int* ownUser) {
     *ownUser = 0;
     if (!hostPipeName(name))
         return 0;
-    HANDLE pipe = CreateFileW(name, GENERIC_READ | GENERIC_WRITE, 0, 0, OPEN_EXISTING,
-                              SECURITY_SQOS_PRESENT | SECURITY_IDENTIFICATION, 0);
+    HANDLE pipe = INVALID_HANDLE_VALUE;
+    for (int tries = 0; pipe == INVALID_HANDLE_VALUE && tries < 2; tries++) {
+        pipe = CreateFileW(name, GENERIC_READ | GENERIC_WRITE, 0, 0, OPEN_EXISTING,
+                           SECURITY_SQOS_PRESENT | SECURITY_IDENTIFICATION, 0);
+        if (pipe == INVALID_HANDLE_VALUE && GetLastError() == ERROR_PIPE_BUSY)
+            WaitNamedPipeW(name, 1000);
+        else if (pipe == INVALID_HANDLE_VALUE)
+            return GetLastError() == ERROR_ACCESS_DENIED;
+    }
     if (pipe == INVALID_HANDLE_VALUE)
-        return GetLastError() == ERROR_PIPE_BUSY || GetLastError() == ERROR_ACCESS_DENIED;
+        return 1;
     *process = pipeServer(pipe);
     *ownUser = servedByOwnUser(pipe);
     CloseHandle(pipe);

@@ -26,5 +26,6 @@ int servedByOwnUser(HANDLE pipe);
 // be made.
 PSECURITY_DESCRIPTOR hostPipeSecurity();
 // Who holds the name now, for vdrivectl show: 0 when nobody; otherwise 1,
-// with the process (0: unknown) and whether it runs as this user.
+// with the process (0: unknown, the name is held but not reached) and
+// whether it runs as this user.
 int hostHolder(DWORD* process, int* ownUser);
