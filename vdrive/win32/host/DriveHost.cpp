@@ -77,7 +77,12 @@ DWORD WINAPI serveOpen(void* parameter) {
             set.dwTimeFormat = request.formatFirst - 1;
             driveCommand(driverId, MCI_SET, MCI_SET_TIME_FORMAT, (DWORD_PTR)&set, 0);
         }
-        if (request.kind == kHostOpen && !driverId) {
+        // The program has given up on a request this old, and told its
+        // caller it failed: it is not run now.
+        int late = GetTickCount() - request.sentAt > kHostAnswerMs;
+        if (late && (request.kind == kHostOpen || request.kind == kHostCommand)) {
+            reply.result = request.kind == kHostOpen ? 0 : MCIERR_HARDWARE;
+        } else if (request.kind == kHostOpen && !driverId) {
             MCI_OPEN_DRIVER_PARMS open = {};
             open.wDeviceID = (MCIDEVICEID)request.deviceId;
             reply.result = (uint32_t)(driverId = openDriver(&open, request.program));

@@ -29,6 +29,11 @@ struct HostRequest {
     // none): the host sets it first. A program that sets the format before
     // each query (as the player does) then needs one round trip, not two.
     uint32_t formatFirst;
+    // GetTickCount as the program sent it: a request the host finds older
+    // than the program's limit has been reported failed, and is not run
+    // (a hung host that goes on does not do late what a program was told
+    // had failed).
+    uint32_t sentAt;
 };
 
 struct HostReply {
@@ -40,7 +45,7 @@ struct HostReply {
     uint32_t notifyPending;
 };
 
-static_assert(sizeof(HostRequest) == 44 && sizeof(HostReply) == 140, "one layout for 32 and 64 bits");
+static_assert(sizeof(HostRequest) == 48 && sizeof(HostReply) == 140, "one layout for 32 and 64 bits");
 
 // How long a program waits for the host's answer to one request: past it
 // the command fails, and so does every request of the program until the
