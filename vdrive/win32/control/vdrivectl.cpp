@@ -196,6 +196,20 @@ void showHost() {
                   (unsigned long)process);
 }
 
+const DWORD kLeaveWaitMs = 3000;
+
+// The host stays for the session; asked, it leaves once no program has the
+// drive open.
+int hostLeaves() {
+    int stays = askHostToLeave(kLeaveWaitMs);
+    if (stays == 2)
+        printText(stderr, "vdrivectl leave: ホストの名前はほかのユーザーのプロセスのものです\n");
+    else
+        printText(stdout, stays ? "vdrivectl: ホストはドライブを開いているプログラムがなくなったら終わります\n"
+                                : "vdrivectl: ホストは動いていません\n");
+    return stays == 2;
+}
+
 int show() {
     DriveControl control;
     readControl(&control);
@@ -237,6 +251,7 @@ const char kUsage[] = "使い方: vdrivectl コマンド\n"
                       "  log [ファイル]        一時フォルダのファイルにログを取る (なし: 止める)\n"
                       "  show                  ドライブの状態を見る\n"
                       "  install | uninstall   仮想ドライブを \"cdaudio\" ドライバにする、元に戻す\n"
+                      "  leave                 ドライブのホストを終える (開いているプログラムがなくなったら)\n"
                       "  titles [--replace] [シート.cue] [曲名ファイル]\n"
                       "                        シートの曲名を曲名ファイルに書く\n"
                       "  help, /?              この説明\n";
@@ -284,7 +299,7 @@ struct Command {
 };
 const Command kCommands[] = {{"insert", 1},  {"remove", 0},    {"eject", 0},   {"speed", 1},
                              {"log", 1},     {"show", 0},      {"install", 0}, {"uninstall", 0},
-                             {"titles", -1}};
+                             {"leave", 0},   {"titles", -1}};
 
 int run(const char* verb, int argc, char** argv) {
     const char* argument = argc > 2 ? argv[2] : 0;
@@ -300,10 +315,13 @@ int run(const char* verb, int argc, char** argv) {
         return setLog(argument);
     if (_stricmp(verb, "show") == 0)
         return show();
+    if (_stricmp(verb, "leave") == 0)
+        return hostLeaves();
+    // The host lets go of the DLL before it is copied or removed.
     if (_stricmp(verb, "install") == 0)
-        return installDrive();
+        return askHostToLeave(kLeaveWaitMs), installDrive();
     if (_stricmp(verb, "uninstall") == 0)
-        return uninstallDrive();
+        return askHostToLeave(kLeaveWaitMs), uninstallDrive();
     return titles(argc, argv);
 }
 

@@ -1,4 +1,4 @@
-// The drive is one for the whole session: a host process (rundll32 running
+// The drive is one for each user of a session: a host process (rundll32 running
 // this DLL's DriveHost) owns the drive, its thread and its sound, and each
 // open of "cdaudio" in any program is a connection of its own to the host's
 // pipe. What goes through the pipe has one layout for 32- and 64-bit code,
@@ -13,8 +13,9 @@
 #include "CommandFields.h"
 
 // What the client asks: an MCI command of its open, the open itself, its
-// close, or (unlogged) whether the drive plays, for a client's MCI_WAIT.
-const uint32_t kHostOpen = 1, kHostCommand = 2, kHostClose = 3, kHostPlaying = 4;
+// close, or (unlogged) whether the drive plays, for a client's MCI_WAIT;
+// vdrivectl asks the host to leave.
+const uint32_t kHostOpen = 1, kHostCommand = 2, kHostClose = 3, kHostPlaying = 4, kHostLeave = 5;
 
 struct HostRequest {
     uint32_t kind;

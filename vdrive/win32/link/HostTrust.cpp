@@ -1,5 +1,7 @@
 #include "HostTrust.h"
 
+#include "HostLink.h"
+
 #include <aclapi.h>
 #include <sddl.h>
 #include <stdio.h>
@@ -144,4 +146,40 @@ int hostHolder(DWORD* process, int* ownUser) {
     *ownUser = servedByOwnUser(pipe);
     CloseHandle(pipe);
     return 1;
+}
+
+int askHostToLeave(DWORD waitMs) {
+    wchar_t name[kPipeNameSize];
+    if (!hostPipeName(name))
+        return 0;
+    HANDLE pipe = CreateFileW(name, GENERIC_READ | GENERIC_WRITE, 0, 0, OPEN_EXISTING,
+                              FILE_FLAG_OVERLAPPED | SECURITY_SQOS_PRESENT | SECURITY_IDENTIFICATION, 0);
+    if (pipe == INVALID_HANDLE_VALUE)
+        return GetLastError() == ERROR_PIPE_BUSY ? 1 : 0;
+    if (!servedByOwnUser(pipe)) {
+        CloseHandle(pipe);
+        return 2;
+    }
+    DWORD mode = PIPE_READMODE_MESSAGE;
+    SetNamedPipeHandleState(pipe, &mode, 0, 0);
+    HANDLE host = OpenProcess(SYNCHRONIZE, FALSE, pipeServer(pipe));
+    HostRequest request = {};
+    request.kind = kHostLeave;
+    request.sentAt = GetTickCount();
+    HostReply reply;
+    OVERLAPPED io = {};
+    io.hEvent = CreateEventA(0, TRUE, FALSE, 0);
+    DWORD done = 0;
+    if (io.hEvent && !TransactNamedPipe(pipe, &request, sizeof request, &reply, sizeof reply, &done, &io) &&
+        GetLastError() == ERROR_IO_PENDING && WaitForSingleObject(io.hEvent, kHostAnswerMs) != WAIT_OBJECT_0)
+        CancelIo(pipe);
+    if (io.hEvent) {
+        GetOverlappedResult(pipe, &io, &done, TRUE);
+        CloseHandle(io.hEvent);
+    }
+    CloseHandle(pipe);
+    int stays = host && WaitForSingleObject(host, waitMs) != WAIT_OBJECT_0;
+    if (host)
+        CloseHandle(host);
+    return stays;
 }

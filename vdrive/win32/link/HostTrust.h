@@ -29,3 +29,7 @@ PSECURITY_DESCRIPTOR hostPipeSecurity();
 // with the process (0: unknown, the name is held but not reached) and
 // whether it runs as this user.
 int hostHolder(DWORD* process, int* ownUser);
+// Asks this user's host to leave once no program has the drive open, and
+// waits for it a while: 0 when no host runs (or it has left), 1 when it
+// stays (a program has the drive open), 2 when the name is not its own.
+int askHostToLeave(DWORD waitMs);
