@@ -144,7 +144,8 @@ gtest_discover_tests(player_instance_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIM
 # program loads it unless vdrivectl install made it the "cdaudio" driver.
 set(DROVIX_DRIVE_SOURCES vdrive/win32/drovixcd.rc vdrive/win32/host/DriverProc.cpp vdrive/win32/host/DriveLifetime.cpp
   vdrive/win32/host/DiscLoading.cpp vdrive/win32/host/PlaySegment.cpp vdrive/win32/link/Control.cpp vdrive/win32/host/ImageFiles.cpp
-  vdrive/win32/host/AudioOut.cpp vdrive/win32/link/CommandFields.cpp)
+  vdrive/win32/host/AudioOut.cpp vdrive/win32/link/CommandFields.cpp vdrive/win32/host/SnapshotWriter.cpp
+  vdrive/win32/link/HostTrust.cpp)
 # The drive and vdrivectl are for the NT family (MCI drivers of this kind
 # exist there only), from Windows XP on (GetModuleHandleEx keeps the
 # driver loaded for good): the programs' flags otherwise.
@@ -160,8 +161,9 @@ endforeach()
 # The installed drive is one for the session: a host process owns it, and
 # each program's open talks to the host.
 set(DROVIX_SHARED_DRIVE_SOURCES vdrive/win32/drovixcd.def vdrive/win32/host/DriveHost.cpp
+  vdrive/win32/driver/SnapshotReader.cpp
   vdrive/win32/driver/DriverClient.cpp vdrive/win32/driver/HostConnection.cpp vdrive/win32/driver/PassThrough.cpp
-  vdrive/win32/driver/RealDrive.cpp vdrive/win32/link/HostTrust.cpp)
+  vdrive/win32/driver/RealDrive.cpp)
 target_sources(drovixcd PRIVATE ${DROVIX_SHARED_DRIVE_SOURCES})
 # The shared drive's wary test build: it takes a host only of another user,
 # so that a host of the one user Wine has stands for someone else's.

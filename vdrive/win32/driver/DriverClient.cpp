@@ -15,6 +15,7 @@
 #include "../link/PlayWait.h"
 #include "HostConnection.h"
 #include "PassThrough.h"
+#include "SnapshotReader.h"
 
 extern "C" BOOL WINAPI mciDriverNotify(HWND callback, MCIDEVICEID deviceId, UINT status);
 
@@ -56,6 +57,7 @@ void tellAborted(ClientOpen* open) {
 }
 
 VOID CALLBACK hostEnded(void* server, BOOLEAN) {
+    hostEndedForSnapshot((DWORD)(DWORD_PTR)server);
     for (int32_t slot = 0; slot < DriveModel::kMaxOpens; slot++) {
         EnterCriticalSection(&openLocks[slot]);
         if (opens[slot].used && opens[slot].host.server == (DWORD)(DWORD_PTR)server)
@@ -165,6 +167,11 @@ LRESULT command(ClientOpen* open, UINT message, DWORD flags, DWORD_PTR block) {
         open->formatToSend = format + 1;
         return 0;
     }
+    // A status of the drive as it stands needs no round trip.
+    LRESULT answered;
+    if (message == MCI_STATUS && open->host.pipe && !open->host.owed &&
+        statusFromSnapshot(open->host.server, open->timeFormat, flags, block, &answered))
+        return answered;
     HostRequest request = {};
     request.kind = kHostCommand;
     request.message = message;
@@ -190,6 +197,7 @@ void readyLocks() {
         for (CRITICAL_SECTION& lock : openLocks)
             InitializeCriticalSection(&lock);
         InitializeCriticalSection(&watchLock);
+        readySnapshotReader();
         readyRealDriver();
     }
 }
@@ -313,6 +321,7 @@ extern "C" LRESULT CALLBACK DriverProc(DWORD_PTR driverId, HDRVR, UINT message, 
         EnterCriticalSection(&watchLock);
         stopWatching(1);
         LeaveCriticalSection(&watchLock);
+        dropSnapshot();
         freeRealDriver();
         return 1;
     case DRV_OPEN:

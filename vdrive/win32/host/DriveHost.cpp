@@ -178,6 +178,7 @@ extern "C" __declspec(dllexport) void CALLBACK DriveHost(HWND, HINSTANCE, LPSTR,
     leaveAsked = CreateEventA(0, TRUE, FALSE, 0);
     if (!leaveAsked || !hostPipeName(name) || !coreDriverProc(0, 0, DRV_LOAD, 0, 0))
         return;
+    openSnapshot();
     SECURITY_ATTRIBUTES security = {sizeof security, hostPipeSecurity(), FALSE};
     int first = 1;
     for (;;) {
@@ -211,5 +212,6 @@ extern "C" __declspec(dllexport) void CALLBACK DriveHost(HWND, HINSTANCE, LPSTR,
     if (security.lpSecurityDescriptor)
         LocalFree(security.lpSecurityDescriptor);
     coreDriverProc(0, 0, DRV_FREE, 0, 0);
+    closeSnapshot();
     CloseHandle(leaveAsked);
 }

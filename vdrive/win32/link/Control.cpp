@@ -77,6 +77,7 @@ void readControl(DriveControl* control) {
     HKEY key;
     if (RegOpenKeyExA(HKEY_CURRENT_USER, kControlKey, 0, KEY_READ, &key) != ERROR_SUCCESS)
         return;
+    RegQueryInfoKeyA(key, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, &control->written);
     control->imageUnreadable = !readWideText(key, L"Image", control->image, sizeof control->image / sizeof(wchar_t));
     readTextValue(key, "Log", control->logPath, sizeof control->logPath);
     readTextValue(key, "State", control->state, sizeof control->state);
