@@ -32,7 +32,7 @@ target_link_libraries(cue_sheet_tests vdrive_disc GTest::gtest_main)
 gtest_discover_tests(cue_sheet_tests DISCOVERY_MODE PRE_TEST)
 
 add_executable(drive_model_tests tests/native/DriveModelTest.cpp tests/native/SampleCountTest.cpp
-  tests/native/SegmentClockTest.cpp tests/native/DriveActivityTest.cpp)
+  tests/native/SegmentClockTest.cpp tests/native/DriveActivityTest.cpp tests/native/DriveSnapshotTest.cpp)
 target_link_libraries(drive_model_tests vdrive_model GTest::gtest_main)
 gtest_discover_tests(drive_model_tests DISCOVERY_MODE PRE_TEST)
 

@@ -32,6 +32,9 @@ struct SnapshotState {
     // it).
     int32_t controlSettled;
     uint32_t controlWritten[2];
+    // The drive logs every command it receives: while it does, programs ask
+    // it, so that the log holds their statuses too.
+    int32_t logging;
     int32_t trackCount;
     uint32_t endFrame;
     uint32_t trackStart[kMaxTracks + 2];

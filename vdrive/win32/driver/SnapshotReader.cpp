@@ -71,7 +71,7 @@ int64_t ticks() {
 }
 
 int answerable(const SnapshotState& state, DWORD host, DWORD item, int64_t now) {
-    if (state.host != host)
+    if (state.host != host || state.logging)
         return 0;
     if (state.mode == kDrivePlaying && state.keeper != kKeptByClock &&
         (now - state.stamp) * 1000 / state.ticksPerSecond > kFreshMs)

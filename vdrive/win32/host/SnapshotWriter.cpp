@@ -55,5 +55,6 @@ void publishSnapshot() {
     state.controlSettled = drive.activity.control == kControlRead && drive.activity.tray == kTrayClosed;
     state.controlWritten[0] = drive.control.written.dwLowDateTime;
     state.controlWritten[1] = drive.control.written.dwHighDateTime;
+    state.logging = drive.control.logPath[0] != 0;
     snapshot->publish(state);
 }
