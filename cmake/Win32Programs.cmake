@@ -63,7 +63,8 @@ target_compile_options(Drovix PRIVATE ${DROVIX_CODE_FLAGS})
 
 # The settings tool: its dialog and AutoPlay registration, linked into the
 # tool and into its tests.
-add_library(settings_tool STATIC config/SettingsDialog.cpp config/AutoPlay.cpp config/Uninstall.cpp)
+add_library(settings_tool STATIC config/SettingsDialog.cpp config/AutoPlay.cpp config/Uninstall.cpp
+  config/DriveRemoval.cpp vdrive/win32/link/DriveKeys.cpp)
 target_link_libraries(settings_tool PUBLIC common titles index_words comctl32 comdlg32 user32 advapi32)
 target_compile_options(settings_tool PRIVATE ${DROVIX_CODE_FLAGS})
 
@@ -203,7 +204,7 @@ add_executable(sound_plain tests/sound/PlainClient.cpp)
 target_link_libraries(sound_plain winmm)
 
 add_executable(vdrivectl vdrive/win32/control/vdrivectl.cpp vdrive/win32/control/Install.cpp vdrive/win32/link/Control.cpp
-  vdrive/win32/driver/RealDrive.cpp
+  vdrive/win32/link/DriveKeys.cpp vdrive/win32/driver/RealDrive.cpp
   vdrive/win32/control/SheetTitles.cpp vdrive/win32/host/ImageFiles.cpp vdrive/win32/control/vdrivectl.rc)
 target_include_directories(vdrivectl PRIVATE common)
 set_source_files_properties(vdrive/win32/control/vdrivectl.rc PROPERTIES OBJECT_DEPENDS "${CMAKE_SOURCE_DIR}/common/app.manifest")
