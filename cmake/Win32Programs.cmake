@@ -185,9 +185,11 @@ gtest_discover_tests(mci_drive_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 6
 # The real player on the virtual drive.
 add_executable(end_to_end_tests tests/e2e/AutoplayTest.cpp tests/e2e/TitlesTest.cpp
   tests/e2e/SettingsTest.cpp tests/e2e/HelpTest.cpp tests/e2e/PlayModesTest.cpp
-  tests/e2e/BadInputTest.cpp tests/e2e/SoakTest.cpp tests/e2e/SharedDriveTest.cpp)
-target_link_libraries(end_to_end_tests gtest gtest_main psapi ntdll)
-add_dependencies(end_to_end_tests Drovix Drovixcfg drovixcd vdrivectl help_file mci_client)
+  tests/e2e/BadInputTest.cpp tests/e2e/SoakTest.cpp tests/e2e/SharedDriveTest.cpp tests/e2e/UninstallTest.cpp)
+target_link_libraries(end_to_end_tests gtest gtest_main psapi ntdll gdi32)
+# vdrivectl as a user without administrator rights meets it.
+add_executable(refusing_vdrivectl tests/e2e/RefusingVdrivectl.cpp)
+add_dependencies(end_to_end_tests Drovix Drovixcfg drovixcd vdrivectl help_file mci_client refusing_vdrivectl)
 # The soak takes about three minutes.
 gtest_discover_tests(end_to_end_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
   PROPERTIES RESOURCE_LOCK shared_registry TIMEOUT 300)
@@ -214,7 +216,7 @@ target_compile_options(vdrivectl PRIVATE ${DROVIX_DRIVE_FLAGS})
 # The settings tool's dialog in the test process, with the tool's resources,
 # Wine's registry and real message boxes; and the real tool for its marker.
 add_executable(settings_tool_tests tests/win32/SettingsToolTest.cpp tests/win32/SettingsSaveFilesTest.cpp
-  $<TARGET_OBJECTS:tool_resources>)
+  tests/win32/UninstallTest.cpp $<TARGET_OBJECTS:tool_resources>)
 target_link_libraries(settings_tool_tests settings_tool version gtest gtest_main)
 gtest_discover_tests(settings_tool_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
   PROPERTIES RESOURCE_LOCK shared_registry)

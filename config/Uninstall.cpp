@@ -15,6 +15,7 @@
 #include "../common/Settings.h"
 #include "../common/SingleInstance.h"
 #include "../common/Text.h"
+#include "../common/WindowsVersion.h"
 #include "../vdrive/win32/link/DriveKeys.h"
 #include "DriveRemoval.h"
 #include "Texts.h"
@@ -104,7 +105,8 @@ int32_t SettingsTool::uninstall(HWND owner) {
     char text[kSaidSize * 3];
     int32_t settings = keyExists(HKEY_CURRENT_USER, kSettingsKey) || keyExists(HKEY_CURRENT_USER, kControlKey);
     int32_t autoPlay = drovixAutoPlayIsSet();
-    int32_t drive = driveInstalledIn(0);
+    // The drive is for XP and later: no earlier Windows has it.
+    int32_t drive = ntVersion(windowsVersion()) >= 0x0501 && driveInstalledIn(0);
     // Empty keys that older copies left go in passing (the machine's only
     // where this user may delete them).
     deleteEmptyDriveKeys(HKEY_CURRENT_USER, 0);

@@ -38,6 +38,22 @@ inline void setNumber(const char* keyName, const char* name, DWORD value) {
     setValue(keyName, name, REG_DWORD, &value, sizeof value);
 }
 
+// The programs run as Wine's Windows of that version while it lives.
+struct AsWindows {
+    explicit AsWindows(const char* version) {
+        for (const char* program : kPrograms)
+            setText(appDefaults(program).c_str(), "Version", version);
+    }
+    ~AsWindows() {
+        for (const char* program : kPrograms)
+            RegDeleteTreeA(HKEY_CURRENT_USER, appDefaults(program).c_str());
+    }
+    static std::string appDefaults(const char* program) {
+        return std::string("Software\\Wine\\AppDefaults\\") + program;
+    }
+    static constexpr const char* kPrograms[] = {"Drovix.exe", "Drovixcfg.exe"};
+};
+
 inline std::string driveLog() { return readBytes(logPath()); }
 
 inline bool waitForLog(const char* text, DWORD ms) {
