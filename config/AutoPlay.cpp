@@ -286,11 +286,12 @@ const char* SettingsTool::removeDrovixAutoPlay(int32_t* systemPlayerNow) {
 
 // Whether anything of the player's AutoPlay that removal takes away is there.
 int32_t SettingsTool::drovixAutoPlayIsSet() {
-    char handler[kToolPathSize];
     if (!commandIsUsers(windowsVersion())) {
-        toolDirectory(handler);
-        return machineCommandIsThisDrovixs(handler);
+        char directory[kToolPathSize];
+        toolDirectory(directory);
+        return machineCommandIsThisDrovixs(directory);
     }
+    char handler[kToolPathSize];
     snprintf(handler, sizeof handler, "%s\\%s", kHandlerListKey, kHandlerName);
     for (const char* keyName : {kProgIdKey, (const char*)handler}) {
         HKEY key;
