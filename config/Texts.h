@@ -50,7 +50,8 @@ const char kTextDriveRightsRefused[] = "仮想ＣＤドライブを取り除け�
 // Formed with what vdrivectl said.
 const char kTextDriveRefused[] = "仮想ＣＤドライブを取り除けませんでした:\n%s";
 // Formed with vdrivectl's exit code.
-const char kTextDriveFailed[] = "仮想ＣＤドライブを取り除けませんでした (vdrivectl uninstall がエラー %lu で終わりました)。";
+const char kTextDriveFailed[] =
+    "仮想ＣＤドライブを取り除けませんでした (vdrivectl uninstall がエラー %lu で終わりました)。";
 // Formed with the seconds waited.
 const char kTextDriveNotEnded[] =
     "仮想ＣＤドライブはまだ取り除かれていません (vdrivectl uninstall が %lu 秒たっても終わりません)。";

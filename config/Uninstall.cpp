@@ -117,8 +117,8 @@ int32_t SettingsTool::uninstall(HWND owner) {
         return 0;
     }
     char parts[256] = "";
-    for (const char* part : {settings ? kTextPartSettings : 0, autoPlay ? kTextPartAutoPlay : 0,
-                             drive ? kTextPartDrive : 0})
+    for (const char* part :
+         {settings ? kTextPartSettings : 0, autoPlay ? kTextPartAutoPlay : 0, drive ? kTextPartDrive : 0})
         if (part)
             addPart(parts, sizeof parts, part);
     snprintf(text, sizeof text, kTextConfirmRemoval, parts,

@@ -82,7 +82,6 @@ TEST(Uninstall, OnWindows95AndNt4TakesAwayOnlyTheMachinesCommandThatNamesThisDro
         {kWindowsNt4, false, ours, true, true, storedText("%SystemRoot%\\system32\\cdplayer.exe /play %1"),
          removed + toSystemPlayer},
         {kWindows98, false, otherDrovix, false, true, storedText(otherDrovix), kNothingToRemove},
-        {kWindowsNt4, false, other, false, false, storedText(other), kNothingToRemove},
         {kWindows98, true, ours, false, false, "none",
          "Windows標準のＣＤプレイヤーがないため、プレイヤーのオートプレイの登録を削除しました。"
          "音楽ＣＤを入れたときは Windows のオートプレイの設定に従います。"},
