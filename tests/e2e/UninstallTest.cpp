@@ -97,7 +97,7 @@ TEST(EndToEnd, UninstallWithoutTheRightsForTheDriveSaysWhatItRemovedAndWhatNot) 
     makeFolder(parent);
     makeFolder(folder);
     ASSERT_TRUE(copyNamed(programFolder() + "Drovixcfg.exe", folder + "Drovixcfg.exe"));
-    ASSERT_TRUE(copyNamed(programFolder() + "refusing_vdrivectl.exe", folder + "vdrivectl.exe"));
+    ASSERT_TRUE(copyNamed(testFolder() + "refusing_vdrivectl.exe", folder + "vdrivectl.exe"));
     const std::string mci32Before = stored(HKEY_LOCAL_MACHINE, kMci32, "cdaudio");
     const std::string installBefore = stored(HKEY_LOCAL_MACHINE, kInstall, "ReplacedMci32");
     const std::string refusal =
