@@ -97,26 +97,33 @@ TEST(EndToEnd, UninstallWithoutTheRightsForTheDriveSaysWhatItRemovedAndWhatNot) 
     makeFolder(parent);
     makeFolder(folder);
     ASSERT_TRUE(copyNamed(programFolder() + "Drovixcfg.exe", folder + "Drovixcfg.exe"));
-    ASSERT_TRUE(copyNamed(testFolder() + "refusing_vdrivectl.exe", folder + "vdrivectl.exe"));
     const std::string mci32Before = stored(HKEY_LOCAL_MACHINE, kMci32, "cdaudio");
     const std::string installBefore = stored(HKEY_LOCAL_MACHINE, kInstall, "ReplacedMci32");
     const std::string refusal =
         "vdrivectl: uninstall: 管理者の権限が必要です。管理者として開いたコマンド プロンプトで実行してください";
+    const char* rightsAsked = "仮想ＣＤドライブを取り除くときは管理者の権限を求めます。";
     struct Row {
         bool elevated;
         const char* asked;   // the confirmation's middle, where the rights are asked for
         const char* call;    // how vdrivectl was started: with a reader of its words or not
         std::string whyLeft; // why the drive stayed
     } rows[] = {
-        {false, "仮想ＣＤドライブを取り除くときは管理者の権限を求めます。", "uninstall console\r\n",
+        {false, rightsAsked, "uninstall console\r\n",
          "仮想ＣＤドライブを取り除けませんでした (vdrivectl uninstall がエラー 1 で終わりました)。"},
         {true, "", "uninstall pipe\r\n", "仮想ＣＤドライブを取り除けませんでした:\n" + refusal},
+        // No vdrivectl beside the tool.
+        {false, rightsAsked, "<missing>",
+         "仮想ＣＤドライブを取り除けませんでした (\"" + folder +
+             "vdrivectl.exe\" uninstall を実行できません: エラー 2)。"},
     };
     AsWindows windows10("win10");
     for (const Row& row : rows) {
-        SCOPED_TRACE(row.elevated ? "elevated" : "not elevated");
+        SCOPED_TRACE(std::string(row.elevated ? "elevated, " : "not elevated, ") + row.call);
         installEverything(folder);
         deleteNamed(folder + "vdrivectl-calls.txt");
+        deleteNamed(folder + "vdrivectl.exe");
+        if (strcmp(row.call, "<missing>") != 0)
+            ASSERT_TRUE(copyNamed(testFolder() + "refusing_vdrivectl.exe", folder + "vdrivectl.exe"));
         std::string command = "\"" + folder + "Drovixcfg.exe\" /uninstall";
         PROCESS_INFORMATION tool = row.elevated ? startCommand(command) : startNotElevated(command);
         ASSERT_TRUE(tool.hProcess);
@@ -129,7 +136,7 @@ TEST(EndToEnd, UninstallWithoutTheRightsForTheDriveSaysWhatItRemovedAndWhatNot) 
         HWND told = waitForMessageBox(tool.dwProcessId, asked);
         ASSERT_TRUE(told);
         EXPECT_EQ("Drovix の設定、オートプレイの登録を取り除きました。\n\n" + row.whyLeft, messageText(told));
-        if (!row.elevated)
+        if (&row == rows)
             Shot(told, true).save("uninstall-not-administrator.bmp");
         PostMessageA(told, WM_COMMAND, IDOK, 0);
         EXPECT_EQ(1u, waitForExit(&tool, 10000));
