@@ -103,14 +103,14 @@ int32_t SettingsTool::uninstall(HWND owner) {
     char indexes[kSaidSize];
     listIndexes(directory, indexes, sizeof indexes);
     char text[kSaidSize * 3];
+    // Empty keys that older copies left go in passing, unasked (the
+    // machine's only where this user may delete them).
+    deleteEmptyDriveKeys(HKEY_CURRENT_USER, 0);
+    deleteEmptyDriveKeys(HKEY_LOCAL_MACHINE, 0);
     int32_t settings = keyExists(HKEY_CURRENT_USER, kSettingsKey) || keyExists(HKEY_CURRENT_USER, kControlKey);
     int32_t autoPlay = drovixAutoPlayIsSet();
     // The drive is for XP and later: no earlier Windows has it.
     int32_t drive = ntVersion(windowsVersion()) >= 0x0501 && driveInstalledIn(0);
-    // Empty keys that older copies left go in passing (the machine's only
-    // where this user may delete them).
-    deleteEmptyDriveKeys(HKEY_CURRENT_USER, 0);
-    deleteEmptyDriveKeys(HKEY_LOCAL_MACHINE, 0);
     if (!settings && !autoPlay && !drive) {
         snprintf(text, sizeof text, "%s%s%s", kTextNothingToRemove, indexes[0] ? kTextIndexesKept : "", indexes);
         showMessage(owner, text, kTextToolCaption, MB_ICONINFORMATION | MB_OK);
