@@ -63,10 +63,18 @@ void listIndexes(const char* directory, char* list, int size) {
     }
 }
 
+// Text added at the end of what the buffer holds, cut where it would not
+// fit.
+void append(char* text, int size, const char* format, const char* detail) {
+    size_t length = strlen(text);
+    if (length + 1 < (size_t)size)
+        snprintf(text + length, size - length, format, detail);
+}
+
 // A part's name added to a list of them.
 void addPart(char* list, int size, const char* part) {
-    size_t length = strlen(list);
-    snprintf(list + length, size - length, "%s%s", length ? kTextPartSeparator : "", part);
+    append(list, size, "%s", list[0] ? kTextPartSeparator : "");
+    append(list, size, "%s", part);
 }
 
 // What the removal did, part by part, for the message that tells it.
@@ -76,17 +84,19 @@ struct RemovalReport {
     int32_t systemPlayerNow;
 
     void leave(const char* format, const char* detail) {
-        size_t length = strlen(left);
-        int written = snprintf(left + length, sizeof left - length, "%s", length ? "\n\n" : "");
-        snprintf(left + length + written, sizeof left - length - written, format, detail);
+        append(left, sizeof left, "%s", left[0] ? "\n\n" : "");
+        append(left, sizeof left, format, detail);
     }
 
     // The removed parts, then where AutoPlay went, then each part left.
     void tell(char* text, int size) {
-        int written = removed[0] ? snprintf(text, size, kTextRemoved, removed) : snprintf(text, size, "%s", "");
+        text[0] = 0;
+        if (removed[0])
+            append(text, size, kTextRemoved, removed);
         if (systemPlayerNow)
-            written += snprintf(text + written, size - written, "%s", kTextAutoPlayToSystemPlayer);
-        snprintf(text + written, size - written, "%s%s", written && left[0] ? "\n\n" : "", left);
+            append(text, size, "%s", kTextAutoPlayToSystemPlayer);
+        append(text, size, "%s", text[0] && left[0] ? "\n\n" : "");
+        append(text, size, "%s", left);
     }
 };
 
@@ -154,8 +164,8 @@ int32_t SettingsTool::uninstall(HWND owner) {
         }
     }
     report.tell(text, sizeof text);
-    size_t length = strlen(text);
-    snprintf(text + length, sizeof text - length, "%s%s", indexes[0] ? kTextIndexesKept : "", indexes);
+    append(text, sizeof text, "%s", indexes[0] ? kTextIndexesKept : "");
+    append(text, sizeof text, "%s", indexes);
     showMessage(owner, text, kTextToolCaption, (report.left[0] ? MB_ICONWARNING : MB_ICONINFORMATION) | MB_OK);
     return report.left[0] ? 1 : 0;
 }
