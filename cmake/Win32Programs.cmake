@@ -63,7 +63,8 @@ target_compile_options(Drovix PRIVATE ${DROVIX_CODE_FLAGS})
 
 # The settings tool: its dialog and AutoPlay registration, linked into the
 # tool and into its tests.
-add_library(settings_tool STATIC config/SettingsDialog.cpp config/AutoPlay.cpp config/Uninstall.cpp)
+add_library(settings_tool STATIC config/SettingsDialog.cpp config/AutoPlay.cpp config/Uninstall.cpp
+  config/DriveRemoval.cpp vdrive/win32/link/DriveKeys.cpp)
 target_link_libraries(settings_tool PUBLIC common titles index_words comctl32 comdlg32 user32 advapi32)
 target_compile_options(settings_tool PRIVATE ${DROVIX_CODE_FLAGS})
 
@@ -196,9 +197,11 @@ gtest_discover_tests(mci_drive_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 6
 # The real player on the virtual drive.
 add_executable(end_to_end_tests tests/e2e/AutoplayTest.cpp tests/e2e/TitlesTest.cpp
   tests/e2e/SettingsTest.cpp tests/e2e/HelpTest.cpp tests/e2e/PlayModesTest.cpp
-  tests/e2e/BadInputTest.cpp tests/e2e/SoakTest.cpp tests/e2e/SharedDriveTest.cpp)
-target_link_libraries(end_to_end_tests gtest gtest_main psapi ntdll)
-add_dependencies(end_to_end_tests Drovix Drovixcfg drovixcd vdrivectl help_file mci_client)
+  tests/e2e/BadInputTest.cpp tests/e2e/SoakTest.cpp tests/e2e/SharedDriveTest.cpp tests/e2e/UninstallTest.cpp)
+target_link_libraries(end_to_end_tests gtest gtest_main psapi ntdll gdi32)
+# vdrivectl as a user without administrator rights meets it.
+add_executable(refusing_vdrivectl tests/e2e/RefusingVdrivectl.cpp)
+add_dependencies(end_to_end_tests Drovix Drovixcfg drovixcd vdrivectl help_file mci_client refusing_vdrivectl)
 # The soak takes about three minutes.
 gtest_discover_tests(end_to_end_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
   PROPERTIES RESOURCE_LOCK shared_registry TIMEOUT 300)
@@ -215,7 +218,7 @@ add_executable(sound_plain tests/sound/PlainClient.cpp)
 target_link_libraries(sound_plain winmm)
 
 add_executable(vdrivectl vdrive/win32/control/vdrivectl.cpp vdrive/win32/control/Install.cpp vdrive/win32/link/Control.cpp
-  vdrive/win32/driver/RealDrive.cpp vdrive/win32/link/HostTrust.cpp
+  vdrive/win32/link/DriveKeys.cpp vdrive/win32/driver/RealDrive.cpp vdrive/win32/link/HostTrust.cpp
   vdrive/win32/control/SheetTitles.cpp vdrive/win32/host/ImageFiles.cpp vdrive/win32/control/vdrivectl.rc)
 target_include_directories(vdrivectl PRIVATE common)
 set_source_files_properties(vdrive/win32/control/vdrivectl.rc PROPERTIES OBJECT_DEPENDS "${CMAKE_SOURCE_DIR}/common/app.manifest")
@@ -225,7 +228,7 @@ target_compile_options(vdrivectl PRIVATE ${DROVIX_DRIVE_FLAGS})
 # The settings tool's dialog in the test process, with the tool's resources,
 # Wine's registry and real message boxes; and the real tool for its marker.
 add_executable(settings_tool_tests tests/win32/SettingsToolTest.cpp tests/win32/SettingsSaveFilesTest.cpp
-  $<TARGET_OBJECTS:tool_resources>)
+  tests/win32/UninstallTest.cpp $<TARGET_OBJECTS:tool_resources>)
 target_link_libraries(settings_tool_tests settings_tool version gtest gtest_main)
 gtest_discover_tests(settings_tool_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
   PROPERTIES RESOURCE_LOCK shared_registry)

@@ -25,7 +25,7 @@ void handToRunningCopy(const char* commandLine) {
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
     SingleInstance instanceMarker = {};
-    if (!instanceMarker.claim(kPlayerAtom, "PELMARKCDPLAYER.running")) {
+    if (!instanceMarker.claim(kPlayerAtom, kPlayerRunning)) {
         handToRunningCopy(commandLine);
         return 0;
     }

@@ -121,15 +121,15 @@ int insert(int argc, char** argv) {
     }
     // What the drive read of the disc before is no longer what it holds. A
     // disc put in closes the tray, as a user who puts one in expects.
-    if (!setControlImage(full) || !setControlNumber("Media", 1) || !setControlText("State", "") ||
-        !setControlNumber("Door", 0))
+    if (!setControlImage(full) || !setControlNumber(kControlMedia, 1) || !setControlText(kControlState, "") ||
+        !setControlNumber(kControlDoor, 0))
         return registryRefused("insert");
     printText(stdout, "vdrivectl: ドライブに %s を入れました\n", sheet ? shown : "デモディスク");
     return 0;
 }
 
 int removeDisc() {
-    if (!setControlNumber("Media", 0))
+    if (!setControlNumber(kControlMedia, 0))
         return registryRefused("remove");
     printText(stdout, "vdrivectl: ドライブからディスクを取り出しました\n");
     return 0;
@@ -138,7 +138,7 @@ int removeDisc() {
 // The door opens as at a player's Eject: the play stops, the disc stays in
 // the tray until the door closes again (a program's Eject, or an insert).
 int eject() {
-    if (!setControlNumber("Door", 1))
+    if (!setControlNumber(kControlDoor, 1))
         return registryRefused("eject");
     printText(stdout, "vdrivectl: ドライブのドアを開けました\n");
     return 0;
@@ -150,7 +150,7 @@ int speed(const char* argument) {
     long times = argument ? strtol(argument, &end, 10) : 0;
     if (!argument || end == argument || *end || times < 1 || times > 1000)
         return refuse("speed", "1 から 1000 までの数を指定してください: ", argument ? argument : "");
-    if (!setControlNumber("Speed", (DWORD)times))
+    if (!setControlNumber(kControlSpeed, (DWORD)times))
         return registryRefused("speed");
     printText(stdout, "vdrivectl: 時間が %d 倍の速さで進みます\n", (int)times);
     return 0;
@@ -168,7 +168,7 @@ int setLog(const char* name) {
         if (written <= 0 || written >= (int)sizeof file || !isLogPlace(file))
             return refuse("log", "ログはユーザーの一時フォルダの中のファイルにしてください: ", temp);
     }
-    if (!setControlText("Log", file))
+    if (!setControlText(kControlLog, file))
         return registryRefused("log");
     if (name)
         printText(stdout, "vdrivectl: ドライブのログ: %s\n", file);

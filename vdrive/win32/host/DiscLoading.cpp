@@ -69,7 +69,7 @@ int controlUnread() {
 }
 
 void writeDoor(int open) {
-    setControlNumber("Door", open ? 1 : 0);
+    setControlNumber(kControlDoor, open ? 1 : 0);
     drive.doorWrites++;
 }
 

@@ -20,7 +20,7 @@
 #include <stdint.h>
 #include <wchar.h>
 
-const char kControlKey[] = "Software\\Drovix\\VirtualDrive";
+#include "DriveKeys.h"
 
 struct DriveControl {
     uint32_t media;
