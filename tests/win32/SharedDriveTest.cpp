@@ -9,18 +9,6 @@
 
 #include "MciClient.h"
 
-namespace {
-
-void resetControl() {
-    RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\Drovix\\VirtualDrive");
-    HKEY key;
-    RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Drovix\\VirtualDrive", 0, 0, 0, KEY_ALL_ACCESS, 0, &key, 0);
-    RegSetValueExA(key, "Image", 0, REG_SZ, (const BYTE*)"", 1);
-    RegCloseKey(key);
-}
-
-} // namespace
-
 // Each command of one program, then a query of the other: every row in both
 // orders, the first program commanding and the second, then the other way.
 TEST(SharedDrive, WhatOneProgramDoesTheOtherReads) {
@@ -46,7 +34,7 @@ TEST(SharedDrive, WhatOneProgramDoesTheOtherReads) {
         {false, "stop cdaudio", "notes", "0 |notify 4"},
         {true, "status cdaudio mode", "status cdaudio mode", "0 stopped|notify"},
     };
-    resetControl();
+    demoDiscInDrive();
     for (int swapped = 0; swapped < 2; swapped++) {
         SCOPED_TRACE(swapped ? "the second program commands first" : "the first program commands first");
         Client one, two;
@@ -72,7 +60,7 @@ TEST(SharedDrive, WhatOneProgramDoesTheOtherReads) {
 // A program killed while its play sounds lets the drive go: the other finds
 // it stopped where the play stood, and plays on it.
 TEST(SharedDrive, AProgramKilledWhilePlayingLeavesTheDriveUsable) {
-    resetControl();
+    demoDiscInDrive();
     Client player, other;
     player.start();
     other.start();
@@ -99,7 +87,7 @@ TEST(SharedDrive, AProgramKilledWhilePlayingLeavesTheDriveUsable) {
 // vdrivectl moves the door as a program would, and a program sees it at
 // its next look: eject opens it and ends the play, a disc put in closes it.
 TEST(SharedDrive, TheControlToolsEjectOpensTheDoorAndAnInsertClosesIt) {
-    resetControl();
+    demoDiscInDrive();
     Client program;
     program.start();
     auto tool = [](const char* arguments) {
