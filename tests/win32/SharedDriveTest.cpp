@@ -6,6 +6,10 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <thread>
+
+#include "../../vdrive/DriveSnapshot.h"
+#include "../../vdrive/win32/link/HostTrust.h"
 
 #include "MciClient.h"
 
@@ -110,4 +114,52 @@ TEST(SharedDrive, TheControlToolsEjectOpensTheDoorAndAnInsertClosesIt) {
     ASSERT_EQ(0u, tool("insert"));
     EXPECT_EQ("0 stopped|notify", readsWithin(&program, "status cdaudio mode", "0 stopped|notify", 3000));
     program.say("close cdaudio");
+}
+
+// The drive's snapshot read from another process while the host publishes
+// it at every command of a busy program: every record read is whole (the
+// demo disc's table, a head on the disc, published in order).
+TEST(SharedDrive, TheSnapshotReadWhileTheHostPublishesIsAlwaysWhole) {
+    demoDiscInDrive();
+    Client busy;
+    busy.start();
+    ASSERT_EQ("0 1|notify", busy.say("open cdaudio shareable"));
+    DWORD host = 0;
+    int ownUser = 0;
+    ASSERT_TRUE(hostHolder(&host, &ownUser));
+    wchar_t name[kPipeNameSize];
+    ASSERT_TRUE(snapshotName(host, name));
+    HANDLE mapping = OpenFileMappingW(FILE_MAP_READ, FALSE, name);
+    ASSERT_TRUE(mapping);
+    const DriveSnapshot* snapshot = (const DriveSnapshot*)MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, sizeof(DriveSnapshot));
+    ASSERT_TRUE(snapshot);
+    volatile LONG done = 0;
+    std::thread commands([&] {
+        for (int round = 0; round < 40; round++)
+            for (const char* command : {"play cdaudio from 2", "seek cdaudio to 4", "play cdaudio from 1 to 3", "stop cdaudio"})
+                busy.say(command);
+        InterlockedExchange(&done, 1);
+    });
+    SnapshotState state;
+    int64_t lastStamp = 0;
+    int whole = 0, odd = 0;
+    DWORD began = GetTickCount();
+    while (GetTickCount() - began < 20000) {
+        if (!snapshot->read(&state))
+            continue;
+        whole++;
+        odd += state.host != host || state.trackCount != 5 || state.endFrame != 61879 || state.trackStart[1] != 0 ||
+               state.frame > state.endFrame || state.playTo > state.endFrame || state.mode < 0 || state.mode > 2 ||
+               state.stamp < lastStamp;
+        lastStamp = state.stamp;
+        if (done)
+            break;
+    }
+    commands.join();
+    printf("snapshot across processes: %d records read, %d not whole\n", whole, odd);
+    EXPECT_LT(0, whole);
+    EXPECT_EQ(0, odd);
+    UnmapViewOfFile(snapshot);
+    CloseHandle(mapping);
+    busy.say("close cdaudio");
 }
