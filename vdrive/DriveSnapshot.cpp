@@ -72,6 +72,7 @@ void stateOf(const DriveModel& model, const SegmentClock& clock, uint64_t played
     out->frame = model.frame;
     out->playTo = model.playTo;
     out->keeper = clock.keeper;
+    out->notifyWindow = model.notifyOpen >= 0 ? (uint32_t)model.notifyCallback : 0;
     out->speed = clock.speed;
     out->trackCount = model.disc.trackCount;
     out->endFrame = model.disc.endFrame;

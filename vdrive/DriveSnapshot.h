@@ -35,6 +35,8 @@ struct SnapshotState {
     // The drive logs every command it receives: while it does, programs ask
     // it, so that the log holds their statuses too.
     int32_t logging;
+    // The window (its 32 bits) whose notification the drive holds; 0: none.
+    uint32_t notifyWindow;
     int32_t trackCount;
     uint32_t endFrame;
     uint32_t trackStart[kMaxTracks + 2];
@@ -52,7 +54,7 @@ struct DriveSnapshot {
     int read(SnapshotState* out) const;
 };
 
-static_assert(sizeof(SnapshotState) == 592 && sizeof(DriveSnapshot) == 600, "one layout for 32 and 64 bits");
+static_assert(sizeof(SnapshotState) == 600 && sizeof(DriveSnapshot) == 608, "one layout for 32 and 64 bits");
 
 // The frames the play has played at `now`, counted as the host counts them:
 // by its clock, or from what the sound had played by the stamp, going on at

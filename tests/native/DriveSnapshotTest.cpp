@@ -101,8 +101,10 @@ TEST(DriveSnapshot, ASoundsTimeGoesOnAtTheDiscsPaceAndStandsWhenTheHostDoes) {
 // read whole is one the host wrote (all its fields from one count).
 TEST(DriveSnapshot, AReaderRacingTheWriterNeverSeesATornRecord) {
     static DriveSnapshot snapshot;
-    std::atomic<int> writing(1);
+    std::atomic<int> writing(1), reading(0);
     std::thread host([&] {
+        while (!reading)
+            std::this_thread::yield();
         SnapshotState next = {};
         for (uint32_t count = 1; count < 200000; count++) {
             next.frame = next.playTo = next.endFrame = count;
@@ -115,6 +117,7 @@ TEST(DriveSnapshot, AReaderRacingTheWriterNeverSeesATornRecord) {
     });
     int whole = 0, torn = 0;
     SnapshotState read;
+    reading = 1;
     while (writing) {
         if (!snapshot.read(&read))
             continue;

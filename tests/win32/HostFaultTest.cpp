@@ -54,7 +54,9 @@ TEST(HostFaults, AHangingHostHoldsAProgramOnceThenItsCommandsFailAtOnce) {
     ASSERT_EQ("0 |notify", program.say("play cdaudio from 2"));
     ASSERT_LT(0, holdHost(true));
     DWORD began = GetTickCount();
-    EXPECT_EQ("262 |notify", program.say("status cdaudio mode"));
+    // A question only the host answers (a status may be answered from the
+    // drive's snapshot).
+    EXPECT_EQ("262 |notify", program.say("info cdaudio product"));
     DWORD first = since(began);
     began = GetTickCount();
     for (int tick = 0; tick < 5; tick++)
@@ -78,10 +80,13 @@ TEST(HostFaults, AKilledHostAbortsThePendingNotificationAndFailsTheWait) {
     waiting.start();
     ASSERT_EQ("0 1|notify", notified.say("open cdaudio shareable"));
     ASSERT_EQ("0 1|notify", waiting.say("open cdaudio shareable alias other"));
-    ASSERT_EQ("0 |notify", notified.say("play cdaudio from 2 notify"));
+    // The play that waits first; the play that asks to be told then takes
+    // the drive over, and the wait goes on while the drive plays.
     std::string waited;
     std::thread wait([&] { waited = waiting.say("play other from 2 wait"); });
-    Sleep(1000);
+    Sleep(500);
+    ASSERT_EQ("0 |notify", notified.say("play cdaudio from 3 notify"));
+    ASSERT_EQ("0 |notify", notified.say("notes"));
     ASSERT_TRUE(killHost());
     wait.join();
     EXPECT_EQ("262 |notify", waited);
@@ -158,16 +163,16 @@ TEST(HostFaults, AnOpenAsTheHostLeavesIsNeverLost) {
     demoDiscInDrive();
     Client program;
     program.start();
-    for (DWORD round = 0; round < 20; round++) {
+    for (DWORD round = 0; round < 40; round++) {
         SCOPED_TRACE(round);
         ASSERT_EQ("0 1|notify", program.say("open cdaudio shareable"));
         ASSERT_EQ("0 |notify", program.say("close cdaudio"));
         PROCESS_INFORMATION leave = startProgram("vdrivectl.exe", "leave");
-        Sleep(round * 10);
+        Sleep(round % 10 * 10);
         DWORD began = GetTickCount();
         EXPECT_EQ("0 1|notify", program.say("open cdaudio shareable"));
         EXPECT_EQ("0 5|notify", program.say("status cdaudio number of tracks"));
-        EXPECT_LE(since(began), kLimitMs);
+        EXPECT_LE(since(began), 2 * kLimitMs);
         program.say("close cdaudio");
         waitForExit(&leave, 10000);
         release(&leave);

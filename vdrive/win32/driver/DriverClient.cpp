@@ -141,20 +141,27 @@ Exchanged ask(ClientOpen* open, HostRequest* request, HostReply* reply) {
 void letNotificationsIn(DWORD_PTR window) {
     static int elevated = -1;
     if (elevated < 0) {
-        HANDLE token;
+        HANDLE token = 0;
         DWORD value = 0, size = 0;
         elevated = OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token) &&
                    GetTokenInformation(token, (TOKEN_INFORMATION_CLASS)20 /* TokenElevation */, &value, sizeof value,
                                        &size) &&
                    value;
-        if (elevated || size)
+        if (token)
             CloseHandle(token);
     }
+    if (!elevated || !window)
+        return;
+    // The window's own filter from Windows 7 on; the program's on Vista.
     typedef BOOL(WINAPI * WindowFilter)(HWND, UINT, DWORD, void*);
-    WindowFilter filter =
-        (WindowFilter)(void*)GetProcAddress(GetModuleHandleA("user32.dll"), "ChangeWindowMessageFilterEx");
-    if (elevated && window && filter)
-        filter((HWND)window, MM_MCINOTIFY, 1 /* MSGFLT_ALLOW */, 0);
+    typedef BOOL(WINAPI * ProgramFilter)(UINT, DWORD);
+    HMODULE user = GetModuleHandleA("user32.dll");
+    WindowFilter windowFilter = (WindowFilter)(void*)GetProcAddress(user, "ChangeWindowMessageFilterEx");
+    ProgramFilter programFilter = (ProgramFilter)(void*)GetProcAddress(user, "ChangeWindowMessageFilter");
+    if (windowFilter)
+        windowFilter((HWND)window, MM_MCINOTIFY, 1 /* MSGFLT_ALLOW */, 0);
+    else if (programFilter)
+        programFilter(MM_MCINOTIFY, 1 /* MSGFLT_ADD */);
 }
 
 LRESULT command(ClientOpen* open, UINT message, DWORD flags, DWORD_PTR block) {
@@ -169,9 +176,15 @@ LRESULT command(ClientOpen* open, UINT message, DWORD flags, DWORD_PTR block) {
     }
     // A status of the drive as it stands needs no round trip.
     LRESULT answered;
+    uint32_t notifying = 0;
     if (message == MCI_STATUS && open->host.pipe && !open->host.owed &&
-        statusFromSnapshot(open->host.server, open->timeFormat, flags, block, &answered))
+        statusFromSnapshot(open->host.server, open->timeFormat, flags, block, &answered, &notifying)) {
+        // A notification the drive no longer holds for this window has
+        // been sent (or ended).
+        if (notifying != open->pendingNotify)
+            open->pendingNotify = 0;
         return answered;
+    }
     HostRequest request = {};
     request.kind = kHostCommand;
     request.message = message;
@@ -192,7 +205,14 @@ LRESULT command(ClientOpen* open, UINT message, DWORD flags, DWORD_PTR block) {
     return reply.result;
 }
 
-void readyLocks() {
+// The first load keeps the driver in the program until it ends: a
+// connection closed while its host owed an answer still has the answer's
+// read under way into this driver's records.
+int readyLocks() {
+    HMODULE self;
+    if (!GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_PIN, (LPCSTR)&opens,
+                            &self))
+        return 0;
     if (InterlockedCompareExchange(&locksReady, 1, 0) == 0) {
         for (CRITICAL_SECTION& lock : openLocks)
             InitializeCriticalSection(&lock);
@@ -200,6 +220,7 @@ void readyLocks() {
         readySnapshotReader();
         readyRealDriver();
     }
+    return 1;
 }
 
 // A slot closed while its host owed an answer is free once the host has
@@ -212,6 +233,17 @@ void freeSettledSlots() {
             opens[slot].host.close();
             opens[slot].closedOwed = 0;
         }
+        LeaveCriticalSection(&openLocks[slot]);
+    }
+}
+
+// As the driver is freed: connections still owed an answer go.
+void dropOwedConnections() {
+    for (int32_t slot = 0; slot < DriveModel::kMaxOpens; slot++) {
+        EnterCriticalSection(&openLocks[slot]);
+        if (opens[slot].closedOwed)
+            opens[slot].host.close();
+        opens[slot].closedOwed = 0;
         LeaveCriticalSection(&openLocks[slot]);
     }
 }
@@ -315,13 +347,13 @@ LRESULT deviceCommand(DWORD_PTR driverId, UINT message, DWORD flags, DWORD_PTR b
 extern "C" LRESULT CALLBACK DriverProc(DWORD_PTR driverId, HDRVR, UINT message, LPARAM parameter1, LPARAM parameter2) {
     switch (message) {
     case DRV_LOAD:
-        readyLocks();
-        return 1;
+        return readyLocks();
     case DRV_FREE:
         EnterCriticalSection(&watchLock);
         stopWatching(1);
         LeaveCriticalSection(&watchLock);
         dropSnapshot();
+        dropOwedConnections();
         freeRealDriver();
         return 1;
     case DRV_OPEN:

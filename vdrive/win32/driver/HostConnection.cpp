@@ -14,8 +14,9 @@ volatile LONG owedConnections;
 // When the program last waited for a hanging host to answer a new
 // connection: it waits again only after twice the limit.
 volatile DWORD silentTriedAt;
-// The host could not be started: the program no longer starts one, and
-// only takes one that another program started.
+// rundll32 could not be started (a policy, a job without child
+// processes): the program no longer tries, and only takes a host that
+// another program started, until one answers it.
 volatile LONG hostUnstartable;
 
 HMODULE self() {
@@ -27,8 +28,8 @@ HMODULE self() {
 
 // rundll32 of the system folder runs this DLL's DriveHost, detached from the
 // program and in the system folder, so that it holds none of the program's
-// handles or its folder. 0 when it cannot be started.
-int startHost() {
+// handles or its folder. Its process, or 0 when it cannot be started.
+HANDLE startHost() {
     wchar_t folder[MAX_PATH], dll[MAX_PATH], line[3 * MAX_PATH];
     UINT length = GetSystemDirectoryW(folder, MAX_PATH);
     if (!length || length >= MAX_PATH || !GetModuleFileNameW(self(), dll, MAX_PATH))
@@ -41,8 +42,7 @@ int startHost() {
     if (!CreateProcessW(0, line, 0, 0, FALSE, DETACHED_PROCESS, 0, folder, &startup, &host))
         return 0;
     CloseHandle(host.hThread);
-    CloseHandle(host.hProcess);
-    return 1;
+    return host.hProcess;
 }
 
 // Whether the program may try a new connection: no connection waits for
@@ -99,7 +99,8 @@ int HostConnection::connect() {
         return 0;
     event = CreateEventA(0, TRUE, FALSE, 0);
     DWORD began = GetTickCount();
-    int started = hostUnstartable != 0;
+    HANDLE started = 0;
+    int tried = hostUnstartable != 0;
     while (event && GetTickCount() - began < kHostAnswerMs) {
         pipe = CreateFileW(name, GENERIC_READ | GENERIC_WRITE, 0, 0, OPEN_EXISTING,
                            FILE_FLAG_OVERLAPPED | SECURITY_SQOS_PRESENT | SECURITY_IDENTIFICATION, 0);
@@ -108,25 +109,38 @@ int HostConnection::connect() {
             SetNamedPipeHandleState(pipe, &mode, 0, 0);
             // Not a word to a process of anyone else.
             server = pipeServer(pipe);
-            if (servedByOwnUser(pipe))
-                return 1;
-            break;
+            if (!servedByOwnUser(pipe))
+                break;
+            InterlockedExchange(&hostUnstartable, 0);
+            if (started)
+                CloseHandle(started);
+            return 1;
         }
         pipe = 0;
-        if (GetLastError() == ERROR_PIPE_BUSY) {
+        DWORD error = GetLastError();
+        if (error == ERROR_PIPE_BUSY) {
             WaitNamedPipeW(name, 100);
             continue;
         }
-        // No host: one is started, once; one that cannot be costs no wait.
-        if (!started && !startHost())
+        // The name is someone else's, who keeps us out.
+        if (error == ERROR_ACCESS_DENIED)
             break;
-        started = 1;
-        if (hostUnstartable)
+        // No host: one is started, once; one that cannot be costs no wait,
+        // and one that ended without its pipe (it found the name held) is
+        // not waited for.
+        if (!tried) {
+            tried = 1;
+            started = startHost();
+            if (!started) {
+                InterlockedExchange(&hostUnstartable, 1);
+                break;
+            }
+        }
+        if (!started || WaitForSingleObject(started, 20) == WAIT_OBJECT_0)
             break;
-        Sleep(20);
     }
-    if (event && GetTickCount() - began >= kHostAnswerMs && !hostUnstartable)
-        InterlockedExchange(&hostUnstartable, 1);
+    if (started)
+        CloseHandle(started);
     close();
     return 0;
 }
@@ -183,12 +197,11 @@ int HostConnection::settled() {
 
 void HostConnection::close() {
     if (pipe) {
-        if (owed) {
-            CancelIo(pipe);
-            DWORD done;
-            GetOverlappedResult(pipe, &io, &done, TRUE);
-        }
         CloseHandle(pipe);
+        // Closing the pipe ends the operation under way, whichever thread
+        // began it: the record is free once the end is written into it.
+        if (owed)
+            WaitForSingleObject(event, 1000);
     }
     owe(this, kOwedNothing);
     if (event)

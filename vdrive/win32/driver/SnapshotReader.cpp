@@ -87,7 +87,8 @@ void readySnapshotReader() { InitializeCriticalSection(&readerLock); }
 
 void hostEndedForSnapshot(DWORD host) { endedHost = host; }
 
-int statusFromSnapshot(DWORD host, DWORD timeFormat, DWORD flags, DWORD_PTR block, LRESULT* result) {
+int statusFromSnapshot(DWORD host, DWORD timeFormat, DWORD flags, DWORD_PTR block, LRESULT* result,
+                       uint32_t* notifying) {
     if (!host || host == endedHost || !block || (flags & (MCI_NOTIFY | MCI_WAIT)) || !(flags & MCI_STATUS_ITEM))
         return 0;
     MCI_STATUS_PARMS* parameters = (MCI_STATUS_PARMS*)block;
@@ -102,6 +103,7 @@ int statusFromSnapshot(DWORD host, DWORD timeFormat, DWORD flags, DWORD_PTR bloc
         DWORD error =
             reader.model.status(0, flags, parameters->dwItem, parameters->dwTrack, playedAt(state, now), &answer);
         *result = error ? error : statusReply(parameters->dwItem, answer, &parameters->dwReturn);
+        *notifying = state.notifyWindow;
     }
     LeaveCriticalSection(&readerLock);
     return answered;

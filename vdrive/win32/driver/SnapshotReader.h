@@ -9,8 +9,12 @@
 
 #include <windows.h>
 
-// 1 with the status's result when the snapshot answered; 0: ask the host.
-int statusFromSnapshot(DWORD host, DWORD timeFormat, DWORD flags, DWORD_PTR block, LRESULT* result);
+#include <stdint.h>
+
+// 1 with the status's result when the snapshot answered, and the window
+// (its 32 bits) whose notification the drive holds; 0: ask the host.
+int statusFromSnapshot(DWORD host, DWORD timeFormat, DWORD flags, DWORD_PTR block, LRESULT* result,
+                       uint32_t* notifying);
 // The host's process has ended: its snapshot answers no more.
 void hostEndedForSnapshot(DWORD host);
 void readySnapshotReader();

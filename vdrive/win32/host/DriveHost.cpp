@@ -57,11 +57,11 @@ uint32_t command(DWORD_PTR driverId, const HostRequest& request, HostReply* repl
     return result;
 }
 
-// Whether the open's notification still waits for the drive.
+// The window whose notification the drive holds for the open; 0: none.
 uint32_t notifyPending(DWORD_PTR driverId) {
     EnterCriticalSection(&drive.lock);
     int32_t slot = slotOf(driverId);
-    uint32_t pending = slot >= 0 && drive.model.notifyOpen == slot && drive.model.notifyCallback;
+    uint32_t pending = slot >= 0 && drive.model.notifyOpen == slot ? windowBits(drive.model.notifyCallback) : 0;
     LeaveCriticalSection(&drive.lock);
     return pending;
 }
@@ -135,14 +135,20 @@ int awaitConnection(HANDLE pipe) {
         HANDLE events[2] = {overlapped.hEvent, leaveAsked};
         // Until asked to leave, nothing but a connection wakes the host;
         // then it looks every little while for its last connection's end.
-        while (!connected && !quiet()) {
+        int ended = 0;
+        while (!connected && !ended && !quiet()) {
             int asked = WaitForSingleObject(leaveAsked, 0) == WAIT_OBJECT_0;
-            connected = WaitForMultipleObjects(asked ? 1 : 2, events, FALSE, asked ? 50 : INFINITE) == WAIT_OBJECT_0 &&
-                        GetOverlappedResult(pipe, &overlapped, &done, FALSE);
+            ended = WaitForMultipleObjects(asked ? 1 : 2, events, FALSE, asked ? 50 : INFINITE) == WAIT_OBJECT_0;
+            connected = ended && GetOverlappedResult(pipe, &overlapped, &done, FALSE);
         }
-        if (!connected) {
+        if (!connected && !ended) {
             CancelIo(pipe);
             connected = GetOverlappedResult(pipe, &overlapped, &done, TRUE);
+        }
+        // A connection that failed as it came: the instance listens again.
+        if (!connected && ended) {
+            DisconnectNamedPipe(pipe);
+            connected = quiet() ? 0 : -1;
         }
     } else if (!connected) {
         DisconnectNamedPipe(pipe);
@@ -182,9 +188,11 @@ extern "C" __declspec(dllexport) void CALLBACK DriveHost(HWND, HINSTANCE, LPSTR,
     SECURITY_ATTRIBUTES security = {sizeof security, hostPipeSecurity(), FALSE};
     int first = 1;
     for (;;) {
-        HANDLE pipe = listeningInstance(name, &security, first);
+        // Without a connection the name is the host's only through its
+        // first instance: another host that took it meanwhile keeps it.
+        HANDLE pipe = listeningInstance(name, &security, first || connections == 0);
         if (pipe == INVALID_HANDLE_VALUE) {
-            if (first || quiet())
+            if (first || connections == 0 || quiet())
                 break;
             Sleep(100);
             continue;
@@ -192,7 +200,7 @@ extern "C" __declspec(dllexport) void CALLBACK DriveHost(HWND, HINSTANCE, LPSTR,
         first = 0;
         int connected;
         while ((connected = awaitConnection(pipe)) < 0)
-            Sleep(10);
+            Sleep(50);
         if (!connected) {
             CloseHandle(pipe);
             break;

@@ -41,8 +41,9 @@ struct HostReply {
     uint32_t result;   // the driver's answer
     uint32_t returned; // dwReturn of a query
     uint16_t text[kReplyTextSize]; // MCI_INFO's text
-    // The open's notification still waits for the drive (a play under
-    // way): a program whose host dies is told it was aborted.
+    // The window (its 32 bits) whose notification the drive holds for the
+    // open (a play under way), or 0: a program whose host dies tells that
+    // window it was aborted.
     uint32_t notifyPending;
 };
 

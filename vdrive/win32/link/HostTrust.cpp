@@ -90,17 +90,18 @@ int servedByOwnUser(HANDLE pipe) {
     if (!expectedUser(&expected))
         return 0;
     DWORD id = pipeServer(pipe);
-    if (id) {
-        HANDLE process = 0;
-        for (DWORD access : {(DWORD)0x1000 /* PROCESS_QUERY_LIMITED_INFORMATION */, (DWORD)PROCESS_QUERY_INFORMATION})
-            if (!process)
-                process = OpenProcess(access, FALSE, id);
-        int known = process && processUser(process, &server);
-        if (process)
-            CloseHandle(process);
-        return known && EqualSid(&expected, &server);
-    }
-    return ownedByOwnUser(pipe);
+    HANDLE process = 0;
+    for (DWORD access : {(DWORD)0x1000 /* PROCESS_QUERY_LIMITED_INFORMATION */, (DWORD)PROCESS_QUERY_INFORMATION})
+        if (id && !process)
+            process = OpenProcess(access, FALSE, id);
+    int known = process && processUser(process, &server);
+    if (process)
+        CloseHandle(process);
+    // The server's token tells where it can be read; an elevated host's
+    // cannot be by an ordinary program, nor any host's before Vista: the
+    // pipe's owner then tells, which the host sets to its user and no one
+    // else can.
+    return known ? EqualSid(&expected, &server) : ownedByOwnUser(pipe);
 }
 
 int ownedByOwnUser(HANDLE object) {
