@@ -144,7 +144,7 @@ gtest_discover_tests(player_instance_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIM
 # program loads it unless vdrivectl install made it the "cdaudio" driver.
 set(DROVIX_DRIVE_SOURCES vdrive/win32/drovixcd.rc vdrive/win32/DriverProc.cpp vdrive/win32/DriveLifetime.cpp
   vdrive/win32/DiscLoading.cpp vdrive/win32/PlaySegment.cpp vdrive/win32/Control.cpp vdrive/win32/ImageFiles.cpp
-  vdrive/win32/AudioOut.cpp)
+  vdrive/win32/AudioOut.cpp vdrive/win32/FlacReading.cpp)
 # The drive and vdrivectl are for the NT family (MCI drivers of this kind
 # exist there only), from Windows XP on (GetModuleHandleEx keeps the
 # driver loaded for good): the programs' flags otherwise.
@@ -153,9 +153,9 @@ set(DROVIX_DRIVE_FLAGS -Wall -Wextra -fno-exceptions -fno-rtti -DWINVER=0x0501 -
 foreach(build drovixcd drovixcd_seams)
   add_library(${build} SHARED ${DROVIX_DRIVE_SOURCES})
   set_target_properties(${build} PROPERTIES PREFIX "" OUTPUT_NAME ${build})
-  target_link_libraries(${build} vdrive_model common winmm advapi32)
+  target_link_libraries(${build} vdrive_model vdrive_flac common winmm advapi32)
   target_compile_options(${build} PRIVATE ${DROVIX_DRIVE_FLAGS})
-  target_link_options(${build} PRIVATE -static -static-libgcc -static-libstdc++ -Wl,--kill-at)
+  target_link_options(${build} PRIVATE -static -static-libgcc -static-libstdc++ -Wl,--kill-at -Wl,--gc-sections)
 endforeach()
 # The installed drive is one for the session: a host process owns it, and
 # each program's open talks to the host.
@@ -204,11 +204,12 @@ target_link_libraries(sound_plain winmm)
 
 add_executable(vdrivectl vdrive/win32/vdrivectl.cpp vdrive/win32/Install.cpp vdrive/win32/Control.cpp
   vdrive/win32/RealDrive.cpp
-  vdrive/win32/SheetTitles.cpp vdrive/win32/ImageFiles.cpp vdrive/win32/vdrivectl.rc)
+  vdrive/win32/SheetTitles.cpp vdrive/win32/ImageFiles.cpp vdrive/win32/FlacReading.cpp vdrive/win32/vdrivectl.rc)
 target_include_directories(vdrivectl PRIVATE common)
 set_source_files_properties(vdrive/win32/vdrivectl.rc PROPERTIES OBJECT_DEPENDS "${CMAKE_SOURCE_DIR}/common/app.manifest")
-target_link_libraries(vdrivectl vdrive_disc titles index_words winmm shell32)
+target_link_libraries(vdrivectl vdrive_flac titles index_words winmm shell32)
 target_compile_options(vdrivectl PRIVATE ${DROVIX_DRIVE_FLAGS})
+target_link_options(vdrivectl PRIVATE -Wl,--gc-sections)
 
 # The settings tool's dialog in the test process, with the tool's resources,
 # Wine's registry and real message boxes; and the real tool for its marker.
