@@ -177,9 +177,25 @@ add_library(standin_cd SHARED tests/win32/StandInDriver.cpp)
 set_target_properties(standin_cd PROPERTIES PREFIX "")
 target_link_libraries(standin_cd winmm)
 target_link_options(standin_cd PRIVATE -static -static-libgcc -Wl,--kill-at)
-add_dependencies(mci_drive_tests drovixcd drovixcd_seams vdrivectl mci_client standin_cd)
+add_dependencies(mci_drive_tests drovixcd drovixcd_seams vdrivectl mci_client standin_cd flac_images)
 gtest_discover_tests(mci_drive_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
   PROPERTIES RESOURCE_LOCK shared_registry)
+
+# FLAC images beside the WAV they were encoded from, for the tests under
+# Wine (Debian's flac command encodes them at build time).
+set(FLAC_IMAGES ${CMAKE_BINARY_DIR}/flac-images)
+add_custom_command(OUTPUT ${FLAC_IMAGES}/disc.flac
+  COMMAND Python3::Interpreter ${CMAKE_SOURCE_DIR}/tests/win32/flac_images.py ${FLAC_IMAGES}
+  DEPENDS ${CMAKE_SOURCE_DIR}/tests/win32/flac_images.py
+  COMMENT "Encoding the FLAC test images")
+add_custom_target(flac_images DEPENDS ${FLAC_IMAGES}/disc.flac)
+# The drive's reading of FLAC images, in the test process.
+add_executable(flac_reader_tests tests/win32/FlacReaderTest.cpp vdrive/win32/ImageFiles.cpp
+  vdrive/win32/AudioOut.cpp vdrive/win32/FlacReading.cpp)
+target_link_libraries(flac_reader_tests vdrive_flac common winmm gtest gtest_main)
+target_compile_options(flac_reader_tests PRIVATE -DWINVER=0x0501 -D_WIN32_WINNT=0x0501)
+add_dependencies(flac_reader_tests flac_images)
+gtest_discover_tests(flac_reader_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60)
 
 # The real player on the virtual drive.
 add_executable(end_to_end_tests tests/e2e/AutoplayTest.cpp tests/e2e/TitlesTest.cpp

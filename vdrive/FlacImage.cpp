@@ -8,9 +8,16 @@
 
 namespace {
 
+// A seek leaves the end of the file, as the C standard has it: libFLAC asks
+// whether the file has ended before it reads, and Wine's _fseeki64 leaves
+// the end-of-file flag set, which would end every seek after the last frame
+// was read.
 int seekFile(FILE* file, uint64_t offset) {
 #ifdef _WIN32
-    return _fseeki64(file, (long long)offset, SEEK_SET) == 0;
+    if (_fseeki64(file, (long long)offset, SEEK_SET) != 0)
+        return 0;
+    clearerr(file);
+    return 1;
 #else
     return fseeko(file, (off_t)offset, SEEK_SET) == 0;
 #endif

@@ -176,8 +176,18 @@ int setLog(const char* name) {
     return 0;
 }
 
+// Each file of the disc with its kind, as the drive reads it.
+void showFile(const VirtualDisc& disc, int32_t file) {
+    static const char* const kinds[] = {"BIN ", "WAV ", "FLAC"};
+    wchar_t wide[kFileNameSize];
+    char shown[kFileNameSize * 2] = "?";
+    if (utf8ToWide(disc.files[file], wide, kFileNameSize))
+        shownPath(wide, shown, sizeof shown);
+    printText(stdout, "ファイル:   %s %s\n", kinds[disc.fileKind[file] <= kKindFlac ? disc.fileKind[file] : 0], shown);
+}
+
 // What the drive holds, read again here as the drive reads it, with the
-// reason in Japanese when it cannot be played.
+// reason in Japanese when it cannot be played, and the disc's files.
 int show() {
     DriveControl control;
     readControl(&control);
@@ -185,11 +195,12 @@ int show() {
     shownPath(control.image, image, sizeof image);
     static VirtualDisc disc;
     static ImageRefusal refusal;
+    int loaded = 0;
     if (!control.media)
         snprintf(reading, sizeof reading, "ディスクはありません");
     else if (control.imageUnreadable)
         snprintf(reading, sizeof reading, "Image の値がドライブの読めるパスではありません");
-    else if (loadImage(control.image, &disc, &refusal))
+    else if ((loaded = loadImage(control.image, &disc, &refusal)))
         snprintf(reading, sizeof reading, "%d トラック、再生できます", (int)disc.trackCount);
     else
         refusalTextJapanese(refusal, reading, sizeof reading);
@@ -199,6 +210,8 @@ int show() {
                                  : "デモディスク",
               control.doorOpen ? "開いています" : "閉じています", control.speed,
               control.logPath[0] ? control.logPath : "(なし)", reading);
+    for (int32_t i = 0; loaded && i < disc.fileCount; i++)
+        showFile(disc, i);
     char own[MAX_PATH];
     replacedDriver(own);
     if (!driveInstalled())
