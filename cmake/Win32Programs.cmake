@@ -142,9 +142,9 @@ gtest_discover_tests(player_instance_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIM
 
 # The virtual CD drive: an MCI driver under a name of its own, so that no
 # program loads it unless vdrivectl install made it the "cdaudio" driver.
-set(DROVIX_DRIVE_SOURCES vdrive/win32/drovixcd.rc vdrive/win32/DriverProc.cpp vdrive/win32/DriveLifetime.cpp
-  vdrive/win32/DiscLoading.cpp vdrive/win32/PlaySegment.cpp vdrive/win32/Control.cpp vdrive/win32/ImageFiles.cpp
-  vdrive/win32/AudioOut.cpp vdrive/win32/FlacReading.cpp)
+set(DROVIX_DRIVE_SOURCES vdrive/win32/drovixcd.rc vdrive/win32/host/DriverProc.cpp vdrive/win32/host/DriveLifetime.cpp
+  vdrive/win32/host/DiscLoading.cpp vdrive/win32/host/PlaySegment.cpp vdrive/win32/link/Control.cpp vdrive/win32/host/ImageFiles.cpp
+  vdrive/win32/host/AudioOut.cpp vdrive/win32/host/FlacReading.cpp vdrive/win32/link/CommandFields.cpp)
 # The drive and vdrivectl are for the NT family (MCI drivers of this kind
 # exist there only), from Windows XP on (GetModuleHandleEx keeps the
 # driver loaded for good): the programs' flags otherwise.
@@ -159,16 +159,26 @@ foreach(build drovixcd drovixcd_seams)
 endforeach()
 # The installed drive is one for the session: a host process owns it, and
 # each program's open talks to the host.
-target_sources(drovixcd PRIVATE vdrive/win32/drovixcd.def vdrive/win32/DriveHost.cpp vdrive/win32/DriverClient.cpp
-  vdrive/win32/RealDrive.cpp)
-target_sources(drovixcd_seams PRIVATE vdrive/win32/drovixcd_seams.def vdrive/win32/DriveSeams.cpp)
+set(DROVIX_SHARED_DRIVE_SOURCES vdrive/win32/drovixcd.def vdrive/win32/host/DriveHost.cpp
+  vdrive/win32/driver/DriverClient.cpp vdrive/win32/driver/HostConnection.cpp vdrive/win32/driver/PassThrough.cpp
+  vdrive/win32/driver/RealDrive.cpp vdrive/win32/link/HostTrust.cpp)
+target_sources(drovixcd PRIVATE ${DROVIX_SHARED_DRIVE_SOURCES})
+# The shared drive's wary test build: it takes a host only of another user,
+# so that a host of the one user Wine has stands for someone else's.
+add_library(drovixcd_wary SHARED ${DROVIX_DRIVE_SOURCES} ${DROVIX_SHARED_DRIVE_SOURCES})
+set_target_properties(drovixcd_wary PROPERTIES PREFIX "")
+target_link_libraries(drovixcd_wary vdrive_model vdrive_flac common winmm advapi32)
+target_compile_options(drovixcd_wary PRIVATE ${DROVIX_DRIVE_FLAGS})
+target_compile_definitions(drovixcd_wary PRIVATE DROVIX_WARY_TEST)
+target_link_options(drovixcd_wary PRIVATE -static -static-libgcc -static-libstdc++ -Wl,--kill-at -Wl,--gc-sections)
+target_sources(drovixcd_seams PRIVATE vdrive/win32/drovixcd_seams.def vdrive/win32/host/DriveSeams.cpp)
 target_compile_definitions(drovixcd_seams PRIVATE DROVIX_DRIVE_SEAMS)
 
 # The player's MCI commands against the virtual drive.
 add_executable(mci_drive_tests tests/win32/MciDriveTest.cpp tests/win32/DriveSeamTest.cpp
-  tests/win32/SharedDriveTest.cpp)
+  tests/win32/SharedDriveTest.cpp tests/win32/HostFaultTest.cpp vdrive/win32/link/HostTrust.cpp)
 target_include_directories(mci_drive_tests PRIVATE tests/native)
-target_link_libraries(mci_drive_tests engine_win32 engine vdrive_disc winmm gtest)
+target_link_libraries(mci_drive_tests engine_win32 engine vdrive_disc winmm advapi32 gtest)
 # A second program on the drive: MCI command strings in, answers out.
 add_executable(mci_client tests/win32/MciClient.cpp)
 target_link_libraries(mci_client winmm)
@@ -177,7 +187,7 @@ add_library(standin_cd SHARED tests/win32/StandInDriver.cpp)
 set_target_properties(standin_cd PROPERTIES PREFIX "")
 target_link_libraries(standin_cd winmm)
 target_link_options(standin_cd PRIVATE -static -static-libgcc -Wl,--kill-at)
-add_dependencies(mci_drive_tests drovixcd drovixcd_seams vdrivectl mci_client standin_cd flac_images)
+add_dependencies(mci_drive_tests drovixcd drovixcd_seams drovixcd_wary vdrivectl mci_client standin_cd flac_images)
 gtest_discover_tests(mci_drive_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
   PROPERTIES RESOURCE_LOCK shared_registry)
 
@@ -190,8 +200,8 @@ add_custom_command(OUTPUT ${FLAC_IMAGES}/disc.flac
   COMMENT "Encoding the FLAC test images")
 add_custom_target(flac_images DEPENDS ${FLAC_IMAGES}/disc.flac)
 # The drive's reading of FLAC images, in the test process.
-add_executable(flac_reader_tests tests/win32/FlacReaderTest.cpp vdrive/win32/ImageFiles.cpp
-  vdrive/win32/AudioOut.cpp vdrive/win32/FlacReading.cpp)
+add_executable(flac_reader_tests tests/win32/FlacReaderTest.cpp vdrive/win32/host/ImageFiles.cpp
+  vdrive/win32/host/AudioOut.cpp vdrive/win32/host/FlacReading.cpp)
 target_link_libraries(flac_reader_tests vdrive_flac common winmm gtest gtest_main)
 target_compile_options(flac_reader_tests PRIVATE -DWINVER=0x0501 -D_WIN32_WINNT=0x0501)
 add_dependencies(flac_reader_tests flac_images)
@@ -218,11 +228,12 @@ add_dependencies(sound_script drovixcd vdrivectl mci_client)
 add_executable(sound_plain tests/sound/PlainClient.cpp)
 target_link_libraries(sound_plain winmm)
 
-add_executable(vdrivectl vdrive/win32/vdrivectl.cpp vdrive/win32/Install.cpp vdrive/win32/Control.cpp
-  vdrive/win32/RealDrive.cpp
-  vdrive/win32/SheetTitles.cpp vdrive/win32/ImageFiles.cpp vdrive/win32/FlacReading.cpp vdrive/win32/vdrivectl.rc)
+add_executable(vdrivectl vdrive/win32/control/vdrivectl.cpp vdrive/win32/control/Install.cpp vdrive/win32/link/Control.cpp
+  vdrive/win32/driver/RealDrive.cpp vdrive/win32/link/HostTrust.cpp
+  vdrive/win32/control/SheetTitles.cpp vdrive/win32/host/ImageFiles.cpp vdrive/win32/host/FlacReading.cpp
+  vdrive/win32/control/vdrivectl.rc)
 target_include_directories(vdrivectl PRIVATE common)
-set_source_files_properties(vdrive/win32/vdrivectl.rc PROPERTIES OBJECT_DEPENDS "${CMAKE_SOURCE_DIR}/common/app.manifest")
+set_source_files_properties(vdrive/win32/control/vdrivectl.rc PROPERTIES OBJECT_DEPENDS "${CMAKE_SOURCE_DIR}/common/app.manifest")
 target_link_libraries(vdrivectl vdrive_flac titles index_words winmm shell32)
 target_compile_options(vdrivectl PRIVATE ${DROVIX_DRIVE_FLAGS})
 target_link_options(vdrivectl PRIVATE -Wl,--gc-sections)

@@ -10,8 +10,8 @@
 
 #include <string>
 
-#include "../../vdrive/win32/AudioOut.h"
-#include "../../vdrive/win32/ImageFiles.h"
+#include "../../vdrive/win32/host/AudioOut.h"
+#include "../../vdrive/win32/host/ImageFiles.h"
 #include "Programs.h"
 
 namespace {

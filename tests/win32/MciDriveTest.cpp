@@ -15,36 +15,10 @@
 #include "../../vdrive/VirtualDisc.h"
 #include "FileBytes.h"
 #include "Messages.h"
+#include "ControlTool.h"
 #include "Programs.h"
 
 namespace {
-
-// What vdrivectl writes to its output and error streams, in a file.
-DWORD controlToolSays(const std::wstring& arguments, std::string* said) {
-    std::string file = testFolder() + "vdrivectl-said.txt";
-    SECURITY_ATTRIBUTES inherit = {sizeof inherit, 0, TRUE};
-    HANDLE out = CreateFileW(wide(file).c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0, 0);
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdOutput = startup.hStdError = out;
-    PROCESS_INFORMATION tool = {};
-    std::wstring line = wide("\"" + programFolder() + "vdrivectl.exe\" ") + arguments;
-    DWORD code = 999;
-    if (CreateProcessW(0, &line[0], 0, 0, TRUE, 0, 0, 0, &startup, &tool)) {
-        code = waitForExit(&tool, 20000);
-        release(&tool);
-    }
-    CloseHandle(out);
-    *said = readBytes(file);
-    deleteNamed(file);
-    return code;
-}
-
-DWORD controlToolSays(const std::string& arguments, std::string* said) {
-    return controlToolSays(wide(arguments), said);
-}
-
 
 const char kControl[] = "Software\\Drovix\\VirtualDrive";
 

@@ -5,9 +5,9 @@
 #include <stdio.h>
 #include <string.h>
 
-#include "../../common/ProgramDirectory.h"
-#include "Control.h"
-#include "RealDrive.h"
+#include "../../../common/ProgramDirectory.h"
+#include "../link/Control.h"
+#include "../driver/RealDrive.h"
 
 namespace {
 

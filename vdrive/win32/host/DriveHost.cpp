@@ -1,13 +1,12 @@
-// The host of the session's one drive: `rundll32 drovixcd.dll,DriveHost`,
+// The host of the drive of one user in one session: `rundll32 drovixcd.dll,DriveHost`,
 // started by the first open of any program. It serves each open on a pipe
 // connection of its own, on a thread of its own, with the drive of this
 // DLL; a connection that breaks (its program ended, or was killed) is that
 // open's close. It leaves a few seconds after its last connection, once the
 // drive has let its sound device go.
 #include "DriveState.h"
-#include "HostLink.h"
-
-#include <sddl.h>
+#include "../link/HostLink.h"
+#include "../link/HostTrust.h"
 
 #include <initializer_list>
 
@@ -45,39 +44,23 @@ uint32_t command(DWORD_PTR driverId, const HostRequest& request, HostReply* repl
     Block block;
     memset(&block, 0, sizeof block);
     block.generic.dwCallback = (DWORD_PTR)windowOf(request.callback);
-    wchar_t text[64] = L"";
-    switch (request.message) {
-    case MCI_PLAY:
-        block.play.dwFrom = request.values[0];
-        block.play.dwTo = request.values[1];
-        break;
-    case MCI_SEEK:
-        block.seek.dwTo = request.values[0];
-        break;
-    case MCI_SET:
-        block.set.dwTimeFormat = request.values[0];
-        break;
-    case MCI_STATUS:
-        block.status.dwItem = request.values[0];
-        block.status.dwTrack = request.values[1];
-        break;
-    case MCI_GETDEVCAPS:
-        block.caps.dwItem = request.values[0];
-        break;
-    case MCI_INFO:
-        block.info.dwRetSize = request.values[0] < 64 ? request.values[0] : 64;
-        block.info.lpstrReturn = request.values[1] ? text : 0;
-        break;
-    }
+    wchar_t text[kReplyTextSize] = L"";
+    writeFields(request.message, request.values, (DWORD_PTR)&block, text);
     uint32_t result = (uint32_t)driveCommand(driverId, request.message, request.flags,
                                              request.hasBlock ? (DWORD_PTR)&block : 0, 0);
-    if (request.message == MCI_STATUS)
-        reply->returned = (uint32_t)block.status.dwReturn;
-    else if (request.message == MCI_GETDEVCAPS)
-        reply->returned = block.caps.dwReturn;
-    for (int i = 0; i < 64; i++)
+    reply->returned = readAnswer(request.message, (DWORD_PTR)&block);
+    for (int i = 0; i < kReplyTextSize; i++)
         reply->text[i] = text[i];
     return result;
+}
+
+// Whether the open's notification still waits for the drive.
+uint32_t notifyPending(DWORD_PTR driverId) {
+    EnterCriticalSection(&drive.lock);
+    int32_t slot = slotOf(driverId);
+    uint32_t pending = slot >= 0 && drive.model.notifyOpen == slot && drive.model.notifyCallback;
+    LeaveCriticalSection(&drive.lock);
+    return pending;
 }
 
 // One open of one program, from its open to its close or its end.
@@ -106,6 +89,7 @@ DWORD WINAPI serveOpen(void* parameter) {
             closeDriver(driverId);
             driverId = 0;
         }
+        reply.notifyPending = driverId ? notifyPending(driverId) : 0;
         if (!pipeIo(pipe, event, 1, &reply, sizeof reply) || request.kind == kHostClose)
             break;
     }
@@ -124,7 +108,12 @@ DWORD WINAPI serveOpen(void* parameter) {
 // Whether the host may leave: no connection for a while.
 int quiet() { return connections == 0 && GetTickCount() - lastLeft >= kLingerMs; }
 
-// Waits for the next connection: 1 when one came, 0 when the host leaves.
+// Waits for the next connection on the listening instance: 1 when one
+// came, 0 when the host may leave, -1 when the instance listens again (a
+// program connected and left at once). A connection that arrives as the
+// host decides to leave is served all the same. The instance is never
+// closed while the host stays, so that the name is never free for a second
+// host meanwhile.
 int awaitConnection(HANDLE pipe) {
     OVERLAPPED overlapped = {};
     overlapped.hEvent = CreateEventA(0, TRUE, FALSE, 0);
@@ -138,65 +127,57 @@ int awaitConnection(HANDLE pipe) {
                         GetOverlappedResult(pipe, &overlapped, &done, FALSE);
         if (!connected) {
             CancelIo(pipe);
-            GetOverlappedResult(pipe, &overlapped, &done, TRUE);
+            connected = GetOverlappedResult(pipe, &overlapped, &done, TRUE);
         }
+    } else if (!connected) {
+        DisconnectNamedPipe(pipe);
+        connected = quiet() ? 0 : -1;
     }
     CloseHandle(overlapped.hEvent);
     return connected;
 }
 
-// The pipe is for every program of the user, elevated or not, whichever
-// started the host: the user and the system may connect, and from Vista on
-// a low mandatory label lets a program of lower integrity than an elevated
-// host talk to it. 0 (the default security) when it cannot be made.
-PSECURITY_DESCRIPTOR pipeSecurity() {
-    HANDLE token;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token))
-        return 0;
-    union {
-        TOKEN_USER user;
-        BYTE bytes[256];
-    } owner;
-    DWORD size = 0;
-    BOOL known = GetTokenInformation(token, TokenUser, &owner, sizeof owner, &size);
-    CloseHandle(token);
-    LPWSTR sid = 0;
-    if (!known || !ConvertSidToStringSidW(owner.user.User.Sid, &sid))
-        return 0;
-    PSECURITY_DESCRIPTOR descriptor = 0;
-    wchar_t text[256];
-    for (const wchar_t* label : {L"S:(ML;;NW;;;LW)", L""}) {
-        _snwprintf(text, 256, L"D:P(A;;GA;;;%ls)(A;;GA;;;SY)%ls", sid, label);
-        text[255] = 0;
-        if (ConvertStringSecurityDescriptorToSecurityDescriptorW(text, SDDL_REVISION_1, &descriptor, 0))
-            break;
-        descriptor = 0;
+// A new instance of the pipe; the first is the name's first, so that a
+// host that finds the name held leaves. Remote clients are refused where
+// the platform knows how (Vista on).
+HANDLE listeningInstance(const wchar_t* name, SECURITY_ATTRIBUTES* security, int first) {
+    DWORD access = PIPE_ACCESS_DUPLEX | FILE_FLAG_OVERLAPPED | (first ? FILE_FLAG_FIRST_PIPE_INSTANCE : 0);
+    for (DWORD remote : {(DWORD)PIPE_REJECT_REMOTE_CLIENTS, (DWORD)0}) {
+        HANDLE pipe = CreateNamedPipeW(name, access, PIPE_TYPE_MESSAGE | PIPE_READMODE_MESSAGE | PIPE_WAIT | remote,
+                                       PIPE_UNLIMITED_INSTANCES, sizeof(HostReply), sizeof(HostRequest), 0,
+                                       security->lpSecurityDescriptor ? security : 0);
+        if (pipe != INVALID_HANDLE_VALUE || GetLastError() != ERROR_INVALID_PARAMETER)
+            return pipe;
     }
-    LocalFree(sid);
-    return descriptor;
+    return INVALID_HANDLE_VALUE;
 }
 
 } // namespace
 
-// rundll32's entry: serves the session's drive until no program has it open.
-// A second host finds the pipe taken and leaves at once.
+// rundll32's entry: serves the user's drive until no program has it open.
+// A second host finds the pipe taken and leaves at once. A listening
+// instance that fails is made again: the name stays this host's while it
+// lives, so no program is left without a host to reach.
 extern "C" __declspec(dllexport) void CALLBACK DriveHost(HWND, HINSTANCE, LPSTR, int) {
-    wchar_t name[64];
-    hostPipeName(name, 64);
-    if (!coreDriverProc(0, 0, DRV_LOAD, 0, 0))
+    wchar_t name[kPipeNameSize];
+    if (!hostPipeName(name) || !coreDriverProc(0, 0, DRV_LOAD, 0, 0))
         return;
     lastLeft = GetTickCount();
-    SECURITY_ATTRIBUTES security = {sizeof security, pipeSecurity(), FALSE};
-    DWORD first = FILE_FLAG_FIRST_PIPE_INSTANCE;
+    SECURITY_ATTRIBUTES security = {sizeof security, hostPipeSecurity(), FALSE};
+    int first = 1;
     for (;;) {
-        HANDLE pipe = CreateNamedPipeW(name, PIPE_ACCESS_DUPLEX | FILE_FLAG_OVERLAPPED | first,
-                                       PIPE_TYPE_MESSAGE | PIPE_READMODE_MESSAGE | PIPE_WAIT, PIPE_UNLIMITED_INSTANCES,
-                                       sizeof(HostReply), sizeof(HostRequest), 0,
-                                       security.lpSecurityDescriptor ? &security : 0);
-        if (pipe == INVALID_HANDLE_VALUE)
-            break;
+        HANDLE pipe = listeningInstance(name, &security, first);
+        if (pipe == INVALID_HANDLE_VALUE) {
+            if (first || quiet())
+                break;
+            Sleep(100);
+            continue;
+        }
         first = 0;
-        if (!awaitConnection(pipe)) {
+        int connected;
+        while ((connected = awaitConnection(pipe)) < 0)
+            Sleep(10);
+        if (!connected) {
             CloseHandle(pipe);
             break;
         }
@@ -209,8 +190,7 @@ extern "C" __declspec(dllexport) void CALLBACK DriveHost(HWND, HINSTANCE, LPSTR,
             InterlockedDecrement(&connections);
         }
     }
-    // Wait for the connections still served (a host that could not listen
-    // again), then let the drive go.
+    // Wait for the connections still served, then let the drive go.
     while (connections)
         Sleep(50);
     if (security.lpSecurityDescriptor)

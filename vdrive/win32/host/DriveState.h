@@ -13,14 +13,13 @@
 
 #include <string.h>
 
-#include "../DriveActivity.h"
-#include "../DriveModel.h"
-#include "../SegmentClock.h"
+#include "../../DriveActivity.h"
+#include "../../DriveModel.h"
+#include "../../SegmentClock.h"
 #include "AudioOut.h"
-#include "Control.h"
+#include "../link/Control.h"
 
 extern "C" BOOL WINAPI mciDriverNotify(HWND callback, MCIDEVICEID deviceId, UINT status);
-extern "C" UINT WINAPI mciDriverYield(MCIDEVICEID deviceId);
 
 // What one thread of the drive owns, from the open that starts it to its
 // own end, in a record of its own: the drive may be freed and opened again

@@ -1,6 +1,6 @@
 #include "RealDrive.h"
 
-#include "Control.h"
+#include "../link/Control.h"
 
 namespace {
 

@@ -5,15 +5,15 @@
 #include <stdio.h>
 #include <string.h>
 
-#include "../../common/IndexWords.h"
-#include "../../common/ProgramDirectory.h"
-#include "../../common/Places.h"
-#include "../../common/Settings.h"
-#include "../../common/Text.h"
-#include "../../common/ShiftJis.h"
-#include "../../titles/TitleIndex.h"
-#include "../CueSheet.h"
-#include "ImageFiles.h"
+#include "../../../common/IndexWords.h"
+#include "../../../common/ProgramDirectory.h"
+#include "../../../common/Places.h"
+#include "../../../common/Settings.h"
+#include "../../../common/Text.h"
+#include "../../../common/ShiftJis.h"
+#include "../../../titles/TitleIndex.h"
+#include "../../CueSheet.h"
+#include "../host/ImageFiles.h"
 
 namespace {
 

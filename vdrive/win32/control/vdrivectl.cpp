@@ -24,13 +24,14 @@
 #include <stdlib.h>
 #include <string.h>
 
-#include "../../common/IndexWords.h"
-#include "../../common/ShiftJis.h"
-#include "../../common/Text.h"
-#include "Control.h"
-#include "ImageFiles.h"
+#include "../../../common/IndexWords.h"
+#include "../../../common/ShiftJis.h"
+#include "../../../common/Text.h"
+#include "../link/Control.h"
+#include "../link/HostTrust.h"
+#include "../host/ImageFiles.h"
 #include "Install.h"
-#include "RealDrive.h"
+#include "../driver/RealDrive.h"
 #include "SheetTitles.h"
 
 namespace {
@@ -186,6 +187,23 @@ void showFile(const VirtualDisc& disc, int32_t file) {
     printText(stdout, "ファイル:   %s %s\n", kinds[disc.fileKind[file] <= kKindFlac ? disc.fileKind[file] : 0], shown);
 }
 
+// Who holds the name of this user's drive host: the host, or a process of
+// someone else that the drive refuses to speak to.
+void showHost() {
+    DWORD process = 0;
+    int ownUser = 0;
+    if (!hostHolder(&process, &ownUser))
+        printText(stdout, "ホスト:     動いていません (プログラムが開くと始まります)\n");
+    else if (ownUser)
+        printText(stdout, "ホスト:     プロセス %lu\n", (unsigned long)process);
+    else if (!process)
+        printText(stdout, "ホスト:     名前は使われていますが、持つプロセスに届きません\n");
+    else
+        printText(stdout, "ホスト:     ほかのユーザーのプロセス %lu がホストの名前を使っています。"
+                          "ドライブはこのプロセスとは話しません\n",
+                  (unsigned long)process);
+}
+
 // What the drive holds, read again here as the drive reads it, with the
 // reason in Japanese when it cannot be played, and the disc's files.
 int show() {
@@ -220,6 +238,7 @@ int show() {
         printText(stdout, "応答:       仮想ＣＤドライブ (イメージを取り出すと PC のＣＤドライブ)\n");
     else
         printText(stdout, "応答:       PC のＣＤドライブ (%s)\n", own);
+    showHost();
     return 0;
 }
 

@@ -17,8 +17,8 @@
 
 #include <stdio.h>
 
-#include "../SampleCount.h"
-#include "../VirtualDisc.h"
+#include "../../SampleCount.h"
+#include "../../VirtualDisc.h"
 
 const int kAudioBuffers = 4;
 const uint32_t kFramesPerBuffer = 10; // 133 ms each

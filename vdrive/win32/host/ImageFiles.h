@@ -3,9 +3,9 @@
 
 #include <windows.h>
 
-#include "../VirtualDisc.h"
+#include "../../VirtualDisc.h"
 
-#include "../CueSheet.h"
+#include "../../CueSheet.h"
 
 // Why an image cannot be played: what is wrong, and where (the sheet's line,
 // or the file, as the user reads its name).

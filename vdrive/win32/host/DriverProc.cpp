@@ -4,6 +4,8 @@
 // notifications go out through mciDriverNotify after the drive's lock is
 // left. It never calls an MCI function.
 #include "DriveState.h"
+#include "../link/CommandFields.h"
+#include "../link/PlayWait.h"
 
 #include <stdio.h>
 
@@ -162,61 +164,6 @@ DWORD info(DWORD flags, MCI_INFO_PARMSW* parameters) {
     return (DWORD)lstrlenW(text) >= parameters->dwRetSize ? MCIERR_PARAM_OVERFLOW : 0;
 }
 
-void logCommand(const char* path, const char* name, DWORD flags, const DWORD* values, int count) {
-    char line[160];
-    int length = snprintf(line, sizeof line, "%s flags=0x%08lx", name, (unsigned long)flags);
-    for (int i = 0; i < count && length < (int)sizeof line; i++)
-        length += snprintf(line + length, sizeof line - length, " 0x%08lx", (unsigned long)values[i]);
-    appendLog(path, "%s", line);
-}
-
-// Logs a command with the fields of its parameter block that its flags use.
-void logReceived(const char* path, UINT message, DWORD flags, DWORD_PTR block) {
-    DWORD values[4];
-    switch (message) {
-    case MCI_OPEN_DRIVER:
-        logCommand(path, "MCI_OPEN", flags, values, 0);
-        break;
-    case MCI_CLOSE_DRIVER:
-        logCommand(path, "MCI_CLOSE", flags, values, 0);
-        break;
-    case MCI_SET:
-        values[0] = block ? ((MCI_SET_PARMS*)block)->dwTimeFormat : 0;
-        logCommand(path, "MCI_SET", flags, values, flags & MCI_SET_TIME_FORMAT ? 1 : 0);
-        break;
-    case MCI_STATUS:
-        values[0] = block ? ((MCI_STATUS_PARMS*)block)->dwItem : 0;
-        values[1] = block ? ((MCI_STATUS_PARMS*)block)->dwTrack : 0;
-        logCommand(path, "MCI_STATUS", flags, values, flags & MCI_TRACK ? 2 : 1);
-        break;
-    case MCI_PLAY: {
-        MCI_PLAY_PARMS* play = (MCI_PLAY_PARMS*)block;
-        values[0] = play ? play->dwFrom : 0;
-        values[1] = play ? play->dwTo : 0;
-        values[2] = play ? (DWORD)play->dwCallback : 0;
-        logCommand(path, "MCI_PLAY", flags, values, 3);
-        break;
-    }
-    case MCI_SEEK:
-        values[0] = block ? ((MCI_SEEK_PARMS*)block)->dwTo : 0;
-        logCommand(path, "MCI_SEEK", flags, values, flags & MCI_TO ? 1 : 0);
-        break;
-    case MCI_PAUSE:
-        logCommand(path, "MCI_PAUSE", flags, values, 0);
-        break;
-    case MCI_RESUME:
-        logCommand(path, "MCI_RESUME", flags, values, 0);
-        break;
-    case MCI_STOP:
-        logCommand(path, "MCI_STOP", flags, values, 0);
-        break;
-    default:
-        values[0] = message;
-        logCommand(path, "MCI_OTHER", flags, values, 1);
-        break;
-    }
-}
-
 // A query that asked to be told is, once it has its answer (the low word
 // of the result is the error).
 DWORD toldWhenAnswered(int32_t slot, DWORD flags, uintptr_t callback, DWORD result) {
@@ -298,13 +245,6 @@ DWORD commandLeavingLock(int32_t slot, uint32_t serial, UINT message, DWORD flag
     return result;
 }
 
-// A play or resume with MCI_WAIT returns when the play has ended, or when
-// the user breaks the wait (the platform's break key).
-void waitForPlayEnd(MCIDEVICEID deviceId) {
-    while (drivePlaying() && !mciDriverYield(deviceId))
-        Sleep(20);
-}
-
 } // namespace
 
 int drivePlaying() {
@@ -320,8 +260,11 @@ LRESULT driveCommand(DWORD_PTR driverId, UINT message, DWORD flags, DWORD_PTR bl
     EnterCriticalSection(&drive.lock);
     memcpy(logPath, drive.control.logPath, sizeof logPath);
     LeaveCriticalSection(&drive.lock);
-    if (logPath[0])
-        logReceived(logPath, message, flags, block);
+    if (logPath[0]) {
+        char line[160];
+        logLine(message, flags, block, line, sizeof line);
+        appendLog(logPath, "%s", line);
+    }
     EnterCriticalSection(&drive.lock);
     int32_t slot = slotOf(driverId);
     if (slot < 0) {
@@ -338,7 +281,7 @@ LRESULT driveCommand(DWORD_PTR driverId, UINT message, DWORD flags, DWORD_PTR bl
     LeaveCriticalSection(&drive.lock);
     outbox.send();
     if (waitHere && LOWORD(result) == 0 && (flags & MCI_WAIT) && (message == MCI_PLAY || message == MCI_RESUME))
-        waitForPlayEnd(deviceId);
+        result = waitForPlayEnd(deviceId, drivePlaying);
     return result;
 }
 

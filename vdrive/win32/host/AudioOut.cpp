@@ -2,7 +2,7 @@
 
 #include <string.h>
 
-#include "../../common/Text.h"
+#include "../../../common/Text.h"
 #include "FlacReading.h"
 #include "ReadSeam.h"
 

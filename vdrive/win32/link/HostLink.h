@@ -9,7 +9,8 @@
 #include <windows.h>
 
 #include <stdint.h>
-#include <stdio.h>
+
+#include "CommandFields.h"
 
 // What the client asks: an MCI command of its open, the open itself, its
 // close, or (unlogged) whether the drive plays, for a client's MCI_WAIT.
@@ -21,7 +22,7 @@ struct HostRequest {
     uint32_t flags;
     uint32_t hasBlock; // the command came with its parameter block
     uint32_t callback; // a window handle: 32 significant bits on every Windows
-    uint32_t values[3]; // the parameter block's fields that the command uses
+    uint32_t values[kMaxFields]; // the parameter block's fields that the command uses (CommandFields)
     uint32_t program;  // the client's process id (open)
     uint32_t deviceId; // the client's MCI device id (open)
     // A time format the program set since its last request, plus 1 (0:
@@ -33,19 +34,19 @@ struct HostRequest {
 struct HostReply {
     uint32_t result;   // the driver's answer
     uint32_t returned; // dwReturn of a query
-    uint16_t text[64]; // MCI_INFO's text
+    uint16_t text[kReplyTextSize]; // MCI_INFO's text
+    // The open's notification still waits for the drive (a play under
+    // way): a program whose host dies is told it was aborted.
+    uint32_t notifyPending;
 };
 
-static_assert(sizeof(HostRequest) == 44 && sizeof(HostReply) == 136, "one layout for 32 and 64 bits");
+static_assert(sizeof(HostRequest) == 44 && sizeof(HostReply) == 140, "one layout for 32 and 64 bits");
 
-// The host's pipe of this session: programs of another user's session have
-// a drive of their own.
-inline void hostPipeName(wchar_t* name, int size) {
-    DWORD session = 0;
-    ProcessIdToSessionId(GetCurrentProcessId(), &session);
-    _snwprintf(name, size, L"\\\\.\\pipe\\DrovixVirtualDrive.%lu", (unsigned long)session);
-    name[size - 1] = 0;
-}
+// How long a program waits for the host's answer to one request: past it
+// the command fails, and so does every request of the program until the
+// host has answered again, so that a host that hangs holds a program's
+// window thread once, never at every tick.
+const DWORD kHostAnswerMs = 4000;
 
 // A window handle as the 32 bits that travel, and back.
 inline uint32_t windowBits(DWORD_PTR window) { return (uint32_t)window; }

@@ -3,9 +3,9 @@
 #include <stdio.h>
 #include <string.h>
 
-#include "../../common/Text.h"
-#include "../CueSheet.h"
-#include "../FlacImage.h"
+#include "../../../common/Text.h"
+#include "../../CueSheet.h"
+#include "../../FlacImage.h"
 #include "FlacReading.h"
 
 namespace {

@@ -6,8 +6,8 @@
 #include <stdio.h>
 #include <string.h>
 
-#include "../../common/ShiftJis.h"
-#include "../../common/Text.h"
+#include "../../../common/ShiftJis.h"
+#include "../../../common/Text.h"
 
 int readTextValue(HKEY key, const char* name, char* text, DWORD size) {
     DWORD length = size - 1, type = 0;

@@ -4,8 +4,8 @@
 #include <stdio.h>
 #include <string.h>
 
-#include "../../common/Text.h"
-#include "../FlacImage.h"
+#include "../../../common/Text.h"
+#include "../../FlacImage.h"
 
 void readFlacBytes(FlacStream** stream, const char* utf8Path, uint64_t offset, size_t bytes, uint64_t dataEnd,
                    int16_t* samples) {

@@ -1,0 +1,284 @@
+// The driver as a program loads it: each open of "cdaudio" is a connection
+// to the user's drive host (host/DriveHost.cpp), started when none runs
+// (HostConnection), and an open on the PC's own driver (PassThrough). Every
+// command goes to the host with the fields of its parameter block
+// (CommandFields), and the answers come back into the block; a play that
+// waits, waits here, so that the platform's break key ends it. A host that
+// went away (ended or killed) fails the request that finds it gone, the
+// open's pending notification is told it was aborted, and the open is made
+// again on a new host.
+#include <windows.h>
+#include <mmsystem.h>
+#include <mmddk.h>
+
+#include "../../DriveModel.h"
+#include "../link/PlayWait.h"
+#include "HostConnection.h"
+#include "PassThrough.h"
+
+extern "C" BOOL WINAPI mciDriverNotify(HWND callback, MCIDEVICEID deviceId, UINT status);
+
+namespace {
+
+struct ClientOpen {
+    int used;
+    // Closed by the program while the host owed it an answer: the slot
+    // keeps the connection until the host answers or goes.
+    int closedOwed;
+    int hostless; // the open found no host: the PC's own drive answers
+    HostConnection host;
+    MCIDEVICEID deviceId;
+    DWORD timeFormat;       // set by the program, made again on a new host
+    DWORD formatToSend;     // set since the last request, plus 1; 0: none
+    uint32_t pendingNotify; // the window whose notification the host holds
+    RealOpen real;
+};
+
+ClientOpen opens[DriveModel::kMaxOpens];
+CRITICAL_SECTION openLocks[DriveModel::kMaxOpens];
+volatile LONG locksReady;
+
+// The open made on the host; 0 when it cannot be.
+int openOnHost(ClientOpen* open) {
+    if (!open->host.connect())
+        return 0;
+    HostRequest request = {};
+    request.kind = kHostOpen;
+    request.program = GetCurrentProcessId();
+    request.deviceId = open->deviceId;
+    HostReply reply;
+    Exchanged got = open->host.exchange(&request, &reply);
+    if (got == kAnswered && reply.result)
+        return 1;
+    if (got == kHostSilent)
+        open->closedOwed = 1;
+    else
+        open->host.close();
+    return 0;
+}
+
+// A notification the host held for the open will never come from it.
+void tellAborted(ClientOpen* open) {
+    if (open->pendingNotify)
+        mciDriverNotify(windowOf(open->pendingNotify), open->deviceId, MCI_NOTIFY_ABORTED);
+    open->pendingNotify = 0;
+}
+
+// A request of an open. A host that went away took the drive's play with
+// it: the request that finds it gone fails, so that the program learns it,
+// and the open and its time format are made again for the next request.
+Exchanged ask(ClientOpen* open, HostRequest* request, HostReply* reply) {
+    request->formatFirst = open->formatToSend;
+    open->formatToSend = 0;
+    Exchanged got = open->host.exchange(request, reply);
+    if (got == kAnswered) {
+        open->pendingNotify = reply->notifyPending;
+        return got;
+    }
+    open->formatToSend = request->formatFirst;
+    if (got == kHostGone && !open->closedOwed) {
+        tellAborted(open);
+        open->host.close();
+        if (openOnHost(open) && open->timeFormat != MCI_FORMAT_MSF)
+            open->formatToSend = open->timeFormat + 1;
+    }
+    return got;
+}
+
+// The host posts its notifications from a process of its own: an elevated
+// program lets them through to its window (Windows' filter between
+// integrity levels drops them otherwise).
+void letNotificationsIn(DWORD_PTR window) {
+    static int elevated = -1;
+    if (elevated < 0) {
+        HANDLE token;
+        DWORD value = 0, size = 0;
+        elevated = OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token) &&
+                   GetTokenInformation(token, (TOKEN_INFORMATION_CLASS)20 /* TokenElevation */, &value, sizeof value,
+                                       &size) &&
+                   value;
+        if (elevated || size)
+            CloseHandle(token);
+    }
+    typedef BOOL(WINAPI * WindowFilter)(HWND, UINT, DWORD, void*);
+    WindowFilter filter =
+        (WindowFilter)(void*)GetProcAddress(GetModuleHandleA("user32.dll"), "ChangeWindowMessageFilterEx");
+    if (elevated && window && filter)
+        filter((HWND)window, MM_MCINOTIFY, 1 /* MSGFLT_ALLOW */, 0);
+}
+
+LRESULT command(ClientOpen* open, UINT message, DWORD flags, DWORD_PTR block) {
+    // A time format alone, and one the drive takes, goes with the next
+    // request (the drive answers it with 0 and tells nobody).
+    DWORD format = block && message == MCI_SET ? ((MCI_SET_PARMS*)block)->dwTimeFormat : 0;
+    if (message == MCI_SET && flags == MCI_SET_TIME_FORMAT && block &&
+        (format == MCI_FORMAT_TMSF || format == MCI_FORMAT_MSF || format == MCI_FORMAT_MILLISECONDS)) {
+        open->timeFormat = format;
+        open->formatToSend = format + 1;
+        return 0;
+    }
+    HostRequest request = {};
+    request.kind = kHostCommand;
+    request.message = message;
+    request.flags = flags;
+    request.hasBlock = block != 0;
+    if (block) {
+        request.callback = windowBits(((MCI_GENERIC_PARMS*)block)->dwCallback);
+        readFields(message, block, request.values);
+        if (flags & MCI_NOTIFY)
+            letNotificationsIn(((MCI_GENERIC_PARMS*)block)->dwCallback);
+    }
+    HostReply reply;
+    if (ask(open, &request, &reply) != kAnswered)
+        return MCIERR_HARDWARE;
+    writeAnswer(message, flags, block, reply.returned, reply.text);
+    if (message == MCI_SET && LOWORD(reply.result) == 0 && (flags & MCI_SET_TIME_FORMAT))
+        open->timeFormat = format;
+    return reply.result;
+}
+
+void readyLocks() {
+    if (InterlockedCompareExchange(&locksReady, 1, 0) == 0) {
+        for (CRITICAL_SECTION& lock : openLocks)
+            InitializeCriticalSection(&lock);
+        readyRealDriver();
+    }
+}
+
+// A slot closed while its host owed an answer is free once the host has
+// answered or gone; a slot another thread holds is looked at next time.
+void freeSettledSlots() {
+    for (int32_t slot = 0; slot < DriveModel::kMaxOpens; slot++) {
+        if (!opens[slot].closedOwed || !TryEnterCriticalSection(&openLocks[slot]))
+            continue;
+        if (opens[slot].closedOwed && opens[slot].host.settled()) {
+            opens[slot].host.close();
+            opens[slot].closedOwed = 0;
+        }
+        LeaveCriticalSection(&openLocks[slot]);
+    }
+}
+
+LRESULT openDevice(LPARAM parameter1, MCI_OPEN_DRIVER_PARMS* parameters) {
+    freeSettledSlots();
+    for (int32_t slot = 0; slot < DriveModel::kMaxOpens; slot++) {
+        ClientOpen* open = &opens[slot];
+        EnterCriticalSection(&openLocks[slot]);
+        if (open->used || open->closedOwed) {
+            LeaveCriticalSection(&openLocks[slot]);
+            continue;
+        }
+        open->deviceId = parameters ? parameters->wDeviceID : (MCIDEVICEID)0;
+        open->timeFormat = MCI_FORMAT_MSF;
+        open->formatToSend = 0;
+        open->pendingNotify = 0;
+        open->real.open(parameter1, parameters);
+        open->hostless = !openOnHost(open);
+        open->used = !open->hostless || open->real.id;
+        if (!open->used)
+            open->real.close();
+        int used = open->used;
+        LeaveCriticalSection(&openLocks[slot]);
+        if (!used)
+            return 0;
+        if (parameters) {
+            parameters->wCustomCommandTable = MCI_NO_COMMAND_TABLE;
+            parameters->wType = MCI_DEVTYPE_CD_AUDIO;
+        }
+        return slot + 1;
+    }
+    return 0;
+}
+
+void closeDevice(DWORD_PTR driverId) {
+    if (driverId < 1 || driverId > (DWORD_PTR)DriveModel::kMaxOpens)
+        return;
+    ClientOpen* open = &opens[driverId - 1];
+    EnterCriticalSection(&openLocks[driverId - 1]);
+    if (open->used && open->host.pipe) {
+        HostRequest request = {};
+        request.kind = kHostClose;
+        request.formatFirst = open->formatToSend;
+        HostReply reply;
+        if (open->host.exchange(&request, &reply) == kHostSilent)
+            open->closedOwed = 1;
+        else
+            open->host.close();
+    }
+    open->real.close();
+    open->used = 0;
+    LeaveCriticalSection(&openLocks[driverId - 1]);
+}
+
+// Whether the drive plays: 1 or 0, or -1 when its host has gone or hangs.
+int playing(ClientOpen* open, CRITICAL_SECTION* lock) {
+    HostRequest request = {};
+    request.kind = kHostPlaying;
+    HostReply reply;
+    EnterCriticalSection(lock);
+    Exchanged got = open->host.pipe ? ask(open, &request, &reply) : kHostGone;
+    LeaveCriticalSection(lock);
+    return got != kAnswered ? -1 : reply.result != 0;
+}
+
+LRESULT deviceCommand(DWORD_PTR driverId, UINT message, DWORD flags, DWORD_PTR block) {
+    if (driverId < 1 || driverId > (DWORD_PTR)DriveModel::kMaxOpens)
+        return MCIERR_INVALID_DEVICE_ID;
+    ClientOpen* open = &opens[driverId - 1];
+    CRITICAL_SECTION* lock = &openLocks[driverId - 1];
+    EnterCriticalSection(lock);
+    if (open->real.answers(message, open->hostless)) {
+        RealOpen real = open->real;
+        LeaveCriticalSection(lock);
+        return real.command(message, flags, block);
+    }
+    if (message == MCI_OPEN_DRIVER)
+        open->real.openDriver(flags, block);
+    else if (message == MCI_CLOSE_DRIVER)
+        open->real.closeDriver(flags, block);
+    LRESULT result;
+    if (!open->used)
+        result = MCIERR_INVALID_DEVICE_ID;
+    else if (open->hostless)
+        // Without a host only the PC's own drive answers: an open it
+        // refused fails.
+        result = message == MCI_CLOSE_DRIVER || (message == MCI_OPEN_DRIVER && open->real.opened) ? 0 : MCIERR_HARDWARE;
+    else
+        result = command(open, message, flags, block);
+    MCIDEVICEID deviceId = open->deviceId;
+    LeaveCriticalSection(lock);
+    // The open's other commands go on meanwhile.
+    if (LOWORD(result) == 0 && (flags & MCI_WAIT) && (message == MCI_PLAY || message == MCI_RESUME))
+        result = waitForPlayEnd(deviceId, [open, lock] { return playing(open, lock); });
+    return result;
+}
+
+} // namespace
+
+extern "C" LRESULT CALLBACK DriverProc(DWORD_PTR driverId, HDRVR, UINT message, LPARAM parameter1, LPARAM parameter2) {
+    switch (message) {
+    case DRV_LOAD:
+        readyLocks();
+        return 1;
+    case DRV_FREE:
+        freeRealDriver();
+        return 1;
+    case DRV_OPEN:
+        return openDevice(parameter1, (MCI_OPEN_DRIVER_PARMS*)parameter2);
+    case DRV_CLOSE:
+        closeDevice(driverId);
+        return 1;
+    case DRV_ENABLE:
+    case DRV_DISABLE:
+        return 1;
+    case DRV_QUERYCONFIGURE:
+        return 0;
+    case DRV_CONFIGURE:
+    case DRV_INSTALL:
+    case DRV_REMOVE:
+        return DRVCNF_OK;
+    }
+    if (message < DRV_MCI_FIRST || message > DRV_MCI_LAST)
+        return DefDriverProc(driverId, 0, message, parameter1, parameter2);
+    return deviceCommand(driverId, message, (DWORD)parameter1, (DWORD_PTR)parameter2);
+}
