@@ -176,7 +176,8 @@ target_compile_definitions(drovixcd_seams PRIVATE DROVIX_DRIVE_SEAMS)
 
 # The player's MCI commands against the virtual drive.
 add_executable(mci_drive_tests tests/win32/MciDriveTest.cpp tests/win32/DriveSeamTest.cpp
-  tests/win32/SharedDriveTest.cpp tests/win32/HostFaultTest.cpp vdrive/win32/link/HostTrust.cpp)
+  tests/win32/SharedDriveTest.cpp tests/win32/HostFaultTest.cpp tests/win32/FlacDriveTest.cpp
+  vdrive/win32/link/HostTrust.cpp)
 target_include_directories(mci_drive_tests PRIVATE tests/native)
 target_link_libraries(mci_drive_tests engine_win32 engine vdrive_disc winmm advapi32 gtest)
 # A second program on the drive: MCI command strings in, answers out.
