@@ -3,7 +3,9 @@
 // writes a sheet's names into the player's title index. It says what it did,
 // and refuses what it cannot do with the reason and a non-zero exit.
 // Commands are read in any case; words a command does not take are refused.
-//   vdrivectl insert [sheet.cue]   the CUE sheet, or the demo disc
+//   vdrivectl insert [sheet.cue]   the CUE sheet (or a FLAC file with its
+//                                  own), or the demo disc; --if-installed
+//                                  first: only into an installed drive
 //   vdrivectl remove               an empty drive
 //   vdrivectl eject                open the door (insert closes it)
 //   vdrivectl speed N              time runs N times faster (1 to 1000)
@@ -126,6 +128,20 @@ int insert(int argc, char** argv) {
         return registryRefused("insert");
     printText(stdout, "vdrivectl: ドライブに %s を入れました\n", sheet ? shown : "デモディスク");
     return 0;
+}
+
+// A program that puts a disc in for its user (the player's drop, Explorer's
+// command) asks first that the drive be the one its programs hear: an image
+// put in a drive that is not installed would change nothing the user sees.
+int insertIfInstalled(int argc, char** argv) {
+    if (!driveInstalled())
+        return refuse("insert", "仮想ＣＤドライブが入っていません。管理者として vdrivectl install を実行してください",
+                      "");
+    for (int i = 2; i + 1 < argc && i + 1 < kMostArguments; i++) {
+        argv[i] = argv[i + 1];
+        memcpy(wideArguments[i], wideArguments[i + 1], sizeof wideArguments[i]);
+    }
+    return insert(argc - 1, argv);
 }
 
 int removeDisc() {
@@ -302,7 +318,7 @@ const Command kCommands[] = {{"insert", 1},  {"remove", 0},    {"eject", 0},   {
 int run(const char* verb, int argc, char** argv) {
     const char* argument = argc > 2 ? argv[2] : 0;
     if (_stricmp(verb, "insert") == 0)
-        return insert(argc, argv);
+        return argc > 2 && strcmp(argv[2], "--if-installed") == 0 ? insertIfInstalled(argc, argv) : insert(argc, argv);
     if (_stricmp(verb, "remove") == 0)
         return removeDisc();
     if (_stricmp(verb, "eject") == 0)
