@@ -63,7 +63,7 @@ target_compile_options(Drovix PRIVATE ${DROVIX_CODE_FLAGS})
 
 # The settings tool: its dialog and AutoPlay registration, linked into the
 # tool and into its tests.
-add_library(settings_tool STATIC config/SettingsDialog.cpp config/AutoPlay.cpp config/Uninstall.cpp)
+add_library(settings_tool STATIC config/SettingsDialog.cpp config/AutoPlay.cpp config/Uninstall.cpp config/CueVerb.cpp)
 target_link_libraries(settings_tool PUBLIC common titles index_words comctl32 comdlg32 user32 advapi32)
 target_compile_options(settings_tool PRIVATE ${DROVIX_CODE_FLAGS})
 

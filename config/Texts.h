@@ -26,6 +26,9 @@ const char kTextNoSystemPlayer[] =
 const char kTextAutoPlayGivenBack[] =
     "Windows標準のＣＤプレイヤーがないため、プレイヤーのオートプレイの登録を削除しました。"
     "音楽ＣＤを入れたときは Windows のオートプレイの設定に従います。";
+// Explorer's command on .cue files, as Explorer lists it.
+const char kTextCueVerb[] = "Drovix で再生";
+const char kTextCueVerbFailed[] = "エクスプローラーの「Drovix で再生」を変更できませんでした:";
 // Drovixcfg.exe /uninstall.
 const char kTextConfirmRemoval[] = "Drovix の設定、オートプレイの登録、仮想ＣＤドライブを取り除きます。"
                                    "曲名ファイルは削除しません。\n\nよろしいですか？";

@@ -130,7 +130,7 @@ int32_t SettingsTool::uninstall(HWND owner) {
     char text[kSaidSize * 2];
     int32_t drive = driveInstalled();
     if (!keyExists(HKEY_CURRENT_USER, kSettingsKey) && !keyExists(HKEY_CURRENT_USER, kDriveControlKey) &&
-        !usersAutoPlayIsSet() && !drive) {
+        !usersAutoPlayIsSet() && !cueVerbIsSet() && !drive) {
         snprintf(text, sizeof text, "%s%s%s", kTextNothingToRemove, indexes[0] ? kTextIndexesKept : "", indexes);
         showMessage(owner, text, kTextToolCaption, MB_ICONINFORMATION | MB_OK);
         return 0;
@@ -140,6 +140,8 @@ int32_t SettingsTool::uninstall(HWND owner) {
     deleteKeyAndEmptyParent(kSettingsKey);
     deleteKeyAndEmptyParent(kDriveControlKey);
     const char* refused = removeUsersAutoPlay();
+    if (!refused)
+        refused = removeCueVerb();
     char said[kSaidSize] = "";
     int32_t driveGone = !drive || uninstallDrive(directory, said, sizeof said);
     snprintf(text, sizeof text, "%s%s%s%s%s%s%s", kTextRemoved, refused ? kTextAutoPlayNotRemoved : "",
