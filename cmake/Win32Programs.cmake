@@ -211,9 +211,9 @@ gtest_discover_tests(flac_reader_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT
 # The real player on the virtual drive.
 add_executable(end_to_end_tests tests/e2e/AutoplayTest.cpp tests/e2e/TitlesTest.cpp
   tests/e2e/SettingsTest.cpp tests/e2e/HelpTest.cpp tests/e2e/PlayModesTest.cpp
-  tests/e2e/BadInputTest.cpp tests/e2e/SoakTest.cpp tests/e2e/SharedDriveTest.cpp)
+  tests/e2e/BadInputTest.cpp tests/e2e/SoakTest.cpp tests/e2e/SharedDriveTest.cpp tests/e2e/ImageDropTest.cpp)
 target_link_libraries(end_to_end_tests gtest gtest_main psapi ntdll)
-add_dependencies(end_to_end_tests Drovix Drovixcfg drovixcd vdrivectl help_file mci_client)
+add_dependencies(end_to_end_tests Drovix Drovixcfg drovixcd vdrivectl help_file mci_client flac_images)
 # The soak takes about three minutes.
 gtest_discover_tests(end_to_end_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
   PROPERTIES RESOURCE_LOCK shared_registry TIMEOUT 300)
