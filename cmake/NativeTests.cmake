@@ -37,7 +37,7 @@ target_link_libraries(flac_image_tests vdrive_flac GTest::gtest_main)
 gtest_discover_tests(flac_image_tests DISCOVERY_MODE PRE_TEST)
 
 add_executable(drive_model_tests tests/native/DriveModelTest.cpp tests/native/SampleCountTest.cpp
-  tests/native/SegmentClockTest.cpp tests/native/DriveActivityTest.cpp)
+  tests/native/SegmentClockTest.cpp tests/native/DriveActivityTest.cpp tests/native/DriveSnapshotTest.cpp)
 target_link_libraries(drive_model_tests vdrive_model GTest::gtest_main)
 gtest_discover_tests(drive_model_tests DISCOVERY_MODE PRE_TEST)
 

@@ -63,7 +63,8 @@ target_compile_options(Drovix PRIVATE ${DROVIX_CODE_FLAGS})
 
 # The settings tool: its dialog and AutoPlay registration, linked into the
 # tool and into its tests.
-add_library(settings_tool STATIC config/SettingsDialog.cpp config/AutoPlay.cpp config/Uninstall.cpp config/CueVerb.cpp)
+add_library(settings_tool STATIC config/SettingsDialog.cpp config/AutoPlay.cpp config/Uninstall.cpp
+  config/DriveRemoval.cpp config/CueVerb.cpp vdrive/win32/link/DriveKeys.cpp)
 target_link_libraries(settings_tool PUBLIC common titles index_words comctl32 comdlg32 user32 advapi32)
 target_compile_options(settings_tool PRIVATE ${DROVIX_CODE_FLAGS})
 
@@ -144,7 +145,8 @@ gtest_discover_tests(player_instance_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIM
 # program loads it unless vdrivectl install made it the "cdaudio" driver.
 set(DROVIX_DRIVE_SOURCES vdrive/win32/drovixcd.rc vdrive/win32/host/DriverProc.cpp vdrive/win32/host/DriveLifetime.cpp
   vdrive/win32/host/DiscLoading.cpp vdrive/win32/host/PlaySegment.cpp vdrive/win32/link/Control.cpp vdrive/win32/host/ImageFiles.cpp
-  vdrive/win32/host/AudioOut.cpp vdrive/win32/host/FlacReading.cpp vdrive/win32/link/CommandFields.cpp)
+  vdrive/win32/host/AudioOut.cpp vdrive/win32/host/FlacReading.cpp vdrive/win32/link/CommandFields.cpp vdrive/win32/host/SnapshotWriter.cpp
+  vdrive/win32/link/HostTrust.cpp)
 # The drive and vdrivectl are for the NT family (MCI drivers of this kind
 # exist there only), from Windows XP on (GetModuleHandleEx keeps the
 # driver loaded for good): the programs' flags otherwise.
@@ -160,8 +162,9 @@ endforeach()
 # The installed drive is one for the session: a host process owns it, and
 # each program's open talks to the host.
 set(DROVIX_SHARED_DRIVE_SOURCES vdrive/win32/drovixcd.def vdrive/win32/host/DriveHost.cpp
+  vdrive/win32/driver/SnapshotReader.cpp
   vdrive/win32/driver/DriverClient.cpp vdrive/win32/driver/HostConnection.cpp vdrive/win32/driver/PassThrough.cpp
-  vdrive/win32/driver/RealDrive.cpp vdrive/win32/link/HostTrust.cpp)
+  vdrive/win32/driver/RealDrive.cpp)
 target_sources(drovixcd PRIVATE ${DROVIX_SHARED_DRIVE_SOURCES})
 # The shared drive's wary test build: it takes a host only of another user,
 # so that a host of the one user Wine has stands for someone else's.
@@ -211,9 +214,12 @@ gtest_discover_tests(flac_reader_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT
 # The real player on the virtual drive.
 add_executable(end_to_end_tests tests/e2e/AutoplayTest.cpp tests/e2e/TitlesTest.cpp
   tests/e2e/SettingsTest.cpp tests/e2e/HelpTest.cpp tests/e2e/PlayModesTest.cpp
-  tests/e2e/BadInputTest.cpp tests/e2e/SoakTest.cpp tests/e2e/SharedDriveTest.cpp tests/e2e/ImageDropTest.cpp)
-target_link_libraries(end_to_end_tests gtest gtest_main psapi ntdll)
-add_dependencies(end_to_end_tests Drovix Drovixcfg drovixcd vdrivectl help_file mci_client flac_images)
+  tests/e2e/BadInputTest.cpp tests/e2e/SoakTest.cpp tests/e2e/SharedDriveTest.cpp tests/e2e/UninstallTest.cpp
+  tests/e2e/ImageDropTest.cpp)
+target_link_libraries(end_to_end_tests gtest gtest_main psapi ntdll gdi32)
+# vdrivectl as a user without administrator rights meets it.
+add_executable(refusing_vdrivectl tests/e2e/RefusingVdrivectl.cpp)
+add_dependencies(end_to_end_tests Drovix Drovixcfg drovixcd vdrivectl help_file mci_client refusing_vdrivectl flac_images)
 # The soak takes about three minutes.
 gtest_discover_tests(end_to_end_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
   PROPERTIES RESOURCE_LOCK shared_registry TIMEOUT 300)
@@ -230,7 +236,7 @@ add_executable(sound_plain tests/sound/PlainClient.cpp)
 target_link_libraries(sound_plain winmm)
 
 add_executable(vdrivectl vdrive/win32/control/vdrivectl.cpp vdrive/win32/control/Install.cpp vdrive/win32/link/Control.cpp
-  vdrive/win32/driver/RealDrive.cpp vdrive/win32/link/HostTrust.cpp
+  vdrive/win32/link/DriveKeys.cpp vdrive/win32/driver/RealDrive.cpp vdrive/win32/link/HostTrust.cpp
   vdrive/win32/control/SheetTitles.cpp vdrive/win32/host/ImageFiles.cpp vdrive/win32/host/FlacReading.cpp
   vdrive/win32/control/vdrivectl.rc)
 target_include_directories(vdrivectl PRIVATE common)
@@ -242,7 +248,7 @@ target_link_options(vdrivectl PRIVATE -Wl,--gc-sections)
 # The settings tool's dialog in the test process, with the tool's resources,
 # Wine's registry and real message boxes; and the real tool for its marker.
 add_executable(settings_tool_tests tests/win32/SettingsToolTest.cpp tests/win32/SettingsSaveFilesTest.cpp
-  $<TARGET_OBJECTS:tool_resources>)
+  tests/win32/UninstallTest.cpp $<TARGET_OBJECTS:tool_resources>)
 target_link_libraries(settings_tool_tests settings_tool version gtest gtest_main)
 gtest_discover_tests(settings_tool_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
   PROPERTIES RESOURCE_LOCK shared_registry)

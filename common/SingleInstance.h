@@ -5,6 +5,19 @@
 
 #include <windows.h>
 
+// The mutexes that the player and the settings tool hold for their lives.
+const char kPlayerRunning[] = "PELMARKCDPLAYER.running";
+const char kToolRunning[] = "PELMARKCDPLAYERCONFIG.running";
+
+// Whether a copy of the program that holds the mutex runs now.
+inline int copyRuns(const char* mutexName) {
+    HANDLE running = OpenMutexA(SYNCHRONIZE, FALSE, mutexName);
+    if (!running)
+        return 0;
+    CloseHandle(running);
+    return 1;
+}
+
 struct SingleInstance {
     HANDLE running;
 

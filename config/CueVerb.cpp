@@ -56,7 +56,7 @@ const char* removeCueVerb() {
     if (!deleteRegistryTree(HKEY_CURRENT_USER, kCueVerbKey))
         return kCueVerbKey;
     char parent[] = "Software\\Classes\\SystemFileAssociations\\.cue\\shell";
-    deleteEmptyKeys(parent, kClassesKey);
+    deleteEmptyKeys(HKEY_CURRENT_USER, parent, kClassesKey);
     return 0;
 }
 

@@ -44,9 +44,10 @@ struct SettingsTool {
     // AutoPlay for audio CDs.
     int32_t autoPlayChoiceIsPossible();
     int32_t registerAutoPlay();
-    // What the player's AutoPlay wrote for this user, taken away.
-    const char* removeUsersAutoPlay();
-    int32_t usersAutoPlayIsSet();
+    // What the player's AutoPlay wrote, taken away: 0, or the key refused;
+    // systemPlayerNow is 1 where the standard CD player has AutoPlay now.
+    const char* removeDrovixAutoPlay(int32_t* systemPlayerNow);
+    int32_t drovixAutoPlayIsSet();
 
     // Explorer's 「Drovix で再生」 on .cue files (CueVerb.cpp), as the box
     // asks on OK.
@@ -74,16 +75,17 @@ struct SettingsTool {
     const char* writeAutoPlayCommand(const char* command);
     const char* registerHandler(const char* command);
     const char* removeHandler();
+    const char* removeMachineAutoPlay(int32_t* systemPlayerNow);
 };
 
 // The key and everything under it, leaf first (RegDeleteTree exists from
 // Vista on). 1 when it is gone or was never there; 0 at the first key that
 // cannot be deleted.
 int32_t deleteRegistryTree(HKEY root, const char* name);
-// The user's keys left empty by what was deleted in them go too, up to the
-// first that holds anything (another program's): from the given key towards
-// the root, not beyond the last.
-void deleteEmptyKeys(const char* keyName, const char* last);
+// The keys left empty by what was deleted in them go too, up to the first
+// that holds anything (another program's): from the given key towards the
+// root, not beyond the last.
+void deleteEmptyKeys(HKEY root, const char* keyName, const char* last);
 
 // Explorer's command on .cue files: offered from Windows XP on; whether this
 // user has it; taken away (0, or the key refused).

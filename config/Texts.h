@@ -29,16 +29,36 @@ const char kTextAutoPlayGivenBack[] =
 // Explorer's command on .cue files, as Explorer lists it.
 const char kTextCueVerb[] = "Drovix で再生";
 const char kTextCueVerbFailed[] = "エクスプローラーの「Drovix で再生」を変更できませんでした:";
-// Drovixcfg.exe /uninstall.
-const char kTextConfirmRemoval[] = "Drovix の設定、オートプレイの登録、仮想ＣＤドライブを取り除きます。"
-                                   "曲名ファイルは削除しません。\n\nよろしいですか？";
-const char kTextRemoved[] = "Drovix の設定、オートプレイの登録、仮想ＣＤドライブを取り除きました。";
+// Drovixcfg.exe /uninstall. The parts it removes, as the messages list them.
+const char kTextPartSettings[] = "設定";
+const char kTextPartAutoPlay[] = "オートプレイの登録";
+const char kTextPartDrive[] = "仮想ＣＤドライブ";
+const char kTextPartSeparator[] = "、";
+// Formed with the parts there and, where the drive needs rights the user
+// lacks, kTextRightsAsked.
+const char kTextConfirmRemoval[] = "Drovix の%sを取り除きます。%s曲名ファイルは削除しません。\n\nよろしいですか？";
+const char kTextRightsAsked[] = "仮想ＣＤドライブを取り除くときは管理者の権限を求めます。";
+// Formed with the parts removed.
+const char kTextRemoved[] = "Drovix の%sを取り除きました。";
+const char kTextAutoPlayToSystemPlayer[] = "音楽ＣＤのオートプレイは Windows標準のＣＤプレイヤーに戻しました。";
 const char kTextCloseThePlayerFirst[] =
     "プレイヤー (Drovix.exe) が動いています。終了してから、もう一度実行してください。";
 const char kTextNothingToRemove[] = "Drovix の設定や登録は残っていません。取り除くものはありません。";
-const char kTextAutoPlayNotRemoved[] = "\n\nオートプレイの登録を削除できませんでした: ";
-// Formed with the command and the system's error number.
-const char kTextDriveNotRemoved[] = "仮想ＣＤドライブを取り除けませんでした (%s を実行できません: エラー %lu)。";
+// Formed with the key refused.
+const char kTextSettingsNotRemoved[] = "設定を削除できませんでした: %s";
+const char kTextAutoPlayNotRemoved[] = "オートプレイの登録を削除できませんでした: %s";
+// Why the drive stayed. Formed with the command and the system's error number.
+const char kTextDriveNotStarted[] = "仮想ＣＤドライブを取り除けませんでした (%s を実行できません: エラー %lu)。";
+const char kTextDriveRightsRefused[] = "仮想ＣＤドライブを取り除けませんでした (管理者の権限が得られませんでした)。";
+// Formed with what vdrivectl said.
+const char kTextDriveRefused[] = "仮想ＣＤドライブを取り除けませんでした:\n%s";
+// Formed with vdrivectl's exit code.
+const char kTextDriveFailed[] =
+    "仮想ＣＤドライブを取り除けませんでした (vdrivectl uninstall がエラー %lu で終わりました)。";
+// Formed with the seconds waited.
+const char kTextDriveNotEnded[] =
+    "仮想ＣＤドライブはまだ取り除かれていません (vdrivectl uninstall が %lu 秒たっても終わりません)。";
+const char kTextDriveStillInstalled[] = "仮想ＣＤドライブを取り除けませんでした (\"cdaudio\" ドライバのままです)。";
 // Followed by the indexes' paths, one a line.
 const char kTextIndexesKept[] = "\n\n曲名ファイルは残してあります。不要なら削除してください:";
 // The Open dialog's filter: pairs of a description and a pattern.

@@ -1,8 +1,9 @@
 // Drovixcfg.exe /uninstall: what Drovix keeps outside its folder goes (the
-// settings key, the player's AutoPlay for this user, the virtual drive's
-// control key, and the virtual drive where vdrivectl installed it, through
-// the vdrivectl beside the tool, with the user's rights). Title indexes are
-// the user's names: they are never deleted, only named.
+// settings key, the virtual drive's control key, the player's AutoPlay, and
+// the virtual drive where vdrivectl installed it, through the vdrivectl
+// beside the tool). Each message names what was removed and what was not,
+// and why. Title indexes are the user's names: they are never deleted, only
+// named.
 #include "SettingsTool.h"
 
 #include <stdio.h>
@@ -12,13 +13,15 @@
 
 #include "../common/Places.h"
 #include "../common/Settings.h"
+#include "../common/SingleInstance.h"
 #include "../common/Text.h"
+#include "../common/WindowsVersion.h"
+#include "../vdrive/win32/link/DriveKeys.h"
+#include "DriveRemoval.h"
 #include "Texts.h"
 
 namespace {
 
-const char kDriveControlKey[] = "Software\\Drovix\\VirtualDrive";
-const char kMci32Key[] = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\MCI32";
 const int kSaidSize = 2048;
 
 int32_t keyExists(HKEY root, const char* name) {
@@ -29,66 +32,20 @@ int32_t keyExists(HKEY root, const char* name) {
     return 1;
 }
 
-// The virtual drive is the "cdaudio" driver where Windows reads it.
-int32_t driveInstalled() {
-    HKEY key;
-    char driver[MAX_PATH] = {};
-    DWORD size = sizeof driver - 1;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kMci32Key, 0, KEY_READ, &key) != ERROR_SUCCESS)
+// A key of the user's and, where it is left empty, its parent
+// (Software\Pelmark, Software\Drovix): another program's keys there stay.
+// 1 when it is gone.
+int32_t deleteKeyAndEmptyParent(const char* name) {
+    if (!deleteRegistryTree(HKEY_CURRENT_USER, name))
         return 0;
-    LONG read = RegQueryValueExA(key, "cdaudio", 0, 0, (BYTE*)driver, &size);
-    RegCloseKey(key);
-    return read == ERROR_SUCCESS && lstrcmpiA(driver, "drovixcd.dll") == 0;
-}
-
-// A key and, where it is left empty, its parent (Software\Pelmark,
-// Software\Drovix): another program's keys there stay.
-void deleteKeyAndEmptyParent(const char* name) {
-    deleteRegistryTree(HKEY_CURRENT_USER, name);
     char parent[MAX_PATH];
     snprintf(parent, sizeof parent, "%s", name);
     char* separator = strrchr(parent, '\\');
     if (separator) {
         *separator = 0;
-        deleteEmptyKeys(parent, parent);
+        deleteEmptyKeys(HKEY_CURRENT_USER, parent, parent);
     }
-}
-
-// vdrivectl uninstall beside the tool, with no console (its words come
-// through the pipe); what it said, or why it could not run, goes into said.
-// 1 when it succeeded.
-int32_t uninstallDrive(const char* directory, char* said, int size) {
-    char command[MAX_PATH + 32];
-    snprintf(command, sizeof command, "\"%svdrivectl.exe\" uninstall", directory);
-    SECURITY_ATTRIBUTES inherit = {sizeof inherit, 0, TRUE};
-    HANDLE reading = 0, writing = 0;
-    if (!CreatePipe(&reading, &writing, &inherit, 0)) {
-        snprintf(said, size, kTextDriveNotRemoved, command, GetLastError());
-        return 0;
-    }
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdOutput = startup.hStdError = writing;
-    PROCESS_INFORMATION tool = {};
-    BOOL started = CreateProcessA(0, command, 0, 0, TRUE, DETACHED_PROCESS, 0, 0, &startup, &tool);
-    CloseHandle(writing);
-    DWORD code = 1;
-    said[0] = 0;
-    if (started) {
-        DWORD got = 0, total = 0;
-        while (total + 1 < (DWORD)size && ReadFile(reading, said + total, size - 1 - total, &got, 0) && got)
-            total += got;
-        said[total] = 0;
-        WaitForSingleObject(tool.hProcess, 30000);
-        GetExitCodeProcess(tool.hProcess, &code);
-        CloseHandle(tool.hProcess);
-        CloseHandle(tool.hThread);
-    } else {
-        snprintf(said, size, kTextDriveNotRemoved, command, GetLastError());
-    }
-    CloseHandle(reading);
-    return started && code == 0;
+    return 1;
 }
 
 // The title indexes this user's names may be in, each only where it exists.
@@ -106,20 +63,48 @@ void listIndexes(const char* directory, char* list, int size) {
     }
 }
 
-// The player marks its life with this mutex; a player still running would
-// write its settings again as it ends, and hold the drive.
-int32_t playerRuns() {
-    HANDLE running = OpenMutexA(SYNCHRONIZE, FALSE, "PELMARKCDPLAYER.running");
-    if (!running)
-        return 0;
-    CloseHandle(running);
-    return 1;
+// Text added at the end of what the buffer holds, cut where it would not
+// fit.
+void append(char* text, int size, const char* format, const char* detail) {
+    size_t length = strlen(text);
+    if (length + 1 < (size_t)size)
+        snprintf(text + length, size - length, format, detail);
 }
+
+// A part's name added to a list of them.
+void addPart(char* list, int size, const char* part) {
+    append(list, size, "%s", list[0] ? kTextPartSeparator : "");
+    append(list, size, "%s", part);
+}
+
+// What the removal did, part by part, for the message that tells it.
+struct RemovalReport {
+    char removed[256];
+    char left[kSaidSize * 2];
+    int32_t systemPlayerNow;
+
+    void leave(const char* format, const char* detail) {
+        append(left, sizeof left, "%s", left[0] ? "\n\n" : "");
+        append(left, sizeof left, format, detail);
+    }
+
+    // The removed parts, then where AutoPlay went, then each part left.
+    void tell(char* text, int size) {
+        text[0] = 0;
+        if (removed[0])
+            append(text, size, kTextRemoved, removed);
+        if (systemPlayerNow)
+            append(text, size, "%s", kTextAutoPlayToSystemPlayer);
+        append(text, size, "%s", text[0] && left[0] ? "\n\n" : "");
+        append(text, size, "%s", left);
+    }
+};
 
 } // namespace
 
 int32_t SettingsTool::uninstall(HWND owner) {
-    if (playerRuns()) {
+    if (copyRuns(kPlayerRunning)) {
+        // It would write its settings again as it ends, and hold the drive.
         showMessage(owner, kTextCloseThePlayerFirst, kTextToolCaption, MB_ICONWARNING | MB_OK);
         return 1;
     }
@@ -127,26 +112,63 @@ int32_t SettingsTool::uninstall(HWND owner) {
     toolDirectory(directory);
     char indexes[kSaidSize];
     listIndexes(directory, indexes, sizeof indexes);
-    char text[kSaidSize * 2];
-    int32_t drive = driveInstalled();
-    if (!keyExists(HKEY_CURRENT_USER, kSettingsKey) && !keyExists(HKEY_CURRENT_USER, kDriveControlKey) &&
-        !usersAutoPlayIsSet() && !cueVerbIsSet() && !drive) {
+    char text[kSaidSize * 3];
+    // Empty keys that older copies left go in passing, unasked (the
+    // machine's only where this user may delete them).
+    deleteEmptyDriveKeys(HKEY_CURRENT_USER, 0);
+    deleteEmptyDriveKeys(HKEY_LOCAL_MACHINE, 0);
+    int32_t settings = keyExists(HKEY_CURRENT_USER, kSettingsKey) || keyExists(HKEY_CURRENT_USER, kControlKey) ||
+                       cueVerbIsSet();
+    int32_t autoPlay = drovixAutoPlayIsSet();
+    // The drive is for XP and later: no earlier Windows has it.
+    int32_t drive = ntVersion(windowsVersion()) >= 0x0501 && driveInstalledIn(0);
+    if (!settings && !autoPlay && !drive) {
         snprintf(text, sizeof text, "%s%s%s", kTextNothingToRemove, indexes[0] ? kTextIndexesKept : "", indexes);
         showMessage(owner, text, kTextToolCaption, MB_ICONINFORMATION | MB_OK);
         return 0;
     }
-    if (showMessage(owner, kTextConfirmRemoval, kTextToolCaption, MB_ICONQUESTION | MB_YESNO) != IDYES)
+    char parts[256] = "";
+    for (const char* part :
+         {settings ? kTextPartSettings : 0, autoPlay ? kTextPartAutoPlay : 0, drive ? kTextPartDrive : 0})
+        if (part)
+            addPart(parts, sizeof parts, part);
+    snprintf(text, sizeof text, kTextConfirmRemoval, parts,
+             drive && DriveRemoval::needsRights() ? kTextRightsAsked : "");
+    if (showMessage(owner, text, kTextToolCaption, MB_ICONQUESTION | MB_YESNO) != IDYES)
         return 0;
-    deleteKeyAndEmptyParent(kSettingsKey);
-    deleteKeyAndEmptyParent(kDriveControlKey);
-    const char* refused = removeUsersAutoPlay();
-    if (!refused)
-        refused = removeCueVerb();
-    char said[kSaidSize] = "";
-    int32_t driveGone = !drive || uninstallDrive(directory, said, sizeof said);
-    snprintf(text, sizeof text, "%s%s%s%s%s%s%s", kTextRemoved, refused ? kTextAutoPlayNotRemoved : "",
-             refused ? refused : "", driveGone ? "" : "\n\n", driveGone ? "" : said, indexes[0] ? kTextIndexesKept : "",
-             indexes);
-    showMessage(owner, text, kTextToolCaption, (refused || !driveGone ? MB_ICONWARNING : MB_ICONINFORMATION) | MB_OK);
-    return refused || !driveGone ? 1 : 0;
+
+    RemovalReport report = {};
+    if (settings) {
+        int32_t settingsGone = deleteKeyAndEmptyParent(kSettingsKey);
+        int32_t controlGone = deleteKeyAndEmptyParent(kControlKey);
+        // Explorer's 「Drovix で再生」 goes with the settings that made it.
+        const char* verbRefused = removeCueVerb();
+        if (settingsGone && controlGone && !verbRefused)
+            addPart(report.removed, sizeof report.removed, kTextPartSettings);
+        else
+            report.leave(kTextSettingsNotRemoved, !settingsGone ? kSettingsKey : !controlGone ? kControlKey : verbRefused);
+    }
+    if (autoPlay) {
+        const char* refused = removeDrovixAutoPlay(&report.systemPlayerNow);
+        if (refused)
+            report.leave(kTextAutoPlayNotRemoved, refused);
+        else
+            addPart(report.removed, sizeof report.removed, kTextPartAutoPlay);
+    }
+    if (drive) {
+        DriveRemoval removal = {};
+        removal.run(owner, directory);
+        char why[kSaidSize];
+        if (removal.removed) {
+            addPart(report.removed, sizeof report.removed, kTextPartDrive);
+        } else {
+            removal.tellWhyNotRemoved(why, sizeof why);
+            report.leave("%s", why);
+        }
+    }
+    report.tell(text, sizeof text);
+    append(text, sizeof text, "%s", indexes[0] ? kTextIndexesKept : "");
+    append(text, sizeof text, "%s", indexes);
+    showMessage(owner, text, kTextToolCaption, (report.left[0] ? MB_ICONWARNING : MB_ICONINFORMATION) | MB_OK);
+    return report.left[0] ? 1 : 0;
 }

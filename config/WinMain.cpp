@@ -11,7 +11,7 @@
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
     SingleInstance instanceMarker = {};
-    if (!instanceMarker.claim(kToolAtom, "PELMARKCDPLAYERCONFIG.running"))
+    if (!instanceMarker.claim(kToolAtom, kToolRunning))
         return 0;
     InitCommonControls();
     settingsTool.moduleInstance = instance;

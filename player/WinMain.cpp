@@ -33,7 +33,7 @@ int imageStart(HINSTANCE instance, SingleInstance* marker) {
     programDirectory(instance, programDir);
     if (!insertImage(0, programDir, image))
         return -1;
-    if (!marker->claim(kPlayerAtom, "PELMARKCDPLAYER.running")) {
+    if (!marker->claim(kPlayerAtom, kPlayerRunning)) {
         handToRunningCopy(kStartInserted);
         return -1;
     }
@@ -47,7 +47,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
     int image = imageStart(instance, &instanceMarker);
     if (image < 0)
         return 0;
-    if (!image && !instanceMarker.claim(kPlayerAtom, "PELMARKCDPLAYER.running")) {
+    if (!image && !instanceMarker.claim(kPlayerAtom, kPlayerRunning)) {
         handToRunningCopy(isPlayCommand(commandLine) ? kStartPlays : 0);
         return 0;
     }

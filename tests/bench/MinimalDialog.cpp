@@ -20,9 +20,11 @@ INT_PTR CALLBACK dialogProc(HWND dialog, UINT message, WPARAM, LPARAM) {
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     // A template of one dialog of the player's size, without controls.
+    // Its caption lets the start figure find it.
     struct {
         DLGTEMPLATE header;
-        WORD menu, windowClass, title;
-    } dialog = {{WS_POPUP | WS_VISIBLE | WS_SYSMENU, 0, 0, 0, 0, 169, 58}, 0, 0, 0};
+        WORD menu, windowClass;
+        wchar_t title[8];
+    } dialog = {{WS_POPUP | WS_VISIBLE | WS_SYSMENU, 0, 0, 0, 0, 169, 58}, 0, 0, L"Minimal"};
     return (int)DialogBoxIndirectA(instance, &dialog.header, 0, dialogProc);
 }

@@ -38,6 +38,8 @@ mkdir -p "$image"
 head -c $((4500 * 2352)) /dev/urandom >"$image/minute.bin"
 printf 'FILE minute.bin BINARY\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n' >"$image/minute.cue"
 wine "$build/vdrivectl.exe" insert "$(winepath -w "$image/minute.cue" | tr -d '\r')" >/dev/null 2>&1
+# The first open starts the drive's host: the one it finds leaves first.
+wine "$build/vdrivectl.exe" leave >/dev/null 2>&1
 timeout 60 wine "$build/status_round_trip.exe" 2>/dev/null | tr -d '\r'
 # The same minute as FLAC: the drive decodes it on its own thread, ahead of
 # the sound, and a status should not notice.

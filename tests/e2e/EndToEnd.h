@@ -38,6 +38,43 @@ inline void setNumber(const char* keyName, const char* name, DWORD value) {
     setValue(keyName, name, REG_DWORD, &value, sizeof value);
 }
 
+// The programs run as Wine's Windows of that version while it lives; then as
+// before (a pass of the tests as Windows 98 sets the version for them all).
+struct AsWindows {
+    std::string before[2];
+
+    explicit AsWindows(const char* version) {
+        for (int i = 0; i < 2; i++) {
+            before[i] = versionOf(kPrograms[i]);
+            setText(appDefaults(kPrograms[i]).c_str(), "Version", version);
+        }
+    }
+    ~AsWindows() {
+        for (int i = 0; i < 2; i++) {
+            if (before[i].empty())
+                RegDeleteTreeA(HKEY_CURRENT_USER, appDefaults(kPrograms[i]).c_str());
+            else
+                setText(appDefaults(kPrograms[i]).c_str(), "Version", before[i]);
+        }
+    }
+    static std::string appDefaults(const char* program) {
+        return std::string("Software\\Wine\\AppDefaults\\") + program;
+    }
+    // The version set for the program, or "".
+    static std::string versionOf(const char* program) {
+        char version[32] = {};
+        DWORD size = sizeof version - 1;
+        HKEY key;
+        if (RegOpenKeyExA(HKEY_CURRENT_USER, appDefaults(program).c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
+            return "";
+        if (RegQueryValueExA(key, "Version", 0, 0, (BYTE*)version, &size) != ERROR_SUCCESS)
+            version[0] = 0;
+        RegCloseKey(key);
+        return version;
+    }
+    static constexpr const char* kPrograms[] = {"Drovix.exe", "Drovixcfg.exe"};
+};
+
 inline std::string driveLog() { return readBytes(logPath()); }
 
 inline bool waitForLog(const char* text, DWORD ms) {

@@ -85,22 +85,6 @@ void expectTheGuide(HWND viewer) {
         EXPECT_NE(std::string::npos, text.find(heading)) << heading;
 }
 
-// The programs run as Wine's Windows of that version while it lives.
-struct AsWindows {
-    explicit AsWindows(const char* version) {
-        for (const char* program : kPrograms)
-            setText(appDefaults(program).c_str(), "Version", version);
-    }
-    ~AsWindows() {
-        for (const char* program : kPrograms)
-            RegDeleteTreeA(HKEY_CURRENT_USER, appDefaults(program).c_str());
-    }
-    static std::string appDefaults(const char* program) {
-        return std::string("Software\\Wine\\AppDefaults\\") + program;
-    }
-    static constexpr const char* kPrograms[] = {"Drovix.exe", "Drovixcfg.exe"};
-};
-
 // A stand-in browser for web pages: each page it is asked to open is a line
 // of a file.
 struct StandInBrowser {

@@ -34,4 +34,13 @@ inline DWORD controlToolSays(const std::string& arguments, std::string* said) {
     return controlToolSays(wide(arguments), said);
 }
 
-
+// Makes a driver "cdaudio" where Windows and Wine read it, as a machine had
+// it before the virtual drive was installed.
+inline void makeCdaudio(const char* driver) {
+    HKEY key;
+    RegCreateKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\MCI32", 0, 0, 0,
+                    KEY_ALL_ACCESS, 0, &key, 0);
+    RegSetValueExA(key, "cdaudio", 0, REG_SZ, (const BYTE*)driver, (DWORD)strlen(driver) + 1);
+    RegCloseKey(key);
+    WritePrivateProfileStringA("mci", "cdaudio", driver, "system.ini");
+}

@@ -673,17 +673,6 @@ TEST_F(VirtualDrive, InstallMakesTheDriveCdaudioAndUninstallPutsBackTheDriverItR
     removeFolder(folder);
 }
 
-// Makes a driver "cdaudio" where Windows and Wine read it, as a machine had
-// it before the virtual drive was installed.
-void makeCdaudio(const char* driver) {
-    HKEY key;
-    RegCreateKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\MCI32", 0, 0, 0,
-                    KEY_ALL_ACCESS, 0, &key, 0);
-    RegSetValueExA(key, "cdaudio", 0, REG_SZ, (const BYTE*)driver, (DWORD)strlen(driver) + 1);
-    RegCloseKey(key);
-    WritePrivateProfileStringA("mci", "cdaudio", driver, "system.ini");
-}
-
 // While the virtual drive holds no image, the driver that install replaced
 // answers every command, as the PC's own drive did before: here a stand-in
 // with seven tracks, which writes down what reaches it.

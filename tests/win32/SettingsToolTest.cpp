@@ -18,6 +18,7 @@
 #include "Messages.h"
 #include "Modal.h"
 #include "Programs.h"
+#include "StoredValues.h"
 #include "TextsFit.h"
 
 namespace {
@@ -60,22 +61,6 @@ void storeText(const char* name, const std::string& text) {
     RegCloseKey(key);
 }
 
-// A stored value as "type:bytes", or "none".
-std::string stored(HKEY root, const char* keyName, const char* name) {
-    HKEY key;
-    if (RegOpenKeyExA(root, keyName, 0, KEY_READ, &key) != ERROR_SUCCESS)
-        return "none";
-    std::string bytes;
-    DWORD type = 0;
-    LONG result = queryRegistry(key, name, &type, &bytes);
-    RegCloseKey(key);
-    if (result != ERROR_SUCCESS)
-        return "none";
-    if (type == REG_DWORD && bytes.size() == 4)
-        return "dword:" + std::to_string(*(const DWORD*)bytes.data());
-    return (type == REG_SZ ? "sz:" : "type" + std::to_string(type) + ":") + bytes;
-}
-
 std::string setting(const char* name) { return stored(HKEY_CURRENT_USER, kSettingsKey, name); }
 
 // Where the tested Windows keeps the command: the user's classes from
@@ -93,17 +78,6 @@ DWORD valueCount(HKEY root, const char* keyName) {
         RegCloseKey(key);
     }
     return values;
-}
-
-std::string keyClass(HKEY root, const char* keyName) {
-    HKEY key;
-    char name[64] = {};
-    DWORD size = sizeof name;
-    if (RegOpenKeyExA(root, keyName, 0, KEY_READ, &key) != ERROR_SUCCESS)
-        return "none";
-    RegQueryInfoKeyA(key, name, &size, 0, 0, 0, 0, 0, 0, 0, 0, 0);
-    RegCloseKey(key);
-    return name;
 }
 
 void forgetAutoPlay() {
@@ -838,6 +812,10 @@ TEST_F(SettingsDialog, UninstallRemovesEverythingButTheTitleIndexOnceAndSaysSo) 
     EXPECT_EQ("none", keyClass(HKEY_CURRENT_USER, kHandlerKey));
     EXPECT_EQ("none", keyClass(HKEY_CURRENT_USER, kProgIdKey));
     EXPECT_EQ("none", keyClass(HKEY_CURRENT_USER, "Software\\Classes\\SystemFileAssociations"));
+    // No empty key of Drovix's stays: the handler's, the user's, the machine's.
+    EXPECT_EQ("none", keyClass(HKEY_CURRENT_USER, kHandlers));
+    EXPECT_EQ("none", keyClass(HKEY_CURRENT_USER, kUserAutoPlayParent));
+    EXPECT_EQ("none", keyClass(HKEY_LOCAL_MACHINE, "SOFTWARE\\Drovix"));
     EXPECT_EQ("\r\n@0c0b8600f5\r\n+kept\r\n\r\n", readBytes(index));
     EXPECT_EQ("mcicda.dll", stored(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\MCI32",
                                    "cdaudio").substr(3, 10));

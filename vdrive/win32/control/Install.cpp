@@ -11,7 +11,6 @@
 
 namespace {
 
-const char kMci32Key[] = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\MCI32";
 const int kNameSize = MAX_PATH;
 
 int refuse(const char* format, const char* detail) {
@@ -128,10 +127,7 @@ int systemCopy(const View& view, char path[kNameSize]) {
     return written > 0 && written < kNameSize;
 }
 
-int installedIn(const View& view) {
-    char inForce[kNameSize];
-    return readText(view, kMci32Key, "cdaudio", inForce) && _stricmp(inForce, kDriverFile) == 0;
-}
+int installedIn(const View& view) { return driveInstalledIn(view.registry); }
 
 // The driver in force is remembered unless it is the drive itself (a second
 // install), so that uninstall puts back what was there before the first.
@@ -145,9 +141,9 @@ int installIn(const View& view, const char* source) {
     char target[kNameSize], inForce[kNameSize];
     if (!systemCopy(view, target) || !copyFile(source, target))
         return refuse("install: %s をシステム フォルダにコピーできません", source);
-    readText(view, kMci32Key, "cdaudio", inForce);
+    readText(view, kMci32Key, kCdAudioValue, inForce);
     remember(view, kReplacedMci32, inForce);
-    if (!writeText(view, kMci32Key, "cdaudio", kDriverFile))
+    if (!writeText(view, kMci32Key, kCdAudioValue, kDriverFile))
         return refuse("install: \"cdaudio\" ドライバを登録できません (%s)", kMci32Key);
     printText(stdout, "vdrivectl: %s仮想ＣＤドライブ (%s) を \"cdaudio\" ドライバにしました\n", view.kind, target);
     return 0;
@@ -161,7 +157,7 @@ int uninstallIn(const View& view, char previous[kNameSize]) {
         return 0;
     if (!readText(view, kInstallKey, kReplacedMci32, previous))
         snprintf(previous, kNameSize, "%s", kSystemDriver);
-    if (!writeText(view, kMci32Key, "cdaudio", previous)) {
+    if (!writeText(view, kMci32Key, kCdAudioValue, previous)) {
         refuse("uninstall: \"cdaudio\" ドライバを戻せません (%s)", kMci32Key);
         return -1;
     }
@@ -172,6 +168,13 @@ int uninstallIn(const View& view, char previous[kNameSize]) {
     printText(stdout, "vdrivectl: %s%s\"cdaudio\" ドライバを %s に戻しました\n", view.kind, view.kind[0] ? " " : "",
               previous);
     return 1;
+}
+
+// What install kept for the machine goes with its last value: no empty key
+// of Drovix's stays in either view.
+void forgetInstall(const View views[2], int count) {
+    for (int i = 0; i < count; i++)
+        deleteEmptyDriveKeys(HKEY_LOCAL_MACHINE, views[i].registry);
 }
 
 } // namespace
@@ -224,6 +227,7 @@ int uninstallDrive() {
         undone += result;
     }
     if (!undone) {
+        forgetInstall(views, count);
         printText(stdout, "vdrivectl: 仮想ＣＤドライブは \"cdaudio\" ドライバではありません。戻すものはありません\n");
         return 0;
     }
@@ -234,5 +238,6 @@ int uninstallDrive() {
         WritePrivateProfileStringA("mci", "cdaudio", previousIni, "system.ini");
         writeText(views[0], kInstallKey, kReplacedSystemIni, 0);
     }
+    forgetInstall(views, count);
     return 0;
 }

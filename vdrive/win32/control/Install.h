@@ -3,7 +3,7 @@
 // Wine reads it (system.ini's [mci] section).
 #pragma once
 
-const char kDriverFile[] = "drovixcd.dll";
+#include "../link/DriveKeys.h"
 
 // 0 on success; otherwise 1, with the reason on the error stream. Both say
 // what they did.

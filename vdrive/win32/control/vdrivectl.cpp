@@ -123,8 +123,8 @@ int insert(int argc, char** argv) {
     }
     // What the drive read of the disc before is no longer what it holds. A
     // disc put in closes the tray, as a user who puts one in expects.
-    if (!setControlImage(full) || !setControlNumber("Media", 1) || !setControlText("State", "") ||
-        !setControlNumber("Door", 0))
+    if (!setControlImage(full) || !setControlNumber(kControlMedia, 1) || !setControlText(kControlState, "") ||
+        !setControlNumber(kControlDoor, 0))
         return registryRefused("insert");
     printText(stdout, "vdrivectl: ドライブに %s を入れました\n", sheet ? shown : "デモディスク");
     return 0;
@@ -145,7 +145,7 @@ int insertIfInstalled(int argc, char** argv) {
 }
 
 int removeDisc() {
-    if (!setControlNumber("Media", 0))
+    if (!setControlNumber(kControlMedia, 0))
         return registryRefused("remove");
     printText(stdout, "vdrivectl: ドライブからディスクを取り出しました\n");
     return 0;
@@ -154,7 +154,7 @@ int removeDisc() {
 // The door opens as at a player's Eject: the play stops, the disc stays in
 // the tray until the door closes again (a program's Eject, or an insert).
 int eject() {
-    if (!setControlNumber("Door", 1))
+    if (!setControlNumber(kControlDoor, 1))
         return registryRefused("eject");
     printText(stdout, "vdrivectl: ドライブのドアを開けました\n");
     return 0;
@@ -166,7 +166,7 @@ int speed(const char* argument) {
     long times = argument ? strtol(argument, &end, 10) : 0;
     if (!argument || end == argument || *end || times < 1 || times > 1000)
         return refuse("speed", "1 から 1000 までの数を指定してください: ", argument ? argument : "");
-    if (!setControlNumber("Speed", (DWORD)times))
+    if (!setControlNumber(kControlSpeed, (DWORD)times))
         return registryRefused("speed");
     printText(stdout, "vdrivectl: 時間が %d 倍の速さで進みます\n", (int)times);
     return 0;
@@ -184,7 +184,7 @@ int setLog(const char* name) {
         if (written <= 0 || written >= (int)sizeof file || !isLogPlace(file))
             return refuse("log", "ログはユーザーの一時フォルダの中のファイルにしてください: ", temp);
     }
-    if (!setControlText("Log", file))
+    if (!setControlText(kControlLog, file))
         return registryRefused("log");
     if (name)
         printText(stdout, "vdrivectl: ドライブのログ: %s\n", file);
@@ -218,6 +218,20 @@ void showHost() {
         printText(stdout, "ホスト:     ほかのユーザーのプロセス %lu がホストの名前を使っています。"
                           "ドライブはこのプロセスとは話しません\n",
                   (unsigned long)process);
+}
+
+const DWORD kLeaveWaitMs = 3000;
+
+// The host stays for the session; asked, it leaves once no program has the
+// drive open.
+int hostLeaves() {
+    int stays = askHostToLeave(kLeaveWaitMs);
+    if (stays == 2)
+        printText(stderr, "vdrivectl leave: ホストの名前はほかのユーザーのプロセスのものです\n");
+    else
+        printText(stdout, stays ? "vdrivectl: ホストはドライブを開いているプログラムがなくなったら終わります\n"
+                                : "vdrivectl: ホストは動いていません\n");
+    return stays == 2;
 }
 
 // What the drive holds, read again here as the drive reads it, with the
@@ -266,6 +280,7 @@ const char kUsage[] = "使い方: vdrivectl コマンド\n"
                       "  log [ファイル]        一時フォルダのファイルにログを取る (なし: 止める)\n"
                       "  show                  ドライブの状態を見る\n"
                       "  install | uninstall   仮想ドライブを \"cdaudio\" ドライバにする、元に戻す\n"
+                      "  leave                 ドライブのホストを終える (開いているプログラムがなくなったら)\n"
                       "  titles [--replace] [シート.cue] [曲名ファイル]\n"
                       "                        シートの曲名を曲名ファイルに書く\n"
                       "  help, /?              この説明\n";
@@ -313,7 +328,7 @@ struct Command {
 };
 const Command kCommands[] = {{"insert", 1},  {"remove", 0},    {"eject", 0},   {"speed", 1},
                              {"log", 1},     {"show", 0},      {"install", 0}, {"uninstall", 0},
-                             {"titles", -1}};
+                             {"leave", 0},   {"titles", -1}};
 
 int run(const char* verb, int argc, char** argv) {
     const char* argument = argc > 2 ? argv[2] : 0;
@@ -329,10 +344,13 @@ int run(const char* verb, int argc, char** argv) {
         return setLog(argument);
     if (_stricmp(verb, "show") == 0)
         return show();
+    if (_stricmp(verb, "leave") == 0)
+        return hostLeaves();
+    // The host lets go of the DLL before it is copied or removed.
     if (_stricmp(verb, "install") == 0)
-        return installDrive();
+        return askHostToLeave(kLeaveWaitMs), installDrive();
     if (_stricmp(verb, "uninstall") == 0)
-        return uninstallDrive();
+        return askHostToLeave(kLeaveWaitMs), uninstallDrive();
     return titles(argc, argv);
 }
 

@@ -15,6 +15,7 @@
 #include "../link/PlayWait.h"
 #include "HostConnection.h"
 #include "PassThrough.h"
+#include "SnapshotReader.h"
 
 extern "C" BOOL WINAPI mciDriverNotify(HWND callback, MCIDEVICEID deviceId, UINT status);
 
@@ -38,6 +39,60 @@ ClientOpen opens[DriveModel::kMaxOpens];
 CRITICAL_SECTION openLocks[DriveModel::kMaxOpens];
 volatile LONG locksReady;
 
+// The host's process, watched so that the notifications it held are told
+// aborted the moment it ends, also to a program that asks nothing more.
+struct HostWatch {
+    DWORD server;
+    HANDLE process;
+    HANDLE wait;
+};
+HostWatch watch;
+CRITICAL_SECTION watchLock;
+
+// A notification the host held for the open will never come from it.
+void tellAborted(ClientOpen* open) {
+    if (open->pendingNotify)
+        mciDriverNotify(windowOf(open->pendingNotify), open->deviceId, MCI_NOTIFY_ABORTED);
+    open->pendingNotify = 0;
+}
+
+VOID CALLBACK hostEnded(void* server, BOOLEAN) {
+    hostEndedForSnapshot((DWORD)(DWORD_PTR)server);
+    for (int32_t slot = 0; slot < DriveModel::kMaxOpens; slot++) {
+        EnterCriticalSection(&openLocks[slot]);
+        if (opens[slot].used && opens[slot].host.server == (DWORD)(DWORD_PTR)server)
+            tellAborted(&opens[slot]);
+        LeaveCriticalSection(&openLocks[slot]);
+    }
+}
+
+// `untilDone`: waits for a telling under way (as the driver is freed: no
+// open's lock is held then). A new host's watch never waits, since the
+// telling may wait for the lock of the open that found the new host.
+void stopWatching(int untilDone) {
+    if (watch.wait)
+        UnregisterWaitEx(watch.wait, untilDone ? INVALID_HANDLE_VALUE : 0);
+    if (watch.process)
+        CloseHandle(watch.process);
+    memset(&watch, 0, sizeof watch);
+}
+
+// Where the platform names the host's process (Vista on).
+void watchHost(DWORD server) {
+    EnterCriticalSection(&watchLock);
+    if (server && server != watch.server) {
+        stopWatching(0);
+        watch.process = OpenProcess(SYNCHRONIZE, FALSE, server);
+        if (watch.process &&
+            RegisterWaitForSingleObject(&watch.wait, watch.process, hostEnded, (void*)(DWORD_PTR)server, INFINITE,
+                                        WT_EXECUTEONLYONCE))
+            watch.server = server;
+        else
+            stopWatching(0);
+    }
+    LeaveCriticalSection(&watchLock);
+}
+
 // The open made on the host; 0 when it cannot be.
 int openOnHost(ClientOpen* open) {
     if (!open->host.connect())
@@ -48,20 +103,15 @@ int openOnHost(ClientOpen* open) {
     request.deviceId = open->deviceId;
     HostReply reply;
     Exchanged got = open->host.exchange(&request, &reply);
-    if (got == kAnswered && reply.result)
+    if (got == kAnswered && reply.result) {
+        watchHost(open->host.server);
         return 1;
+    }
     if (got == kHostSilent)
         open->closedOwed = 1;
     else
         open->host.close();
     return 0;
-}
-
-// A notification the host held for the open will never come from it.
-void tellAborted(ClientOpen* open) {
-    if (open->pendingNotify)
-        mciDriverNotify(windowOf(open->pendingNotify), open->deviceId, MCI_NOTIFY_ABORTED);
-    open->pendingNotify = 0;
 }
 
 // A request of an open. A host that went away took the drive's play with
@@ -117,6 +167,11 @@ LRESULT command(ClientOpen* open, UINT message, DWORD flags, DWORD_PTR block) {
         open->formatToSend = format + 1;
         return 0;
     }
+    // A status of the drive as it stands needs no round trip.
+    LRESULT answered;
+    if (message == MCI_STATUS && open->host.pipe && !open->host.owed &&
+        statusFromSnapshot(open->host.server, open->timeFormat, flags, block, &answered))
+        return answered;
     HostRequest request = {};
     request.kind = kHostCommand;
     request.message = message;
@@ -141,6 +196,8 @@ void readyLocks() {
     if (InterlockedCompareExchange(&locksReady, 1, 0) == 0) {
         for (CRITICAL_SECTION& lock : openLocks)
             InitializeCriticalSection(&lock);
+        InitializeCriticalSection(&watchLock);
+        readySnapshotReader();
         readyRealDriver();
     }
 }
@@ -261,6 +318,10 @@ extern "C" LRESULT CALLBACK DriverProc(DWORD_PTR driverId, HDRVR, UINT message, 
         readyLocks();
         return 1;
     case DRV_FREE:
+        EnterCriticalSection(&watchLock);
+        stopWatching(1);
+        LeaveCriticalSection(&watchLock);
+        dropSnapshot();
         freeRealDriver();
         return 1;
     case DRV_OPEN:

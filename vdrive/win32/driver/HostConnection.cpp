@@ -138,6 +138,7 @@ Exchanged HostConnection::exchange(HostRequest* request, HostReply* reply) {
         return pipe ? kHostSilent : kHostGone;
     DWORD deadline = GetTickCount() + kHostAnswerMs;
     sent = *request;
+    sent.sentAt = GetTickCount();
     int written = finish(this, startWrite(this), sizeof sent, deadline);
     if (written < 0) {
         owe(this, kOwedWrite);

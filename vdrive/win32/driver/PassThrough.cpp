@@ -4,7 +4,7 @@
 
 #include <string.h>
 
-#include "../control/Install.h"
+#include "../link/DriveKeys.h"
 #include "RealDrive.h"
 
 namespace {

@@ -7,13 +7,7 @@
 #include <windows.h>
 #include <mmsystem.h>
 
-// Where install keeps the drivers it replaced, for the machine (in each
-// registry view the drive is installed in).
-const char kInstallKey[] = "SOFTWARE\\Drovix\\VirtualDrive";
-const char kReplacedMci32[] = "ReplacedMci32";
-const char kReplacedSystemIni[] = "ReplacedSystemIni";
-// The driver that Windows and Wine ship for "cdaudio".
-const char kSystemDriver[] = "mcicda.dll";
+#include "../link/DriveKeys.h"
 
 // The driver for the real drives: the one install replaced where Windows
 // reads it, else where Wine reads it, else the system's own.

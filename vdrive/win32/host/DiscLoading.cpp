@@ -69,7 +69,7 @@ int controlUnread() {
 }
 
 void writeDoor(int open) {
-    setControlNumber("Door", open ? 1 : 0);
+    setControlNumber(kControlDoor, open ? 1 : 0);
     drive.doorWrites++;
 }
 
@@ -125,6 +125,7 @@ void followControlLeavingLock() {
     } else {
         closeTrayWhenDueLeavingLock();
     }
+    drive.control.written = now.written;
     if (now.speed != drive.control.speed) {
         // The position so far stands; the play goes on at the new speed.
         int playing = drive.model.mode == kDrivePlaying;

@@ -2,8 +2,11 @@
 // started by the first open of any program. It serves each open on a pipe
 // connection of its own, on a thread of its own, with the drive of this
 // DLL; a connection that breaks (its program ended, or was killed) is that
-// open's close. It leaves a few seconds after its last connection, once the
-// drive has let its sound device go.
+// open's close. Once started it stays for the session, so that no program
+// after the first waits for a process to start (an idle host waits on its
+// pipe and holds no sound device); vdrivectl asks it to leave (install and
+// uninstall do, before they touch the DLL), and it leaves once no program
+// has the drive open.
 #include "DriveState.h"
 #include "../link/HostLink.h"
 #include "../link/HostTrust.h"
@@ -12,10 +15,10 @@
 
 namespace {
 
-const DWORD kLingerMs = 3000;
-
 volatile LONG connections;
-volatile DWORD lastLeft; // GetTickCount as the last connection ended
+// Set (manual reset) once vdrivectl has asked the host to leave; the host
+// leaves as its last connection ends.
+HANDLE leaveAsked;
 
 // One read or write on the pipe, waited for on the connection's event: the
 // pipe is overlapped so that the host can stop listening.
@@ -77,7 +80,12 @@ DWORD WINAPI serveOpen(void* parameter) {
             set.dwTimeFormat = request.formatFirst - 1;
             driveCommand(driverId, MCI_SET, MCI_SET_TIME_FORMAT, (DWORD_PTR)&set, 0);
         }
-        if (request.kind == kHostOpen && !driverId) {
+        // The program has given up on a request this old, and told its
+        // caller it failed: it is not run now.
+        int late = GetTickCount() - request.sentAt > kHostAnswerMs;
+        if (late && (request.kind == kHostOpen || request.kind == kHostCommand)) {
+            reply.result = request.kind == kHostOpen ? 0 : MCIERR_HARDWARE;
+        } else if (request.kind == kHostOpen && !driverId) {
             MCI_OPEN_DRIVER_PARMS open = {};
             open.wDeviceID = (MCIDEVICEID)request.deviceId;
             reply.result = (uint32_t)(driverId = openDriver(&open, request.program));
@@ -85,6 +93,9 @@ DWORD WINAPI serveOpen(void* parameter) {
             reply.result = driverId ? command(driverId, request, &reply) : MCIERR_INVALID_DEVICE_ID;
         } else if (request.kind == kHostPlaying) {
             reply.result = drivePlaying();
+        } else if (request.kind == kHostLeave) {
+            SetEvent(leaveAsked);
+            reply.result = 1;
         } else if (request.kind == kHostClose && driverId) {
             closeDriver(driverId);
             driverId = 0;
@@ -100,13 +111,12 @@ DWORD WINAPI serveOpen(void* parameter) {
         closeDriver(driverId);
     DisconnectNamedPipe(pipe);
     CloseHandle(pipe);
-    lastLeft = GetTickCount();
     InterlockedDecrement(&connections);
     return 0;
 }
 
-// Whether the host may leave: no connection for a while.
-int quiet() { return connections == 0 && GetTickCount() - lastLeft >= kLingerMs; }
+// Whether the host may leave: asked to, and no program has the drive open.
+int quiet() { return connections == 0 && WaitForSingleObject(leaveAsked, 0) == WAIT_OBJECT_0; }
 
 // Waits for the next connection on the listening instance: 1 when one
 // came, 0 when the host may leave, -1 when the instance listens again (a
@@ -122,9 +132,14 @@ int awaitConnection(HANDLE pipe) {
     int connected = ConnectNamedPipe(pipe, &overlapped) || GetLastError() == ERROR_PIPE_CONNECTED;
     if (!connected && GetLastError() == ERROR_IO_PENDING) {
         DWORD done;
-        while (!connected && !quiet())
-            connected = WaitForSingleObject(overlapped.hEvent, 250) == WAIT_OBJECT_0 &&
+        HANDLE events[2] = {overlapped.hEvent, leaveAsked};
+        // Until asked to leave, nothing but a connection wakes the host;
+        // then it looks every little while for its last connection's end.
+        while (!connected && !quiet()) {
+            int asked = WaitForSingleObject(leaveAsked, 0) == WAIT_OBJECT_0;
+            connected = WaitForMultipleObjects(asked ? 1 : 2, events, FALSE, asked ? 50 : INFINITE) == WAIT_OBJECT_0 &&
                         GetOverlappedResult(pipe, &overlapped, &done, FALSE);
+        }
         if (!connected) {
             CancelIo(pipe);
             connected = GetOverlappedResult(pipe, &overlapped, &done, TRUE);
@@ -160,9 +175,10 @@ HANDLE listeningInstance(const wchar_t* name, SECURITY_ATTRIBUTES* security, int
 // lives, so no program is left without a host to reach.
 extern "C" __declspec(dllexport) void CALLBACK DriveHost(HWND, HINSTANCE, LPSTR, int) {
     wchar_t name[kPipeNameSize];
-    if (!hostPipeName(name) || !coreDriverProc(0, 0, DRV_LOAD, 0, 0))
+    leaveAsked = CreateEventA(0, TRUE, FALSE, 0);
+    if (!leaveAsked || !hostPipeName(name) || !coreDriverProc(0, 0, DRV_LOAD, 0, 0))
         return;
-    lastLeft = GetTickCount();
+    openSnapshot();
     SECURITY_ATTRIBUTES security = {sizeof security, hostPipeSecurity(), FALSE};
     int first = 1;
     for (;;) {
@@ -196,4 +212,6 @@ extern "C" __declspec(dllexport) void CALLBACK DriveHost(HWND, HINSTANCE, LPSTR,
     if (security.lpSecurityDescriptor)
         LocalFree(security.lpSecurityDescriptor);
     coreDriverProc(0, 0, DRV_FREE, 0, 0);
+    closeSnapshot();
+    CloseHandle(leaveAsked);
 }

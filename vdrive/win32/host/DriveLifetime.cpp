@@ -46,6 +46,7 @@ int turn(DriveThread* me, DWORD woken, Outbox* outbox) {
         outbox->collect();
     }
     // Stopped and heard out: the device goes (a pause keeps it).
+    publishSnapshot();
     HWAVEOUT idle = model.mode == kDriveStopped && !lingerLeft() ? drive.audio.release() : 0;
     if (idle)
         me->reader.closeFiles();
@@ -154,6 +155,7 @@ LRESULT openDriver(MCI_OPEN_DRIVER_PARMS* parameters, uint32_t program) {
         return 0;
     }
     drive.deviceIds[slot] = parameters ? parameters->wDeviceID : (MCIDEVICEID)0;
+    publishSnapshot();
     if (parameters) {
         parameters->wCustomCommandTable = MCI_NO_COMMAND_TABLE;
         parameters->wType = MCI_DEVTYPE_CD_AUDIO;
@@ -190,6 +192,7 @@ void closeDriver(DWORD_PTR driverId) {
         outbox.collect();
         if (drive.model.mode != before)
             endSegment();
+        publishSnapshot();
     }
     LeaveCriticalSection(&drive.lock);
     outbox.send();

@@ -135,6 +135,12 @@ void closeDriver(DWORD_PTR driverId);
 LRESULT loadDriver();
 LRESULT freeDriver();
 
+// The drive's snapshot for the programs of the user (SnapshotWriter.cpp):
+// published under the lock, in the host only (none is open elsewhere).
+void openSnapshot();
+void closeSnapshot();
+void publishSnapshot();
+
 // The drive's calls as the platform makes them to a driver (DriverProc.cpp):
 // in the host of the shared drive, and in the drive's test build.
 extern "C" LRESULT CALLBACK coreDriverProc(DWORD_PTR driverId, HDRVR, UINT message, LPARAM parameter1,

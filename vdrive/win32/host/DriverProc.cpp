@@ -5,6 +5,7 @@
 // left. It never calls an MCI function.
 #include "DriveState.h"
 #include "../link/CommandFields.h"
+#include "../link/StatusReply.h"
 #include "../link/PlayWait.h"
 
 #include <stdio.h>
@@ -45,45 +46,6 @@ static_assert(mci::kModeNotReady == MCI_MODE_NOT_READY && mci::kModeStop == MCI_
 
 namespace {
 
-// ---- Answers ----------------------------------------------------------------------
-
-// A reply in the form a real cdaudio driver gives: the value that command
-// clients read stays in the low word, and the flags tell the platform's MCI
-// parser how to put it into words for string clients.
-// (MCI_STATUS answers in a DWORD_PTR, MCI_GETDEVCAPS in a DWORD.)
-template <typename Reply> DWORD word(Reply* reply, WORD value, WORD text) {
-    *reply = MAKEMCIRESOURCE(value, text);
-    return MCI_RESOURCE_RETURNED;
-}
-
-template <typename Reply> DWORD truth(Reply* reply, int value) {
-    return word(reply, value ? TRUE : FALSE, value ? MCI_TRUE : MCI_FALSE);
-}
-
-// A word of the driver's own string table ("audio", "other").
-DWORD driverWord(DWORD_PTR* reply, WORD value) { return word(reply, value, value) | MCI_RESOURCE_DRIVER; }
-
-// A status answer in the reply's words.
-DWORD reply(DWORD_PTR* out, const StatusAnswer& answer) {
-    switch (answer.kind) {
-    case kAnswerWord:
-        return word(out, (WORD)answer.value, (WORD)answer.value);
-    case kAnswerTruth:
-        return truth(out, answer.value);
-    case kAnswerDriverWord:
-        return driverWord(out, (WORD)answer.value);
-    case kAnswerTime:
-        *out = answer.value;
-        return MCI_COLONIZED3_RETURN;
-    case kAnswerTrackTime:
-        *out = answer.value;
-        return MCI_COLONIZED4_RETURN;
-    default:
-        *out = answer.value;
-        return 0;
-    }
-}
-
 // ---- The commands ---------------------------------------------------------------
 
 DWORD statusLeavingLock(int32_t slot, uint32_t serial, DWORD flags, MCI_STATUS_PARMS* parameters) {
@@ -94,12 +56,7 @@ DWORD statusLeavingLock(int32_t slot, uint32_t serial, DWORD flags, MCI_STATUS_P
         return MCIERR_INVALID_DEVICE_ID;
     StatusAnswer answer;
     DWORD result = drive.model.status(slot, flags, item, parameters->dwTrack, played(), &answer);
-    if (result)
-        return result;
-    // The time format reads as its name.
-    if (item == MCI_STATUS_TIME_FORMAT)
-        return word(&parameters->dwReturn, (WORD)answer.value, (WORD)(MCI_FORMAT_RETURN_BASE + answer.value));
-    return reply(&parameters->dwReturn, answer);
+    return result ? result : statusReply(item, answer, &parameters->dwReturn);
 }
 
 // Which flags of a command need its parameter block.
@@ -277,6 +234,7 @@ LRESULT driveCommand(DWORD_PTR driverId, UINT message, DWORD flags, DWORD_PTR bl
     if (!stillOpen(slot, serial))
         result = MCIERR_INVALID_DEVICE_ID;
     outbox.collect();
+    publishSnapshot();
     MCIDEVICEID deviceId = drive.deviceIds[slot];
     LeaveCriticalSection(&drive.lock);
     outbox.send();

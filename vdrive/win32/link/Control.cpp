@@ -77,12 +77,14 @@ void readControl(DriveControl* control) {
     HKEY key;
     if (RegOpenKeyExA(HKEY_CURRENT_USER, kControlKey, 0, KEY_READ, &key) != ERROR_SUCCESS)
         return;
-    control->imageUnreadable = !readWideText(key, L"Image", control->image, sizeof control->image / sizeof(wchar_t));
-    readTextValue(key, "Log", control->logPath, sizeof control->logPath);
-    readTextValue(key, "State", control->state, sizeof control->state);
-    readNumber(key, "Media", &control->media);
-    readNumber(key, "Speed", &control->speed);
-    readNumber(key, "Door", &control->doorOpen);
+    RegQueryInfoKeyA(key, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, &control->written);
+    control->imageUnreadable =
+        !readWideText(key, kControlImageWide, control->image, sizeof control->image / sizeof(wchar_t));
+    readTextValue(key, kControlLog, control->logPath, sizeof control->logPath);
+    readTextValue(key, kControlState, control->state, sizeof control->state);
+    readNumber(key, kControlMedia, &control->media);
+    readNumber(key, kControlSpeed, &control->speed);
+    readNumber(key, kControlDoor, &control->doorOpen);
     RegCloseKey(key);
     if (control->logPath[0] && !isLogPlace(control->logPath))
         control->logPath[0] = 0;
@@ -96,7 +98,7 @@ uint32_t readControlMedia() {
     uint32_t media = 1;
     HKEY key;
     if (RegOpenKeyExA(HKEY_CURRENT_USER, kControlKey, 0, KEY_READ, &key) == ERROR_SUCCESS) {
-        readNumber(key, "Media", &media);
+        readNumber(key, kControlMedia, &media);
         RegCloseKey(key);
     }
     return media;
@@ -133,7 +135,7 @@ void appendLog(const char* path, const char* format, ...) {
 
 void controlState(const DriveControl* control, const char* state) {
     controlLog(control, "%s", state);
-    setControlText("State", state);
+    setControlText(kControlState, state);
 }
 
 namespace {
@@ -159,7 +161,7 @@ int setControlText(const char* name, const char* text) {
 
 int setControlImage(const wchar_t* path) {
     HKEY key = writableControl();
-    return key && written(key, RegSetValueExW(key, L"Image", 0, REG_SZ, (const BYTE*)path,
+    return key && written(key, RegSetValueExW(key, kControlImageWide, 0, REG_SZ, (const BYTE*)path,
                                               (DWORD)(wcslen(path) + 1) * sizeof(wchar_t)));
 }
 

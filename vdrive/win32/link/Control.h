@@ -20,7 +20,7 @@
 #include <stdint.h>
 #include <wchar.h>
 
-const char kControlKey[] = "Software\\Drovix\\VirtualDrive";
+#include "DriveKeys.h"
 
 struct DriveControl {
     uint32_t media;
@@ -32,6 +32,9 @@ struct DriveControl {
     char logPath[260];
     char state[400];
     uint32_t doorOpen;
+    // The key's last write as Windows keeps it, read before its values: a
+    // later write shows as another time.
+    FILETIME written;
 };
 
 // Every value of the key is read and written here, and nowhere else.

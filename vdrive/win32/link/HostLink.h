@@ -1,4 +1,4 @@
-// The drive is one for the whole session: a host process (rundll32 running
+// The drive is one for each user of a session: a host process (rundll32 running
 // this DLL's DriveHost) owns the drive, its thread and its sound, and each
 // open of "cdaudio" in any program is a connection of its own to the host's
 // pipe. What goes through the pipe has one layout for 32- and 64-bit code,
@@ -13,8 +13,9 @@
 #include "CommandFields.h"
 
 // What the client asks: an MCI command of its open, the open itself, its
-// close, or (unlogged) whether the drive plays, for a client's MCI_WAIT.
-const uint32_t kHostOpen = 1, kHostCommand = 2, kHostClose = 3, kHostPlaying = 4;
+// close, or (unlogged) whether the drive plays, for a client's MCI_WAIT;
+// vdrivectl asks the host to leave.
+const uint32_t kHostOpen = 1, kHostCommand = 2, kHostClose = 3, kHostPlaying = 4, kHostLeave = 5;
 
 struct HostRequest {
     uint32_t kind;
@@ -29,6 +30,11 @@ struct HostRequest {
     // none): the host sets it first. A program that sets the format before
     // each query (as the player does) then needs one round trip, not two.
     uint32_t formatFirst;
+    // GetTickCount as the program sent it: a request the host finds older
+    // than the program's limit has been reported failed, and is not run
+    // (a hung host that goes on does not do late what a program was told
+    // had failed).
+    uint32_t sentAt;
 };
 
 struct HostReply {
@@ -40,7 +46,7 @@ struct HostReply {
     uint32_t notifyPending;
 };
 
-static_assert(sizeof(HostRequest) == 44 && sizeof(HostReply) == 140, "one layout for 32 and 64 bits");
+static_assert(sizeof(HostRequest) == 48 && sizeof(HostReply) == 140, "one layout for 32 and 64 bits");
 
 // How long a program waits for the host's answer to one request: past it
 // the command fails, and so does every request of the program until the

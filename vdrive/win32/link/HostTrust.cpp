@@ -1,5 +1,7 @@
 #include "HostTrust.h"
 
+#include "HostLink.h"
+
 #include <aclapi.h>
 #include <sddl.h>
 #include <stdio.h>
@@ -98,9 +100,15 @@ int servedByOwnUser(HANDLE pipe) {
             CloseHandle(process);
         return known && EqualSid(&expected, &server);
     }
+    return ownedByOwnUser(pipe);
+}
+
+int ownedByOwnUser(HANDLE object) {
+    UserSid expected;
     PSID owner = 0;
     PSECURITY_DESCRIPTOR descriptor = 0;
-    int ours = GetSecurityInfo(pipe, SE_KERNEL_OBJECT, OWNER_SECURITY_INFORMATION, &owner, 0, 0, 0, &descriptor) ==
+    int ours = expectedUser(&expected) &&
+               GetSecurityInfo(object, SE_KERNEL_OBJECT, OWNER_SECURITY_INFORMATION, &owner, 0, 0, 0, &descriptor) ==
                    ERROR_SUCCESS &&
                owner && EqualSid(&expected, owner);
     if (descriptor)
@@ -108,20 +116,36 @@ int servedByOwnUser(HANDLE pipe) {
     return ours;
 }
 
-PSECURITY_DESCRIPTOR hostPipeSecurity() {
+int snapshotName(DWORD host, wchar_t name[kPipeNameSize]) {
+    DWORD session = 0;
+    wchar_t user[96];
+    ProcessIdToSessionId(GetCurrentProcessId(), &session);
+    if (!userText(user, 96))
+        return 0;
+    _snwprintf(name, kPipeNameSize, L"Local\\DrovixVirtualDrive.%lu.%ls.%lu", (unsigned long)session, user,
+               (unsigned long)host);
+    name[kPipeNameSize - 1] = 0;
+    return 1;
+}
+
+PSECURITY_DESCRIPTOR securityFor(const wchar_t* rights) {
     wchar_t user[96], text[384];
     if (!userText(user, 96))
         return 0;
     PSECURITY_DESCRIPTOR descriptor = 0;
     // Windows before Vista knows no integrity label.
     for (const wchar_t* label : {L"S:(ML;;NW;;;ME)", L""}) {
-        _snwprintf(text, 384, L"O:%lsD:P(A;;GA;;;%ls)(A;;GA;;;SY)%ls", user, user, label);
+        _snwprintf(text, 384, L"O:%lsD:P(A;;%ls;;;%ls)(A;;%ls;;;SY)%ls", user, rights, user, rights, label);
         text[383] = 0;
         if (ConvertStringSecurityDescriptorToSecurityDescriptorW(text, SDDL_REVISION_1, &descriptor, 0))
             return descriptor;
     }
     return 0;
 }
+
+PSECURITY_DESCRIPTOR hostPipeSecurity() { return securityFor(L"GA"); }
+
+PSECURITY_DESCRIPTOR snapshotSecurity() { return securityFor(L"GR"); }
 
 int hostHolder(DWORD* process, int* ownUser) {
     wchar_t name[kPipeNameSize];
@@ -144,4 +168,40 @@ int hostHolder(DWORD* process, int* ownUser) {
     *ownUser = servedByOwnUser(pipe);
     CloseHandle(pipe);
     return 1;
+}
+
+int askHostToLeave(DWORD waitMs) {
+    wchar_t name[kPipeNameSize];
+    if (!hostPipeName(name))
+        return 0;
+    HANDLE pipe = CreateFileW(name, GENERIC_READ | GENERIC_WRITE, 0, 0, OPEN_EXISTING,
+                              FILE_FLAG_OVERLAPPED | SECURITY_SQOS_PRESENT | SECURITY_IDENTIFICATION, 0);
+    if (pipe == INVALID_HANDLE_VALUE)
+        return GetLastError() == ERROR_PIPE_BUSY ? 1 : 0;
+    if (!servedByOwnUser(pipe)) {
+        CloseHandle(pipe);
+        return 2;
+    }
+    DWORD mode = PIPE_READMODE_MESSAGE;
+    SetNamedPipeHandleState(pipe, &mode, 0, 0);
+    HANDLE host = OpenProcess(SYNCHRONIZE, FALSE, pipeServer(pipe));
+    HostRequest request = {};
+    request.kind = kHostLeave;
+    request.sentAt = GetTickCount();
+    HostReply reply;
+    OVERLAPPED io = {};
+    io.hEvent = CreateEventA(0, TRUE, FALSE, 0);
+    DWORD done = 0;
+    if (io.hEvent && !TransactNamedPipe(pipe, &request, sizeof request, &reply, sizeof reply, &done, &io) &&
+        GetLastError() == ERROR_IO_PENDING && WaitForSingleObject(io.hEvent, kHostAnswerMs) != WAIT_OBJECT_0)
+        CancelIo(pipe);
+    if (io.hEvent) {
+        GetOverlappedResult(pipe, &io, &done, TRUE);
+        CloseHandle(io.hEvent);
+    }
+    CloseHandle(pipe);
+    int stays = host && WaitForSingleObject(host, waitMs) != WAIT_OBJECT_0;
+    if (host)
+        CloseHandle(host);
+    return stays;
 }

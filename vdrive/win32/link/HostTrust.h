@@ -25,7 +25,19 @@ int servedByOwnUser(HANDLE pipe);
 // connect or make an instance of the name. LocalFree it; 0 when it cannot
 // be made.
 PSECURITY_DESCRIPTOR hostPipeSecurity();
+// The name of the drive's snapshot that the host of that process publishes
+// (DriveSnapshot.h).
+int snapshotName(DWORD host, wchar_t name[kPipeNameSize]);
+// The security of the snapshot: the user and the system may read it; only
+// the host, which made it, writes. LocalFree it; 0 when it cannot be made.
+PSECURITY_DESCRIPTOR snapshotSecurity();
+// Whether a kernel object (a snapshot) is owned by this process's own user.
+int ownedByOwnUser(HANDLE object);
 // Who holds the name now, for vdrivectl show: 0 when nobody; otherwise 1,
 // with the process (0: unknown, the name is held but not reached) and
 // whether it runs as this user.
 int hostHolder(DWORD* process, int* ownUser);
+// Asks this user's host to leave once no program has the drive open, and
+// waits for it a while: 0 when no host runs (or it has left), 1 when it
+// stays (a program has the drive open), 2 when the name is not its own.
+int askHostToLeave(DWORD waitMs);

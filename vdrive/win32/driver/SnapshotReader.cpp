@@ -1,0 +1,117 @@
+#include "SnapshotReader.h"
+
+#include <mmsystem.h>
+
+#include "../../DriveSnapshot.h"
+#include "../link/Control.h"
+#include "../link/HostTrust.h"
+#include "../link/StatusReply.h"
+
+namespace {
+
+// A host that has not published for this long while its sound plays is
+// asked instead: it may hang.
+const int64_t kFreshMs = 500;
+
+struct Reader {
+    DWORD host;
+    HANDLE mapping;
+    const DriveSnapshot* snapshot;
+    HKEY control; // the control key, kept open for its write time
+    DriveModel model;
+};
+Reader reader;
+CRITICAL_SECTION readerLock;
+volatile DWORD endedHost;
+
+void unmap() {
+    if (reader.snapshot)
+        UnmapViewOfFile(reader.snapshot);
+    if (reader.mapping)
+        CloseHandle(reader.mapping);
+    reader.snapshot = 0;
+    reader.mapping = 0;
+    reader.host = 0;
+}
+
+// The snapshot of that host, mapped once; 0 when it has none of its own
+// (looked for once a host).
+const DriveSnapshot* snapshotOf(DWORD host) {
+    if (host == reader.host)
+        return reader.snapshot;
+    unmap();
+    reader.host = host;
+    wchar_t name[kPipeNameSize];
+    if (!snapshotName(host, name))
+        return 0;
+    reader.mapping = OpenFileMappingW(FILE_MAP_READ | READ_CONTROL, FALSE, name);
+    if (reader.mapping && ownedByOwnUser(reader.mapping))
+        reader.snapshot = (const DriveSnapshot*)MapViewOfFile(reader.mapping, FILE_MAP_READ, 0, 0, sizeof(DriveSnapshot));
+    if (!reader.snapshot && reader.mapping) {
+        CloseHandle(reader.mapping);
+        reader.mapping = 0;
+    }
+    return reader.snapshot;
+}
+
+// Whether the control key is as the host last read it.
+int controlAsRead(const SnapshotState& state) {
+    if (!reader.control && RegOpenKeyExA(HKEY_CURRENT_USER, kControlKey, 0, KEY_QUERY_VALUE, &reader.control))
+        reader.control = 0;
+    FILETIME written = {};
+    if (!reader.control || RegQueryInfoKeyA(reader.control, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, &written))
+        return 0;
+    return written.dwLowDateTime == state.controlWritten[0] && written.dwHighDateTime == state.controlWritten[1];
+}
+
+int64_t ticks() {
+    LARGE_INTEGER now;
+    QueryPerformanceCounter(&now);
+    return now.QuadPart;
+}
+
+int answerable(const SnapshotState& state, DWORD host, DWORD item, int64_t now) {
+    if (state.host != host || state.logging)
+        return 0;
+    if (state.mode == kDrivePlaying && state.keeper != kKeptByClock &&
+        (now - state.stamp) * 1000 / state.ticksPerSecond > kFreshMs)
+        return 0;
+    if (item == MCI_STATUS_MODE || item == MCI_STATUS_MEDIA_PRESENT || item == MCI_STATUS_READY)
+        return state.controlSettled && controlAsRead(state);
+    return 1;
+}
+
+} // namespace
+
+void readySnapshotReader() { InitializeCriticalSection(&readerLock); }
+
+void hostEndedForSnapshot(DWORD host) { endedHost = host; }
+
+int statusFromSnapshot(DWORD host, DWORD timeFormat, DWORD flags, DWORD_PTR block, LRESULT* result) {
+    if (!host || host == endedHost || !block || (flags & (MCI_NOTIFY | MCI_WAIT)) || !(flags & MCI_STATUS_ITEM))
+        return 0;
+    MCI_STATUS_PARMS* parameters = (MCI_STATUS_PARMS*)block;
+    EnterCriticalSection(&readerLock);
+    const DriveSnapshot* snapshot = snapshotOf(host);
+    SnapshotState state;
+    int64_t now = ticks();
+    int answered = snapshot && snapshot->read(&state) && answerable(state, host, parameters->dwItem, now);
+    if (answered) {
+        modelOf(state, timeFormat, &reader.model);
+        StatusAnswer answer;
+        DWORD error =
+            reader.model.status(0, flags, parameters->dwItem, parameters->dwTrack, playedAt(state, now), &answer);
+        *result = error ? error : statusReply(parameters->dwItem, answer, &parameters->dwReturn);
+    }
+    LeaveCriticalSection(&readerLock);
+    return answered;
+}
+
+void dropSnapshot() {
+    EnterCriticalSection(&readerLock);
+    unmap();
+    if (reader.control)
+        RegCloseKey(reader.control);
+    reader.control = 0;
+    LeaveCriticalSection(&readerLock);
+}

@@ -1,0 +1,17 @@
+// A status answered from the drive's snapshot (DriveSnapshot.h), without a
+// round trip to the host: only a query that asks nothing of the drive (no
+// notification, no wait), from the snapshot of the host the open talks to,
+// while that host lives and keeps its snapshot fresh. A mode or media
+// status goes to the host while the tray moves or once the control key has
+// been written since the host read it, so that what vdrivectl or another
+// program just did is never answered from before.
+#pragma once
+
+#include <windows.h>
+
+// 1 with the status's result when the snapshot answered; 0: ask the host.
+int statusFromSnapshot(DWORD host, DWORD timeFormat, DWORD flags, DWORD_PTR block, LRESULT* result);
+// The host's process has ended: its snapshot answers no more.
+void hostEndedForSnapshot(DWORD host);
+void readySnapshotReader();
+void dropSnapshot();
