@@ -166,7 +166,7 @@ int32_t imageCommand(wchar_t image[kPathSize]) {
     int quoted = *at == L'"';
     at += quoted;
     int length = 0;
-    while (at[length] && length < kPathSize - 1 && (quoted ? at[length] != L'"' : 1))
+    while (length < kPathSize - 1 && at[length] && (quoted ? at[length] != L'"' : 1))
         length++;
     while (!quoted && length > 0 && (at[length - 1] == L' ' || at[length - 1] == L'\t'))
         length--;

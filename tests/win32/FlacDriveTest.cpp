@@ -118,8 +118,8 @@ TEST_F(FlacDrive, InsertRefusesWhatTheDriveCannotPlayInJapanese) {
         {"refuse-notflac.cue", "WAV でも FLAC でもないファイルです: "},
     };
     for (const Row& row : rows) {
-        std::string file = std::string(row.sheet).substr(7);
-        file = file.substr(0, file.size() - 4) + ".flac";
+        std::string sheet = row.sheet;
+        std::string file = sheet.substr(7, sheet.size() - 11) + ".flac";
         EXPECT_EQ(1u, controlToolSays("insert \"" + images() + row.sheet + "\"", &said)) << said;
         EXPECT_NE(std::string::npos, said.find("このイメージは再生できません。ドライブのディスクはそのままです: "))
             << said;
