@@ -38,21 +38,34 @@ const char* reasonIn(const char* said) {
     return colon ? colon + 8 : said;
 }
 
+// Appends a wide text within `size` characters; 0 when it does not fit.
+int32_t append(wchar_t* line, int size, int* length, const wchar_t* text) {
+    for (; *text; text++) {
+        if (*length >= size - 1)
+            return 0;
+        line[(*length)++] = *text;
+    }
+    line[*length] = 0;
+    return 1;
+}
+
 // Runs vdrivectl insert on the image, its output in `said`; its exit code,
 // or -1 when it could not run or did not end in time.
 int32_t runInsert(const char* programDir, const wchar_t* image, char* said, int size, int32_t* hung) {
     CreateProcessWideCall createProcess =
         (CreateProcessWideCall)(void*)GetProcAddress(GetModuleHandleA("kernel32.dll"), "CreateProcessW");
     wchar_t folder[kPathSize], line[3 * kPathSize];
-    if (!createProcess || !toWide(programDir, folder, kPathSize))
+    int length = 0, room = sizeof line / sizeof *line;
+    if (!createProcess || !toWide(programDir, folder, kPathSize) || !append(line, room, &length, L"\"") ||
+        !append(line, room, &length, folder) ||
+        !append(line, room, &length, L"vdrivectl.exe\" insert --if-installed \"") ||
+        !append(line, room, &length, image) || !append(line, room, &length, L"\""))
         return -1;
-    _snwprintf(line, sizeof line / sizeof *line, L"\"%lsvdrivectl.exe\" insert --if-installed \"%ls\"", folder, image);
-    line[sizeof line / sizeof *line - 1] = 0;
+    // Its output fits the pipe: it is read once vdrivectl has ended.
     SECURITY_ATTRIBUTES inherit = {sizeof inherit, 0, TRUE};
     HANDLE reading = 0, writing = 0;
     if (!CreatePipe(&reading, &writing, &inherit, kSaidSize * 4))
         return -1;
-    SetHandleInformation(reading, HANDLE_FLAG_INHERIT, 0);
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;
