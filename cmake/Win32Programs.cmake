@@ -182,7 +182,7 @@ add_executable(mci_drive_tests tests/win32/MciDriveTest.cpp tests/win32/DriveSea
   tests/win32/SharedDriveTest.cpp tests/win32/HostFaultTest.cpp tests/win32/FlacDriveTest.cpp
   vdrive/win32/link/HostTrust.cpp)
 target_include_directories(mci_drive_tests PRIVATE tests/native)
-target_link_libraries(mci_drive_tests engine_win32 engine vdrive_disc winmm advapi32 gtest)
+target_link_libraries(mci_drive_tests engine_win32 engine vdrive_model winmm advapi32 gtest)
 # A second program on the drive: MCI command strings in, answers out.
 add_executable(mci_client tests/win32/MciClient.cpp)
 target_link_libraries(mci_client winmm)

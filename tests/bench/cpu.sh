@@ -12,7 +12,7 @@ set -uo pipefail
 build=$1
 streaming=${2:-}
 playing="the player playing the demo disc${streaming:+ with the drive streaming}"
-note="(goal: at most 2)"
+note="(goal: at most 1.5)"
 [ -n "$streaming" ] && note="(Wine's sound driver mixes in the player's process)"
 seconds=30
 
@@ -42,13 +42,13 @@ measure() {
   server=$(wine_process_of wineserver)
   # The drive's host (rundll32) streams the sound: its time is the player's.
   host=$(wine_process_of rundll32.exe 2>/dev/null)
-  local p0 s0 p1 s1
-  p0=$(cpuOf "$program" "$host"); s0=$(cpuMs "$server")
+  local p0 s0 p1 s1 h0 h1
+  p0=$(cpuOf "$program" "$host"); s0=$(cpuMs "$server"); h0=$(cpuOf "$host")
   sleep "$seconds"
-  p1=$(cpuOf "$program" "$host"); s1=$(cpuMs "$server")
+  p1=$(cpuOf "$program" "$host"); s1=$(cpuMs "$server"); h1=$(cpuOf "$host")
   kill "$program" 2>/dev/null
   wait "$started" 2>/dev/null
-  echo "$(( (p1 - p0) * 60 / seconds )) $(( (s1 - s0) * 60 / seconds ))"
+  echo "$(( (p1 - p0) * 60 / seconds )) $(( (s1 - s0) * 60 / seconds )) $(( (h1 - h0) * 60 / seconds ))"
 }
 
 wine reg add 'HKCU\Software\Drovix\VirtualDrive' /v Image /t REG_SZ /d "" /f >/dev/null 2>&1
@@ -86,23 +86,27 @@ if [ -n "$streaming" ]; then
   rm -rf "$image"
 fi
 wine reg delete 'HKCU\Software\Pelmark\Drovix' /f >/dev/null 2>&1
-set -- $reference $player
-echo "cpu: a dialog with the same timer: $1 ms a minute, and $2 ms of the Wine server's"
-echo "cpu: $playing: $3 ms a minute, and $4 ms of the Wine server's"
-if [ "$1" -gt 0 ] && [ $(($1 + $2)) -gt 0 ]; then
-  echo "cpu: $playing takes $(awk "BEGIN {printf \"%.1f\", $3 / $1}") times the dialog's own time," \
-    "$(awk "BEGIN {printf \"%.1f\", ($3 + $4) / ($1 + $2)}") times with the server's $note"
+read -r dialogOwn dialogServer _ <<<"$reference"
+read -r playerOwn playerServer playerHost <<<"$player"
+echo "cpu: a dialog with the same timer: $dialogOwn ms a minute, and $dialogServer ms of the Wine server's"
+echo "cpu: $playing: $playerOwn ms a minute (of which the drive's host $playerHost ms), and $playerServer ms of the Wine server's"
+if [ "$dialogOwn" -gt 0 ] && [ $((dialogOwn + dialogServer)) -gt 0 ]; then
+  echo "cpu: $playing takes $(awk "BEGIN {printf \"%.1f\", $playerOwn / $dialogOwn}") times the dialog's own time," \
+    "$(awk "BEGIN {printf \"%.1f\", ($playerOwn + $playerServer) / ($dialogOwn + $dialogServer)}") times with the server's $note"
 fi
 [ -n "$streaming" ] || exit 0
 plain=$(measure sound_plain.exe wine "$build/sound_plain.exe" $((seconds + 10))) || exit 1
-set -- $plain $player
+read -r plainOwn plainServer _ <<<"$plain"
+set -- "$plainOwn" "$plainServer" "$playerOwn" "$playerServer"
 echo "cpu: a plain waveOut client playing the same samples: $1 ms a minute, and $2 ms of the Wine server's"
 if [ "$1" -gt 0 ]; then
   echo "cpu: $playing takes $(awk "BEGIN {printf \"%.2f\", $3 / $1}") times the plain client's own time," \
-    "$(awk "BEGIN {printf \"%.2f\", ($3 + $4) / ($1 + $2)}") times with the server's (goal: at most 1.2)"
+    "$(awk "BEGIN {printf \"%.2f\", ($3 + $4) / ($1 + $2)}") times with the server's (goal: at most 1.05)"
 fi
-set -- $plain $flac_player
-echo "cpu: the player streaming the same minute from a FLAC image: $3 ms a minute, and $4 ms of the Wine server's"
+read -r flacOwn flacServer flacHost <<<"$flac_player"
+set -- "$plainOwn" "$plainServer" "$flacOwn" "$flacServer"
+echo "cpu: the player streaming the same minute from a FLAC image: $3 ms a minute (of which the drive's host" \
+  "$flacHost ms), and $4 ms of the Wine server's"
 if [ "$1" -gt 0 ]; then
   echo "cpu: streaming FLAC takes $(awk "BEGIN {printf \"%.2f\", $3 / $1}") times the plain client's own time," \
     "$(awk "BEGIN {printf \"%.2f\", ($3 + $4) / ($1 + $2)}") times with the server's (goal: at most 1.3)"

@@ -17,14 +17,6 @@ namespace {
 
 const DWORD kLimitMs = 4000; // the drive's limit for one answer of its host
 
-void demoDisc() {
-    RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\Drovix\\VirtualDrive");
-    HKEY key;
-    RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Drovix\\VirtualDrive", 0, 0, 0, KEY_ALL_ACCESS, 0, &key, 0);
-    RegSetValueExA(key, "Image", 0, REG_SZ, (const BYTE*)"", 1);
-    RegCloseKey(key);
-}
-
 // Every thread of the host held or let go, as SIGSTOP and SIGCONT do.
 int holdHost(bool hold) {
     HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS | TH32CS_SNAPTHREAD, 0);
@@ -55,7 +47,7 @@ DWORD since(DWORD began) { return GetTickCount() - began; }
 // A host that hangs holds the program once, for the limit; every command
 // after that fails at once, and once the host goes on, so does the drive.
 TEST(HostFaults, AHangingHostHoldsAProgramOnceThenItsCommandsFailAtOnce) {
-    demoDisc();
+    demoDiscInDrive();
     Client program;
     program.start();
     ASSERT_EQ("0 1|notify", program.say("open cdaudio shareable"));
@@ -80,7 +72,7 @@ TEST(HostFaults, AHangingHostHoldsAProgramOnceThenItsCommandsFailAtOnce) {
 // A host killed with a notification pending: the program's window is told it
 // was aborted; a play that waits returns an error, not a finished play.
 TEST(HostFaults, AKilledHostAbortsThePendingNotificationAndFailsTheWait) {
-    demoDisc();
+    demoDiscInDrive();
     Client notified, waiting;
     notified.start();
     waiting.start();
@@ -163,7 +155,7 @@ TEST(HostFaults, ANameHeldByAnotherUserIsRefusedAndShown) {
 // A host that leaves as a program opens: each open finds a host, the leaving
 // one or the next, whatever the moment.
 TEST(HostFaults, AnOpenAsTheHostLeavesIsNeverLost) {
-    demoDisc();
+    demoDiscInDrive();
     Client program;
     program.start();
     for (DWORD round = 0; round < 20; round++) {
@@ -195,7 +187,7 @@ TEST(HostFaults, WithoutAHostThePcsOwnDriveAnswersAtOnce) {
     makeCdaudio("standin_cd.dll");
     ASSERT_EQ(0u, controlToolSays("install", &said)) << said;
     ASSERT_TRUE(MoveFileA((folder + "rundll32.exe").c_str(), (folder + "rundll32.away").c_str()));
-    demoDisc();
+    demoDiscInDrive();
     for (int program = 0; program < 2; program++) {
         SCOPED_TRACE(program);
         Client client;

@@ -32,3 +32,12 @@ inline std::string readsWithin(Client* client, const std::string& query, const s
     }
     return answer;
 }
+
+// The demo disc in the drive, and nothing else set.
+inline void demoDiscInDrive() {
+    RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\Drovix\\VirtualDrive");
+    HKEY key;
+    RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Drovix\\VirtualDrive", 0, 0, 0, KEY_ALL_ACCESS, 0, &key, 0);
+    RegSetValueExA(key, "Image", 0, REG_SZ, (const BYTE*)"", 1);
+    RegCloseKey(key);
+}

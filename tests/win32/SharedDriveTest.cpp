@@ -6,20 +6,12 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <thread>
+
+#include "../../vdrive/DriveSnapshot.h"
+#include "../../vdrive/win32/link/HostTrust.h"
 
 #include "MciClient.h"
-
-namespace {
-
-void resetControl() {
-    RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\Drovix\\VirtualDrive");
-    HKEY key;
-    RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Drovix\\VirtualDrive", 0, 0, 0, KEY_ALL_ACCESS, 0, &key, 0);
-    RegSetValueExA(key, "Image", 0, REG_SZ, (const BYTE*)"", 1);
-    RegCloseKey(key);
-}
-
-} // namespace
 
 // Each command of one program, then a query of the other: every row in both
 // orders, the first program commanding and the second, then the other way.
@@ -46,7 +38,7 @@ TEST(SharedDrive, WhatOneProgramDoesTheOtherReads) {
         {false, "stop cdaudio", "notes", "0 |notify 4"},
         {true, "status cdaudio mode", "status cdaudio mode", "0 stopped|notify"},
     };
-    resetControl();
+    demoDiscInDrive();
     for (int swapped = 0; swapped < 2; swapped++) {
         SCOPED_TRACE(swapped ? "the second program commands first" : "the first program commands first");
         Client one, two;
@@ -72,7 +64,7 @@ TEST(SharedDrive, WhatOneProgramDoesTheOtherReads) {
 // A program killed while its play sounds lets the drive go: the other finds
 // it stopped where the play stood, and plays on it.
 TEST(SharedDrive, AProgramKilledWhilePlayingLeavesTheDriveUsable) {
-    resetControl();
+    demoDiscInDrive();
     Client player, other;
     player.start();
     other.start();
@@ -99,7 +91,7 @@ TEST(SharedDrive, AProgramKilledWhilePlayingLeavesTheDriveUsable) {
 // vdrivectl moves the door as a program would, and a program sees it at
 // its next look: eject opens it and ends the play, a disc put in closes it.
 TEST(SharedDrive, TheControlToolsEjectOpensTheDoorAndAnInsertClosesIt) {
-    resetControl();
+    demoDiscInDrive();
     Client program;
     program.start();
     auto tool = [](const char* arguments) {
@@ -122,4 +114,52 @@ TEST(SharedDrive, TheControlToolsEjectOpensTheDoorAndAnInsertClosesIt) {
     ASSERT_EQ(0u, tool("insert"));
     EXPECT_EQ("0 stopped|notify", readsWithin(&program, "status cdaudio mode", "0 stopped|notify", 3000));
     program.say("close cdaudio");
+}
+
+// The drive's snapshot read from another process while the host publishes
+// it at every command of a busy program: every record read is whole (the
+// demo disc's table, a head on the disc, published in order).
+TEST(SharedDrive, TheSnapshotReadWhileTheHostPublishesIsAlwaysWhole) {
+    demoDiscInDrive();
+    Client busy;
+    busy.start();
+    ASSERT_EQ("0 1|notify", busy.say("open cdaudio shareable"));
+    DWORD host = 0;
+    int ownUser = 0;
+    ASSERT_TRUE(hostHolder(&host, &ownUser));
+    wchar_t name[kPipeNameSize];
+    ASSERT_TRUE(snapshotName(host, name));
+    HANDLE mapping = OpenFileMappingW(FILE_MAP_READ, FALSE, name);
+    ASSERT_TRUE(mapping);
+    const DriveSnapshot* snapshot = (const DriveSnapshot*)MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, sizeof(DriveSnapshot));
+    ASSERT_TRUE(snapshot);
+    volatile LONG done = 0;
+    std::thread commands([&] {
+        for (int round = 0; round < 40; round++)
+            for (const char* command : {"play cdaudio from 2", "seek cdaudio to 4", "play cdaudio from 1 to 3", "stop cdaudio"})
+                busy.say(command);
+        InterlockedExchange(&done, 1);
+    });
+    SnapshotState state;
+    int64_t lastStamp = 0;
+    int whole = 0, odd = 0;
+    DWORD began = GetTickCount();
+    while (GetTickCount() - began < 20000) {
+        if (!snapshot->read(&state))
+            continue;
+        whole++;
+        odd += state.host != host || state.trackCount != 5 || state.endFrame != 61879 || state.trackStart[1] != 0 ||
+               state.frame > state.endFrame || state.playTo > state.endFrame || state.mode < 0 || state.mode > 2 ||
+               state.stamp < lastStamp;
+        lastStamp = state.stamp;
+        if (done)
+            break;
+    }
+    commands.join();
+    printf("snapshot across processes: %d records read, %d not whole\n", whole, odd);
+    EXPECT_LT(0, whole);
+    EXPECT_EQ(0, odd);
+    UnmapViewOfFile(snapshot);
+    CloseHandle(mapping);
+    busy.say("close cdaudio");
 }

@@ -229,8 +229,9 @@ int hostLeaves() {
     if (stays == 2)
         printText(stderr, "vdrivectl leave: ホストの名前はほかのユーザーのプロセスのものです\n");
     else
-        printText(stdout, stays ? "vdrivectl: ホストはドライブを開いているプログラムがなくなったら終わります\n"
-                                : "vdrivectl: ホストは動いていません\n");
+        printText(stdout, stays == 1   ? "vdrivectl: ホストはドライブを開いているプログラムがなくなったら終わります\n"
+                          : stays == 3 ? "vdrivectl: ホストは終わりました\n"
+                                       : "vdrivectl: ホストは動いていません\n");
     return stays == 2;
 }
 

@@ -132,10 +132,10 @@ int HostConnection::connect() {
 }
 
 Exchanged HostConnection::exchange(HostRequest* request, HostReply* reply) {
+    if (pipe && !settled())
+        return kHostSilent;
     if (!pipe)
         return kHostGone;
-    if (!settled())
-        return pipe ? kHostSilent : kHostGone;
     DWORD deadline = GetTickCount() + kHostAnswerMs;
     sent = *request;
     sent.sentAt = GetTickCount();

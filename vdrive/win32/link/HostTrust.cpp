@@ -203,5 +203,5 @@ int askHostToLeave(DWORD waitMs) {
     int stays = host && WaitForSingleObject(host, waitMs) != WAIT_OBJECT_0;
     if (host)
         CloseHandle(host);
-    return stays;
+    return stays ? 1 : 3;
 }

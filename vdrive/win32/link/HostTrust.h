@@ -38,6 +38,6 @@ int ownedByOwnUser(HANDLE object);
 // whether it runs as this user.
 int hostHolder(DWORD* process, int* ownUser);
 // Asks this user's host to leave once no program has the drive open, and
-// waits for it a while: 0 when no host runs (or it has left), 1 when it
-// stays (a program has the drive open), 2 when the name is not its own.
+// waits for it a while: 0 when no host runs, 1 when it stays (a program
+// has the drive open), 2 when the name is not its own, 3 when it has left.
 int askHostToLeave(DWORD waitMs);
