@@ -31,6 +31,11 @@ add_executable(cue_sheet_tests tests/native/CueSheetTest.cpp)
 target_link_libraries(cue_sheet_tests vdrive_disc GTest::gtest_main)
 gtest_discover_tests(cue_sheet_tests DISCOVERY_MODE PRE_TEST)
 
+# FLAC images through Debian's libFLAC, made by Debian's flac command.
+add_executable(flac_image_tests tests/native/FlacImageTest.cpp)
+target_link_libraries(flac_image_tests vdrive_flac GTest::gtest_main)
+gtest_discover_tests(flac_image_tests DISCOVERY_MODE PRE_TEST)
+
 add_executable(drive_model_tests tests/native/DriveModelTest.cpp tests/native/SampleCountTest.cpp
   tests/native/SegmentClockTest.cpp tests/native/DriveActivityTest.cpp tests/native/DriveSnapshotTest.cpp)
 target_link_libraries(drive_model_tests vdrive_model GTest::gtest_main)
@@ -43,7 +48,7 @@ foreach(library engine titles common vdrive_model)
     COMMAND ${CMAKE_SOURCE_DIR}/tests/native/no_allocator.sh $<TARGET_FILE:${library}>)
 endforeach()
 
-# The title index and the CUE sheet reader fuzzed for a bounded time each,
+# The title index, the CUE sheet reader and FLAC files fuzzed for a bounded time each,
 # under ASan and UBSan, from their seed corpus in tests/fuzz/corpus/.
 if(DROVIX_SANITIZE AND CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
   set(DROVIX_FUZZ_SECONDS 60 CACHE STRING "How long each fuzz test runs")
@@ -67,6 +72,11 @@ if(DROVIX_SANITIZE AND CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
   add_fuzz_test(cue_sheet tests/fuzz/CueSheetFuzz.cpp vdrive/VirtualDisc.cpp vdrive/CueSheet.cpp
     vdrive/ImageText.cpp vdrive/ImageFormats.cpp vdrive/DiscLayout.cpp)
   target_include_directories(cue_sheet_fuzz PRIVATE vdrive)
+  # FLAC files through libFLAC (Debian's), with libFLAC's own errors.
+  add_fuzz_test(flac tests/fuzz/FlacFuzz.cpp vdrive/FlacImage.cpp vdrive/FlacStream.cpp vdrive/VirtualDisc.cpp
+    vdrive/CueSheet.cpp vdrive/ImageText.cpp vdrive/ImageFormats.cpp vdrive/DiscLayout.cpp)
+  target_include_directories(flac_fuzz PRIVATE vdrive)
+  target_link_libraries(flac_fuzz libflac)
 endif()
 
 # The title index's benchmark, optimised whatever the build type.

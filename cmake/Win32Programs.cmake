@@ -46,7 +46,7 @@ target_compile_options(index_words PRIVATE ${DROVIX_CODE_FLAGS})
 add_library(player_window STATIC
   player/MainWindow.cpp player/Settings.cpp player/Face.cpp player/Refresh.cpp player/Commands.cpp
   player/Menus.cpp player/TitleDialog.cpp player/AboutBox.cpp player/Titles.cpp player/Hints.cpp
-  player/MediaKeys.cpp)
+  player/MediaKeys.cpp player/ImageInsert.cpp)
 target_link_libraries(player_window PUBLIC engine titles index_words display comctl32 gdi32 user32 advapi32 version)
 target_compile_options(player_window PRIVATE ${DROVIX_CODE_FLAGS})
 
@@ -64,7 +64,7 @@ target_compile_options(Drovix PRIVATE ${DROVIX_CODE_FLAGS})
 # The settings tool: its dialog and AutoPlay registration, linked into the
 # tool and into its tests.
 add_library(settings_tool STATIC config/SettingsDialog.cpp config/AutoPlay.cpp config/Uninstall.cpp
-  config/DriveRemoval.cpp vdrive/win32/link/DriveKeys.cpp)
+  config/DriveRemoval.cpp config/CueVerb.cpp vdrive/win32/link/DriveKeys.cpp)
 target_link_libraries(settings_tool PUBLIC common titles index_words comctl32 comdlg32 user32 advapi32)
 target_compile_options(settings_tool PRIVATE ${DROVIX_CODE_FLAGS})
 
@@ -145,7 +145,7 @@ gtest_discover_tests(player_instance_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIM
 # program loads it unless vdrivectl install made it the "cdaudio" driver.
 set(DROVIX_DRIVE_SOURCES vdrive/win32/drovixcd.rc vdrive/win32/host/DriverProc.cpp vdrive/win32/host/DriveLifetime.cpp
   vdrive/win32/host/DiscLoading.cpp vdrive/win32/host/PlaySegment.cpp vdrive/win32/link/Control.cpp vdrive/win32/host/ImageFiles.cpp
-  vdrive/win32/host/AudioOut.cpp vdrive/win32/link/CommandFields.cpp vdrive/win32/host/SnapshotWriter.cpp
+  vdrive/win32/host/AudioOut.cpp vdrive/win32/host/FlacReading.cpp vdrive/win32/link/CommandFields.cpp vdrive/win32/host/SnapshotWriter.cpp
   vdrive/win32/link/HostTrust.cpp)
 # The drive and vdrivectl are for the NT family (MCI drivers of this kind
 # exist there only), from Windows XP on (GetModuleHandleEx keeps the
@@ -155,9 +155,9 @@ set(DROVIX_DRIVE_FLAGS -Wall -Wextra -fno-exceptions -fno-rtti -DWINVER=0x0501 -
 foreach(build drovixcd drovixcd_seams)
   add_library(${build} SHARED ${DROVIX_DRIVE_SOURCES})
   set_target_properties(${build} PROPERTIES PREFIX "" OUTPUT_NAME ${build})
-  target_link_libraries(${build} vdrive_model common winmm advapi32)
+  target_link_libraries(${build} vdrive_model vdrive_flac common winmm advapi32)
   target_compile_options(${build} PRIVATE ${DROVIX_DRIVE_FLAGS})
-  target_link_options(${build} PRIVATE -static -static-libgcc -static-libstdc++ -Wl,--kill-at)
+  target_link_options(${build} PRIVATE -static -static-libgcc -static-libstdc++ -Wl,--kill-at -Wl,--gc-sections)
 endforeach()
 # The installed drive is one for the session: a host process owns it, and
 # each program's open talks to the host.
@@ -170,16 +170,17 @@ target_sources(drovixcd PRIVATE ${DROVIX_SHARED_DRIVE_SOURCES})
 # so that a host of the one user Wine has stands for someone else's.
 add_library(drovixcd_wary SHARED ${DROVIX_DRIVE_SOURCES} ${DROVIX_SHARED_DRIVE_SOURCES})
 set_target_properties(drovixcd_wary PROPERTIES PREFIX "")
-target_link_libraries(drovixcd_wary vdrive_model common winmm advapi32)
+target_link_libraries(drovixcd_wary vdrive_model vdrive_flac common winmm advapi32)
 target_compile_options(drovixcd_wary PRIVATE ${DROVIX_DRIVE_FLAGS})
 target_compile_definitions(drovixcd_wary PRIVATE DROVIX_WARY_TEST)
-target_link_options(drovixcd_wary PRIVATE -static -static-libgcc -static-libstdc++ -Wl,--kill-at)
+target_link_options(drovixcd_wary PRIVATE -static -static-libgcc -static-libstdc++ -Wl,--kill-at -Wl,--gc-sections)
 target_sources(drovixcd_seams PRIVATE vdrive/win32/drovixcd_seams.def vdrive/win32/host/DriveSeams.cpp)
 target_compile_definitions(drovixcd_seams PRIVATE DROVIX_DRIVE_SEAMS)
 
 # The player's MCI commands against the virtual drive.
 add_executable(mci_drive_tests tests/win32/MciDriveTest.cpp tests/win32/DriveSeamTest.cpp
-  tests/win32/SharedDriveTest.cpp tests/win32/HostFaultTest.cpp vdrive/win32/link/HostTrust.cpp)
+  tests/win32/SharedDriveTest.cpp tests/win32/HostFaultTest.cpp tests/win32/FlacDriveTest.cpp
+  vdrive/win32/link/HostTrust.cpp)
 target_include_directories(mci_drive_tests PRIVATE tests/native)
 target_link_libraries(mci_drive_tests engine_win32 engine vdrive_model winmm advapi32 gtest)
 # A second program on the drive: MCI command strings in, answers out.
@@ -190,18 +191,35 @@ add_library(standin_cd SHARED tests/win32/StandInDriver.cpp)
 set_target_properties(standin_cd PROPERTIES PREFIX "")
 target_link_libraries(standin_cd winmm)
 target_link_options(standin_cd PRIVATE -static -static-libgcc -Wl,--kill-at)
-add_dependencies(mci_drive_tests drovixcd drovixcd_seams drovixcd_wary vdrivectl mci_client standin_cd)
+add_dependencies(mci_drive_tests drovixcd drovixcd_seams drovixcd_wary vdrivectl mci_client standin_cd flac_images)
 gtest_discover_tests(mci_drive_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
   PROPERTIES RESOURCE_LOCK shared_registry)
+
+# FLAC images beside the WAV they were encoded from, for the tests under
+# Wine (Debian's flac command encodes them at build time).
+set(FLAC_IMAGES ${CMAKE_BINARY_DIR}/flac-images)
+add_custom_command(OUTPUT ${FLAC_IMAGES}/disc.flac
+  COMMAND Python3::Interpreter ${CMAKE_SOURCE_DIR}/tests/win32/flac_images.py ${FLAC_IMAGES}
+  DEPENDS ${CMAKE_SOURCE_DIR}/tests/win32/flac_images.py
+  COMMENT "Encoding the FLAC test images")
+add_custom_target(flac_images DEPENDS ${FLAC_IMAGES}/disc.flac)
+# The drive's reading of FLAC images, in the test process.
+add_executable(flac_reader_tests tests/win32/FlacReaderTest.cpp vdrive/win32/host/ImageFiles.cpp
+  vdrive/win32/host/AudioOut.cpp vdrive/win32/host/FlacReading.cpp)
+target_link_libraries(flac_reader_tests vdrive_flac common winmm gtest gtest_main)
+target_compile_options(flac_reader_tests PRIVATE -DWINVER=0x0501 -D_WIN32_WINNT=0x0501)
+add_dependencies(flac_reader_tests flac_images)
+gtest_discover_tests(flac_reader_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60)
 
 # The real player on the virtual drive.
 add_executable(end_to_end_tests tests/e2e/AutoplayTest.cpp tests/e2e/TitlesTest.cpp
   tests/e2e/SettingsTest.cpp tests/e2e/HelpTest.cpp tests/e2e/PlayModesTest.cpp
-  tests/e2e/BadInputTest.cpp tests/e2e/SoakTest.cpp tests/e2e/SharedDriveTest.cpp tests/e2e/UninstallTest.cpp)
+  tests/e2e/BadInputTest.cpp tests/e2e/SoakTest.cpp tests/e2e/SharedDriveTest.cpp tests/e2e/UninstallTest.cpp
+  tests/e2e/ImageDropTest.cpp)
 target_link_libraries(end_to_end_tests gtest gtest_main psapi ntdll gdi32)
 # vdrivectl as a user without administrator rights meets it.
 add_executable(refusing_vdrivectl tests/e2e/RefusingVdrivectl.cpp)
-add_dependencies(end_to_end_tests Drovix Drovixcfg drovixcd vdrivectl help_file mci_client refusing_vdrivectl)
+add_dependencies(end_to_end_tests Drovix Drovixcfg drovixcd vdrivectl help_file mci_client refusing_vdrivectl flac_images)
 # The soak takes about three minutes.
 gtest_discover_tests(end_to_end_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
   PROPERTIES RESOURCE_LOCK shared_registry TIMEOUT 300)
@@ -219,11 +237,13 @@ target_link_libraries(sound_plain winmm)
 
 add_executable(vdrivectl vdrive/win32/control/vdrivectl.cpp vdrive/win32/control/Install.cpp vdrive/win32/link/Control.cpp
   vdrive/win32/link/DriveKeys.cpp vdrive/win32/driver/RealDrive.cpp vdrive/win32/link/HostTrust.cpp
-  vdrive/win32/control/SheetTitles.cpp vdrive/win32/host/ImageFiles.cpp vdrive/win32/control/vdrivectl.rc)
+  vdrive/win32/control/SheetTitles.cpp vdrive/win32/host/ImageFiles.cpp vdrive/win32/host/FlacReading.cpp
+  vdrive/win32/control/vdrivectl.rc)
 target_include_directories(vdrivectl PRIVATE common)
 set_source_files_properties(vdrive/win32/control/vdrivectl.rc PROPERTIES OBJECT_DEPENDS "${CMAKE_SOURCE_DIR}/common/app.manifest")
-target_link_libraries(vdrivectl vdrive_disc titles index_words winmm shell32)
+target_link_libraries(vdrivectl vdrive_flac titles index_words winmm shell32)
 target_compile_options(vdrivectl PRIVATE ${DROVIX_DRIVE_FLAGS})
+target_link_options(vdrivectl PRIVATE -Wl,--gc-sections)
 
 # The settings tool's dialog in the test process, with the tool's resources,
 # Wine's registry and real message boxes; and the real tool for its marker.

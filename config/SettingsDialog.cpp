@@ -162,6 +162,8 @@ void SettingsTool::fillControls() {
     CheckDlgButton(dialog, IDC_ALWAYS_VISIBLE, alwaysVisibleSet == 1 ? BST_CHECKED : BST_UNCHECKED);
     CheckDlgButton(dialog, IDC_SAVE_PLAY_MODE, saveBeforePlayMode ? BST_CHECKED : BST_UNCHECKED);
     CheckRadioButton(dialog, IDC_AUTOPLAY_UNCHANGED, IDC_AUTOPLAY_SYSTEM, IDC_AUTOPLAY_UNCHANGED);
+    CheckDlgButton(dialog, IDC_CUE_VERB, cueVerbIsSet() ? BST_CHECKED : BST_UNCHECKED);
+    EnableWindow(GetDlgItem(dialog, IDC_CUE_VERB), cueVerbOffered());
 }
 
 void SettingsTool::showInterval(uint32_t milliseconds) {
@@ -308,6 +310,7 @@ int32_t SettingsTool::saveSettings() {
     if (!written)
         return 0;
     registerAutoPlay();
+    applyCueVerb();
     return 1;
 }
 

@@ -49,6 +49,11 @@ struct SettingsTool {
     const char* removeDrovixAutoPlay(int32_t* systemPlayerNow);
     int32_t drovixAutoPlayIsSet();
 
+    // Explorer's 「Drovix で再生」 on .cue files (CueVerb.cpp), as the box
+    // asks on OK.
+    void applyCueVerb();
+    const char* registerCueVerb();
+
     // Drovixcfg.exe /uninstall: asks, removes, says what it did and which
     // title indexes it kept, in messages of the owner (none from the
     // command line). 0 when everything asked for is gone.
@@ -81,6 +86,12 @@ int32_t deleteRegistryTree(HKEY root, const char* name);
 // that holds anything (another program's): from the given key towards the
 // root, not beyond the last.
 void deleteEmptyKeys(HKEY root, const char* keyName, const char* last);
+
+// Explorer's command on .cue files: offered from Windows XP on; whether this
+// user has it; taken away (0, or the key refused).
+int32_t cueVerbOffered();
+int32_t cueVerbIsSet();
+const char* removeCueVerb();
 
 INT_PTR CALLBACK settingsDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 

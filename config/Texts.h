@@ -26,6 +26,9 @@ const char kTextNoSystemPlayer[] =
 const char kTextAutoPlayGivenBack[] =
     "Windows標準のＣＤプレイヤーがないため、プレイヤーのオートプレイの登録を削除しました。"
     "音楽ＣＤを入れたときは Windows のオートプレイの設定に従います。";
+// Explorer's command on .cue files, as Explorer lists it.
+const char kTextCueVerb[] = "Drovix で再生";
+const char kTextCueVerbFailed[] = "エクスプローラーの「Drovix で再生」を変更できませんでした:";
 // Drovixcfg.exe /uninstall. The parts it removes, as the messages list them.
 const char kTextPartSettings[] = "設定";
 const char kTextPartAutoPlay[] = "オートプレイの登録";

@@ -117,7 +117,8 @@ int32_t SettingsTool::uninstall(HWND owner) {
     // machine's only where this user may delete them).
     deleteEmptyDriveKeys(HKEY_CURRENT_USER, 0);
     deleteEmptyDriveKeys(HKEY_LOCAL_MACHINE, 0);
-    int32_t settings = keyExists(HKEY_CURRENT_USER, kSettingsKey) || keyExists(HKEY_CURRENT_USER, kControlKey);
+    int32_t settings = keyExists(HKEY_CURRENT_USER, kSettingsKey) || keyExists(HKEY_CURRENT_USER, kControlKey) ||
+                       cueVerbIsSet();
     int32_t autoPlay = drovixAutoPlayIsSet();
     // The drive is for XP and later: no earlier Windows has it.
     int32_t drive = ntVersion(windowsVersion()) >= 0x0501 && driveInstalledIn(0);
@@ -140,10 +141,12 @@ int32_t SettingsTool::uninstall(HWND owner) {
     if (settings) {
         int32_t settingsGone = deleteKeyAndEmptyParent(kSettingsKey);
         int32_t controlGone = deleteKeyAndEmptyParent(kControlKey);
-        if (settingsGone && controlGone)
+        // Explorer's 「Drovix で再生」 goes with the settings that made it.
+        const char* verbRefused = removeCueVerb();
+        if (settingsGone && controlGone && !verbRefused)
             addPart(report.removed, sizeof report.removed, kTextPartSettings);
         else
-            report.leave(kTextSettingsNotRemoved, settingsGone ? kControlKey : kSettingsKey);
+            report.leave(kTextSettingsNotRemoved, !settingsGone ? kSettingsKey : !controlGone ? kControlKey : verbRefused);
     }
     if (autoPlay) {
         const char* refused = removeDrovixAutoPlay(&report.systemPlayerNow);

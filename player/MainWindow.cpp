@@ -75,7 +75,7 @@ INT_PTR CALLBACK handleMessage(HWND window, UINT message, WPARAM wParam, LPARAM 
     PlayerWindow& player = playerWindow;
     player.window = window;
     if (message == secondStartMessage()) {
-        player.secondStart(wParam == 1);
+        player.secondStart((uint32_t)wParam);
         return TRUE;
     }
     switch (message) {
@@ -108,6 +108,9 @@ INT_PTR CALLBACK handleMessage(HWND window, UINT message, WPARAM wParam, LPARAM 
     case WM_HELP:
         player.dispatchCommand(IDC_OPEN_HELP, 0);
         return TRUE;
+    case WM_DROPFILES:
+        player.dropImage((HANDLE)wParam);
+        return 0;
     case WM_INITMENUPOPUP:
         if ((HMENU)wParam == GetSystemMenu(window, FALSE)) {
             player.openedByRightClick = 0;
@@ -163,6 +166,7 @@ int32_t PlayerWindow::initialise() {
     createButtons();
     nameButtons();
     listenToMediaKeys();
+    listenToDrops();
 
     StoredState stored;
     if (loadSettings(&stored)) {
@@ -180,6 +184,8 @@ int32_t PlayerWindow::initialise() {
     }
     resolvePaths();
     showAtStart();
+    if (imageInserted)
+        playInsertedDisc();
     // The face shows the drive at once, and AutoPlay's start plays now, not
     // at the first tick.
     if (discEngine.notifyWindow) {
@@ -193,6 +199,12 @@ int32_t PlayerWindow::initialise() {
 // AutoPlay's and those stay minimised; AutoPlay's "/play" plays the disc in
 // the drive as a first start with it would (or the disc once it is found).
 void PlayerWindow::secondStart(uint32_t play) {
+    if (play == kStartInserted) {
+        ShowWindow(window, IsIconic(window) ? SW_RESTORE : SW_SHOW);
+        SetForegroundWindow(window);
+        playInsertedDisc();
+        return;
+    }
     if (!(play && autoplayMinimize)) {
         if (IsIconic(window))
             ShowWindow(window, SW_RESTORE);

@@ -40,6 +40,8 @@ struct PlayerWindow {
     // The disc of the random round under way.
     char roundDiscId[kDiscIdSize];
     uint32_t autoplayStart;
+    // Started by Explorer's command, which put a disc in to be played.
+    uint32_t imageInserted;
     uint32_t openedByRightClick;
     uint32_t fillingTitleDialog;
     int32_t savedLeft, savedTop;
@@ -75,7 +77,8 @@ struct PlayerWindow {
 
     // Start-up and shutdown.
     int32_t initialise();
-    // Another start of the program, handed over by that copy.
+    // Another start of the program, handed over by that copy: kStartPlays
+    // for "/play", kStartInserted when it put a disc in (Explorer's command).
     void secondStart(uint32_t play);
     int32_t shutdown();
     int32_t applyTopMost();
@@ -95,6 +98,11 @@ struct PlayerWindow {
     // The media keys, from the player's window or through the shell.
     int32_t mediaKey(UINT message, WPARAM wParam, LPARAM lParam);
     void listenToMediaKeys();
+    // A CD image dropped on the window goes into the virtual drive and plays
+    // (ImageInsert.cpp).
+    void listenToDrops();
+    void dropImage(HANDLE drop);
+    void playInsertedDisc();
     void stopListeningToMediaKeys();
     // The buttons' names and their tooltips.
     void nameButtons();
@@ -158,3 +166,15 @@ INT_PTR CALLBACK titleDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARA
 INT_PTR CALLBACK aboutBoxProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 
 extern PlayerWindow playerWindow;
+
+// What a second start asks of the running copy.
+const WPARAM kStartPlays = 1;
+const WPARAM kStartInserted = 2;
+
+// The image (a CUE sheet, or a FLAC file with its own) put in the virtual
+// drive by vdrivectl beside the player; 0, the user told why, when it is
+// not.
+int32_t insertImage(HWND owner, const char* programDir, const wchar_t* image);
+// The image that Explorer's command names ("/image" and its path); 0 for
+// any other command line.
+int32_t imageCommand(wchar_t image[kPathSize]);

@@ -6,6 +6,11 @@ const char kTextPlayerCaption[] = "ＣＤプレイヤー";
 const char kTextGuideNotOpened[] = "説明のページ %s を開けませんでした.";
 // The font the player's dialogs ask for.
 const char kDialogFont[] = "MS UI Gothic";
+// A CD image dropped on the player, or named by Explorer's command.
+const char kTextNoControlTool[] = "vdrivectl.exe がプレイヤーと同じフォルダにないため、イメージを仮想ＣＤドライブに入れられません。";
+const char kTextControlToolHung[] = "vdrivectl.exe が応答しないため、イメージを仮想ＣＤドライブに入れられませんでした。";
+const char kTextDropOneImage[] = "CUE シートか、シートを持つ FLAC ファイルをドロップしてください。";
+const char kTextNoVirtualDrive[] = "仮想ＣＤドライブは Windows XP 以降で使えます。";
 const char kTextNoDrive[] = "ＣＤドライブが接続されていないか、ほかのソフトが使用中です。\n\n起動を中止します。";
 const char kTextInsertDisc[] = "音楽ＣＤをセットしてください";
 

@@ -1,5 +1,4 @@
-// CD images: a CUE sheet and its files (raw CD-DA BIN, or one WAV per
-// track), read into the virtual drive's table of contents. Portable: the
+// CD images: a CUE sheet and its files (raw CD-DA BIN, WAV or FLAC), read into the virtual drive's table of contents. Portable: the
 // caller reads the files; everything here works on bytes.
 #pragma once
 
@@ -19,6 +18,9 @@ enum ImageError {
     kImageTruncated,
     kImageBadWave,
     kImageUnsupportedFile,
+    kImageBadFlac,     // a FLAC file of another rate, sample size or channels
+    kImageDamagedFlac, // a FLAC file whose stream cannot be decoded whole
+    kImageNotAudio,    // a WAVE file that is neither WAV nor FLAC
 };
 
 const char* imageErrorText(ImageError error);
@@ -67,11 +69,13 @@ ImageError parseCueSheet(const char* text, size_t length, CueSheet* sheet);
 // What a file holds: where its audio starts and how many frames it has. A
 // WAV's last frame may be short; a BIN's may not.
 struct ImageFile {
+    // For FLAC the offsets are those of its decoded samples, as if a BIN.
     uint32_t dataOffset;
     uint32_t frames;
     // Where the audio ends: a short last frame is filled up with silence,
     // not with whatever follows the audio in the file.
     uint64_t dataEnd;
+    uint8_t kind; // FileKind
 };
 
 // A BIN's frames from its size.

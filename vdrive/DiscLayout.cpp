@@ -83,6 +83,7 @@ ImageError buildDisc(const CueSheet& sheet, const ImageFile* files, VirtualDisc*
     for (int32_t i = 0; i < sheet.fileCount; i++) {
         memcpy(disc->files[i], sheet.files[i], kFileNameSize);
         disc->fileDataEnd[i] = files[i].dataEnd;
+        disc->fileKind[i] = files[i].kind;
     }
     return kImageOk;
 }

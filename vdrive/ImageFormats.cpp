@@ -6,7 +6,7 @@
 ImageError binaryFile(uint64_t size, ImageFile* file) {
     if (size % kBytesPerFrame != 0 || size / kBytesPerFrame > 0xFFFFFFFFu)
         return kImageTruncated;
-    *file = ImageFile{0, (uint32_t)(size / kBytesPerFrame), size};
+    *file = ImageFile{0, (uint32_t)(size / kBytesPerFrame), size, kKindBinary};
     return kImageOk;
 }
 
@@ -40,7 +40,7 @@ ImageError waveFile(const uint8_t* header, size_t length, uint64_t size, ImageFi
             if (dataOffset + dataBytes > size)
                 return kImageTruncated;
             *file = ImageFile{(uint32_t)dataOffset, (uint32_t)((dataBytes + kBytesPerFrame - 1) / kBytesPerFrame),
-                              dataOffset + dataBytes};
+                              dataOffset + dataBytes, kKindWave};
             return kImageOk;
         }
         uint64_t next = (uint64_t)at + 8 + chunkSize + (chunkSize & 1);

@@ -13,6 +13,9 @@ const char* imageErrorText(ImageError error) {
     case kImageTruncated: return "a file of the image is shorter than the sheet says";
     case kImageBadWave: return "a WAV file is not 44.1 kHz 16-bit stereo PCM";
     case kImageUnsupportedFile: return "a file or track type the drive cannot play";
+    case kImageBadFlac: return "a FLAC file is not 44.1 kHz 16-bit stereo";
+    case kImageDamagedFlac: return "a FLAC file is damaged or cut short";
+    case kImageNotAudio: return "a WAVE file is neither WAV nor FLAC";
     }
     return "unknown";
 }

@@ -16,6 +16,14 @@ const int32_t kMaxExtents = 3 * kMaxTracks;
 const int32_t kMaxFiles = 99;
 const int kFileNameSize = 260;
 
+// What holds a file's audio: raw CD-DA, a WAV's PCM, or a FLAC stream that
+// the drive decodes as it plays.
+enum FileKind : uint8_t {
+    kKindBinary = 0,
+    kKindWave = 1,
+    kKindFlac = 2,
+};
+
 // A run of frames of the disc with one source: a file from a byte offset,
 // or silence (file -1), or the demo disc's tones (file -2).
 struct DiscExtent {
@@ -39,6 +47,7 @@ struct VirtualDisc {
     int32_t fileCount;
     char files[kMaxFiles][kFileNameSize];
     uint64_t fileDataEnd[kMaxFiles];
+    uint8_t fileKind[kMaxFiles];
 
     uint32_t trackLength(int32_t track) const;
     // The length a drive reports through the platform's cdaudio driver, of

@@ -41,6 +41,15 @@ wine "$build/vdrivectl.exe" insert "$(winepath -w "$image/minute.cue" | tr -d '\
 # The first open starts the drive's host: the one it finds leaves first.
 wine "$build/vdrivectl.exe" leave >/dev/null 2>&1
 timeout 60 wine "$build/status_round_trip.exe" 2>/dev/null | tr -d '\r'
+# The same minute as FLAC: the drive decodes it on its own thread, ahead of
+# the sound, and a status should not notice.
+flac --silent --force --force-raw-format --endian=little --sign=signed --channels=2 --bps=16 \
+  --sample-rate=44100 -o "$image/minute.flac" "$image/minute.bin"
+printf 'FILE minute.flac WAVE\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n' >"$image/minute-flac.cue"
+wine "$build/vdrivectl.exe" insert "$(winepath -w "$image/minute-flac.cue" | tr -d '\r')" >/dev/null 2>&1
+wine "$build/vdrivectl.exe" leave >/dev/null 2>&1
+echo "status: the same minute from a FLAC image:"
+timeout 60 wine "$build/status_round_trip.exe" 2>/dev/null | tr -d '\r'
 rm -rf "$image"
 wine "$build/vdrivectl.exe" insert >/dev/null 2>&1
 

@@ -112,7 +112,8 @@ int main(int argc, char** argv) {
     std::string folder = argv[1];
     if (!writeImage(folder))
         return 3;
-    std::string sheet = folder + "counter.cue";
+    // The same samples as another image (a FLAC the test encoded from them).
+    std::string sheet = folder + (argc > 2 ? argv[2] : "counter.cue");
     HKEY key;
     RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Drovix\\VirtualDrive", 0, 0, 0, KEY_ALL_ACCESS, 0, &key, 0);
     RegSetValueExA(key, "Image", 0, REG_SZ, (const BYTE*)sheet.c_str(), (DWORD)sheet.size() + 1);

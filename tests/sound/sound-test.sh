@@ -53,6 +53,21 @@ grep -a "sound:" "$drive_log"
 python3 "$here/heard.py" "$pulse/heard.raw" "$pulse/script.log"
 heard=$?
 
+# The same script on a FLAC image of the same samples, which Debian's flac
+# encodes from the BIN the first run wrote: decoded by the drive as it
+# plays, every sample must be heard once and in order again.
+flac --silent --force --force-raw-format --endian=little --sign=signed --channels=2 --bps=16 \
+  --sample-rate=44100 -o "$pulse/counter.flac" "$pulse/counter.bin"
+printf 'FILE "counter.flac" WAVE\nTRACK 01 AUDIO\nINDEX 01 00:00:00\nTRACK 02 AUDIO\nINDEX 01 00:06:00\n' \
+  >"$pulse/counter-flac.cue"
+echo "sound: the same on a FLAC image"
+record "$pulse/heard-flac.raw" wine "$build/sound_script.exe" "$(winepath -w "$pulse" | tr -d '\r')\\" \
+  counter-flac.cue >"$pulse/script-flac.txt" 2>/dev/null
+script_flac=$?
+tr -d '\r' <"$pulse/script-flac.txt" >"$pulse/script-flac.log"
+[ "$script_flac" = 0 ] || echo "sound: the script on the FLAC image ended with $script_flac"
+python3 "$here/heard.py" "$pulse/heard-flac.raw" "$pulse/script-flac.log" || heard=1
+
 # The drive's test build with a device to stream to: statuses while a
 # buffer of sound takes 500 ms to read, and a thread left reading by a
 # freed drive. Every row must have run here.

@@ -33,6 +33,8 @@ const char kProgIdKey[] = "Software\\Classes\\Pelmark.Drovix.AudioCD";
 const char kHandlers[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\AutoplayHandlers";
 const char kHandlerKey[] =
     "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\AutoplayHandlers\\Handlers\\PelmarkDrovixPlayCDAudio";
+// Explorer's command on .cue files, beside the user's own association.
+const char kCueVerbKey[] = "Software\\Classes\\SystemFileAssociations\\.cue\\shell\\Drovix.Play";
 const char kEventKey[] =
     "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\AutoplayHandlers\\EventHandlers\\PlayCDAudioOnArrival";
 
@@ -166,7 +168,7 @@ TEST_F(SettingsDialog, ShowsItsControlsInOrderWithTheirTexts) {
     open();
     EXPECT_EQ("Pelmark ＣＤプレイヤーの設定 / ＭＳ Ｐゴシック\n"
               "1000 drovix.idx\n1001 参照 ...\n1012 常に [曲名の設定] を表示\n"
-              "1014 終了時 ランダム・リピート状態を保持する\n1013 \n1009 現在の設定のまま変更しない\n"
+              "1014 終了時 ランダム・リピート状態を保持する\n1017 .cue に「Drovix で再生」を加える\n1013 \n1009 現在の設定のまま変更しない\n"
               "1010 Pelmark ＣＤプレイヤー\n1011 Windows標準のＣＤプレイヤー\n1008 オートプレイで起動したときは最小化\n"
               "1 OK\n2 キャンセル\n1016 ヘルプ\n-1 曲名ファイルの位置 :\n-1 時計更新の間隔 :\n-1 遅く\n-1 速く\n"
               "1015  333 ミリ秒\n-1 オートプレイの設定\n",
@@ -344,11 +346,11 @@ TEST_F(SettingsDialog, EnterMovesThroughTheFieldsAndConfirmsOnlyOnOk) {
     std::string order = std::to_string(focused());
     SetFocus(GetDlgItem(dialog, IDC_ALWAYS_VISIBLE));
     order += " " + std::to_string(focused());
-    for (int i = 0; i < 8; i++) {
+    for (int i = 0; i < 9; i++) {
         press(VK_RETURN);
         order += " " + std::to_string(focused());
     }
-    EXPECT_EQ("1000 1012 1014 1013 1009 1010 1011 1008 1000 1001", order);
+    EXPECT_EQ("1000 1012 1014 1017 1013 1009 1010 1011 1008 1000 1001", order);
     EXPECT_FALSE(closed());
     EXPECT_TRUE(checked(IDC_AUTOPLAY_UNCHANGED));
     EXPECT_EQ("none", keyClass(HKEY_CURRENT_USER, kSettingsKey));
@@ -356,6 +358,43 @@ TEST_F(SettingsDialog, EnterMovesThroughTheFieldsAndConfirmsOnlyOnOk) {
     press(VK_RETURN);
     EXPECT_TRUE(closed());
     EXPECT_EQ("dword:333", setting("Interval"));
+}
+
+// The box shows whether this user has Explorer's 「Drovix で再生」 on .cue
+// files; OK adds or removes it as the box asks, Cancel neither, and the
+// user's own program for .cue files stays as it was.
+TEST_F(SettingsDialog, OffersExplorersCommandOnCueSheetsBesideTheUsersOwn) {
+    ASSERT_TRUE(writeBytes(index, ""));
+    HKEY own;
+    RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Classes\\.cue", 0, 0, 0, KEY_ALL_ACCESS, 0, &own, 0);
+    setRegistryText(own, 0, "MyPlayer.cue");
+    RegCloseKey(own);
+    const std::string command = "sz:\"" + testFolder() + "Drovix.exe\" /image \"%1\"" + '\0';
+    struct Row {
+        bool shown, click;
+        int button;
+        std::string verb, command;
+    } rows[] = {
+        {false, true, IDCANCEL, "none", "none"},
+        {false, true, IDOK, std::string("sz:Drovix で再生") + '\0', command},
+        {true, false, IDOK, std::string("sz:Drovix で再生") + '\0', command},
+        {true, true, IDOK, "none", "none"},
+    };
+    for (const Row& row : rows) {
+        open();
+        EXPECT_EQ(row.shown, checked(IDC_CUE_VERB)) << row.verb;
+        if (row.click)
+            click(IDC_CUE_VERB);
+        click(row.button);
+        ASSERT_TRUE(closed());
+        DestroyWindow(dialog);
+        dialog = 0;
+        EXPECT_EQ(row.verb, stored(HKEY_CURRENT_USER, kCueVerbKey, 0));
+        EXPECT_EQ(row.command, stored(HKEY_CURRENT_USER, (std::string(kCueVerbKey) + "\\command").c_str(), 0));
+        EXPECT_EQ(std::string("sz:MyPlayer.cue") + '\0', stored(HKEY_CURRENT_USER, "Software\\Classes\\.cue", 0));
+    }
+    EXPECT_EQ("none", keyClass(HKEY_CURRENT_USER, "Software\\Classes\\SystemFileAssociations"));
+    RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\Classes\\.cue");
 }
 
 // ---- The title index at OK -----------------------------------------------------
@@ -727,8 +766,10 @@ TEST_F(SettingsDialog, UninstallRemovesEverythingButTheTitleIndexOnceAndSaysSo) 
     ASSERT_TRUE(writeBytes(index, "\r\n@0c0b8600f5\r\n+kept\r\n\r\n"));
     open();
     click(IDC_AUTOPLAY_PLAYER);
+    click(IDC_CUE_VERB);
     click(IDOK);
     ASSERT_TRUE(closed());
+    ASSERT_NE("none", keyClass(HKEY_CURRENT_USER, kCueVerbKey));
     DestroyWindow(dialog);
     dialog = 0;
     pump(); // the quit the dialog posted as it ended
@@ -770,6 +811,7 @@ TEST_F(SettingsDialog, UninstallRemovesEverythingButTheTitleIndexOnceAndSaysSo) 
     EXPECT_EQ("none", autoPlayCommand());
     EXPECT_EQ("none", keyClass(HKEY_CURRENT_USER, kHandlerKey));
     EXPECT_EQ("none", keyClass(HKEY_CURRENT_USER, kProgIdKey));
+    EXPECT_EQ("none", keyClass(HKEY_CURRENT_USER, "Software\\Classes\\SystemFileAssociations"));
     // No empty key of Drovix's stays: the handler's, the user's, the machine's.
     EXPECT_EQ("none", keyClass(HKEY_CURRENT_USER, kHandlers));
     EXPECT_EQ("none", keyClass(HKEY_CURRENT_USER, kUserAutoPlayParent));

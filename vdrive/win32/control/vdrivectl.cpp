@@ -3,7 +3,9 @@
 // writes a sheet's names into the player's title index. It says what it did,
 // and refuses what it cannot do with the reason and a non-zero exit.
 // Commands are read in any case; words a command does not take are refused.
-//   vdrivectl insert [sheet.cue]   the CUE sheet, or the demo disc
+//   vdrivectl insert [sheet.cue]   the CUE sheet (or a FLAC file with its
+//                                  own), or the demo disc; --if-installed
+//                                  first: only into an installed drive
 //   vdrivectl remove               an empty drive
 //   vdrivectl eject                open the door (insert closes it)
 //   vdrivectl speed N              time runs N times faster (1 to 1000)
@@ -128,6 +130,20 @@ int insert(int argc, char** argv) {
     return 0;
 }
 
+// A program that puts a disc in for its user (the player's drop, Explorer's
+// command) asks first that the drive be the one its programs hear: an image
+// put in a drive that is not installed would change nothing the user sees.
+int insertIfInstalled(int argc, char** argv) {
+    if (!driveInstalled())
+        return refuse("insert", "仮想ＣＤドライブが入っていません。管理者として vdrivectl install を実行してください",
+                      "");
+    for (int i = 2; i + 1 < argc && i + 1 < kMostArguments; i++) {
+        argv[i] = argv[i + 1];
+        memcpy(wideArguments[i], wideArguments[i + 1], sizeof wideArguments[i]);
+    }
+    return insert(argc - 1, argv);
+}
+
 int removeDisc() {
     if (!setControlNumber(kControlMedia, 0))
         return registryRefused("remove");
@@ -177,8 +193,16 @@ int setLog(const char* name) {
     return 0;
 }
 
-// What the drive holds, read again here as the drive reads it, with the
-// reason in Japanese when it cannot be played.
+// Each file of the disc with its kind, as the drive reads it.
+void showFile(const VirtualDisc& disc, int32_t file) {
+    static const char* const kinds[] = {"BIN ", "WAV ", "FLAC"};
+    wchar_t wide[kFileNameSize];
+    char shown[kFileNameSize * 2] = "?";
+    if (utf8ToWide(disc.files[file], wide, kFileNameSize))
+        shownPath(wide, shown, sizeof shown);
+    printText(stdout, "ファイル:   %s %s\n", kinds[disc.fileKind[file] <= kKindFlac ? disc.fileKind[file] : 0], shown);
+}
+
 // Who holds the name of this user's drive host: the host, or a process of
 // someone else that the drive refuses to speak to.
 void showHost() {
@@ -211,6 +235,8 @@ int hostLeaves() {
     return stays == 2;
 }
 
+// What the drive holds, read again here as the drive reads it, with the
+// reason in Japanese when it cannot be played, and the disc's files.
 int show() {
     DriveControl control;
     readControl(&control);
@@ -218,11 +244,12 @@ int show() {
     shownPath(control.image, image, sizeof image);
     static VirtualDisc disc;
     static ImageRefusal refusal;
+    int loaded = 0;
     if (!control.media)
         snprintf(reading, sizeof reading, "ディスクはありません");
     else if (control.imageUnreadable)
         snprintf(reading, sizeof reading, "Image の値がドライブの読めるパスではありません");
-    else if (loadImage(control.image, &disc, &refusal))
+    else if ((loaded = loadImage(control.image, &disc, &refusal)))
         snprintf(reading, sizeof reading, "%d トラック、再生できます", (int)disc.trackCount);
     else
         refusalTextJapanese(refusal, reading, sizeof reading);
@@ -232,6 +259,8 @@ int show() {
                                  : "デモディスク",
               control.doorOpen ? "開いています" : "閉じています", control.speed,
               control.logPath[0] ? control.logPath : "(なし)", reading);
+    for (int32_t i = 0; loaded && i < disc.fileCount; i++)
+        showFile(disc, i);
     char own[MAX_PATH];
     replacedDriver(own);
     if (!driveInstalled())
@@ -305,7 +334,7 @@ const Command kCommands[] = {{"insert", 1},  {"remove", 0},    {"eject", 0},   {
 int run(const char* verb, int argc, char** argv) {
     const char* argument = argc > 2 ? argv[2] : 0;
     if (_stricmp(verb, "insert") == 0)
-        return insert(argc, argv);
+        return argc > 2 && strcmp(argv[2], "--if-installed") == 0 ? insertIfInstalled(argc, argv) : insert(argc, argv);
     if (_stricmp(verb, "remove") == 0)
         return removeDisc();
     if (_stricmp(verb, "eject") == 0)

@@ -3,6 +3,7 @@
 #include <string.h>
 
 #include "../../../common/Text.h"
+#include "FlacReading.h"
 #include "ReadSeam.h"
 
 namespace {
@@ -200,6 +201,7 @@ void DiscReader::closeFiles() {
             fclose(file);
             file = 0;
         }
+    closeFlacStreams(flacs, kMaxFiles);
 }
 
 uint32_t DiscReader::fill(int16_t* frames, uint32_t at, uint32_t wanted) {
@@ -215,12 +217,16 @@ uint32_t DiscReader::fill(int16_t* frames, uint32_t at, uint32_t wanted) {
     }
     uint32_t inExtent = extent.frames - (at - extent.firstFrame);
     uint32_t run = wanted < inExtent ? wanted : inExtent;
-    FILE*& file = files[extent.file];
-    if (!file)
-        file = openUtf8(disc.files[extent.file]);
     uint64_t offset = extent.fileOffset + (uint64_t)(at - extent.firstFrame) * kBytesPerFrame;
     uint64_t dataEnd = disc.fileDataEnd[extent.file];
     size_t bytes = (size_t)run * kBytesPerFrame;
+    if (disc.fileKind[extent.file] == kKindFlac) {
+        readFlacBytes(&flacs[extent.file], disc.files[extent.file], offset, bytes, dataEnd, frames);
+        return run;
+    }
+    FILE*& file = files[extent.file];
+    if (!file)
+        file = openUtf8(disc.files[extent.file]);
     size_t readable = offset >= dataEnd ? 0 : dataEnd - offset < bytes ? (size_t)(dataEnd - offset) : bytes;
     size_t got = 0;
     if (file && readable && _fseeki64(file, (long long)offset, SEEK_SET) == 0)

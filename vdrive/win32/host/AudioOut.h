@@ -46,6 +46,7 @@ struct DiscReader {
     VirtualDisc disc;
     uint32_t playGeneration; // the play the copy was taken for
     FILE* files[kMaxFiles];
+    struct FlacStream* flacs[kMaxFiles]; // FLAC files: decoders, on the heap
     int16_t samples[kFramesPerBuffer * kSamplesPerFrame * 2];
 
     // Under the lock: the disc of the play the job is of, copied once a play.

@@ -5,6 +5,8 @@
 
 #include "../../../common/Text.h"
 #include "../../CueSheet.h"
+#include "../../FlacImage.h"
+#include "FlacReading.h"
 
 namespace {
 
@@ -57,6 +59,15 @@ int refuse(ImageRefusal* refusal, ImageError error, const char* file) {
     return 0;
 }
 
+int refuseFlac(ImageRefusal* refusal, ImageError error, const FlacHead& head, const char* file) {
+    if (error == kImageBadFlac) {
+        refusal->rate = head.format.rate;
+        refusal->bits = head.format.bits;
+        refusal->channels = head.format.channels;
+    }
+    return refuse(refusal, error, file);
+}
+
 const char* japaneseText(ImageError error) {
     switch (error) {
     case kImageOk:
@@ -79,6 +90,12 @@ const char* japaneseText(ImageError error) {
         return "WAV ファイルが 44.1 kHz 16 ビット ステレオの PCM ではありません";
     case kImageUnsupportedFile:
         return "ドライブが再生できない種類のファイルかトラックです";
+    case kImageBadFlac:
+        return "FLAC ファイルが 44.1 kHz 16 ビット ステレオではありません";
+    case kImageDamagedFlac:
+        return "FLAC ファイルが壊れているか、途中で切れています";
+    case kImageNotAudio:
+        return "WAV でも FLAC でもないファイルです";
     }
     return "";
 }
@@ -105,14 +122,21 @@ int loadImage(const wchar_t* cuePath, VirtualDisc* disc, ImageRefusal* refusal) 
     size_t length = fread(text, 1, sizeof text, cue);
     int whole = feof(cue);
     fclose(cue);
-    if (!whole) {
+    static CueSheet sheet;
+    static FlacHead head;
+    ImageError error;
+    if (isFlac((const uint8_t*)text, length)) {
+        // A FLAC file with its own sheet is the image itself.
+        ImageFile ignored;
+        error = (ImageError)readFlacHead(cuePath, &head, &ignored);
+        if (error == kImageOk)
+            error = (ImageError)flacOwnSheet(cuePath, head, &sheet);
+        if (error != kImageOk)
+            return refuseFlac(refusal, error, head, shownSheet);
+    } else if (!whole) {
         refusal->sheetTooLong = 1;
         return refuse(refusal, kImageBadSyntax, shownSheet);
-    }
-
-    static CueSheet sheet;
-    ImageError error = parseCueSheet(text, length, &sheet);
-    if (error != kImageOk) {
+    } else if ((error = parseCueSheet(text, length, &sheet)) != kImageOk) {
         refusal->line = sheet.errorLine;
         return refuse(refusal, error, shownSheet);
     }
@@ -126,8 +150,14 @@ int loadImage(const wchar_t* cuePath, VirtualDisc* disc, ImageRefusal* refusal) 
         uint64_t size;
         if (!fileSize(paths[i], &size))
             return refuse(refusal, kImageMissingFile, shownFile);
-        if (sheet.fileType[i] == kFileBinary) {
+        int kind = sheet.fileType[i] == kFileBinary ? -1 : audioFileKind(paths[i]);
+        if (kind == -1) {
             error = binaryFile(size, &files[i]);
+        } else if (kind == 1) {
+            if ((error = (ImageError)readFlacHead(paths[i], &head, &files[i])) != kImageOk)
+                return refuseFlac(refusal, error, head, shownFile);
+        } else if (kind == 0) {
+            error = kImageNotAudio;
         } else {
             uint8_t header[4096];
             FILE* wave = _wfopen(paths[i], L"rb");
@@ -153,6 +183,9 @@ void refusalText(const ImageRefusal& refusal, char* text, int size) {
         snprintf(text, size, "%s: the sheet is too long", imageErrorText(refusal.error));
     else if (refusal.line)
         snprintf(text, size, "%s: line %d", imageErrorText(refusal.error), (int)refusal.line);
+    else if (refusal.rate)
+        snprintf(text, size, "%s (%u Hz, %u-bit, %u channels): %s", imageErrorText(refusal.error),
+                 (unsigned)refusal.rate, (unsigned)refusal.bits, (unsigned)refusal.channels, refusal.file);
     else
         snprintf(text, size, "%s: %s", imageErrorText(refusal.error), refusal.file);
 }
@@ -162,6 +195,9 @@ void refusalTextJapanese(const ImageRefusal& refusal, char* text, int size) {
         snprintf(text, size, "CUE シートが長すぎます: %s", refusal.file);
     else if (refusal.line)
         snprintf(text, size, "%s (%d 行目): %s", japaneseText(refusal.error), (int)refusal.line, refusal.file);
+    else if (refusal.rate)
+        snprintf(text, size, "%s (%u Hz %u ビット %u チャンネル): %s", japaneseText(refusal.error),
+                 (unsigned)refusal.rate, (unsigned)refusal.bits, (unsigned)refusal.channels, refusal.file);
     else
         snprintf(text, size, "%s: %s", japaneseText(refusal.error), refusal.file);
 }

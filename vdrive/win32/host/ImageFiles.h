@@ -14,6 +14,7 @@ struct ImageRefusal {
     int32_t line;            // 0: none
     int32_t sheetTooLong;
     char file[kFileNameSize]; // empty: none
+    uint32_t rate, bits, channels; // what a FLAC file of another format holds
 };
 
 // The demo disc for an empty path; else the CUE sheet and its files. 0, and
