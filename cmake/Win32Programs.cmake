@@ -235,7 +235,7 @@ add_dependencies(sound_script drovixcd vdrivectl mci_client)
 add_executable(sound_plain tests/sound/PlainClient.cpp)
 target_link_libraries(sound_plain winmm)
 
-add_executable(vdrivectl vdrive/win32/control/vdrivectl.cpp vdrive/win32/control/Install.cpp vdrive/win32/link/Control.cpp
+add_executable(vdrivectl vdrive/win32/control/vdrivectl.cpp vdrive/win32/control/HostCommands.cpp vdrive/win32/control/Install.cpp vdrive/win32/link/Control.cpp
   vdrive/win32/link/DriveKeys.cpp vdrive/win32/driver/RealDrive.cpp vdrive/win32/link/HostTrust.cpp
   vdrive/win32/control/SheetTitles.cpp vdrive/win32/host/ImageFiles.cpp vdrive/win32/host/FlacReading.cpp
   vdrive/win32/control/vdrivectl.rc)

@@ -19,11 +19,12 @@ const char kCueVerbKey[] = "Software\\Classes\\SystemFileAssociations\\.cue\\she
 const char kCueVerbCommandKey[] = "Software\\Classes\\SystemFileAssociations\\.cue\\shell\\Drovix.Play\\command";
 const char kClassesKey[] = "Software\\Classes";
 
-int32_t writeDefault(const char* keyName, const char* text) {
+int32_t writeDefault(const char* keyName, const char* text, const char* valueName = 0, const char* value = 0) {
     HKEY key;
     if (RegCreateKeyExA(HKEY_CURRENT_USER, keyName, 0, 0, 0, KEY_ALL_ACCESS, 0, &key, 0) != ERROR_SUCCESS)
         return 0;
-    int32_t written = setTextValue(key, 0, text) == ERROR_SUCCESS;
+    int32_t written = setTextValue(key, 0, text) == ERROR_SUCCESS &&
+                      (!valueName || setTextValue(key, valueName, value) == ERROR_SUCCESS);
     RegCloseKey(key);
     return written;
 }
@@ -40,12 +41,13 @@ int32_t cueVerbIsSet() {
     return 1;
 }
 
-// The player beside the tool, quoted, and the sheet Explorer hands over.
+// The player beside the tool, quoted, and the sheet Explorer hands over;
+// one sheet at a time (the drive holds one disc).
 const char* SettingsTool::registerCueVerb() {
     char directory[kToolPathSize], command[kToolPathSize + 32];
     toolDirectory(directory);
     int length = snprintf(command, sizeof command, "\"%sDrovix.exe\" /image \"%%1\"", directory);
-    if (length < 0 || length >= (int)sizeof command || !writeDefault(kCueVerbKey, kTextCueVerb) ||
+    if (length < 0 || length >= (int)sizeof command || !writeDefault(kCueVerbKey, kTextCueVerb, "MultiSelectModel", "Single") ||
         !writeDefault(kCueVerbCommandKey, command))
         return kCueVerbKey;
     return 0;
@@ -56,7 +58,8 @@ const char* removeCueVerb() {
     if (!deleteRegistryTree(HKEY_CURRENT_USER, kCueVerbKey))
         return kCueVerbKey;
     char parent[] = "Software\\Classes\\SystemFileAssociations\\.cue\\shell";
-    deleteEmptyKeys(HKEY_CURRENT_USER, parent, kClassesKey);
+    // Up to the folder of the system's per-type verbs, never above it.
+    deleteEmptyKeys(HKEY_CURRENT_USER, parent, "Software\\Classes\\SystemFileAssociations");
     return 0;
 }
 

@@ -196,7 +196,11 @@ ImageError flacCueSheet(const FlacHead& head, const char* ownName, CueSheet* she
     sheet->utf8 = 1;
     for (int32_t i = 0; i < tracks; i++) {
         const FlacCueTrack& from = head.cueTracks[i];
-        if (from.index1 < 0)
+        // As a sheet's text is held to: INDEX 01 there, INDEX 00 not after
+        // it, both on a frame of the disc.
+        uint64_t index1 = from.offset + (uint64_t)from.index1, index0 = from.offset + (uint64_t)from.index0;
+        if (from.index1 < 0 || (from.index0 >= 0 && from.index0 > from.index1) || index1 % kSamplesPerFrame ||
+            (from.index0 >= 0 && index0 % kSamplesPerFrame) || index1 / kSamplesPerFrame > 0xFFFFFFFFu)
             return kImageBadSyntax;
         CueTrack& track = sheet->tracks[i];
         track.file = 0;

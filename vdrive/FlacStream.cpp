@@ -120,7 +120,13 @@ void readFlacSamples(FlacStream* stream, uint64_t first, uint32_t count, int16_t
             continue;
         }
         int near = stream->runCount && at >= runEnd(stream) && at - runEnd(stream) < kDecodeThrough;
+        uint64_t runBefore = stream->runStart;
+        uint32_t countBefore = stream->runCount;
         if (near ? !decodeOn(stream) && !seekTo(stream, at) : !seekTo(stream, at))
+            return;
+        // Nothing was decoded (a frame of another shape): the rest of the
+        // read is silence, not another seek.
+        if (stream->runStart == runBefore && stream->runCount == countBefore)
             return;
         // Samples the stream lost before the run are silence.
         if (stream->runCount && stream->runStart > at)

@@ -31,6 +31,7 @@
 #include "../../../common/Text.h"
 #include "../link/Control.h"
 #include "../link/HostTrust.h"
+#include "HostCommands.h"
 #include "../host/ImageFiles.h"
 #include "Install.h"
 #include "../driver/RealDrive.h"
@@ -203,40 +204,6 @@ void showFile(const VirtualDisc& disc, int32_t file) {
     printText(stdout, "ファイル:   %s %s\n", kinds[disc.fileKind[file] <= kKindFlac ? disc.fileKind[file] : 0], shown);
 }
 
-// Who holds the name of this user's drive host: the host, or a process of
-// someone else that the drive refuses to speak to.
-void showHost() {
-    DWORD process = 0;
-    int ownUser = 0;
-    if (!hostHolder(&process, &ownUser))
-        printText(stdout, "ホスト:     動いていません (プログラムが開くと始まります)\n");
-    else if (ownUser)
-        printText(stdout, "ホスト:     プロセス %lu\n", (unsigned long)process);
-    else if (!process)
-        printText(stdout, "ホスト:     名前は使われていますが、持つプロセスに届きません\n");
-    else
-        printText(stdout, "ホスト:     ほかのユーザーのプロセス %lu がホストの名前を使っています。"
-                          "ドライブはこのプロセスとは話しません\n",
-                  (unsigned long)process);
-}
-
-const DWORD kLeaveWaitMs = 3000;
-
-// The host stays for the session; asked, it leaves once no program has the
-// drive open.
-int hostLeaves() {
-    int stays = askHostToLeave(kLeaveWaitMs);
-    if (stays == 2)
-        printText(stderr, "vdrivectl leave: ホストの名前はほかのユーザーのプロセスのものです\n");
-    else
-        printText(stdout, stays == 1   ? "vdrivectl: ホストはドライブを開いているプログラムがなくなったら終わります\n"
-                          : stays == 3 ? "vdrivectl: ホストは終わりました\n"
-                                       : "vdrivectl: ホストは動いていません\n");
-    return stays == 2;
-}
-
-// What the drive holds, read again here as the drive reads it, with the
-// reason in Japanese when it cannot be played, and the disc's files.
 int show() {
     DriveControl control;
     readControl(&control);
