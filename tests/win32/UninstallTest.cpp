@@ -98,7 +98,10 @@ TEST(Uninstall, OnWindows95AndNt4TakesAwayOnlyTheMachinesCommandThatNamesThisDro
         testedWindows = row.windows;
         settingsTool = SettingsTool();
         modalSteps().clear();
+        // No settings of either program: the drive's control key, which
+        // the drive's tests leave behind, counts among them too.
         RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\Pelmark\\Drovix");
+        RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\Drovix\\VirtualDrive");
         RegDeleteTreeA(HKEY_CLASSES_ROOT, kClassKey);
         storeText(HKEY_CLASSES_ROOT, kCommandKey, 0, row.command);
         if (row.className)
