@@ -47,7 +47,7 @@ add_library(player_window STATIC
   player/MainWindow.cpp player/Settings.cpp player/Face.cpp player/Refresh.cpp player/Commands.cpp
   player/Menus.cpp player/TitleDialog.cpp player/AboutBox.cpp player/Titles.cpp player/Hints.cpp
   player/MediaKeys.cpp player/ImageInsert.cpp)
-target_link_libraries(player_window PUBLIC engine titles index_words display comctl32 gdi32 user32 advapi32 version)
+target_link_libraries(player_window PUBLIC engine titles index_words display gdi32 user32 advapi32 version)
 target_compile_options(player_window PRIVATE ${DROVIX_CODE_FLAGS})
 
 # The player's resources, linked into the player and into the window tests.

@@ -12,13 +12,28 @@
 namespace {
 
 HWND tooltip;
+// Loaded when the tooltips are first made, after the window shows: its
+// classes take long to register, and nothing else of the player needs it.
+// Kept for the process's life, as a static import would be.
+HMODULE commonControls;
+
+typedef void(WINAPI* InitCall)();
+
+int commonControlsReady() {
+    if (!commonControls) {
+        commonControls = LoadLibraryA("comctl32.dll");
+        InitCall init = commonControls ? (InitCall)(void*)GetProcAddress(commonControls, "InitCommonControls") : 0;
+        if (init)
+            init();
+    }
+    return commonControls != 0;
+}
 
 } // namespace
 
 void PlayerWindow::nameButtons() {
     for (int row = 0; row < kButtonCount; row++)
         setWindowText(GetDlgItem(window, kButtonTable[row].id), kTextButtonNames[row]);
-    showHints(1);
 }
 
 // A menu takes the pointer while it is open: the tooltips go meanwhile, and
@@ -29,7 +44,7 @@ void PlayerWindow::nameButtons() {
 // player destroys it at exit.
 void PlayerWindow::showHints(int32_t shown) {
     forgetHints();
-    if (!shown)
+    if (!shown || !commonControlsReady())
         return;
     tooltip = CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, 0, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT,
                               CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, 0, 0, moduleInstance, 0);

@@ -157,7 +157,6 @@ INT_PTR CALLBACK handleMessage(HWND window, UINT message, WPARAM wParam, LPARAM 
 }
 
 int32_t PlayerWindow::initialise() {
-    InitCommonControls();
     moduleInstance = (HINSTANCE)GetWindowLongPtrA(window, GWLP_HINSTANCE);
     SetClassLongPtrA(window, GCLP_HICON, (LONG_PTR)LoadIconA(moduleInstance, MAKEINTRESOURCEA(IDI_PLAYER)));
     SetWindowPos(window, 0, 0, 0, kWindowWidth, kWindowHeight, SWP_NOMOVE | SWP_NOZORDER);
@@ -192,6 +191,7 @@ int32_t PlayerWindow::initialise() {
         discEngine.lastFollowed = discEngine.followDrive();
         refresh();
     }
+    showHints(1);
     return 1;
 }
 
