@@ -11,6 +11,7 @@ pulse="$build/pulse"
 sound_server_start "$pulse"
 cleanup() {
   [ -n "$recorder" ] && kill "$recorder" 2>/dev/null
+  wine reg delete 'HKCU\Software\Drovix\VirtualDrive' /v Log /f >/dev/null 2>&1
   sound_server_stop
 }
 recorder=""
