@@ -162,6 +162,32 @@ FLAC__StreamDecoder* startFlacDecoder(FLAC__StreamDecoderWriteCallback write,
 
 int isFlac(const uint8_t* head, size_t length) { return length >= 4 && memcmp(head, "fLaC", 4) == 0; }
 
+// "ID3", two version bytes, the flags, then the size of what follows the
+// header in four bytes of seven bits each. A footer is not counted, as
+// libFLAC counts none: such a file is no stream it can read.
+uint64_t id3TagLength(const uint8_t* head, size_t length) {
+    if (length < 10 || memcmp(head, "ID3", 3) != 0 || head[3] == 0xFF || head[4] == 0xFF)
+        return 0;
+    uint64_t size = 0;
+    for (int i = 6; i < 10; i++) {
+        if (head[i] & 0x80)
+            return 0;
+        size = size << 7 | head[i];
+    }
+    return 10 + size;
+}
+
+int fileIsFlac(FILE* file) {
+    uint8_t head[10] = {};
+    size_t got = seekFile(file, 0) ? fread(head, 1, sizeof head, file) : 0;
+    uint64_t tag = id3TagLength(head, got);
+    if (tag)
+        got = seekFile(file, tag) ? fread(head, 1, 4, file) : 0;
+    int flac = isFlac(head, got);
+    seekFile(file, 0);
+    return flac;
+}
+
 ImageError inspectFlac(FILE* file, FlacHead* head) {
     memset(head, 0, sizeof *head);
     Inspection seen = {file, head, 0, 0, 0, 0};

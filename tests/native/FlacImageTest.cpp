@@ -103,10 +103,33 @@ TEST(FlacImage, TakesCdAudioAndRefusesEveryOtherStream) {
             EXPECT_EQ(row.format.samples, head.format.samples);
         }
     }
-    uint8_t flacHead[] = {'f', 'L', 'a', 'C'}, waveHead[] = {'R', 'I', 'F', 'F'};
-    EXPECT_TRUE(isFlac(flacHead, 4));
-    EXPECT_FALSE(isFlac(waveHead, 4));
-    EXPECT_FALSE(isFlac(flacHead, 3));
+}
+
+// A FLAC stream is known by its content, behind an ID3v2 tag as well.
+TEST(FlacImage, IsKnownByItsBytesBehindATagOrNot) {
+    std::string stream = fileBytes(makeFlac("known.flac", kFrames * kSamplesPerFrame));
+    std::string tag("ID3\4\0\0\0\0\1\0", 10);
+    tag += std::string(128, '\0');
+    std::string bentTag = tag;
+    bentTag[8] = '\x81'; // a size byte of more than seven bits
+    struct Row {
+        std::string bytes;
+        int flac;
+    } rows[] = {
+        {stream, 1},       {tag + stream, 1},         {"fLa", 0},
+        {"RIFF....", 0},   {bentTag + stream, 0},     {tag.substr(0, 100) + stream, 0},
+    };
+    for (const Row& row : rows) {
+        std::string path = folder() + "known";
+        writeRaw(path, row.bytes.data(), row.bytes.size());
+        FILE* file = fopen(path.c_str(), "rb");
+        ASSERT_TRUE(file);
+        EXPECT_EQ(row.flac, fileIsFlac(file)) << row.bytes.size();
+        EXPECT_EQ(0, ftell(file));
+        if (row.flac)
+            EXPECT_EQ(kImageOk, inspectFlac(file, &head));
+        fclose(file);
+    }
 }
 
 TEST(FlacImage, LaysOutItsFramesAsABinOfTheSameSamples) {

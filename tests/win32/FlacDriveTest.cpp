@@ -101,6 +101,8 @@ TEST_F(FlacDrive, EveryLayoutAnswersAsTheWaveItCameFrom) {
         {"tracks.cue", "tracks-wav.cue", "FLAC " "track3.flac"},
         {"mixed.cue", "mixed-wav.cue", "BIN  " "track1.bin"},
         {"own.flac", "disc-wav.cue", "FLAC " "own.flac"},
+        {"tagged.cue", "disc-wav.cue", "FLAC " "tagged-disc.flac"},
+        {"tagged-own.flac", "disc-wav.cue", "FLAC " "tagged-own.flac"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.image);

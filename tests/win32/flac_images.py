@@ -3,8 +3,9 @@
 encoded from (Debian's flac command encodes them): the counting samples of
 the BIN tests (sample i: left the low 16 bits of i + 1, right the high bits
 plus 1) as one file for the disc, one file a track, a sheet mixing BIN, WAV
-and FLAC, a FLAC file carrying its own sheet, and the files the drive must
-refuse. Each sheet has a twin (name-wav.cue) naming WAV files only."""
+and FLAC, a FLAC file carrying its own sheet, copies behind an ID3v2 tag,
+and the files the drive must refuse. Each sheet has a twin (name-wav.cue)
+naming WAV files only."""
 import os
 import struct
 import subprocess
@@ -94,6 +95,14 @@ def main(folder):
     sheet(folder, 'own.cue', [('own.wav', 'WAVE', disc_tracks)])
     flac(folder, 'own', whole, cue=os.path.join(folder, 'own.cue'))
     os.remove(os.path.join(folder, 'own.cue'))
+    # An ID3v2 tag before the stream, as some rippers write: still FLAC, in
+    # a sheet and with its own sheet.
+    for name in ['own', 'disc']:
+        with open(os.path.join(folder, name + '.flac'), 'rb') as source:
+            data = source.read()
+        with open(os.path.join(folder, 'tagged-%s.flac' % name), 'wb') as out:
+            out.write(b'ID3\x04\x00\x00\x00\x00\x02\x00' + bytes(256) + data)
+    sheet(folder, 'tagged.cue', [('tagged-disc.flac', 'WAVE', disc_tracks)])
     # What the drive refuses.
     second = counting(0, 44100)
     flac(folder, '48k', counting(0, 48000), rate=48000)

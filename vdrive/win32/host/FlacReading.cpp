@@ -55,10 +55,11 @@ int flacOwnSheet(const wchar_t* path, const FlacHead& head, CueSheet* sheet) {
 int audioFileKind(const wchar_t* path) {
     uint8_t head[12] = {};
     FILE* file = _wfopen(path, L"rb");
+    int flac = file && fileIsFlac(file);
     size_t got = file ? fread(head, 1, sizeof head, file) : 0;
     if (file)
         fclose(file);
-    if (isFlac(head, got))
+    if (flac)
         return 1;
     return got == sizeof head && memcmp(head, "RIFF", 4) == 0 && memcmp(head + 8, "WAVE", 4) == 0 ? 2 : 0;
 }

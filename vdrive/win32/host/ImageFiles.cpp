@@ -118,6 +118,7 @@ int loadImage(const wchar_t* cuePath, VirtualDisc* disc, ImageRefusal* refusal) 
     FILE* cue = _wfopen(cuePath, L"rb");
     if (!cue)
         return refuse(refusal, kImageMissingFile, shownSheet);
+    int flac = fileIsFlac(cue);
     static char text[kMaxSheetBytes];
     size_t length = fread(text, 1, sizeof text, cue);
     int whole = feof(cue);
@@ -125,7 +126,7 @@ int loadImage(const wchar_t* cuePath, VirtualDisc* disc, ImageRefusal* refusal) 
     static CueSheet sheet;
     static FlacHead head;
     ImageError error;
-    if (isFlac((const uint8_t*)text, length)) {
+    if (flac) {
         // A FLAC file with its own sheet is the image itself.
         ImageFile ignored;
         error = (ImageError)readFlacHead(cuePath, &head, &ignored);
