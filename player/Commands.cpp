@@ -71,6 +71,7 @@ int32_t PlayerWindow::dispatchCommand(WPARAM command, LPARAM) {
         drawLamp(this, discEngine.setRandomMode(discEngine.randomMode() ? 0 : 1), 9, kRandomLitRow);
         break;
     case IDC_SET_TITLES:
+        loadCommonControls();
         dialogBox(moduleInstance, IDD_TITLES, window, titleDialogProc);
         // The dialog's OK may have changed it.
         applyTopMost();

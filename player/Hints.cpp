@@ -12,14 +12,16 @@
 namespace {
 
 HWND tooltip;
-// Loaded when the tooltips are first made, after the window shows: its
-// classes take long to register, and nothing else of the player needs it.
-// Kept for the process's life, as a static import would be.
+// The common controls, loaded once the window shows: their classes take
+// long to register. Kept for the process's life, as a static import would
+// be, so that no tooltip or tab outlives them.
 HMODULE commonControls;
 
 typedef void(WINAPI* InitCall)();
 
-int commonControlsReady() {
+} // namespace
+
+int32_t PlayerWindow::loadCommonControls() {
     if (!commonControls) {
         commonControls = LoadLibraryA("comctl32.dll");
         InitCall init = commonControls ? (InitCall)(void*)GetProcAddress(commonControls, "InitCommonControls") : 0;
@@ -28,8 +30,6 @@ int commonControlsReady() {
     }
     return commonControls != 0;
 }
-
-} // namespace
 
 void PlayerWindow::nameButtons() {
     for (int row = 0; row < kButtonCount; row++)
@@ -44,7 +44,7 @@ void PlayerWindow::nameButtons() {
 // player destroys it at exit.
 void PlayerWindow::showHints(int32_t shown) {
     forgetHints();
-    if (!shown || !commonControlsReady())
+    if (!shown || !loadCommonControls())
         return;
     tooltip = CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, 0, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT,
                               CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, 0, 0, moduleInstance, 0);

@@ -104,6 +104,9 @@ struct PlayerWindow {
     void dropImage(HANDLE drop);
     void playInsertedDisc();
     void stopListeningToMediaKeys();
+    // The common controls (comctl32), which the tooltips and the title
+    // dialog's tabs need, loaded only after the window shows; 0 without.
+    int32_t loadCommonControls();
     // The buttons' names and their tooltips.
     void nameButtons();
     void showHints(int32_t shown);

@@ -141,6 +141,21 @@ ImageError checkStream(FLAC__StreamDecoder* decoder, Inspection* seen) {
     return kImageOk;
 }
 
+int isFlac(const uint8_t* head, size_t length) { return length >= 4 && memcmp(head, "fLaC", 4) == 0; }
+
+// "ID3", two version bytes, the flags, then the size of what follows the
+// header in four bytes of seven bits each, read as libFLAC reads them (the
+// eighth bit left out, a footer not counted): the drive takes what libFLAC
+// can play.
+uint64_t id3TagLength(const uint8_t* head, size_t length) {
+    if (length < 10 || memcmp(head, "ID3", 3) != 0)
+        return 0;
+    uint64_t size = 0;
+    for (int i = 6; i < 10; i++)
+        size = size << 7 | (head[i] & 0x7F);
+    return 10 + size;
+}
+
 } // namespace
 
 FLAC__StreamDecoder* startFlacDecoder(FLAC__StreamDecoderWriteCallback write,
@@ -158,23 +173,6 @@ FLAC__StreamDecoder* startFlacDecoder(FLAC__StreamDecoderWriteCallback write,
         return 0;
     }
     return decoder;
-}
-
-int isFlac(const uint8_t* head, size_t length) { return length >= 4 && memcmp(head, "fLaC", 4) == 0; }
-
-// "ID3", two version bytes, the flags, then the size of what follows the
-// header in four bytes of seven bits each. A footer is not counted, as
-// libFLAC counts none: such a file is no stream it can read.
-uint64_t id3TagLength(const uint8_t* head, size_t length) {
-    if (length < 10 || memcmp(head, "ID3", 3) != 0 || head[3] == 0xFF || head[4] == 0xFF)
-        return 0;
-    uint64_t size = 0;
-    for (int i = 6; i < 10; i++) {
-        if (head[i] & 0x80)
-            return 0;
-        size = size << 7 | head[i];
-    }
-    return 10 + size;
 }
 
 int fileIsFlac(FILE* file) {

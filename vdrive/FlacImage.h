@@ -9,12 +9,8 @@
 
 #include "CueSheet.h"
 
-// The four bytes every FLAC stream starts with.
-int isFlac(const uint8_t* head, size_t length);
-// The bytes of an ID3v2 tag that a head starts with, 0 for none. Some
-// rippers put one before the stream, and libFLAC reads past it.
-uint64_t id3TagLength(const uint8_t* head, size_t length);
-// Whether the file holds a FLAC stream, after such a tag or not; the file
+// Whether the file holds a FLAC stream: "fLaC" at its start, or after an
+// ID3v2 tag (some rippers write one, and libFLAC reads past it). The file
 // is left at its start.
 int fileIsFlac(FILE* file);
 

@@ -55,9 +55,6 @@ wine reg add 'HKCU\Software\Drovix\VirtualDrive' /v Image /t REG_SZ /d "" /f >/d
 wine reg add 'HKCU\Software\Drovix\VirtualDrive' /v Speed /t REG_DWORD /d 1 /f >/dev/null 2>&1
 wine reg delete 'HKCU\Software\Drovix\VirtualDrive' /v Log /f >/dev/null 2>&1
 wine "$build/vdrivectl.exe" install >/dev/null 2>&1
-# A host left by an earlier run (its sound server gone, its log on) is not
-# what a user's session has: the measure starts one of its own.
-wine "$build/vdrivectl.exe" leave >/dev/null 2>&1
 wine reg delete 'HKCU\Software\Pelmark\Drovix' /f >/dev/null 2>&1
 
 # Streaming, the player plays a minute of counting samples from an image,

@@ -18,6 +18,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FILE* file = fmemopen((void*)data, size, "rb");
     if (!file)
         return 0;
+    fileIsFlac(file);
     ImageError error = inspectFlac(file, &head);
     if (head.cueTrackCount)
         flacCueSheet(head, "fuzz.flac", &sheet);
