@@ -124,7 +124,7 @@ TEST(FlacImage, IsKnownByItsBytesBehindATagOrNot) {
     std::vector<int16_t> source = countingSamples(kOddSamples);
     const uint64_t far = 300 * kSamplesPerFrame;
     for (const Row& row : rows) {
-        SCOPED_TRACE(row.bytes.size());
+        SCOPED_TRACE(&row - rows);
         std::string path = folder() + "known";
         writeRaw(path, row.bytes.data(), row.bytes.size());
         FILE* file = fopen(path.c_str(), "rb");
