@@ -158,6 +158,10 @@ TEST(EndToEnd, TheAutoPlayCommandStartsThePlayerInAFolderWithBlanksAndJapaneseNa
     SendMessageTimeoutW(GetDlgItem(dialog, IDC_INDEX_FILE), WM_SETTEXT, 0, (LPARAM)wide("表.idx").c_str(),
                         SMTO_ABORTIFHUNG, 2000, 0);
     click(dialog, IDC_AUTOPLAY_PLAYER);
+    // A click the button did not take would leave AutoPlay as it was.
+    DWORD_PTR checked = 0;
+    SendMessageTimeoutA(GetDlgItem(dialog, IDC_AUTOPLAY_PLAYER), BM_GETCHECK, 0, 0, SMTO_NORMAL, 5000, &checked);
+    ASSERT_EQ((DWORD_PTR)BST_CHECKED, checked);
     click(dialog, IDOK);
     // The title index is not there yet: the tool asks, and creates it there.
     HWND question = waitForOwnedDialog(dialog, 5000);
