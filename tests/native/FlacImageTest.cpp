@@ -118,8 +118,8 @@ TEST(FlacImage, IsKnownByItsBytesBehindATagOrNot) {
         std::string bytes;
         int flac;
     } rows[] = {
-        {stream, 1},           {tag + stream, 1},      {wideTag + stream, 1}, {"fLa", 0}, {"RIFF....", 0},
-        {tag.substr(0, 9), 0}, {tag.substr(0, 10), 0}, {tag.substr(0, 100) + stream, 0},
+        {stream, 1},           {tag + stream, 1},      {wideTag + stream, 1},
+        {"fLa", 0},            {tag.substr(0, 9), 0},  {tag.substr(0, 10), 0}, {tag.substr(0, 100) + stream, 0},
     };
     std::vector<int16_t> source = countingSamples(kOddSamples);
     const uint64_t far = 300 * kSamplesPerFrame;
