@@ -79,6 +79,9 @@ FILE* openStream(const char* path, const char* mode);
 BOOL moveFile(const char* from, const char* to, DWORD flags);
 BOOL deleteFile(const char* path);
 BOOL copyFile(const char* from, const char* to);
+// A change notification on the folder itself (not its subfolders);
+// INVALID_HANDLE_VALUE where it cannot be watched.
+HANDLE watchFolder(const char* folder, DWORD changes);
 DWORD fullPathName(const char* path, char* full, DWORD size);
 // A path the system gave as Shift-JIS; where a folder on the way has a
 // character that Shift-JIS lacks, its short name. 0 when neither fits.

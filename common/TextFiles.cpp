@@ -61,6 +61,17 @@ BOOL copyFile(const char* from, const char* to) {
     return wideFrom.ok && wideTo.ok && CopyFileW(wideFrom.text, wideTo.text, FALSE);
 }
 
+HANDLE watchFolder(const char* folder, DWORD changes) {
+    if (!wideCallsInUse())
+        return FindFirstChangeNotificationA(folder, FALSE, changes);
+    // Looked up, as Windows 95 may lack the wide call.
+    typedef HANDLE(WINAPI * WatchCall)(LPCWSTR, BOOL, DWORD);
+    WatchCall watch =
+        (WatchCall)(void*)GetProcAddress(GetModuleHandleA("kernel32.dll"), "FindFirstChangeNotificationW");
+    WidePath wide(folder);
+    return watch && wide.ok ? watch(wide.text, FALSE, changes) : INVALID_HANDLE_VALUE;
+}
+
 DWORD fullPathName(const char* path, char* full, DWORD size) {
     if (!wideCallsInUse())
         return GetFullPathNameA(path, size, full, 0);

@@ -252,6 +252,7 @@ void PlayerWindow::showAtStart() {
 int32_t PlayerWindow::shutdown() {
     stopListeningToMediaKeys();
     forgetHints();
+    stopWatchingIndexFolder();
     discEngine.stop();
     discEngine.close();
     help(window, HELP_QUIT);

@@ -64,6 +64,11 @@ struct PlayerWindow {
     // are of: another writer's save shows as a change.
     IndexFollow titlesFollow;
     char titlesDiscId[kDiscIdSize];
+    // The index's folder, watched so that a tick looks at the file only
+    // after something in the folder changed (0 while it is not watched),
+    // and when a tick last looked.
+    HANDLE indexFolderChange;
+    uint32_t indexLookedAt;
     // What the title dialog was filled with: a save takes from the dialog
     // only what the user changed.
     TitleRecord filledTitles;
@@ -132,6 +137,9 @@ struct PlayerWindow {
     int32_t followTitleIndex();
 
   private:
+    int32_t indexLookDue();
+    void watchIndexFolder();
+    void stopWatchingIndexFolder();
     void createButtons();
     int32_t loadSettings(StoredState* stored);
     void saveSettings(const StoredState& state);

@@ -84,15 +84,62 @@ void PlayerWindow::reloadTitles() {
     loadTitleRecord(indexPath, discId, discEngine.trackCount(), &titles, seedPath);
 }
 
-// The size and write time of the file are all a tick looks at: the file is
+// The size and write time of the file are all a look takes: the file is
 // read only when another writer (or this player's own save) changed it, and
 // for a few seconds after each change, which a save of the same size may
 // follow within the file system's time resolution.
 int32_t PlayerWindow::followTitleIndex() {
+    if (!indexLookDue())
+        return 0;
     if (!indexNeedsReading(titlesFollow, titleIndexStamp(indexPath, seedOrNone(seedPath))))
         return 0;
     reloadTitles();
     return 1;
+}
+
+namespace {
+
+// A share that takes the watch but never signals, and the seed beside the
+// program, are looked at this often all the same.
+const uint32_t kIndexLookMs = 10000;
+
+} // namespace
+
+// Even a look costs: Wine answers one for a missing file by listing its
+// whole folder, which at every tick cost the player more than its drawing.
+// So a tick looks while a change settles, once the folder's notification
+// has signalled, and every kIndexLookMs. A folder that cannot be watched
+// (not made yet, or gone) is looked at every tick, the watch tried anew.
+int32_t PlayerWindow::indexLookDue() {
+    uint32_t now = GetTickCount();
+    if (!indexFolderChange) {
+        watchIndexFolder();
+    } else if (WaitForSingleObject(indexFolderChange, 0) == WAIT_OBJECT_0) {
+        // Armed again before the look, so a save after it signals anew.
+        if (!FindNextChangeNotification(indexFolderChange))
+            stopWatchingIndexFolder();
+    } else if (titlesFollow.settled && now - indexLookedAt < kIndexLookMs) {
+        return 0;
+    }
+    indexLookedAt = now;
+    return 1;
+}
+
+void PlayerWindow::watchIndexFolder() {
+    char folder[kPathSize];
+    size_t length = pathFolderLength(indexPath);
+    if (!length)
+        return;
+    snprintf(folder, sizeof folder, "%.*s", (int)length, indexPath);
+    HANDLE change =
+        watchFolder(folder, FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANGE_SIZE | FILE_NOTIFY_CHANGE_LAST_WRITE);
+    indexFolderChange = change == INVALID_HANDLE_VALUE ? 0 : change;
+}
+
+void PlayerWindow::stopWatchingIndexFolder() {
+    if (indexFolderChange)
+        FindCloseChangeNotification(indexFolderChange);
+    indexFolderChange = 0;
 }
 
 namespace {

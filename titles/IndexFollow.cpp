@@ -7,16 +7,6 @@
 
 namespace {
 
-// The folder part of a path ends after its last separator: a backslash that
-// is no trail byte, a slash or a drive's colon.
-size_t folderLength(const char* path) {
-    const char* end = lastSeparator(path);
-    for (const char* at = path; *at; at++)
-        if ((*at == '/' || *at == ':') && (!end || at > end))
-            end = at;
-    return end ? (size_t)(end - path) + 1 : 0;
-}
-
 // As a save writes them: cut to what a load reads back whole.
 int sameValue(const char* one, const char* other) {
     size_t length = cutLength(one, kValueMax);
@@ -29,8 +19,17 @@ void takeEdit(char stored[kTitleSlot], const char* filled, const char* typed, co
 
 } // namespace
 
+// A backslash is a separator only where it is no trail byte.
+size_t pathFolderLength(const char* path) {
+    const char* end = lastSeparator(path);
+    for (const char* at = path; *at; at++)
+        if ((*at == '/' || *at == ':') && (!end || at > end))
+            end = at;
+    return end ? (size_t)(end - path) + 1 : 0;
+}
+
 int32_t saveLockBeside(const char* indexPath, char lock[kSaveFilePathSize]) {
-    int length = snprintf(lock, kSaveFilePathSize, "%.*s%s", (int)folderLength(indexPath), indexPath, kSaveLockName);
+    int length = snprintf(lock, kSaveFilePathSize, "%.*s%s", (int)pathFolderLength(indexPath), indexPath, kSaveLockName);
     if (length >= 0 && length < kSaveFilePathSize)
         return 1;
     lock[0] = 0;

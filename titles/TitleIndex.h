@@ -3,6 +3,7 @@
 // buffers only.
 #pragma once
 
+#include <stddef.h>
 #include <stdint.h>
 
 const int kTitleSlot = 64;
@@ -94,6 +95,9 @@ void recoverCutOffSave(const char* indexPath);
 
 // The lock of the index's folder; 0 when the path does not fit.
 int32_t saveLockBeside(const char* indexPath, char lock[kSaveFilePathSize]);
+// The bytes of the path up to and with its last separator (a backslash, a
+// slash or a drive's colon); 0 for a bare name.
+size_t pathFolderLength(const char* path);
 // 1 where the index is spelled as its save's lock or temporary file.
 int32_t isSaveFile(const char* indexPath, const char* tempPath);
 
