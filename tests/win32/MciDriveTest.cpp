@@ -697,6 +697,11 @@ TEST_F(VirtualDrive, WithoutAnImageThePcsOwnDriveAnswers) {
         {"no image: the PC's own drive", 0, 7, "PC のＣＤドライブ (standin_cd.dll)"},
         {"an image again", 1, 5, "仮想ＣＤドライブ"},
     };
+    // An open that the PC's drive never answers is never made on it.
+    open();
+    EXPECT_EQ(5u, driveStatus(device, kStatusNumberOfTracks, 0));
+    driveClose(device);
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(heard.c_str()));
     open();
     for (const Step& step : steps) {
         SCOPED_TRACE(step.what);
@@ -716,11 +721,11 @@ TEST_F(VirtualDrive, WithoutAnImageThePcsOwnDriveAnswers) {
     EXPECT_EQ(std::vector<std::string>(), received());
     driveClose(device);
     device = 0;
-    // Every open and close of the platform's reaches it as without the
-    // virtual drive (Wine opens the driver twice here, and closes it twice);
-    // the commands only while no image is in, and with its own id.
-    EXPECT_EQ("DRV_OPEN 0\nDRV_OPEN 0\nMCI_OPEN 8448\nMCI_STATUS 3\nMCI_PLAY 5\nMCI_STATUS 4\nMCI_STOP 0\n"
-              "MCI_CLOSE 0\nDRV_CLOSE 0\nDRV_CLOSE 0\n",
+    // The open reaches it as the program made it once the image has gone
+    // (not Wine's second open of the driver, which sends no commands), the
+    // commands only while no image is in, all with its own id.
+    EXPECT_EQ("DRV_OPEN 0\nMCI_OPEN 8448\nMCI_STATUS 3\nMCI_PLAY 5\nMCI_STATUS 4\nMCI_STOP 0\n"
+              "MCI_CLOSE 0\nDRV_CLOSE 0\n",
               readBytes(heard));
 
     ASSERT_EQ(0u, runControlTool("uninstall"));

@@ -261,8 +261,8 @@ LRESULT openDevice(LPARAM parameter1, MCI_OPEN_DRIVER_PARMS* parameters) {
         open->timeFormat = MCI_FORMAT_MSF;
         open->formatToSend = 0;
         open->pendingNotify = 0;
-        open->real.open(parameter1, parameters);
         open->hostless = !openOnHost(open);
+        open->real.open(parameter1, parameters, open->hostless);
         open->used = !open->hostless || open->real.id;
         if (!open->used)
             open->real.close();
@@ -316,10 +316,12 @@ LRESULT deviceCommand(DWORD_PTR driverId, UINT message, DWORD flags, DWORD_PTR b
     ClientOpen* open = &opens[driverId - 1];
     CRITICAL_SECTION* lock = &openLocks[driverId - 1];
     EnterCriticalSection(lock);
+    if (open->real.deferred && message != MCI_OPEN_DRIVER && message != MCI_CLOSE_DRIVER)
+        open->real.openOnceNeeded(snapshotHoldsImage(open->host.server));
     if (open->real.answers(message, open->hostless)) {
-        RealOpen real = open->real;
+        DWORD_PTR realId = open->real.id;
         LeaveCriticalSection(lock);
-        return real.command(message, flags, block);
+        return RealOpen::command(realId, message, flags, block);
     }
     if (message == MCI_OPEN_DRIVER)
         open->real.openDriver(flags, block);

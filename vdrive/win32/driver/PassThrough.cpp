@@ -62,7 +62,44 @@ void freeRealDriver() {
     LeaveCriticalSection(&realLock);
 }
 
-void RealOpen::open(LPARAM parameter1, MCI_OPEN_DRIVER_PARMS* parameters) {
+namespace {
+
+// A text of the open, copied whole or not at all.
+int keepText(const wchar_t* text, wchar_t* kept, int size) {
+    if (!text)
+        return 0;
+    int length = lstrlenW(text);
+    if (length >= size)
+        return 0;
+    memcpy(kept, text, (length + 1) * sizeof(wchar_t));
+    return 1;
+}
+
+// A field that is a text unless `number` (a flag saying it is a number) is
+// set: the number is kept as it came.
+int keepField(DWORD flags, DWORD text, DWORD number, LPCWSTR given, LPCWSTR* field, wchar_t* kept, int size) {
+    *field = given;
+    if (!(flags & text) || (flags & number))
+        return 1;
+    if (!keepText(given, kept, size))
+        return 0;
+    *field = kept;
+    return 1;
+}
+
+} // namespace
+
+void RealOpen::open(LPARAM parameter1, MCI_OPEN_DRIVER_PARMS* parameters, int now) {
+    opened = always = deferred = 0;
+    id = 0;
+    if (!now && keepDriverOpen(parameter1, parameters)) {
+        deferred = 1;
+        return;
+    }
+    openNow(parameter1, parameters);
+}
+
+void RealOpen::openNow(LPARAM parameter1, MCI_OPEN_DRIVER_PARMS* parameters) {
     EnterCriticalSection(&realLock);
     loadRealDriver();
     MCI_OPEN_DRIVER_PARMS copy = {};
@@ -70,16 +107,72 @@ void RealOpen::open(LPARAM parameter1, MCI_OPEN_DRIVER_PARMS* parameters) {
         copy = *parameters;
     id = real.proc ? (DWORD_PTR)real.proc(0, 0, DRV_OPEN, parameter1, (LPARAM)(parameters ? &copy : 0)) : 0;
     LeaveCriticalSection(&realLock);
-    opened = always = 0;
+}
+
+int RealOpen::keepDriverOpen(LPARAM parameter1, const MCI_OPEN_DRIVER_PARMS* parameters) {
+    kept = KeptOpen{};
+    kept.hasName = parameter1 != 0;
+    if (parameter1 && !keepText((const wchar_t*)parameter1, kept.name, MAX_PATH))
+        return 0;
+    kept.hasDriverParameters = parameters != 0;
+    if (!parameters)
+        return 1;
+    kept.driverParameters = *parameters;
+    kept.hasParams = parameters->lpstrParams != 0;
+    return !kept.hasParams || keepText(parameters->lpstrParams, kept.params, kKeptTextSize);
+}
+
+int RealOpen::keepOpen(DWORD flags, const MCI_OPEN_PARMSW* parameters) {
+    if (!parameters)
+        return 0;
+    kept.hasOpen = 1;
+    kept.flags = flags;
+    kept.open = *parameters;
+    return keepField(flags, MCI_OPEN_TYPE, MCI_OPEN_TYPE_ID, parameters->lpstrDeviceType, &kept.open.lpstrDeviceType,
+                     kept.type, kKeptTextSize) &&
+           keepField(flags, MCI_OPEN_ELEMENT, MCI_OPEN_ELEMENT_ID, parameters->lpstrElementName,
+                     &kept.open.lpstrElementName, kept.element, MAX_PATH) &&
+           keepField(flags, MCI_OPEN_ALIAS, 0, parameters->lpstrAlias, &kept.open.lpstrAlias, kept.alias,
+                     kKeptTextSize);
+}
+
+// The PC's own driver gets the open as the program made it, from copies.
+void RealOpen::makeKept() {
+    deferred = 0;
+    if (kept.hasDriverParameters && kept.hasParams)
+        kept.driverParameters.lpstrParams = kept.params;
+    openNow(kept.hasName ? (LPARAM)kept.name : 0, kept.hasDriverParameters ? &kept.driverParameters : 0);
+    if (!kept.hasOpen)
+        return;
+    MCI_OPEN_PARMSW parameters = kept.open;
+    openDriverNow(kept.flags, (DWORD_PTR)&parameters);
 }
 
 void RealOpen::openDriver(DWORD flags, DWORD_PTR block) {
+    MCI_OPEN_PARMSW* parameters = (MCI_OPEN_PARMSW*)block;
+    if (deferred) {
+        int namesRealDrive = parameters && (flags & MCI_OPEN_ELEMENT) && !(flags & MCI_OPEN_ELEMENT_ID) &&
+                             namesRealCdDrive(parameters->lpstrElementName);
+        if (!namesRealDrive && virtualDriveHoldsImage() && keepOpen(flags & ~MCI_NOTIFY, parameters))
+            return;
+        kept.hasOpen = 0;
+        makeKept();
+    }
+    openDriverNow(flags & ~MCI_NOTIFY, block);
+}
+
+void RealOpen::openDriverNow(DWORD flags, DWORD_PTR block) {
     if (!id || !real.proc)
         return;
-    opened = real.proc(id, 0, MCI_OPEN_DRIVER, flags & ~MCI_NOTIFY, block) == 0;
+    opened = real.proc(id, 0, MCI_OPEN_DRIVER, flags, block) == 0;
     MCI_OPEN_PARMSW* parameters = (MCI_OPEN_PARMSW*)block;
     always = opened && parameters && (flags & MCI_OPEN_ELEMENT) && !(flags & MCI_OPEN_ELEMENT_ID) &&
              namesRealCdDrive(parameters->lpstrElementName);
+}
+
+void RealOpen::openOnceNeeded(int imageHeld) {
+    if (deferred && !imageHeld && !virtualDriveHoldsImage())
+        makeKept();
 }
 
 void RealOpen::closeDriver(DWORD flags, DWORD_PTR block) {
@@ -92,7 +185,7 @@ int RealOpen::answers(UINT message, int hostless) const {
            (always || hostless || !virtualDriveHoldsImage());
 }
 
-LRESULT RealOpen::command(UINT message, DWORD flags, DWORD_PTR block) const {
+LRESULT RealOpen::command(DWORD_PTR id, UINT message, DWORD flags, DWORD_PTR block) {
     return real.proc(id, 0, message, flags, block);
 }
 
@@ -100,5 +193,5 @@ void RealOpen::close() {
     if (id && real.proc)
         real.proc(id, 0, DRV_CLOSE, 0, 0);
     id = 0;
-    opened = always = 0;
+    opened = always = deferred = 0;
 }

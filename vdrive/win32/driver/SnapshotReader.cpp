@@ -109,6 +109,17 @@ int statusFromSnapshot(DWORD host, DWORD timeFormat, DWORD flags, DWORD_PTR bloc
     return answered;
 }
 
+int snapshotHoldsImage(DWORD host) {
+    if (!host || host == endedHost)
+        return 0;
+    EnterCriticalSection(&readerLock);
+    const DriveSnapshot* snapshot = snapshotOf(host);
+    SnapshotState state;
+    int held = snapshot && snapshot->read(&state) && state.host == host && state.mediaPresent && controlAsRead(state);
+    LeaveCriticalSection(&readerLock);
+    return held;
+}
+
 void dropSnapshot() {
     EnterCriticalSection(&readerLock);
     unmap();

@@ -15,6 +15,10 @@
 // (its 32 bits) whose notification the drive holds; 0: ask the host.
 int statusFromSnapshot(DWORD host, DWORD timeFormat, DWORD flags, DWORD_PTR block, LRESULT* result,
                        uint32_t* notifying);
+// 1 when the host's snapshot has a disc in its drive, with the control key
+// as the host read it: the virtual drive holds an image. 0 where it cannot
+// tell (no disc, the tray open, the key written since).
+int snapshotHoldsImage(DWORD host);
 // The host's process has ended: its snapshot answers no more.
 void hostEndedForSnapshot(DWORD host);
 void readySnapshotReader();
