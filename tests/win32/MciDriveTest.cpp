@@ -721,11 +721,12 @@ TEST_F(VirtualDrive, WithoutAnImageThePcsOwnDriveAnswers) {
     EXPECT_EQ(std::vector<std::string>(), received());
     driveClose(device);
     device = 0;
-    // The open reaches it as the program made it once the image has gone
-    // (not Wine's second open of the driver, which sends no commands), the
-    // commands only while no image is in, all with its own id.
-    EXPECT_EQ("DRV_OPEN 0\nMCI_OPEN 8448\nMCI_STATUS 3\nMCI_PLAY 5\nMCI_STATUS 4\nMCI_STOP 0\n"
-              "MCI_CLOSE 0\nDRV_CLOSE 0\n",
+    // Once the image has gone, the driver is opened as the platform opens
+    // one (a session instance, then the device) and the open reaches it as
+    // the program made it; the commands only while no image is in, all
+    // with its own id; both instances closed.
+    EXPECT_EQ("DRV_OPEN 0\nDRV_OPEN 0\nMCI_OPEN 8448\nMCI_STATUS 3\nMCI_PLAY 5\nMCI_STATUS 4\nMCI_STOP 0\n"
+              "MCI_CLOSE 0\nDRV_CLOSE 0\nDRV_CLOSE 0\n",
               readBytes(heard));
 
     ASSERT_EQ(0u, runControlTool("uninstall"));

@@ -27,6 +27,9 @@ struct ClientOpen {
     // keeps the connection until the host answers or goes.
     int closedOwed;
     int hostless; // the open found no host: the PC's own drive answers
+    // The driver's session instance, which the platform opens without
+    // MCI's parameters before the first device: no drive is behind it.
+    int session;
     HostConnection host;
     MCIDEVICEID deviceId;
     DWORD timeFormat;       // set by the program, made again on a new host
@@ -261,9 +264,11 @@ LRESULT openDevice(LPARAM parameter1, MCI_OPEN_DRIVER_PARMS* parameters) {
         open->timeFormat = MCI_FORMAT_MSF;
         open->formatToSend = 0;
         open->pendingNotify = 0;
-        open->hostless = !openOnHost(open);
-        open->real.open(parameter1, parameters, open->hostless);
-        open->used = !open->hostless || open->real.id;
+        open->session = parameters == 0;
+        open->hostless = !open->session && !openOnHost(open);
+        if (!open->session)
+            open->real.open(parameter1, parameters, open->hostless);
+        open->used = open->session || !open->hostless || open->real.id;
         if (!open->used)
             open->real.close();
         int used = open->used;
@@ -330,6 +335,8 @@ LRESULT deviceCommand(DWORD_PTR driverId, UINT message, DWORD flags, DWORD_PTR b
     LRESULT result;
     if (!open->used)
         result = MCIERR_INVALID_DEVICE_ID;
+    else if (open->session)
+        result = MCIERR_UNSUPPORTED_FUNCTION;
     else if (open->hostless)
         // Without a host only the PC's own drive answers: an open it
         // refused fails.

@@ -17,6 +17,9 @@ struct RealDriver {
     HMODULE module;
     DriverEntry proc;
     int tried;
+    // The session instance that the platform opens on an installable
+    // driver before its first device, as it would have on this one.
+    DWORD_PTR session;
 };
 RealDriver real;
 CRITICAL_SECTION realLock;
@@ -39,6 +42,7 @@ void loadRealDriver() {
     real.proc = real.module ? (DriverEntry)(void*)GetProcAddress(real.module, "DriverProc") : 0;
     if (real.proc && real.proc(0, 0, DRV_LOAD, 0, 0)) {
         real.proc(0, 0, DRV_ENABLE, 0, 0);
+        real.session = (DWORD_PTR)real.proc(0, 0, DRV_OPEN, 0, 0);
         return;
     }
     if (real.module)
@@ -54,6 +58,8 @@ void readyRealDriver() { InitializeCriticalSection(&realLock); }
 void freeRealDriver() {
     EnterCriticalSection(&realLock);
     if (real.proc) {
+        if (real.session)
+            real.proc(real.session, 0, DRV_CLOSE, 0, 0);
         real.proc(0, 0, DRV_DISABLE, 0, 0);
         real.proc(0, 0, DRV_FREE, 0, 0);
         FreeLibrary(real.module);
