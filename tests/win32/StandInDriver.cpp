@@ -24,6 +24,21 @@ void record(const char* what, DWORD_PTR id, DWORD value) {
     fclose(log);
 }
 
+// The open's flags, and its type and alias where they are texts: an open
+// made later from copies shows here as the program made it.
+void recordOpen(DWORD_PTR id, DWORD flags, const MCI_OPEN_PARMSW* parameters) {
+    char texts[MAX_PATH] = "";
+    if (parameters && (flags & MCI_OPEN_TYPE) && !(flags & MCI_OPEN_TYPE_ID) && parameters->lpstrDeviceType)
+        WideCharToMultiByte(CP_ACP, 0, parameters->lpstrDeviceType, -1, texts, 64, 0, 0);
+    if (parameters && (flags & MCI_OPEN_ALIAS) && parameters->lpstrAlias) {
+        lstrcatA(texts, " ");
+        WideCharToMultiByte(CP_ACP, 0, parameters->lpstrAlias, -1, texts + lstrlenA(texts), 64, 0, 0);
+    }
+    char what[MAX_PATH + 16];
+    wsprintfA(what, "MCI_OPEN %s", texts);
+    record(what, id, flags);
+}
+
 DWORD word(DWORD_PTR* reply, WORD value) {
     *reply = MAKEMCIRESOURCE(value, value);
     return MCI_RESOURCE_RETURNED;
@@ -74,7 +89,7 @@ extern "C" __declspec(dllexport) LRESULT CALLBACK DriverProc(DWORD_PTR id, HDRVR
         record("DRV_CLOSE", id, 0);
         return 1;
     case MCI_OPEN_DRIVER:
-        record("MCI_OPEN", id, (DWORD)flags);
+        recordOpen(id, (DWORD)flags, (const MCI_OPEN_PARMSW*)block);
         return 0;
     case MCI_CLOSE_DRIVER:
         record("MCI_CLOSE", id, 0);
