@@ -66,8 +66,9 @@ HANDLE watchFolder(const char* folder, DWORD changes) {
         return FindFirstChangeNotificationA(folder, FALSE, changes);
     // Looked up, as Windows 95 may lack the wide call.
     typedef HANDLE(WINAPI * WatchCall)(LPCWSTR, BOOL, DWORD);
-    WatchCall watch =
-        (WatchCall)(void*)GetProcAddress(GetModuleHandleA("kernel32.dll"), "FindFirstChangeNotificationW");
+    static WatchCall watch;
+    if (!watch)
+        watch = (WatchCall)(void*)GetProcAddress(GetModuleHandleA("kernel32.dll"), "FindFirstChangeNotificationW");
     WidePath wide(folder);
     return watch && wide.ok ? watch(wide.text, FALSE, changes) : INVALID_HANDLE_VALUE;
 }

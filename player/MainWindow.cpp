@@ -252,9 +252,9 @@ void PlayerWindow::showAtStart() {
 int32_t PlayerWindow::shutdown() {
     stopListeningToMediaKeys();
     forgetHints();
-    stopWatchingIndexFolder();
     discEngine.stop();
     discEngine.close();
+    letIndexFolderGo();
     help(window, HELP_QUIT);
 
     RECT place;

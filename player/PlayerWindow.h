@@ -66,9 +66,9 @@ struct PlayerWindow {
     char titlesDiscId[kDiscIdSize];
     // The index's folder, watched so that a tick looks at the file only
     // after something in the folder changed (0 while it is not watched),
-    // and when a tick last looked.
+    // and when the watch was last made.
     HANDLE indexFolderChange;
-    uint32_t indexLookedAt;
+    uint32_t indexWatchedAt;
     // What the title dialog was filled with: a save takes from the dialog
     // only what the user changed.
     TitleRecord filledTitles;
@@ -135,6 +135,10 @@ struct PlayerWindow {
     // At each tick with a disc: the disc's titles again where the index
     // changed since they were loaded. 1 when they were reloaded.
     int32_t followTitleIndex();
+
+    // Lets the index's folder go (without a disc, at exit); the next look
+    // watches it anew.
+    void letIndexFolderGo();
 
   private:
     int32_t indexLookDue();

@@ -44,6 +44,8 @@ int32_t PlayerWindow::refresh() {
         if (discEngine.playState() != kStopped)
             discEngine.forgetPlay();
         discLoaded = 0;
+        // Nothing looks at the index without a disc.
+        letIndexFolderGo();
         return 0;
     }
     if (!discLoaded)

@@ -21,6 +21,10 @@ namespace {
 // longer text reached it from outside and is not taken.
 const int kControlText = 512;
 
+// A share that takes the watch but never signals, and the seed beside the
+// program, are looked at this often all the same.
+const uint32_t kIndexLookMs = 10000;
+
 void takeEditText(HWND dialog, int id, char slot[kTitleSlot]) {
     char text[kControlText] = {};
     itemText(dialog, id, text, kControlText);
@@ -97,43 +101,48 @@ int32_t PlayerWindow::followTitleIndex() {
     return 1;
 }
 
-namespace {
-
-// A share that takes the watch but never signals, and the seed beside the
-// program, are looked at this often all the same.
-const uint32_t kIndexLookMs = 10000;
-
-} // namespace
-
 // Even a look costs: Wine answers one for a missing file by listing its
 // whole folder, which at every tick cost the player more than its drawing.
 // So a tick looks while a change settles, once the folder's notification
-// has signalled, and every kIndexLookMs. A folder that cannot be watched
-// (not made yet, or gone) is looked at every tick, the watch tried anew.
+// has signalled, and every kIndexLookMs, when the watch is made anew (a
+// folder renamed or deleted is let go, one made since is watched). A folder
+// that is not watched is looked at every tick.
 int32_t PlayerWindow::indexLookDue() {
     uint32_t now = GetTickCount();
-    if (!indexFolderChange) {
-        watchIndexFolder();
-    } else if (WaitForSingleObject(indexFolderChange, 0) == WAIT_OBJECT_0) {
-        // Armed again before the look, so a save after it signals anew.
-        if (!FindNextChangeNotification(indexFolderChange))
-            stopWatchingIndexFolder();
-    } else if (titlesFollow.settled && now - indexLookedAt < kIndexLookMs) {
+    int32_t signalled = indexFolderChange && WaitForSingleObject(indexFolderChange, 0) == WAIT_OBJECT_0;
+    int32_t renewal = now - indexWatchedAt >= kIndexLookMs;
+    if (indexFolderChange && !signalled && !renewal && titlesFollow.settled)
         return 0;
+    if (renewal) {
+        indexWatchedAt = now;
+        watchIndexFolder();
+    } else if (signalled && !FindNextChangeNotification(indexFolderChange)) {
+        // (Armed again before the look, so that a save after it signals.)
+        stopWatchingIndexFolder();
     }
-    indexLookedAt = now;
     return 1;
 }
 
+// A removable drive's folder is not watched: the watch would hold the
+// drive, which the user could then not remove safely.
 void PlayerWindow::watchIndexFolder() {
+    stopWatchingIndexFolder();
     char folder[kPathSize];
     size_t length = pathFolderLength(indexPath);
     if (!length)
         return;
     snprintf(folder, sizeof folder, "%.*s", (int)length, indexPath);
+    char root[4] = {folder[0], ':', '\\', 0};
+    if (folder[1] == ':' && GetDriveTypeA(root) == DRIVE_REMOVABLE)
+        return;
     HANDLE change =
         watchFolder(folder, FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANGE_SIZE | FILE_NOTIFY_CHANGE_LAST_WRITE);
     indexFolderChange = change == INVALID_HANDLE_VALUE ? 0 : change;
+}
+
+void PlayerWindow::letIndexFolderGo() {
+    stopWatchingIndexFolder();
+    indexWatchedAt = GetTickCount() - kIndexLookMs;
 }
 
 void PlayerWindow::stopWatchingIndexFolder() {

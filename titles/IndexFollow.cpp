@@ -29,7 +29,8 @@ size_t pathFolderLength(const char* path) {
 }
 
 int32_t saveLockBeside(const char* indexPath, char lock[kSaveFilePathSize]) {
-    int length = snprintf(lock, kSaveFilePathSize, "%.*s%s", (int)pathFolderLength(indexPath), indexPath, kSaveLockName);
+    int length =
+        snprintf(lock, kSaveFilePathSize, "%.*s%s", (int)pathFolderLength(indexPath), indexPath, kSaveLockName);
     if (length >= 0 && length < kSaveFilePathSize)
         return 1;
     lock[0] = 0;

@@ -702,9 +702,17 @@ TEST_F(VirtualDrive, WithoutAnImageThePcsOwnDriveAnswers) {
     EXPECT_EQ(5u, driveStatus(device, kStatusNumberOfTracks, 0));
     driveClose(device);
     EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(heard.c_str()));
-    // One made there later has the type and alias the program gave.
-    ASSERT_EQ(0u, mciSendStringA("open cdaudio alias drive shareable", 0, 0, 0));
-    device = mciGetDeviceIDA("drive");
+    // One made there later has the type and alias the program gave, though
+    // the program's own texts are long gone.
+    wchar_t type[] = L"cdaudio", alias[] = L"drive";
+    MCI_OPEN_PARMSW opening = {};
+    opening.lpstrDeviceType = type;
+    opening.lpstrAlias = alias;
+    ASSERT_EQ(0u,
+              mciSendCommandW(0, MCI_OPEN, MCI_OPEN_TYPE | MCI_OPEN_ALIAS | MCI_OPEN_SHAREABLE, (DWORD_PTR)&opening));
+    device = opening.wDeviceID;
+    wcscpy(type, L"xxxxxxx");
+    wcscpy(alias, L"xxxxx");
     for (const Step& step : steps) {
         SCOPED_TRACE(step.what);
         control("Media", step.media);
@@ -727,9 +735,10 @@ TEST_F(VirtualDrive, WithoutAnImageThePcsOwnDriveAnswers) {
     // one (a session instance, then the device) and the open reaches it as
     // the program made it; the commands only while no image is in, all
     // with its own id; both instances closed.
-    EXPECT_EQ("DRV_OPEN 0\nDRV_OPEN 0\nMCI_OPEN cdaudio drive 9472\nMCI_STATUS 3\nMCI_PLAY 5\nMCI_STATUS 4\nMCI_STOP 0\n"
-              "MCI_CLOSE 0\nDRV_CLOSE 0\nDRV_CLOSE 0\n",
-              readBytes(heard));
+    EXPECT_EQ(
+        "DRV_OPEN 0\nDRV_OPEN 1\nMCI_OPEN cdaudio drive 9472\nMCI_STATUS 3\nMCI_PLAY 5\nMCI_STATUS 4\nMCI_STOP 0\n"
+        "MCI_CLOSE 0\nDRV_CLOSE 0\nDRV_CLOSE 0\n",
+        readBytes(heard));
 
     ASSERT_EQ(0u, runControlTool("uninstall"));
     EXPECT_EQ("standin_cd.dll standin_cd.dll", cdaudioDriver());

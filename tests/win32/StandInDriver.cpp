@@ -83,7 +83,8 @@ extern "C" __declspec(dllexport) LRESULT CALLBACK DriverProc(DWORD_PTR id, HDRVR
     case DRV_DISABLE:
         return 1;
     case DRV_OPEN:
-        record("DRV_OPEN", kOpenId, 0);
+        // 0: the session instance; 1: a device, with MCI's parameters.
+        record("DRV_OPEN", kOpenId, block != 0);
         return kOpenId;
     case DRV_CLOSE:
         record("DRV_CLOSE", id, 0);

@@ -93,6 +93,12 @@ int keepField(DWORD flags, DWORD text, DWORD number, LPCWSTR given, LPCWSTR* fie
     return 1;
 }
 
+// Whether the open's element names a real CD drive ("D:").
+int opensRealDrive(DWORD flags, const MCI_OPEN_PARMSW* parameters) {
+    return parameters && (flags & MCI_OPEN_ELEMENT) && !(flags & MCI_OPEN_ELEMENT_ID) &&
+           namesRealCdDrive(parameters->lpstrElementName);
+}
+
 } // namespace
 
 void RealOpen::open(LPARAM parameter1, MCI_OPEN_DRIVER_PARMS* parameters, int now) {
@@ -157,9 +163,7 @@ void RealOpen::makeKept() {
 void RealOpen::openDriver(DWORD flags, DWORD_PTR block) {
     MCI_OPEN_PARMSW* parameters = (MCI_OPEN_PARMSW*)block;
     if (deferred) {
-        int namesRealDrive = parameters && (flags & MCI_OPEN_ELEMENT) && !(flags & MCI_OPEN_ELEMENT_ID) &&
-                             namesRealCdDrive(parameters->lpstrElementName);
-        if (!namesRealDrive && virtualDriveHoldsImage() && keepOpen(flags & ~MCI_NOTIFY, parameters))
+        if (!opensRealDrive(flags, parameters) && virtualDriveHoldsImage() && keepOpen(flags & ~MCI_NOTIFY, parameters))
             return;
         kept.hasOpen = 0;
         makeKept();
@@ -171,9 +175,7 @@ void RealOpen::openDriverNow(DWORD flags, DWORD_PTR block) {
     if (!id || !real.proc)
         return;
     opened = real.proc(id, 0, MCI_OPEN_DRIVER, flags, block) == 0;
-    MCI_OPEN_PARMSW* parameters = (MCI_OPEN_PARMSW*)block;
-    always = opened && parameters && (flags & MCI_OPEN_ELEMENT) && !(flags & MCI_OPEN_ELEMENT_ID) &&
-             namesRealCdDrive(parameters->lpstrElementName);
+    always = opened && opensRealDrive(flags, (const MCI_OPEN_PARMSW*)block);
 }
 
 void RealOpen::openOnceNeeded(int imageHeld) {
