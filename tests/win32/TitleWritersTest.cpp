@@ -157,6 +157,10 @@ TEST_F(TitleWriters, PlayerShowsWhatAnotherWriterStoresWithinTwoSeconds) {
     pumpMessages(2000, showsAutumn);
     EXPECT_TRUE(showsAutumn()) << playerWindow.shownTitleLine;
     EXPECT_LT(GetTickCount() - stored, 2000u);
+    // Without a disc nothing looks at the index: its folder is let go.
+    sim.mediaPresent = 0;
+    timerTick();
+    EXPECT_TRUE(playerWindow.indexFolderChange == 0);
 }
 
 // What another writer did after the disc's load, and how the player came
