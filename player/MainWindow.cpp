@@ -182,6 +182,7 @@ int32_t PlayerWindow::initialise() {
         discEngine.setRandomMode(stored.randomMode);
     }
     resolvePaths();
+    letIndexFolderGo();
     showAtStart();
     if (imageInserted)
         playInsertedDisc();

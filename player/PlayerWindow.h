@@ -136,8 +136,8 @@ struct PlayerWindow {
     // changed since they were loaded. 1 when they were reloaded.
     int32_t followTitleIndex();
 
-    // Lets the index's folder go (without a disc, at exit); the next look
-    // watches it anew.
+    // Lets the index's folder go (at start, without a disc, at exit); the
+    // next look watches it anew.
     void letIndexFolderGo();
 
   private:

@@ -26,6 +26,7 @@ int32_t PlayerWindow::refresh() {
     discEngine.lastFollowed = kDriveFollowed;
     if (followed == kDriveSilent) {
         showNoDisc(this);
+        letIndexFolderGo();
         return 0;
     }
     // A query of this tick found the drive gone: what a drive that took its

@@ -148,7 +148,7 @@ TEST_F(TitleWriters, PlayerShowsWhatAnotherWriterStoresWithinTwoSeconds) {
     ASSERT_EQ(1u, playerWindow.discLoaded);
     EXPECT_STREQ("Title / Artist", playerWindow.shownTitleLine);
     // Once the settle time after the load has passed, with a tick in it,
-    // an unchanged index is not read, nor looked at: its folder is watched.
+    // an unchanged index is not read, and its folder is watched.
     pumpMessages(kStampSettleMs + 1000);
     EXPECT_EQ(0, playerWindow.followTitleIndex());
     EXPECT_TRUE(playerWindow.indexFolderChange != 0);
