@@ -23,6 +23,16 @@ cpuMs() {
   cat /proc/"$1"/task/*/schedstat 2>/dev/null | awk '{ns += $1} END {printf "%d\n", ns / 1000000}'
 }
 
+# Its threads' waits (voluntary context switches) and the read and write
+# calls of the process: most are Wine server requests and pipe exchanges,
+# which tell where a program's time goes when the figure is high.
+waitsOf() {
+  cat /proc/"$1"/task/*/status 2>/dev/null | awk '/^voluntary_ctxt_switches/ {n += $2} END {printf "%d\n", n}'
+}
+callsOf() {
+  awk '/^sysc[rw]:/ {n += $2} END {printf "%d\n", n}' /proc/"$1"/io 2>/dev/null
+}
+
 # The time of the processes given, together.
 cpuOf() {
   local pid total=0
@@ -31,7 +41,10 @@ cpuOf() {
 }
 
 # measure NAME COMMAND...: starts the program, lets it settle, and prints its
-# CPU per minute.
+# CPU per minute: its own (with the drive's host), the Wine server's, the
+# host's, then the program's waits and read and write calls a minute. What
+# the program showed and whether it loaded the PC's own CD driver go to
+# $shown.
 measure() {
   local name=$1; shift
   "$@" >/dev/null 2>&1 &
@@ -42,17 +55,30 @@ measure() {
   server=$(wine_process_of wineserver)
   # The drive's host (rundll32) streams the sound: its time is the player's.
   host=$(wine_process_of rundll32.exe 2>/dev/null)
-  local p0 s0 p1 s1 h0 h1
+  local p0 s0 p1 s1 h0 h1 w0 w1 c0 c1
   p0=$(cpuOf "$program" "$host"); s0=$(cpuMs "$server"); h0=$(cpuOf "$host")
+  w0=$(waitsOf "$program"); c0=$(callsOf "$program")
   sleep "$seconds"
   p1=$(cpuOf "$program" "$host"); s1=$(cpuMs "$server"); h1=$(cpuOf "$host")
+  w1=$(waitsOf "$program"); c1=$(callsOf "$program")
+  local caption cd=no
+  local window
+  for window in $(xdotool search --onlyvisible --pid "$program" 2>/dev/null); do
+    caption=$(xdotool getwindowname "$window" 2>/dev/null)
+    [ -n "$caption" ] && break
+  done
+  grep -qi 'mcicda' /proc/"$program"/maps 2>/dev/null && cd=yes
+  echo "caption \"$caption\", the PC's own CD driver loaded: $cd, the drive's host: ${host:-none}" >"$shown"
   kill "$program" 2>/dev/null
   wait "$started" 2>/dev/null
-  echo "$(( (p1 - p0) * 60 / seconds )) $(( (s1 - s0) * 60 / seconds )) $(( (h1 - h0) * 60 / seconds ))"
+  echo "$(( (p1 - p0) * 60 / seconds )) $(( (s1 - s0) * 60 / seconds )) $(( (h1 - h0) * 60 / seconds ))" \
+    "$(( (w1 - w0) * 60 / seconds )) $(( (c1 - c0) * 60 / seconds ))"
 }
 
 wine reg add 'HKCU\Software\Drovix\VirtualDrive' /v Image /t REG_SZ /d "" /f >/dev/null 2>&1
 wine reg add 'HKCU\Software\Drovix\VirtualDrive' /v Speed /t REG_DWORD /d 1 /f >/dev/null 2>&1
+wine reg add 'HKCU\Software\Drovix\VirtualDrive' /v Media /t REG_DWORD /d 1 /f >/dev/null 2>&1
+wine reg add 'HKCU\Software\Drovix\VirtualDrive' /v Door /t REG_DWORD /d 0 /f >/dev/null 2>&1
 wine reg delete 'HKCU\Software\Drovix\VirtualDrive' /v Log /f >/dev/null 2>&1
 wine "$build/vdrivectl.exe" install >/dev/null 2>&1
 wine reg delete 'HKCU\Software\Pelmark\Drovix' /f >/dev/null 2>&1
@@ -77,8 +103,11 @@ for second in range(60):
   printf 'FILE minute.flac WAVE\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n' >"$image/minute-flac.cue"
   wine "$build/vdrivectl.exe" insert "$(winepath -w "$image/minute.cue" | tr -d '\r')" >/dev/null 2>&1
 fi
+shown=$(mktemp)
+trap 'rm -f "$shown"' EXIT
 reference=$(measure minimal_dialog.exe wine "$build/minimal_dialog.exe") || exit 1
 player=$(measure Drovix.exe wine "$build/Drovix.exe" /play) || exit 1
+playerShown=$(cat "$shown")
 if [ -n "$streaming" ]; then
   wine "$build/vdrivectl.exe" insert "$(winepath -w "$image/minute-flac.cue" | tr -d '\r')" >/dev/null 2>&1
   flac_player=$(measure Drovix.exe wine "$build/Drovix.exe" /play) || exit 1
@@ -86,8 +115,11 @@ if [ -n "$streaming" ]; then
   rm -rf "$image"
 fi
 wine reg delete 'HKCU\Software\Pelmark\Drovix' /f >/dev/null 2>&1
-read -r dialogOwn dialogServer _ <<<"$reference"
-read -r playerOwn playerServer playerHost <<<"$player"
+read -r dialogOwn dialogServer _ dialogWaits dialogCalls <<<"$reference"
+read -r playerOwn playerServer playerHost playerWaits playerCalls <<<"$player"
+echo "cpu: $playing, at the end: $playerShown"
+echo "cpu: waits and read or write calls a minute: the dialog $dialogWaits and $dialogCalls," \
+  "the player $playerWaits and $playerCalls"
 echo "cpu: a dialog with the same timer: $dialogOwn ms a minute, and $dialogServer ms of the Wine server's"
 echo "cpu: $playing: $playerOwn ms a minute (of which the drive's host $playerHost ms), and $playerServer ms of the Wine server's"
 if [ "$dialogOwn" -gt 0 ] && [ $((dialogOwn + dialogServer)) -gt 0 ]; then
