@@ -713,6 +713,9 @@ TEST_F(VirtualDrive, WithoutAnImageThePcsOwnDriveAnswers) {
     device = opening.wDeviceID;
     wcscpy(type, L"xxxxxxx");
     wcscpy(alias, L"xxxxx");
+    // Time formats the program set while the virtual drive answered reach
+    // the PC's drive too: the first with its open, the second at once.
+    EXPECT_EQ(0u, driveSetTimeFormat(device, kTimeFormatTmsf));
     for (const Step& step : steps) {
         SCOPED_TRACE(step.what);
         control("Media", step.media);
@@ -721,6 +724,7 @@ TEST_F(VirtualDrive, WithoutAnImageThePcsOwnDriveAnswers) {
         controlToolSays("show", &said);
         EXPECT_NE(std::string::npos, said.find(std::string("応答:       ") + step.answering)) << said;
     }
+    EXPECT_EQ(0u, driveSetTimeFormat(device, (DriveTimeFormat)MCI_FORMAT_MILLISECONDS));
     // A play with no image is the PC's drive's; the virtual drive hears none
     // of it.
     control("Media", 0u);
@@ -735,10 +739,9 @@ TEST_F(VirtualDrive, WithoutAnImageThePcsOwnDriveAnswers) {
     // one (a session instance, then the device) and the open reaches it as
     // the program made it; the commands only while no image is in, all
     // with its own id; both instances closed.
-    EXPECT_EQ(
-        "DRV_OPEN 0\nDRV_OPEN 1\nMCI_OPEN cdaudio drive 9472\nMCI_STATUS 3\nMCI_PLAY 5\nMCI_STATUS 4\nMCI_STOP 0\n"
-        "MCI_CLOSE 0\nDRV_CLOSE 0\nDRV_CLOSE 0\n",
-        readBytes(heard));
+    EXPECT_EQ("DRV_OPEN 0\nDRV_OPEN 1\nMCI_OPEN cdaudio drive 9472\nMCI_SET 10\nMCI_STATUS 3\nMCI_SET 0\nMCI_PLAY 5\n"
+              "MCI_STATUS 4\nMCI_STOP 0\nMCI_CLOSE 0\nDRV_CLOSE 0\nDRV_CLOSE 0\n",
+              readBytes(heard));
 
     ASSERT_EQ(0u, runControlTool("uninstall"));
     EXPECT_EQ("standin_cd.dll standin_cd.dll", cdaudioDriver());

@@ -97,6 +97,11 @@ extern "C" __declspec(dllexport) LRESULT CALLBACK DriverProc(DWORD_PTR id, HDRVR
         return 0;
     case MCI_STATUS:
         return block ? status(id, (DWORD)flags, (MCI_STATUS_PARMS*)block) : MCIERR_NULL_PARAMETER_BLOCK;
+    case MCI_SET:
+        // A time format set as the format; any other set as its flags.
+        record("MCI_SET", id,
+               block && flags == MCI_SET_TIME_FORMAT ? ((MCI_SET_PARMS*)block)->dwTimeFormat : (DWORD)flags);
+        return 0;
     case MCI_PLAY:
         record("MCI_PLAY", id, (DWORD)flags);
         playing = 1;

@@ -167,16 +167,25 @@ void letNotificationsIn(DWORD_PTR window) {
         programFilter(MM_MCINOTIFY, 1 /* MSGFLT_ADD */);
 }
 
-LRESULT command(ClientOpen* open, UINT message, DWORD flags, DWORD_PTR block) {
-    // A time format alone, and one the drive takes, goes with the next
-    // request (the drive answers it with 0 and tells nobody).
+// A time format alone, and one the drive takes: the open keeps it, and it
+// goes with the next request (the drive answers it with 0 and tells nobody).
+int setsTimeFormatOnly(UINT message, DWORD flags, DWORD_PTR block) {
     DWORD format = block && message == MCI_SET ? ((MCI_SET_PARMS*)block)->dwTimeFormat : 0;
-    if (message == MCI_SET && flags == MCI_SET_TIME_FORMAT && block &&
-        (format == MCI_FORMAT_TMSF || format == MCI_FORMAT_MSF || format == MCI_FORMAT_MILLISECONDS)) {
-        open->timeFormat = format;
-        open->formatToSend = format + 1;
+    return message == MCI_SET && flags == MCI_SET_TIME_FORMAT && block &&
+           (format == MCI_FORMAT_TMSF || format == MCI_FORMAT_MSF || format == MCI_FORMAT_MILLISECONDS);
+}
+
+void keepTimeFormat(ClientOpen* open, DWORD_PTR block) {
+    open->timeFormat = ((MCI_SET_PARMS*)block)->dwTimeFormat;
+    open->formatToSend = open->timeFormat + 1;
+}
+
+LRESULT command(ClientOpen* open, UINT message, DWORD flags, DWORD_PTR block) {
+    if (setsTimeFormatOnly(message, flags, block)) {
+        keepTimeFormat(open, block);
         return 0;
     }
+    DWORD format = block && message == MCI_SET ? ((MCI_SET_PARMS*)block)->dwTimeFormat : 0;
     // A status of the drive as it stands needs no round trip.
     LRESULT answered;
     uint32_t notifying = 0;
@@ -320,10 +329,16 @@ LRESULT deviceCommand(DWORD_PTR driverId, UINT message, DWORD flags, DWORD_PTR b
         return MCIERR_INVALID_DEVICE_ID;
     ClientOpen* open = &opens[driverId - 1];
     CRITICAL_SECTION* lock = &openLocks[driverId - 1];
+    commandBeginsForSnapshot();
     EnterCriticalSection(lock);
-    if (open->real.deferred && message != MCI_OPEN_DRIVER && message != MCI_CLOSE_DRIVER)
-        open->real.openOnceNeeded(snapshotHoldsImage(open->host.server));
+    // Both drives keep the program's time format, whichever answers now; a
+    // set of it alone decides nothing, so it costs no look at the drive.
+    int formatOnly = setsTimeFormatOnly(message, flags, block);
+    if (open->real.deferred && !formatOnly && message != MCI_OPEN_DRIVER && message != MCI_CLOSE_DRIVER)
+        open->real.openOnceNeeded(snapshotHoldsImage(open->host.server), open->timeFormat);
     if (open->real.answers(message, open->hostless)) {
+        if (formatOnly && !open->hostless)
+            keepTimeFormat(open, block);
         DWORD_PTR realId = open->real.id;
         LeaveCriticalSection(lock);
         return RealOpen::command(realId, message, flags, block);
@@ -341,8 +356,11 @@ LRESULT deviceCommand(DWORD_PTR driverId, UINT message, DWORD flags, DWORD_PTR b
         // Without a host only the PC's own drive answers: an open it
         // refused fails.
         result = message == MCI_CLOSE_DRIVER || (message == MCI_OPEN_DRIVER && open->real.opened) ? 0 : MCIERR_HARDWARE;
-    else
+    else {
+        if (formatOnly && open->real.opened)
+            open->real.setTimeFormat(((MCI_SET_PARMS*)block)->dwTimeFormat);
         result = command(open, message, flags, block);
+    }
     MCIDEVICEID deviceId = open->deviceId;
     LeaveCriticalSection(lock);
     // The open's other commands go on meanwhile.

@@ -178,9 +178,18 @@ void RealOpen::openDriverNow(DWORD flags, DWORD_PTR block) {
     always = opened && opensRealDrive(flags, (const MCI_OPEN_PARMSW*)block);
 }
 
-void RealOpen::openOnceNeeded(int imageHeld) {
-    if (deferred && !imageHeld && !virtualDriveHoldsImage())
-        makeKept();
+void RealOpen::openOnceNeeded(int imageHeld, DWORD timeFormat) {
+    if (!deferred || imageHeld || virtualDriveHoldsImage())
+        return;
+    makeKept();
+    if (opened && timeFormat != MCI_FORMAT_MSF)
+        setTimeFormat(timeFormat);
+}
+
+void RealOpen::setTimeFormat(DWORD format) {
+    MCI_SET_PARMS parameters = {};
+    parameters.dwTimeFormat = format;
+    real.proc(id, 0, MCI_SET, MCI_SET_TIME_FORMAT, (DWORD_PTR)&parameters);
 }
 
 void RealOpen::closeDriver(DWORD flags, DWORD_PTR block) {

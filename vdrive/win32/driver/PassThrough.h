@@ -41,8 +41,12 @@ struct RealOpen {
     // MCI_OPEN_DRIVER reaches both drivers; the PC's own tells nobody.
     void openDriver(DWORD flags, DWORD_PTR block);
     // Makes a deferred open once the virtual drive holds no image;
-    // `imageHeld`: the drive's snapshot says it does.
-    void openOnceNeeded(int imageHeld);
+    // `imageHeld`: the drive's snapshot says it does. The PC's drive gets
+    // the program's time format, as it would have had it from the start.
+    void openOnceNeeded(int imageHeld, DWORD timeFormat);
+    // A time format the program set while the virtual drive answered, kept
+    // for when the PC's drive answers.
+    void setTimeFormat(DWORD format);
     void closeDriver(DWORD flags, DWORD_PTR block);
     // Whether the PC's own drive answers this command; `hostless`: the
     // open has no host of the virtual drive.

@@ -18,11 +18,15 @@ struct Reader {
     HANDLE mapping;
     const DriveSnapshot* snapshot;
     HKEY control; // the control key, kept open for its write time
+    FILETIME written; // its write time as queried for command `queriedFor`
+    LONG queriedFor;
     DriveModel model;
 };
 Reader reader;
 CRITICAL_SECTION readerLock;
 volatile DWORD endedHost;
+// Counts the commands begun (0: none yet, so that no query is taken as made).
+volatile LONG commandsBegun;
 
 void unmap() {
     if (reader.snapshot)
@@ -54,14 +58,20 @@ const DriveSnapshot* snapshotOf(DWORD host) {
     return reader.snapshot;
 }
 
-// Whether the control key is as the host last read it.
+// Whether the control key is as the host last read it. A query made since
+// the latest command began serves every command begun before it.
 int controlAsRead(const SnapshotState& state) {
-    if (!reader.control && RegOpenKeyExA(HKEY_CURRENT_USER, kControlKey, 0, KEY_QUERY_VALUE, &reader.control))
-        reader.control = 0;
-    FILETIME written = {};
-    if (!reader.control || RegQueryInfoKeyA(reader.control, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, &written))
-        return 0;
-    return written.dwLowDateTime == state.controlWritten[0] && written.dwHighDateTime == state.controlWritten[1];
+    LONG command = commandsBegun;
+    if (!command || reader.queriedFor != command) {
+        if (!reader.control && RegOpenKeyExA(HKEY_CURRENT_USER, kControlKey, 0, KEY_QUERY_VALUE, &reader.control))
+            reader.control = 0;
+        reader.queriedFor = 0;
+        if (!reader.control || RegQueryInfoKeyA(reader.control, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, &reader.written))
+            return 0;
+        reader.queriedFor = command;
+    }
+    return reader.written.dwLowDateTime == state.controlWritten[0] &&
+           reader.written.dwHighDateTime == state.controlWritten[1];
 }
 
 int64_t ticks() {
@@ -86,6 +96,11 @@ int answerable(const SnapshotState& state, DWORD host, DWORD item, int64_t now) 
 void readySnapshotReader() { InitializeCriticalSection(&readerLock); }
 
 void hostEndedForSnapshot(DWORD host) { endedHost = host; }
+
+void commandBeginsForSnapshot() {
+    if (!InterlockedIncrement(&commandsBegun))
+        InterlockedIncrement(&commandsBegun);
+}
 
 int statusFromSnapshot(DWORD host, DWORD timeFormat, DWORD flags, DWORD_PTR block, LRESULT* result,
                        uint32_t* notifying) {

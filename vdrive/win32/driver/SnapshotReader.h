@@ -19,6 +19,9 @@ int statusFromSnapshot(DWORD host, DWORD timeFormat, DWORD flags, DWORD_PTR bloc
 // as the host read it: the virtual drive holds an image. 0 where it cannot
 // tell (no disc, the tray open, the key written since).
 int snapshotHoldsImage(DWORD host);
+// A program's command begins: its checks of the control key share one query
+// of the key, made after this.
+void commandBeginsForSnapshot();
 // The host's process has ended: its snapshot answers no more.
 void hostEndedForSnapshot(DWORD host);
 void readySnapshotReader();
