@@ -1,12 +1,12 @@
 #!/usr/bin/env bash
 # Figures only: the CPU the player takes while it plays the demo disc on the
-# virtual drive, against a dialog that only runs the same 333 ms timer, each
-# measured for 30 s in the same run: the program's own time and the Wine
+# virtual drive, against a dialog that only runs the same 333 ms timer, in
+# rounds of 15 s each in the same run: the program's own time and the Wine
 # server's. Without sound, or with the drive streaming when $2 is "sound"
 # (a sound server running, as tests/bench/drive-figures.sh has it); then
 # also against a plain waveOut client playing the same kind of samples,
-# which is what the drive's streaming should cost (goal: at most 1.2 times
-# the plain client's). Needs
+# which is what the drive's streaming should cost (goal: at most 1.05 times
+# the plain client's, 1.3 from FLAC). Needs
 # tools/wine-env sourced and the Windows build as $1.
 set -uo pipefail
 build=$1
@@ -14,7 +14,8 @@ streaming=${2:-}
 playing="the player playing the demo disc${streaming:+ with the drive streaming}"
 note="(goal: at most 1.5)"
 [ -n "$streaming" ] && note="(Wine's sound driver mixes in the player's process)"
-seconds=30
+seconds=${DROVIX_CPU_SECONDS:-15}
+rounds=${DROVIX_CPU_ROUNDS:-3}
 
 # The time a process's threads have run, in milliseconds: the scheduler's
 # count in nanoseconds, where the user and system times count whole ticks
@@ -51,7 +52,7 @@ measure() {
   local started=$!
   sleep 4
   local program server host
-  program=$(wine_process_of "$name") || { echo "cpu: $name did not start"; return 1; }
+  program=$(wine_process_of "$name") || { echo "cpu: $name did not start" >&2; return 1; }
   server=$(wine_process_of wineserver)
   # The drive's host (rundll32) streams the sound: its time is the player's.
   host=$(wine_process_of rundll32.exe 2>/dev/null)
@@ -61,7 +62,7 @@ measure() {
   sleep "$seconds"
   p1=$(cpuOf "$program" "$host"); s1=$(cpuMs "$server"); h1=$(cpuOf "$host")
   w1=$(waitsOf "$program"); c1=$(callsOf "$program")
-  local caption cd=no
+  local caption="" cd=no
   local window
   for window in $(xdotool search --onlyvisible --pid "$program" 2>/dev/null); do
     caption=$(xdotool getwindowname "$window" 2>/dev/null)
@@ -105,41 +106,65 @@ for second in range(60):
 fi
 shown=$(mktemp)
 trap 'rm -f "$shown"' EXIT
-reference=$(measure minimal_dialog.exe wine "$build/minimal_dialog.exe") || exit 1
-player=$(measure Drovix.exe wine "$build/Drovix.exe" /play) || exit 1
-playerShown=$(cat "$shown")
-if [ -n "$streaming" ]; then
+
+# Rounds, each measuring every program in turn, so that a machine that
+# slows down or speeds up meanwhile weighs on all of them alike; each
+# figure printed is the median of its rounds.
+median() { tr ' ' '\n' | grep . | sort -g | awk '{a[NR] = $1} END {print a[int((NR + 1) / 2)]}'; }
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN {printf "%.2f", (b > 0 ? a / b : 0)}'; }
+# field N of every round's figures given: "1 2 3 ..."
+rounds() { local round; for round in "${@:2}"; do echo "$round" | awk -v n="$1" '{printf "%s ", $n}'; done; }
+dialogRuns=() playerRuns=() flacRuns=() plainRuns=()
+own=() withServer=() streamOwn=() streamWith=() flacOwn=() flacWith=()
+for round in $(seq 1 "$rounds"); do
+  dialogRuns+=("$(measure minimal_dialog.exe wine "$build/minimal_dialog.exe")") || exit 1
+  playerRuns+=("$(measure Drovix.exe wine "$build/Drovix.exe" /play)") || exit 1
+  [ "$round" = 1 ] && playerShown=$(cat "$shown")
+  read -r dOwn dServer _ <<<"${dialogRuns[-1]}"
+  read -r pOwn pServer _ <<<"${playerRuns[-1]}"
+  own+=("$(ratio "$pOwn" "$dOwn")")
+  withServer+=("$(ratio $((pOwn + pServer)) $((dOwn + dServer)))")
+  [ -n "$streaming" ] || continue
+  plainRuns+=("$(measure sound_plain.exe wine "$build/sound_plain.exe" $((seconds + 10)))") || exit 1
   wine "$build/vdrivectl.exe" insert "$(winepath -w "$image/minute-flac.cue" | tr -d '\r')" >/dev/null 2>&1
-  flac_player=$(measure Drovix.exe wine "$build/Drovix.exe" /play) || exit 1
+  flacRuns+=("$(measure Drovix.exe wine "$build/Drovix.exe" /play)") || exit 1
+  wine "$build/vdrivectl.exe" insert "$(winepath -w "$image/minute.cue" | tr -d '\r')" >/dev/null 2>&1
+  read -r cOwn cServer _ <<<"${plainRuns[-1]}"
+  read -r fOwn fServer _ <<<"${flacRuns[-1]}"
+  streamOwn+=("$(ratio "$pOwn" "$cOwn")")
+  streamWith+=("$(ratio $((pOwn + pServer)) $((cOwn + cServer)))")
+  flacOwn+=("$(ratio "$fOwn" "$cOwn")")
+  flacWith+=("$(ratio $((fOwn + fServer)) $((cOwn + cServer)))")
+done
+if [ -n "$streaming" ]; then
   wine "$build/vdrivectl.exe" insert >/dev/null 2>&1
   rm -rf "$image"
 fi
 wine reg delete 'HKCU\Software\Pelmark\Drovix' /f >/dev/null 2>&1
-read -r dialogOwn dialogServer _ dialogWaits dialogCalls <<<"$reference"
-read -r playerOwn playerServer playerHost playerWaits playerCalls <<<"$player"
+
+# figures RUNS...: the medians of "own ms, server ms, host ms, waits, calls"
+figures() {
+  local n out=""
+  for n in 1 2 3 4 5; do out="$out $(rounds "$n" "$@" | median)"; done
+  echo "$out"
+}
+read -r dialogOwn dialogServer _ dialogWaits dialogCalls <<<"$(figures "${dialogRuns[@]}")"
+read -r playerOwn playerServer playerHost playerWaits playerCalls <<<"$(figures "${playerRuns[@]}")"
+echo "cpu: $rounds rounds of $seconds s, each program in turn; medians of the rounds"
 echo "cpu: $playing, at the end: $playerShown"
 echo "cpu: waits and read or write calls a minute: the dialog $dialogWaits and $dialogCalls," \
   "the player $playerWaits and $playerCalls"
 echo "cpu: a dialog with the same timer: $dialogOwn ms a minute, and $dialogServer ms of the Wine server's"
 echo "cpu: $playing: $playerOwn ms a minute (of which the drive's host $playerHost ms), and $playerServer ms of the Wine server's"
-if [ "$dialogOwn" -gt 0 ] && [ $((dialogOwn + dialogServer)) -gt 0 ]; then
-  echo "cpu: $playing takes $(awk "BEGIN {printf \"%.1f\", $playerOwn / $dialogOwn}") times the dialog's own time," \
-    "$(awk "BEGIN {printf \"%.1f\", ($playerOwn + $playerServer) / ($dialogOwn + $dialogServer)}") times with the server's $note"
-fi
+echo "cpu: $playing takes $(echo "${own[@]}" | median) times the dialog's own time," \
+  "$(echo "${withServer[@]}" | median) times with the server's $note (rounds: ${withServer[*]})"
 [ -n "$streaming" ] || exit 0
-plain=$(measure sound_plain.exe wine "$build/sound_plain.exe" $((seconds + 10))) || exit 1
-read -r plainOwn plainServer _ <<<"$plain"
-set -- "$plainOwn" "$plainServer" "$playerOwn" "$playerServer"
-echo "cpu: a plain waveOut client playing the same samples: $1 ms a minute, and $2 ms of the Wine server's"
-if [ "$1" -gt 0 ]; then
-  echo "cpu: $playing takes $(awk "BEGIN {printf \"%.2f\", $3 / $1}") times the plain client's own time," \
-    "$(awk "BEGIN {printf \"%.2f\", ($3 + $4) / ($1 + $2)}") times with the server's (goal: at most 1.05)"
-fi
-read -r flacOwn flacServer flacHost <<<"$flac_player"
-set -- "$plainOwn" "$plainServer" "$flacOwn" "$flacServer"
-echo "cpu: the player streaming the same minute from a FLAC image: $3 ms a minute (of which the drive's host" \
-  "$flacHost ms), and $4 ms of the Wine server's"
-if [ "$1" -gt 0 ]; then
-  echo "cpu: streaming FLAC takes $(awk "BEGIN {printf \"%.2f\", $3 / $1}") times the plain client's own time," \
-    "$(awk "BEGIN {printf \"%.2f\", ($3 + $4) / ($1 + $2)}") times with the server's (goal: at most 1.3)"
-fi
+read -r plainOwn plainServer _ <<<"$(figures "${plainRuns[@]}")"
+read -r flacOwnMs flacServer flacHost _ <<<"$(figures "${flacRuns[@]}")"
+echo "cpu: a plain waveOut client playing the same samples: $plainOwn ms a minute, and $plainServer ms of the Wine server's"
+echo "cpu: $playing takes $(echo "${streamOwn[@]}" | median) times the plain client's own time," \
+  "$(echo "${streamWith[@]}" | median) times with the server's (goal: at most 1.05; rounds: ${streamWith[*]})"
+echo "cpu: the player streaming the same minute from a FLAC image: $flacOwnMs ms a minute (of which the drive's host" \
+  "$flacHost ms), and $flacServer ms of the Wine server's"
+echo "cpu: streaming FLAC takes $(echo "${flacOwn[@]}" | median) times the plain client's own time," \
+  "$(echo "${flacWith[@]}" | median) times with the server's (goal: at most 1.3; rounds: ${flacWith[*]})"
