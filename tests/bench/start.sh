@@ -13,6 +13,10 @@ wine reg add 'HKCU\Software\Drovix\VirtualDrive' /v Media /t REG_DWORD /d 1 /f >
 wine reg delete 'HKCU\Software\Drovix\VirtualDrive' /v Log /f >/dev/null 2>&1
 wine "$build/vdrivectl.exe" leave >/dev/null 2>&1
 
+# The pointer rests away from the windows measured (see cpu.sh).
+read -r screenWidth screenHeight < <(xdotool getdisplaygeometry 2>/dev/null || echo "1024 768")
+xdotool mousemove $((screenWidth - 1)) $((screenHeight - 1)) 2>/dev/null
+
 now() { date +%s%N; }
 # shown PROGRAM CAPTION [ARGUMENTS]: ms from the start to a visible window
 # of that caption (a regular expression), or 99999 after 20 s.
