@@ -15,7 +15,8 @@ playing="the player playing the demo disc${streaming:+ with the drive streaming}
 note="(goal: at most 1.5)"
 [ -n "$streaming" ] && note="(Wine's sound driver mixes in the player's process)"
 seconds=${DROVIX_CPU_SECONDS:-15}
-rounds=${DROVIX_CPU_ROUNDS:-3}
+rounds=${DROVIX_CPU_ROUNDS:-3} # odd, so that the median is a round's
+[ "$seconds" -ge 1 ] && [ "$rounds" -ge 1 ] || { echo "cpu: DROVIX_CPU_SECONDS and DROVIX_CPU_ROUNDS must be 1 or more"; exit 1; }
 
 # The time a process's threads have run, in milliseconds: the scheduler's
 # count in nanoseconds, where the user and system times count whole ticks
@@ -54,22 +55,24 @@ measure() {
   local program server host
   program=$(wine_process_of "$name") || { echo "cpu: $name did not start" >&2; return 1; }
   server=$(wine_process_of wineserver)
-  # The drive's host (rundll32) streams the sound: its time is the player's.
-  host=$(wine_process_of rundll32.exe 2>/dev/null)
+  # The drive's host (rundll32) streams the sound: its time is the player's,
+  # and only the player's (it stays for the session, idle, meanwhile).
+  host=""
+  [ "$name" = Drovix.exe ] && host=$(wine_process_of rundll32.exe 2>/dev/null)
   local p0 s0 p1 s1 h0 h1 w0 w1 c0 c1
   p0=$(cpuOf "$program" "$host"); s0=$(cpuMs "$server"); h0=$(cpuOf "$host")
   w0=$(waitsOf "$program"); c0=$(callsOf "$program")
   sleep "$seconds"
   p1=$(cpuOf "$program" "$host"); s1=$(cpuMs "$server"); h1=$(cpuOf "$host")
   w1=$(waitsOf "$program"); c1=$(callsOf "$program")
-  local caption="" cd=no
+  local caption="" cdDriver=no
   local window
   for window in $(xdotool search --onlyvisible --pid "$program" 2>/dev/null); do
     caption=$(xdotool getwindowname "$window" 2>/dev/null)
     [ -n "$caption" ] && break
   done
-  grep -qi 'mcicda' /proc/"$program"/maps 2>/dev/null && cd=yes
-  echo "caption \"$caption\", the PC's own CD driver loaded: $cd, the drive's host: ${host:-none}" >"$shown"
+  grep -qi 'mcicda' /proc/"$program"/maps 2>/dev/null && cdDriver=yes
+  echo "caption \"$caption\", the PC's own CD driver loaded: $cdDriver, the drive's host: ${host:-none}" >"$shown"
   kill "$program" 2>/dev/null
   wait "$started" 2>/dev/null
   echo "$(( (p1 - p0) * 60 / seconds )) $(( (s1 - s0) * 60 / seconds )) $(( (h1 - h0) * 60 / seconds ))" \
@@ -112,7 +115,14 @@ for second in range(60):
   wine "$build/vdrivectl.exe" insert "$(winepath -w "$image/minute.cue" | tr -d '\r')" >/dev/null 2>&1
 fi
 shown=$(mktemp)
-trap 'rm -f "$shown"' EXIT
+# Whatever ends the figures, the drive lets the image go.
+cleanUp() {
+  rm -f "$shown"
+  [ -n "$streaming" ] || return 0
+  wine "$build/vdrivectl.exe" insert >/dev/null 2>&1
+  rm -rf "$image"
+}
+trap cleanUp EXIT
 
 # Rounds, each measuring every program in turn, so that a machine that
 # slows down or speeds up meanwhile weighs on all of them alike; each
@@ -120,7 +130,7 @@ trap 'rm -f "$shown"' EXIT
 median() { tr ' ' '\n' | grep . | sort -g | awk '{a[NR] = $1} END {print a[int((NR + 1) / 2)]}'; }
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN {printf "%.2f", (b > 0 ? a / b : 0)}'; }
 # field N of every round's figures given: "1 2 3 ..."
-rounds() { local round; for round in "${@:2}"; do echo "$round" | awk -v n="$1" '{printf "%s ", $n}'; done; }
+fieldOfEach() { local round; for round in "${@:2}"; do echo "$round" | awk -v n="$1" '{printf "%s ", $n}'; done; }
 dialogRuns=() playerRuns=() flacRuns=() plainRuns=()
 own=() withServer=() streamOwn=() streamWith=() flacOwn=() flacWith=()
 for round in $(seq 1 "$rounds"); do
@@ -143,16 +153,12 @@ for round in $(seq 1 "$rounds"); do
   flacOwn+=("$(ratio "$fOwn" "$cOwn")")
   flacWith+=("$(ratio $((fOwn + fServer)) $((cOwn + cServer)))")
 done
-if [ -n "$streaming" ]; then
-  wine "$build/vdrivectl.exe" insert >/dev/null 2>&1
-  rm -rf "$image"
-fi
 wine reg delete 'HKCU\Software\Pelmark\Drovix' /f >/dev/null 2>&1
 
 # figures RUNS...: the medians of "own ms, server ms, host ms, waits, calls"
 figures() {
   local n out=""
-  for n in 1 2 3 4 5; do out="$out $(rounds "$n" "$@" | median)"; done
+  for n in 1 2 3 4 5; do out="$out $(fieldOfEach "$n" "$@" | median)"; done
   echo "$out"
 }
 read -r dialogOwn dialogServer _ dialogWaits dialogCalls <<<"$(figures "${dialogRuns[@]}")"

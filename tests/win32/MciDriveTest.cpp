@@ -714,7 +714,8 @@ TEST_F(VirtualDrive, WithoutAnImageThePcsOwnDriveAnswers) {
     wcscpy(type, L"xxxxxxx");
     wcscpy(alias, L"xxxxx");
     // Time formats the program set while the virtual drive answered reach
-    // the PC's drive too: the first with its open, the second at once.
+    // the PC's drive too: the first with its open, the second (one that
+    // waits) at once.
     EXPECT_EQ(0u, driveSetTimeFormat(device, kTimeFormatTmsf));
     for (const Step& step : steps) {
         SCOPED_TRACE(step.what);
@@ -724,7 +725,15 @@ TEST_F(VirtualDrive, WithoutAnImageThePcsOwnDriveAnswers) {
         controlToolSays("show", &said);
         EXPECT_NE(std::string::npos, said.find(std::string("応答:       ") + step.answering)) << said;
     }
-    EXPECT_EQ(0u, driveSetTimeFormat(device, (DriveTimeFormat)MCI_FORMAT_MILLISECONDS));
+    MCI_SET_PARMS waited = {};
+    waited.dwTimeFormat = MCI_FORMAT_MILLISECONDS;
+    EXPECT_EQ(0u, mciSendCommandA(device, MCI_SET, MCI_SET_TIME_FORMAT | MCI_WAIT, (DWORD_PTR)&waited));
+    // One the PC's drive answered is the virtual drive's too, once an image
+    // is in again: the head at track 1's start, in TMSF.
+    control("Media", 0u);
+    EXPECT_EQ(0u, driveSetTimeFormat(device, kTimeFormatTmsf));
+    control("Media", 1u);
+    EXPECT_EQ((uint32_t)MCI_MAKE_TMSF(1, 0, 0, 0), driveStatus(device, kStatusPosition, 0));
     // A play with no image is the PC's drive's; the virtual drive hears none
     // of it.
     control("Media", 0u);
@@ -739,8 +748,8 @@ TEST_F(VirtualDrive, WithoutAnImageThePcsOwnDriveAnswers) {
     // one (a session instance, then the device) and the open reaches it as
     // the program made it; the commands only while no image is in, all
     // with its own id; both instances closed.
-    EXPECT_EQ("DRV_OPEN 0\nDRV_OPEN 1\nMCI_OPEN cdaudio drive 9472\nMCI_SET 10\nMCI_STATUS 3\nMCI_SET 0\nMCI_PLAY 5\n"
-              "MCI_STATUS 4\nMCI_STOP 0\nMCI_CLOSE 0\nDRV_CLOSE 0\nDRV_CLOSE 0\n",
+    EXPECT_EQ("DRV_OPEN 0\nDRV_OPEN 1\nMCI_OPEN cdaudio drive 9472\nMCI_SET 10\nMCI_STATUS 3\nMCI_SET 0\nMCI_SET 10\n"
+              "MCI_PLAY 5\nMCI_STATUS 4\nMCI_STOP 0\nMCI_CLOSE 0\nDRV_CLOSE 0\nDRV_CLOSE 0\n",
               readBytes(heard));
 
     ASSERT_EQ(0u, runControlTool("uninstall"));

@@ -138,54 +138,26 @@ Exchanged ask(ClientOpen* open, HostRequest* request, HostReply* reply) {
     return got;
 }
 
-// The host posts its notifications from a process of its own: an elevated
-// program lets them through to its window (Windows' filter between
-// integrity levels drops them otherwise).
-void letNotificationsIn(DWORD_PTR window) {
-    static int elevated = -1;
-    if (elevated < 0) {
-        HANDLE token = 0;
-        DWORD value = 0, size = 0;
-        elevated = OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token) &&
-                   GetTokenInformation(token, (TOKEN_INFORMATION_CLASS)20 /* TokenElevation */, &value, sizeof value,
-                                       &size) &&
-                   value;
-        if (token)
-            CloseHandle(token);
-    }
-    if (!elevated || !window)
-        return;
-    // The window's own filter from Windows 7 on; the program's on Vista.
-    typedef BOOL(WINAPI * WindowFilter)(HWND, UINT, DWORD, void*);
-    typedef BOOL(WINAPI * ProgramFilter)(UINT, DWORD);
-    HMODULE user = GetModuleHandleA("user32.dll");
-    WindowFilter windowFilter = (WindowFilter)(void*)GetProcAddress(user, "ChangeWindowMessageFilterEx");
-    ProgramFilter programFilter = (ProgramFilter)(void*)GetProcAddress(user, "ChangeWindowMessageFilter");
-    if (windowFilter)
-        windowFilter((HWND)window, MM_MCINOTIFY, 1 /* MSGFLT_ALLOW */, 0);
-    else if (programFilter)
-        programFilter(MM_MCINOTIFY, 1 /* MSGFLT_ADD */);
+// Whether a set gives a time format the drive takes (`format`).
+int setsTimeFormat(UINT message, DWORD flags, DWORD_PTR block, DWORD* format) {
+    *format = block && message == MCI_SET ? ((MCI_SET_PARMS*)block)->dwTimeFormat : 0;
+    return message == MCI_SET && (flags & MCI_SET_TIME_FORMAT) && block &&
+           (*format == MCI_FORMAT_TMSF || *format == MCI_FORMAT_MSF || *format == MCI_FORMAT_MILLISECONDS);
 }
 
-// A time format alone, and one the drive takes: the open keeps it, and it
-// goes with the next request (the drive answers it with 0 and tells nobody).
-int setsTimeFormatOnly(UINT message, DWORD flags, DWORD_PTR block) {
-    DWORD format = block && message == MCI_SET ? ((MCI_SET_PARMS*)block)->dwTimeFormat : 0;
-    return message == MCI_SET && flags == MCI_SET_TIME_FORMAT && block &&
-           (format == MCI_FORMAT_TMSF || format == MCI_FORMAT_MSF || format == MCI_FORMAT_MILLISECONDS);
-}
-
-void keepTimeFormat(ClientOpen* open, DWORD_PTR block) {
-    open->timeFormat = ((MCI_SET_PARMS*)block)->dwTimeFormat;
-    open->formatToSend = open->timeFormat + 1;
+// The open keeps the format, and it goes with the next request.
+void keepTimeFormat(ClientOpen* open, DWORD format) {
+    open->timeFormat = format;
+    open->formatToSend = format + 1;
 }
 
 LRESULT command(ClientOpen* open, UINT message, DWORD flags, DWORD_PTR block) {
-    if (setsTimeFormatOnly(message, flags, block)) {
-        keepTimeFormat(open, block);
+    // A time format alone the drive answers with 0 and tells nobody.
+    DWORD format;
+    if (setsTimeFormat(message, flags, block, &format) && flags == MCI_SET_TIME_FORMAT) {
+        keepTimeFormat(open, format);
         return 0;
     }
-    DWORD format = block && message == MCI_SET ? ((MCI_SET_PARMS*)block)->dwTimeFormat : 0;
     // A status of the drive as it stands needs no round trip.
     LRESULT answered;
     uint32_t notifying = 0;
@@ -333,15 +305,24 @@ LRESULT deviceCommand(DWORD_PTR driverId, UINT message, DWORD flags, DWORD_PTR b
     EnterCriticalSection(lock);
     // Both drives keep the program's time format, whichever answers now; a
     // set of it alone decides nothing, so it costs no look at the drive.
-    int formatOnly = setsTimeFormatOnly(message, flags, block);
+    DWORD format;
+    int setsFormat = setsTimeFormat(message, flags, block, &format);
+    int formatOnly = setsFormat && flags == MCI_SET_TIME_FORMAT;
     if (open->real.deferred && !formatOnly && message != MCI_OPEN_DRIVER && message != MCI_CLOSE_DRIVER)
         open->real.openOnceNeeded(snapshotHoldsImage(open->host.server), open->timeFormat);
     if (open->real.answers(message, open->hostless)) {
-        if (formatOnly && !open->hostless)
-            keepTimeFormat(open, block);
         DWORD_PTR realId = open->real.id;
+        MCIDEVICEID deviceId = open->deviceId;
+        int keeps = setsFormat && !open->hostless;
         LeaveCriticalSection(lock);
-        return RealOpen::command(realId, message, flags, block);
+        LRESULT result = RealOpen::command(realId, message, flags, block);
+        if (keeps && LOWORD(result) == 0) {
+            EnterCriticalSection(lock);
+            if (open->used && open->deviceId == deviceId)
+                keepTimeFormat(open, format);
+            LeaveCriticalSection(lock);
+        }
+        return result;
     }
     if (message == MCI_OPEN_DRIVER)
         open->real.openDriver(flags, block);
@@ -357,9 +338,9 @@ LRESULT deviceCommand(DWORD_PTR driverId, UINT message, DWORD flags, DWORD_PTR b
         // refused fails.
         result = message == MCI_CLOSE_DRIVER || (message == MCI_OPEN_DRIVER && open->real.opened) ? 0 : MCIERR_HARDWARE;
     else {
-        if (formatOnly && open->real.opened)
-            open->real.setTimeFormat(((MCI_SET_PARMS*)block)->dwTimeFormat);
         result = command(open, message, flags, block);
+        if (setsFormat && LOWORD(result) == 0 && open->real.opened)
+            open->real.setTimeFormat(format);
     }
     MCIDEVICEID deviceId = open->deviceId;
     LeaveCriticalSection(lock);

@@ -210,3 +210,31 @@ void HostConnection::close() {
     server = 0;
 }
 
+// The host posts its notifications from a process of its own: an elevated
+// program lets them through to its window (Windows' filter between
+// integrity levels drops them otherwise).
+void letNotificationsIn(DWORD_PTR window) {
+    static int elevated = -1;
+    if (elevated < 0) {
+        HANDLE token = 0;
+        DWORD value = 0, size = 0;
+        elevated =
+            OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token) &&
+            GetTokenInformation(token, (TOKEN_INFORMATION_CLASS)20 /* TokenElevation */, &value, sizeof value, &size) &&
+            value;
+        if (token)
+            CloseHandle(token);
+    }
+    if (!elevated || !window)
+        return;
+    // The window's own filter from Windows 7 on; the program's on Vista.
+    typedef BOOL(WINAPI * WindowFilter)(HWND, UINT, DWORD, void*);
+    typedef BOOL(WINAPI * ProgramFilter)(UINT, DWORD);
+    HMODULE user = GetModuleHandleA("user32.dll");
+    WindowFilter windowFilter = (WindowFilter)(void*)GetProcAddress(user, "ChangeWindowMessageFilterEx");
+    ProgramFilter programFilter = (ProgramFilter)(void*)GetProcAddress(user, "ChangeWindowMessageFilter");
+    if (windowFilter)
+        windowFilter((HWND)window, MM_MCINOTIFY, 1 /* MSGFLT_ALLOW */, 0);
+    else if (programFilter)
+        programFilter(MM_MCINOTIFY, 1 /* MSGFLT_ADD */);
+}

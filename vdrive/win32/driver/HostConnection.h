@@ -33,3 +33,6 @@ struct HostConnection {
     void close();
 };
 
+// The host posts its notifications from a process of its own: an elevated
+// program lets them through to `window`.
+void letNotificationsIn(DWORD_PTR window);
