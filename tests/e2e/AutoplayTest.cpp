@@ -56,7 +56,7 @@ TEST(EndToEnd, APlayerKilledWhilePlayingLeavesTheDriveToTheNextStart) {
     WaitForSingleObject(player.hProcess, 5000);
     release(&player);
 
-    deleteNamed(logPath());
+    EXPECT_TRUE(clearLog(logPath()));
     window = startPlaying(&player, "/play");
     ASSERT_TRUE(window);
     EXPECT_TRUE(waitForTrackPlaying(window, 1, 5000)) << caption(window);

@@ -112,7 +112,7 @@ inline void prepareDrive(DWORD speed) {
     setText(kControl, "Image", "");
     setNumber(kControl, "Speed", speed);
     setText(kControl, "Log", logPath());
-    DeleteFileA(logPath().c_str());
+    EXPECT_TRUE(clearLog(logPath()));
     installDrive();
 }
 

@@ -78,8 +78,8 @@ void setDriver(const char* driver) {
 // A play of the new disc since the log was last cleared.
 bool playsAfter(const std::string& path) {
     bool played = waitForLog("MCI_PLAY", 15000);
-    EXPECT_EQ(path, image());
-    DeleteFileA(logPath().c_str());
+    EXPECT_EQ(path, image()) << driveLog();
+    EXPECT_TRUE(clearLog(logPath()));
     return played;
 }
 
@@ -104,7 +104,7 @@ TEST(ImageDrop, ASheetOrAFlacDroppedOnThePlayerPlaysAndARefusalIsTold) {
     ASSERT_NE(nullptr, window);
     WaitForInputIdle(player.hProcess, 5000);
     for (const std::string& file : {folder + "ソ表 アルバム.cue", folder + "表 ソ.flac"}) {
-        DeleteFileA(logPath().c_str());
+        EXPECT_TRUE(clearLog(logPath()));
         dropOn(window, player, file);
         EXPECT_TRUE(playsAfter(file)) << file << driveLog();
     }

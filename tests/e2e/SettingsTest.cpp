@@ -200,7 +200,7 @@ TEST(EndToEnd, TheAutoPlayCommandStartsThePlayerInAFolderWithBlanksAndJapaneseNa
 
     // Windows runs the command line as stored; a user may run it in cmd.
     for (const std::string& run : {command, "cmd /c " + command}) {
-        deleteNamed(logPath());
+        EXPECT_TRUE(clearLog(logPath()));
         PROCESS_INFORMATION started = startCommand(run);
         ASSERT_TRUE(started.hProcess) << run;
         EXPECT_TRUE(waitForLog("MCI_PLAY flags=0x00000005 0x00000001 0x00000000", 15000)) << run;

@@ -87,7 +87,7 @@ class VirtualDrive : public ::testing::Test {
         RegDeleteTreeA(HKEY_CURRENT_USER, kControl);
         control("Image", "");
         control("Log", logPath());
-        deleteNamed(logPath());
+        EXPECT_TRUE(clearLog(logPath()));
         completions.clear();
         window = callbackWindow();
     }
@@ -275,7 +275,7 @@ TEST_F(VirtualDrive, AnEmptyDriveOrABadImageHasNoMediaAndSaysWhy) {
     for (const Case& c : cases) {
         writeBytes(folder + c.name, c.sheet);
         control("Image", folder + c.name);
-        deleteNamed(logPath());
+        EXPECT_TRUE(clearLog(logPath()));
         open();
         EXPECT_EQ(c.reason ? 0u : 1u, driveStatus(device, kStatusMediaPresent, 0)) << c.name;
         if (c.reason)
@@ -297,7 +297,7 @@ TEST_F(VirtualDrive, AnEmptyDriveOrABadImageHasNoMediaAndSaysWhy) {
             control("Image", 7u);
         else
             control("Image", folder + std::string(300, 'x') + ".cue");
-        deleteNamed(logPath());
+        EXPECT_TRUE(clearLog(logPath()));
         open();
         EXPECT_EQ(0u, driveStatus(device, kStatusMediaPresent, 0)) << asNumber;
         EXPECT_NE(std::string::npos, wholeLog().find("not a path the drive can take")) << wholeLog();
@@ -737,7 +737,7 @@ TEST_F(VirtualDrive, WithoutAnImageThePcsOwnDriveAnswers) {
     // A play with no image is the PC's drive's; the virtual drive hears none
     // of it.
     control("Media", 0u);
-    deleteNamed(logPath());
+    EXPECT_TRUE(clearLog(logPath()));
     EXPECT_EQ(0u, drivePlayFrom(device, window, 3));
     EXPECT_EQ((uint32_t)MCI_MODE_PLAY, driveStatus(device, kStatusMode, 0));
     driveStop(device);

@@ -27,6 +27,19 @@ inline std::string tempFolder() {
     return path;
 }
 
+// Empties the drive's log: the drive appends a line at every command while
+// it logs, and a delete in the moment its line is written fails (the file
+// is open), which would leave the last lines to be read as new. True once
+// the file is gone.
+inline bool clearLog(const std::string& path) {
+    for (int tries = 0; tries < 100; tries++) {
+        if (DeleteFileW(wide(path).c_str()) || GetLastError() == ERROR_FILE_NOT_FOUND)
+            return true;
+        Sleep(10);
+    }
+    return false;
+}
+
 // A variable of the run's environment as Shift-JIS; "" when it is not set.
 // Read wide: Wine's GetEnvironmentVariableA cuts a value with double-byte
 // characters to as many bytes as it has characters.
