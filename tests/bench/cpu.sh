@@ -15,8 +15,11 @@ playing="the player playing the demo disc${streaming:+ with the drive streaming}
 note="(goal: at most 1.5)"
 [ -n "$streaming" ] && note="(Wine's sound driver mixes in the player's process)"
 seconds=${DROVIX_CPU_SECONDS:-15}
-rounds=${DROVIX_CPU_ROUNDS:-3} # odd, so that the median is a round's
-[ "$seconds" -ge 1 ] && [ "$rounds" -ge 1 ] || { echo "cpu: DROVIX_CPU_SECONDS and DROVIX_CPU_ROUNDS must be 1 or more"; exit 1; }
+rounds=${DROVIX_CPU_ROUNDS:-3}
+if ! [[ $seconds =~ ^[1-9][0-9]*$ && $rounds =~ ^[1-9][0-9]*$ ]]; then
+  echo "cpu: DROVIX_CPU_SECONDS and DROVIX_CPU_ROUNDS must be whole numbers from 1" >&2
+  exit 1
+fi
 
 # The time a process's threads have run, in milliseconds: the scheduler's
 # count in nanoseconds, where the user and system times count whole ticks
@@ -53,7 +56,11 @@ measure() {
   local started=$!
   sleep 4
   local program server host
-  program=$(wine_process_of "$name") || { echo "cpu: $name did not start" >&2; return 1; }
+  program=$(wine_process_of "$name") || {
+    echo "cpu: $name did not start" >&2
+    kill "$started" 2>/dev/null
+    return 1
+  }
   server=$(wine_process_of wineserver)
   # The drive's host (rundll32) streams the sound: its time is the player's,
   # and only the player's (it stays for the session, idle, meanwhile).
@@ -94,9 +101,20 @@ wine reg delete 'HKCU\Software\Drovix\VirtualDrive' /v Log /f >/dev/null 2>&1
 wine "$build/vdrivectl.exe" install >/dev/null 2>&1
 wine reg delete 'HKCU\Software\Pelmark\Drovix' /f >/dev/null 2>&1
 
+shown=$(mktemp)
+image="$build/cpu-image"
+# Whatever ends the figures, the player's settings and the image go.
+cleanUp() {
+  rm -f "$shown"
+  wine reg delete 'HKCU\Software\Pelmark\Drovix' /f >/dev/null 2>&1
+  [ -n "$streaming" ] || return 0
+  wine "$build/vdrivectl.exe" insert >/dev/null 2>&1
+  rm -rf "$image"
+}
+trap cleanUp EXIT
+
 # Streaming, the player plays a minute of counting samples from an image,
 # as the plain client writes them: the same work for the sound.
-image="$build/cpu-image"
 if [ -n "$streaming" ]; then
   playing="the player streaming a minute of counting samples from an image"
   rm -rf "$image"
@@ -114,15 +132,6 @@ for second in range(60):
   printf 'FILE minute.flac WAVE\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n' >"$image/minute-flac.cue"
   wine "$build/vdrivectl.exe" insert "$(winepath -w "$image/minute.cue" | tr -d '\r')" >/dev/null 2>&1
 fi
-shown=$(mktemp)
-# Whatever ends the figures, the drive lets the image go.
-cleanUp() {
-  rm -f "$shown"
-  [ -n "$streaming" ] || return 0
-  wine "$build/vdrivectl.exe" insert >/dev/null 2>&1
-  rm -rf "$image"
-}
-trap cleanUp EXIT
 
 # Rounds, each measuring every program in turn, so that a machine that
 # slows down or speeds up meanwhile weighs on all of them alike; each
@@ -153,7 +162,6 @@ for round in $(seq 1 "$rounds"); do
   flacOwn+=("$(ratio "$fOwn" "$cOwn")")
   flacWith+=("$(ratio $((fOwn + fServer)) $((cOwn + cServer)))")
 done
-wine reg delete 'HKCU\Software\Pelmark\Drovix' /f >/dev/null 2>&1
 
 # figures RUNS...: the medians of "own ms, server ms, host ms, waits, calls"
 figures() {

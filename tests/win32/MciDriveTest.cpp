@@ -728,10 +728,12 @@ TEST_F(VirtualDrive, WithoutAnImageThePcsOwnDriveAnswers) {
     MCI_SET_PARMS waited = {};
     waited.dwTimeFormat = MCI_FORMAT_MILLISECONDS;
     EXPECT_EQ(0u, mciSendCommandA(device, MCI_SET, MCI_SET_TIME_FORMAT | MCI_WAIT, (DWORD_PTR)&waited));
-    // One the PC's drive answered is the virtual drive's too, once an image
-    // is in again: the head at track 1's start, in TMSF.
+    // One the PC's drive answered (as the program sent it, here with a
+    // wait) is the virtual drive's too, once an image is in again: the head
+    // at track 1's start, in TMSF.
     control("Media", 0u);
-    EXPECT_EQ(0u, driveSetTimeFormat(device, kTimeFormatTmsf));
+    waited.dwTimeFormat = MCI_FORMAT_TMSF;
+    EXPECT_EQ(0u, mciSendCommandA(device, MCI_SET, MCI_SET_TIME_FORMAT | MCI_WAIT, (DWORD_PTR)&waited));
     control("Media", 1u);
     EXPECT_EQ((uint32_t)MCI_MAKE_TMSF(1, 0, 0, 0), driveStatus(device, kStatusPosition, 0));
     // A play with no image is the PC's drive's; the virtual drive hears none
@@ -748,7 +750,7 @@ TEST_F(VirtualDrive, WithoutAnImageThePcsOwnDriveAnswers) {
     // one (a session instance, then the device) and the open reaches it as
     // the program made it; the commands only while no image is in, all
     // with its own id; both instances closed.
-    EXPECT_EQ("DRV_OPEN 0\nDRV_OPEN 1\nMCI_OPEN cdaudio drive 9472\nMCI_SET 10\nMCI_STATUS 3\nMCI_SET 0\nMCI_SET 10\n"
+    EXPECT_EQ("DRV_OPEN 0\nDRV_OPEN 1\nMCI_OPEN cdaudio drive 9472\nMCI_SET 10\nMCI_STATUS 3\nMCI_SET 0\nMCI_SET 1026\n"
               "MCI_PLAY 5\nMCI_STATUS 4\nMCI_STOP 0\nMCI_CLOSE 0\nDRV_CLOSE 0\nDRV_CLOSE 0\n",
               readBytes(heard));
 

@@ -35,6 +35,7 @@ struct ClientOpen {
     DWORD timeFormat;       // set by the program, made again on a new host
     DWORD formatToSend;     // set since the last request, plus 1; 0: none
     uint32_t pendingNotify; // the window whose notification the host holds
+    DWORD generation;       // counts the opens made in the slot
     RealOpen real;
 };
 
@@ -242,6 +243,7 @@ LRESULT openDevice(LPARAM parameter1, MCI_OPEN_DRIVER_PARMS* parameters) {
             continue;
         }
         open->deviceId = parameters ? parameters->wDeviceID : (MCIDEVICEID)0;
+        open->generation++;
         open->timeFormat = MCI_FORMAT_MSF;
         open->formatToSend = 0;
         open->pendingNotify = 0;
@@ -296,6 +298,25 @@ int playing(ClientOpen* open, CRITICAL_SECTION* lock) {
     return got != kAnswered ? -1 : reply.result != 0;
 }
 
+// The PC's own drive answers, outside the open's lock (it may take its
+// time); a time format it took the open keeps for the virtual drive, unless
+// the program closed the open meanwhile. Entered with the lock held.
+LRESULT answerOnPcsDrive(ClientOpen* open, CRITICAL_SECTION* lock, UINT message, DWORD flags, DWORD_PTR block) {
+    DWORD format;
+    int keeps = setsTimeFormat(message, flags, block, &format) && !open->hostless;
+    DWORD_PTR realId = open->real.id;
+    DWORD generation = open->generation;
+    LeaveCriticalSection(lock);
+    LRESULT result = RealOpen::command(realId, message, flags, block);
+    if (keeps && LOWORD(result) == 0) {
+        EnterCriticalSection(lock);
+        if (open->used && open->generation == generation)
+            keepTimeFormat(open, format);
+        LeaveCriticalSection(lock);
+    }
+    return result;
+}
+
 LRESULT deviceCommand(DWORD_PTR driverId, UINT message, DWORD flags, DWORD_PTR block) {
     if (driverId < 1 || driverId > (DWORD_PTR)DriveModel::kMaxOpens)
         return MCIERR_INVALID_DEVICE_ID;
@@ -310,20 +331,8 @@ LRESULT deviceCommand(DWORD_PTR driverId, UINT message, DWORD flags, DWORD_PTR b
     int formatOnly = setsFormat && flags == MCI_SET_TIME_FORMAT;
     if (open->real.deferred && !formatOnly && message != MCI_OPEN_DRIVER && message != MCI_CLOSE_DRIVER)
         open->real.openOnceNeeded(snapshotHoldsImage(open->host.server), open->timeFormat);
-    if (open->real.answers(message, open->hostless)) {
-        DWORD_PTR realId = open->real.id;
-        MCIDEVICEID deviceId = open->deviceId;
-        int keeps = setsFormat && !open->hostless;
-        LeaveCriticalSection(lock);
-        LRESULT result = RealOpen::command(realId, message, flags, block);
-        if (keeps && LOWORD(result) == 0) {
-            EnterCriticalSection(lock);
-            if (open->used && open->deviceId == deviceId)
-                keepTimeFormat(open, format);
-            LeaveCriticalSection(lock);
-        }
-        return result;
-    }
+    if (open->real.answers(message, open->hostless))
+        return answerOnPcsDrive(open, lock, message, flags, block);
     if (message == MCI_OPEN_DRIVER)
         open->real.openDriver(flags, block);
     else if (message == MCI_CLOSE_DRIVER)

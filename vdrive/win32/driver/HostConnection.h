@@ -33,6 +33,5 @@ struct HostConnection {
     void close();
 };
 
-// The host posts its notifications from a process of its own: an elevated
-// program lets them through to `window`.
+// Lets the host's notifications through to `window` (HostConnection.cpp).
 void letNotificationsIn(DWORD_PTR window);
