@@ -9,6 +9,7 @@
 #include <string>
 #include <thread>
 
+#include "../../vdrive/win32/link/HostLink.h"
 #include "../../vdrive/win32/link/HostTrust.h"
 #include "ControlTool.h"
 #include "MciClient.h"
@@ -177,6 +178,45 @@ TEST(HostFaults, AnOpenAsTheHostLeavesIsNeverLost) {
         waitForExit(&leave, 10000);
         release(&leave);
     }
+}
+
+// A host asked to leave may take an open's connection as it goes (here this
+// test's own pipe stands for it): the open is made on the host started next.
+TEST(HostFaults, AnOpenTakenByAHostThatGoesIsMadeOnTheNext) {
+    killHost();
+    demoDiscInDrive();
+    wchar_t name[kPipeNameSize];
+    ASSERT_TRUE(hostPipeName(name));
+    HANDLE leaving =
+        CreateNamedPipeW(name, PIPE_ACCESS_DUPLEX | FILE_FLAG_OVERLAPPED | FILE_FLAG_FIRST_PIPE_INSTANCE,
+                         PIPE_TYPE_MESSAGE | PIPE_READMODE_MESSAGE, 1, sizeof(HostReply), sizeof(HostRequest), 0, 0);
+    ASSERT_NE(INVALID_HANDLE_VALUE, leaving);
+    DWORD heard = 0;
+    std::thread goes([&] {
+        OVERLAPPED io = {};
+        io.hEvent = CreateEventA(0, TRUE, FALSE, 0);
+        HostRequest request;
+        DWORD done;
+        if (!ConnectNamedPipe(leaving, &io) && GetLastError() == ERROR_IO_PENDING &&
+            WaitForSingleObject(io.hEvent, 10000) == WAIT_OBJECT_0) {
+            ResetEvent(io.hEvent);
+            if (ReadFile(leaving, &request, sizeof request, 0, &io) || GetLastError() == ERROR_IO_PENDING)
+                if (WaitForSingleObject(io.hEvent, 10000) == WAIT_OBJECT_0)
+                    GetOverlappedResult(leaving, &io, &heard, FALSE);
+        }
+        CancelIo(leaving);
+        CloseHandle(leaving);
+        CloseHandle(io.hEvent);
+    });
+    Client program;
+    program.start();
+    DWORD began = GetTickCount();
+    EXPECT_EQ("0 1|notify", program.say("open cdaudio shareable"));
+    EXPECT_LE(since(began), kLimitMs);
+    goes.join();
+    EXPECT_EQ(sizeof(HostRequest), heard);
+    EXPECT_EQ("0 5|notify", program.say("status cdaudio number of tracks"));
+    program.say("close cdaudio");
 }
 
 // A host that cannot be started (here rundll32 is gone) costs a program no
