@@ -9,6 +9,11 @@
 # for as long as it lives, and ctest would wait for it.
 loader=$1
 shift
+# Wine's own errors reach the output, of the test program and of what it
+# starts: a program that Wine's loader ends before it says a word (once in
+# some thousand starts here) then says why. ALSA's are left out: its probe
+# speaks at every sound device's open where there is no sound card.
+export WINEDEBUG="${WINEDEBUG:--all},err+all,err-alsa"
 grace=${DROVIX_TEST_GRACE:-10}
 name=""
 for argument in "$@"; do
