@@ -42,6 +42,7 @@ status=$?
 cat "$out"
 # A program that ends before GoogleTest says a word (the loader refused it,
 # or it died at its start) is named with its status, not left unexplained.
-[ -s "$out" ] || echo "one-test.sh: ${name:-$1} ended with status $status and wrote nothing"
+grep -q '^\[==========\]' "$out" ||
+  echo "one-test.sh: ${name:-$1} ended with status $status before GoogleTest wrote a word"
 rm -f "$out"
 exit $status

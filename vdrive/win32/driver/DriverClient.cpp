@@ -97,29 +97,22 @@ void watchHost(DWORD server) {
     LeaveCriticalSection(&watchLock);
 }
 
-// The open made on the host; 0 when it cannot be. A host asked to leave
-// may take the connection as it goes: the open is made once more, on the
-// host started next.
+// The open made on the host; 0 when it cannot be.
 int openOnHost(ClientOpen* open) {
     HostRequest request = {};
     request.kind = kHostOpen;
     request.program = GetCurrentProcessId();
     request.deviceId = open->deviceId;
-    for (int attempt = 0; attempt < 2 && open->host.connect(); attempt++) {
-        HostReply reply;
-        Exchanged got = open->host.exchange(&request, &reply);
-        if (got == kAnswered && reply.result) {
-            watchHost(open->host.server);
-            return 1;
-        }
-        if (got == kHostSilent) {
-            open->closedOwed = 1;
-            return 0;
-        }
-        open->host.close();
-        if (got == kAnswered)
-            return 0;
+    HostReply reply;
+    Exchanged got = open->host.connectAndAsk(&request, &reply);
+    if (got == kAnswered && reply.result) {
+        watchHost(open->host.server);
+        return 1;
     }
+    if (got == kHostSilent)
+        open->closedOwed = 1;
+    else
+        open->host.close();
     return 0;
 }
 

@@ -8,8 +8,8 @@
 namespace {
 
 const int kOwedNothing = 0, kOwedWrite = 1, kOwedRead = 2;
-// Hosts one connection starts at most: a second only after the first ended.
-const int kMostStarts = 2;
+// A host that leaves closes a connection it took at once.
+const DWORD kGoneAtOnceMs = 1000;
 
 // Connections owed an answer, in any open of the program or kept.
 volatile LONG owedConnections;
@@ -102,7 +102,7 @@ int HostConnection::connect() {
     event = CreateEventA(0, TRUE, FALSE, 0);
     DWORD began = GetTickCount();
     HANDLE started = 0;
-    int starts = hostUnstartable ? kMostStarts : 0;
+    int tried = hostUnstartable != 0;
     while (event && GetTickCount() - began < kHostAnswerMs) {
         pipe = CreateFileW(name, GENERIC_READ | GENERIC_WRITE, 0, 0, OPEN_EXISTING,
                            FILE_FLAG_OVERLAPPED | SECURITY_SQOS_PRESENT | SECURITY_IDENTIFICATION, 0);
@@ -127,19 +127,19 @@ int HostConnection::connect() {
         // The name is someone else's, who keeps us out.
         if (error == ERROR_ACCESS_DENIED)
             break;
-        // No host: one is started; one that cannot be costs no wait. One
-        // that ended without its pipe found the name held, by a host another
-        // program started or by one still leaving: the name is looked at
-        // again, and a second host started if it is free by then.
-        if (!started) {
-            if (starts == kMostStarts)
-                break;
-            starts++;
+        // No host: one is started, once; one that cannot be costs no wait.
+        // One that ended without its pipe found the name held, by a host
+        // another program started at the same moment: the name is looked at
+        // once more.
+        if (!tried) {
+            tried = 1;
             started = startHost();
             if (!started) {
                 InterlockedExchange(&hostUnstartable, 1);
                 break;
             }
+        } else if (!started) {
+            break;
         }
         if (WaitForSingleObject(started, 20) == WAIT_OBJECT_0) {
             CloseHandle(started);
@@ -150,6 +150,17 @@ int HostConnection::connect() {
         CloseHandle(started);
     close();
     return 0;
+}
+
+Exchanged HostConnection::connectAndAsk(HostRequest* request, HostReply* reply) {
+    for (int attempt = 0; attempt < 2 && connect(); attempt++) {
+        DWORD asked = GetTickCount();
+        Exchanged got = exchange(request, reply);
+        if (got != kHostGone || GetTickCount() - asked > kGoneAtOnceMs)
+            return got;
+        close();
+    }
+    return kHostGone;
 }
 
 Exchanged HostConnection::exchange(HostRequest* request, HostReply* reply) {

@@ -26,6 +26,13 @@ struct HostConnection {
     // process, or while the host owes an answer to a connection of the
     // program (the program tries again, bounded, after twice the limit).
     int connect();
+    // A new connection's first request (the open): kHostGone also when no
+    // host could be reached. A host asked to leave may take the connection
+    // as it goes and close it unanswered: the request is then sent once
+    // more, on the host started next. A host that was slow to fail is not
+    // asked again, so that an open waits at most a little over twice the
+    // limit, as before.
+    Exchanged connectAndAsk(HostRequest* request, HostReply* reply);
     Exchanged exchange(HostRequest* request, HostReply* reply);
     // Whether nothing is owed now: an owed answer that has come is read and
     // dropped; a host gone meanwhile closes the connection.

@@ -120,10 +120,11 @@ int quiet() { return connections == 0 && WaitForSingleObject(leaveAsked, 0) == W
 
 // Waits for the next connection on the listening instance: 1 when one
 // came, 0 when the host may leave, -1 when the instance listens again (a
-// program connected and left at once). A connection that arrives as the
-// host decides to leave is served all the same. The instance is never
-// closed while the host stays, so that the name is never free for a second
-// host meanwhile.
+// program connected and left at once). A connection that completes as the
+// host decides to leave is served all the same; one that comes between the
+// cancel and the close is closed unanswered, and its program makes its open
+// again on the next host. The instance is never closed while the host
+// stays, so that the name is never free for a second host meanwhile.
 int awaitConnection(HANDLE pipe) {
     OVERLAPPED overlapped = {};
     overlapped.hEvent = CreateEventA(0, TRUE, FALSE, 0);
