@@ -10,17 +10,21 @@
 loader=$1
 shift
 # Wine's own errors reach the output, of the test program and of what it
-# starts: a program that Wine's loader ends before it says a word (once in
-# some thousand starts here) then says why. ALSA's are left out: its probe
-# speaks at every sound device's open where there is no sound card.
+# starts, so that a program Wine ends before it says a word says why.
+# ALSA's are left out: its probe speaks at every sound device's open where
+# there is no sound card.
 export WINEDEBUG="${WINEDEBUG:--all},err+all,err-alsa"
+# Without address randomization (see wine_unrandomized in tools/wine-env),
+# where the system lets it be switched off; what the program starts inherits it.
+unrandomized=()
+setarch "$(uname -m)" -R true 2>/dev/null && unrandomized=(setarch "$(uname -m)" -R)
 grace=${DROVIX_TEST_GRACE:-10}
 name=""
 for argument in "$@"; do
   [[ "$argument" == --gtest_filter=* ]] && name=${argument#--gtest_filter=}
 done
 out=$(mktemp)
-"$loader" "$@" >"$out" 2>&1 </dev/null &
+"${unrandomized[@]}" "$loader" "$@" >"$out" 2>&1 </dev/null &
 pid=$!
 ended_at=""
 while kill -0 "$pid" 2>/dev/null; do
