@@ -8,7 +8,8 @@
 namespace {
 
 const int kOwedNothing = 0, kOwedWrite = 1, kOwedRead = 2;
-// A host that leaves closes a connection it took at once.
+// A host that leaves closes a connection it took at once: an open that
+// found the host gone this soon is made again.
 const DWORD kGoneAtOnceMs = 1000;
 
 // Connections owed an answer, in any open of the program or kept.
@@ -153,10 +154,10 @@ int HostConnection::connect() {
 }
 
 Exchanged HostConnection::connectAndAsk(HostRequest* request, HostReply* reply) {
+    DWORD began = GetTickCount();
     for (int attempt = 0; attempt < 2 && connect(); attempt++) {
-        DWORD asked = GetTickCount();
         Exchanged got = exchange(request, reply);
-        if (got != kHostGone || GetTickCount() - asked > kGoneAtOnceMs)
+        if (got != kHostGone || GetTickCount() - began > kGoneAtOnceMs)
             return got;
         close();
     }
