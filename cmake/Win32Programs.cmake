@@ -11,7 +11,7 @@ if(DROVIX_STRIP)
 endif()
 
 add_library(engine_win32 OBJECT engine/win32/MciDrive.cpp engine/win32/NotifyWindow.cpp)
-target_link_libraries(engine_win32 PUBLIC engine winmm)
+target_link_libraries(engine_win32 PUBLIC engine)
 target_compile_options(engine_win32 PRIVATE ${DROVIX_CODE_FLAGS})
 
 enable_language(RC)

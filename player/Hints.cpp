@@ -41,8 +41,10 @@ void PlayerWindow::nameButtons() {
 // button right after the pointer came to it; a tooltip merely made inactive
 // still shows when that timer fires). Owned by no window: under Wine a
 // window that owns a popup, shown or not, never becomes always on top. The
-// player destroys it at exit.
+// player destroys it at exit. Either way the tooltips that start-up left to
+// come later are settled here.
 void PlayerWindow::showHints(int32_t shown) {
+    KillTimer(window, kHintsTimer);
     forgetHints();
     if (!shown || !loadCommonControls())
         return;

@@ -29,6 +29,11 @@ void keepMinimisedAtStart(HWND window) {
         KillTimer(window, kMinimiseCheckTimer);
 }
 
+// The tooltips come just after the window shows: the common controls take
+// longer to load than the whole window takes to show, and no tooltip is due
+// before the pointer has rested on a button for half a second.
+const UINT kHintsAfterShownMs = 50;
+
 const char kPlayCommand[] = "/play";
 
 typedef HANDLE(WINAPI* MonitorFromRectCall)(const RECT*, DWORD);
@@ -126,6 +131,8 @@ INT_PTR CALLBACK handleMessage(HWND window, UINT message, WPARAM wParam, LPARAM 
             player.refresh();
         else if (wParam == kMinimiseCheckTimer)
             keepMinimisedAtStart(window);
+        else if (wParam == kHintsTimer)
+            player.showHints(1);
         return 0;
     case WM_LBUTTONDOWN:
         if (hitTest((uint32_t)lParam) == kRegionTitleStrip)
@@ -173,6 +180,11 @@ int32_t PlayerWindow::initialise() {
         keepOnAMonitor(&stored);
         SetWindowPos(window, topMost ? HWND_TOPMOST : HWND_NOTOPMOST, stored.left, stored.top, 0, 0, SWP_NOSIZE);
     }
+    resolvePaths();
+    letIndexFolderGo();
+    // The window shows before the drive opens: the drive's first open may
+    // wait for its host to start, and its answers fill the face at once.
+    showAtStart();
     if (!discEngine.open(moduleInstance, window, interval)) {
         showMessage(window, kTextNoDrive, kTextPlayerCaption, MB_ICONEXCLAMATION);
         PostQuitMessage(0);
@@ -181,9 +193,9 @@ int32_t PlayerWindow::initialise() {
         discEngine.setRepeatMode(stored.repeatMode);
         discEngine.setRandomMode(stored.randomMode);
     }
-    resolvePaths();
-    letIndexFolderGo();
-    showAtStart();
+    // The lamps were drawn before the drive's open set the modes.
+    InvalidateRect(GetDlgItem(window, IDC_REPEAT), 0, FALSE);
+    InvalidateRect(GetDlgItem(window, IDC_RANDOM), 0, FALSE);
     if (imageInserted)
         playInsertedDisc();
     // The face shows the drive at once, and AutoPlay's start plays now, not
@@ -192,7 +204,7 @@ int32_t PlayerWindow::initialise() {
         discEngine.lastFollowed = discEngine.followDrive();
         refresh();
     }
-    showHints(1);
+    SetTimer(window, kHintsTimer, kHintsAfterShownMs, 0);
     return 1;
 }
 

@@ -16,6 +16,8 @@ const char kPlayerAtom[] = "PELMARKCDPLAYER";
 const int kPathSize = 512;
 const int kWindowWidth = 296;
 const int kWindowHeight = 94;
+// The main window's timer that makes the tooltips once it shows.
+const UINT_PTR kHintsTimer = 2;
 
 enum TextArea : int32_t {
     kAreaTitleLine = 0,

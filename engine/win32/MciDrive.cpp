@@ -7,8 +7,24 @@
 
 namespace {
 
+typedef MCIERROR(WINAPI* SendCommandCall)(MCIDEVICEID, UINT, DWORD_PTR, DWORD_PTR);
+
+// The multimedia library loads at the drive's first command, not with the
+// program: the window shows before it. Kept for the process's life.
+SendCommandCall mciSendCommandCall() {
+    static SendCommandCall call;
+    if (!call) {
+        HMODULE multimedia = LoadLibraryA("winmm.dll");
+        call = multimedia ? (SendCommandCall)(void*)GetProcAddress(multimedia, "mciSendCommandA") : 0;
+    }
+    return call;
+}
+
 uint32_t sendCommand(uint32_t deviceId, UINT command, DWORD flags, void* parameters) {
-    return (uint32_t)mciSendCommandA(deviceId, command, flags, (DWORD_PTR)parameters);
+    SendCommandCall send = mciSendCommandCall();
+    if (!send)
+        return MCIERR_CANNOT_LOAD_DRIVER;
+    return (uint32_t)send(deviceId, command, flags, (DWORD_PTR)parameters);
 }
 
 } // namespace

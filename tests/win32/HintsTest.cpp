@@ -88,6 +88,26 @@ TEST_F(Hints, NoTooltipShowsOverAnOpenMenuHoweverFastTheClick) {
     EXPECT_EQ(10, SendMessageW(tips, TTM_GETTOOLCOUNT, 0, 0));
 }
 
+// The tooltips come just after the window shows; a menu opened before that
+// has none over it, and they come once it has closed.
+TEST_F(Hints, AMenuOpenedBeforeTheTooltipsCameHasNoneOverIt) {
+    playerWindow.commandLine = commandLine;
+    window = createMainWindow();
+    ASSERT_TRUE(window);
+    HWND duringMenu = (HWND)1;
+    whenShown(kMenuClass, [&](HWND) {
+        pumpMessages(500);
+        duringMenu = playerWindow.hintWindow();
+        EndMenu();
+    });
+    SendMessageA(window, WM_COMMAND, IDC_MENU, 0);
+    modalSteps().clear();
+    EXPECT_FALSE(duringMenu) << "tooltips were made while the menu was open";
+    HWND tips = playerWindow.hintWindow();
+    ASSERT_TRUE(tips);
+    EXPECT_EQ(10, SendMessageW(tips, TTM_GETTOOLCOUNT, 0, 0));
+}
+
 TEST_F(Hints, MediaKeysDoWhatTheButtonsDoAndOthersAreLeftAlone) {
     const UINT shellHook = RegisterWindowMessageA("SHELLHOOK");
     const struct {
