@@ -172,7 +172,6 @@ int32_t PlayerWindow::initialise() {
     createButtons();
     nameButtons();
     listenToMediaKeys();
-    listenToDrops();
 
     StoredState stored;
     if (loadSettings(&stored)) {
@@ -180,11 +179,13 @@ int32_t PlayerWindow::initialise() {
         keepOnAMonitor(&stored);
         SetWindowPos(window, topMost ? HWND_TOPMOST : HWND_NOTOPMOST, stored.left, stored.top, 0, 0, SWP_NOSIZE);
     }
+    // The window shows before what the face does not need: the shell's
+    // libraries and the drive, whose first open may wait for its host to
+    // start. The drive's answers fill the face at once.
+    showAtStart();
+    listenToDrops();
     resolvePaths();
     letIndexFolderGo();
-    // The window shows before the drive opens: the drive's first open may
-    // wait for its host to start, and its answers fill the face at once.
-    showAtStart();
     if (!discEngine.open(moduleInstance, window, interval)) {
         showMessage(window, kTextNoDrive, kTextPlayerCaption, MB_ICONEXCLAMATION);
         PostQuitMessage(0);

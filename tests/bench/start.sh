@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# Figures only: how soon the player's window shows, and how soon /play shows
-# the playing caption, against how soon a minimal dialog shows; medians of
-# runs taken in turn. The first player start of the set starts the drive's
-# host (the one running leaves first); it stays for the session after.
+# Figures only: how soon the player's window shows, how soon its caption
+# names the disc, and how soon /play shows the playing caption, against how
+# soon a minimal dialog shows; medians of runs taken in turn. The first
+# player start of the set starts the drive's host (the one running leaves
+# first); it stays for the session after.
 # Needs tools/wine-env sourced, a display, and the Windows build as $1.
 set -uo pipefail
 build=$1
@@ -18,35 +19,46 @@ read -r screenWidth screenHeight < <(xdotool getdisplaygeometry 2>/dev/null || e
 xdotool mousemove $((screenWidth - 1)) $((screenHeight - 1)) 2>/dev/null
 
 now() { date +%s%N; }
-# shown PROGRAM CAPTION [ARGUMENTS]: ms from the start to a visible window
-# of that caption (a regular expression), or 99999 after 20 s.
+# shown PROGRAM CAPTION [ARGUMENTS]: ms from the start to a visible window of
+# the program (Wine names its X class after the program), then to its caption
+# matching CAPTION (a regular expression); 99999 for what did not come in 20 s.
 shown() {
   local program=$1 caption=$2; shift 2
-  local began ended=""
+  local class began window="" named=""
+  class="^$(echo "$program" | tr 'A-Z' 'a-z' | sed 's/\./\\./g')\$"
   began=$(now)
   wine "$build/$program" "$@" >/dev/null 2>&1 &
   local started=$!
   for _ in $(seq 1 2000); do
-    if xdotool search --onlyvisible --name "$caption" >/dev/null 2>&1; then ended=$(now); break; fi
+    [ -z "$window" ] && xdotool search --onlyvisible --classname "$class" >/dev/null 2>&1 && window=$(now)
+    [ -n "$window" ] && xdotool search --onlyvisible --name "$caption" >/dev/null 2>&1 && { named=$(now); break; }
     sleep 0.005
   done
-  [ -n "$ended" ] && echo $(( (ended - began) / 1000000 )) || echo 99999
+  local figures
+  figures="$([ -n "$window" ] && echo $(( (window - began) / 1000000 )) || echo 99999)"
+  figures="$figures $([ -n "$named" ] && echo $(( (named - began) / 1000000 )) || echo 99999)"
   wine_process_of "$program" >/dev/null 2>&1 && kill "$(wine_process_of "$program")" 2>/dev/null
   wait "$started" 2>/dev/null
   sleep 1
+  # Said last: the next start waits for this one to have ended.
+  echo "$figures"
 }
 median() { tr ' ' '\n' | grep . | sort -n | awk '{a[NR]=$1} END {print a[int((NR + 1) / 2)]}'; }
 
-dialog="" window="" playing="" first=""
+dialog="" window="" titled="" playing="" first=""
 for run in $(seq 1 "$runs"); do
-  dialog="$dialog $(shown minimal_dialog.exe '^Minimal$')"
-  took=$(shown Drovix.exe '^(Title|Track)')
-  [ -z "$first" ] && first=$took
+  read -r took _ < <(shown minimal_dialog.exe '^Minimal$')
+  dialog="$dialog $took"
+  read -r took named < <(shown Drovix.exe '^(Title|Track)')
+  [ -z "$first" ] && first="$took ms, its disc's title after $named ms"
   window="$window $took"
-  playing="$playing $(shown Drovix.exe '^Track' /play)"
+  titled="$titled $named"
+  read -r _ named < <(shown Drovix.exe '^Track' /play)
+  playing="$playing $named"
 done
-d=$(echo "$dialog" | median); w=$(echo "$window" | median); p=$(echo "$playing" | median)
+d=$(echo "$dialog" | median); w=$(echo "$window" | median); t=$(echo "$titled" | median); p=$(echo "$playing" | median)
 echo "start: the minimal dialog visible after $d ms (runs:$dialog)"
-echo "start: the player's window visible after $w ms (runs:$window; the first, which started the drive's host: $first ms)"
+echo "start: the player's window visible after $w ms (runs:$window; the first, which started the drive's host: $first)"
+echo "start: the disc's title in the player's caption after $t ms (runs:$titled)"
 echo "start: /play to the playing caption after $p ms (runs:$playing)"
-awk "BEGIN {printf \"start: the player's window %.2f times the dialog's, /play to playing %.2f times\n\", $w / $d, $p / $d}"
+awk "BEGIN {printf \"start: the player's window %.2f times the dialog's, the disc's title %.2f times, /play to playing %.2f times\\n\", $w / $d, $t / $d, $p / $d}"
