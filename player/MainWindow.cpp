@@ -17,7 +17,6 @@ namespace {
 // An AutoPlay start that shows the window minimised looks a few times, just
 // after start-up, that it still is: some dialog managers restore a dialog the
 // first time its message queue runs empty, whatever the dialog showed.
-const UINT_PTR kMinimiseCheckTimer = 1;
 const UINT kMinimiseCheckMs = 300;
 const int kMinimiseChecks = 3;
 int minimiseChecksLeft;
@@ -29,10 +28,10 @@ void keepMinimisedAtStart(HWND window) {
         KillTimer(window, kMinimiseCheckTimer);
 }
 
-// The tooltips come just after the window shows: the common controls take
-// longer to load than the whole window takes to show, and no tooltip is due
-// before the pointer has rested on a button for half a second.
-const UINT kHintsAfterShownMs = 50;
+// The tooltips come just after start-up: the common controls take longer
+// to load than the whole window takes to show, and no tooltip is due before
+// the pointer has rested on a button for half a second.
+const UINT kHintsAfterStartMs = 50;
 
 const char kPlayCommand[] = "/play";
 
@@ -181,8 +180,12 @@ int32_t PlayerWindow::initialise() {
     }
     // The window shows before what the face does not need: the shell's
     // libraries and the drive, whose first open may wait for its host to
-    // start. The drive's answers fill the face at once.
-    showAtStart();
+    // start. The drive's answers fill the face at once. A start that stays
+    // minimised shows nothing, and minimising would hand the front to
+    // another program before a failed open could be told.
+    int32_t showsAtOnce = !(autoplayMinimize && autoplayStart);
+    if (showsAtOnce)
+        showAtStart();
     listenToDrops();
     resolvePaths();
     letIndexFolderGo();
@@ -197,6 +200,8 @@ int32_t PlayerWindow::initialise() {
     // The lamps were drawn before the drive's open set the modes.
     InvalidateRect(GetDlgItem(window, IDC_REPEAT), 0, FALSE);
     InvalidateRect(GetDlgItem(window, IDC_RANDOM), 0, FALSE);
+    if (!showsAtOnce)
+        showAtStart();
     if (imageInserted)
         playInsertedDisc();
     // The face shows the drive at once, and AutoPlay's start plays now, not
@@ -205,7 +210,7 @@ int32_t PlayerWindow::initialise() {
         discEngine.lastFollowed = discEngine.followDrive();
         refresh();
     }
-    SetTimer(window, kHintsTimer, kHintsAfterShownMs, 0);
+    SetTimer(window, kHintsTimer, kHintsAfterStartMs, 0);
     return 1;
 }
 

@@ -16,7 +16,9 @@ const char kPlayerAtom[] = "PELMARKCDPLAYER";
 const int kPathSize = 512;
 const int kWindowWidth = 296;
 const int kWindowHeight = 94;
-// The main window's timer that makes the tooltips once it shows.
+// The main window's own timers: the checks that an AutoPlay start stays
+// minimised, and the one that makes the tooltips after start-up.
+const UINT_PTR kMinimiseCheckTimer = 1;
 const UINT_PTR kHintsTimer = 2;
 
 enum TextArea : int32_t {

@@ -24,12 +24,13 @@ now() { date +%s%N; }
 # matching CAPTION (a regular expression); 99999 for what did not come in 20 s.
 shown() {
   local program=$1 caption=$2; shift 2
-  local class began window="" named=""
+  local class began deadline window="" named=""
   class="^$(echo "$program" | tr 'A-Z' 'a-z' | sed 's/\./\\./g')\$"
   began=$(now)
+  deadline=$((began + 20000000000))
   wine "$build/$program" "$@" >/dev/null 2>&1 &
   local started=$!
-  for _ in $(seq 1 2000); do
+  while [ "$(now)" -lt "$deadline" ]; do
     [ -z "$window" ] && xdotool search --onlyvisible --classname "$class" >/dev/null 2>&1 && window=$(now)
     [ -n "$window" ] && xdotool search --onlyvisible --name "$caption" >/dev/null 2>&1 && { named=$(now); break; }
     sleep 0.005

@@ -24,6 +24,20 @@ class Hints : public Player {
         finish();
         return sent;
     }
+
+    // Opens the full menu, looks while it is open and closes it: then every
+    // button has its tooltip.
+    void lookWhileTheMenuIsOpen(const std::function<void()>& look) {
+        whenShown(kMenuClass, [&](HWND) {
+            look();
+            EndMenu();
+        });
+        SendMessageA(window, WM_COMMAND, IDC_MENU, 0);
+        modalSteps().clear();
+        HWND tips = playerWindow.hintWindow();
+        ASSERT_TRUE(tips);
+        EXPECT_EQ(10, SendMessageW(tips, TTM_GETTOOLCOUNT, 0, 0));
+    }
 };
 
 TEST_F(Hints, EveryButtonIsNamedAndShowsItsNameOnHover) {
@@ -74,18 +88,12 @@ TEST_F(Hints, NoTooltipShowsOverAnOpenMenuHoweverFastTheClick) {
     POINT inside = {(place.right - place.left) / 2, (place.bottom - place.top) / 2};
     SendMessageA(button, WM_MOUSEMOVE, 0, MAKELPARAM(inside.x, inside.y));
     HWND shownOverMenu = 0;
-    whenShown(kMenuClass, [&](HWND) {
+    lookWhileTheMenuIsOpen([&] {
         // Longer than the tooltip's wait before it shows.
         pumpMessages(1500);
         EnumThreadWindows(GetCurrentThreadId(), findShownTooltip, (LPARAM)&shownOverMenu);
-        EndMenu();
     });
-    SendMessageA(window, WM_COMMAND, IDC_MENU, 0);
-    modalSteps().clear();
     EXPECT_FALSE(shownOverMenu) << "a tooltip showed over the open menu";
-    HWND tips = playerWindow.hintWindow();
-    ASSERT_TRUE(tips);
-    EXPECT_EQ(10, SendMessageW(tips, TTM_GETTOOLCOUNT, 0, 0));
 }
 
 // The tooltips come just after the window shows; a menu opened before that
@@ -95,17 +103,11 @@ TEST_F(Hints, AMenuOpenedBeforeTheTooltipsCameHasNoneOverIt) {
     window = createMainWindow();
     ASSERT_TRUE(window);
     HWND duringMenu = (HWND)1;
-    whenShown(kMenuClass, [&](HWND) {
+    lookWhileTheMenuIsOpen([&] {
         pumpMessages(500);
         duringMenu = playerWindow.hintWindow();
-        EndMenu();
     });
-    SendMessageA(window, WM_COMMAND, IDC_MENU, 0);
-    modalSteps().clear();
     EXPECT_FALSE(duringMenu) << "tooltips were made while the menu was open";
-    HWND tips = playerWindow.hintWindow();
-    ASSERT_TRUE(tips);
-    EXPECT_EQ(10, SendMessageW(tips, TTM_GETTOOLCOUNT, 0, 0));
 }
 
 TEST_F(Hints, MediaKeysDoWhatTheButtonsDoAndOthersAreLeftAlone) {

@@ -333,6 +333,8 @@ TEST_F(Player, TheCloseButtonEndsTheDialog) {
 namespace {
 
 std::string boxText, boxCaption;
+// The player's window as the box showed.
+bool ownerShown, ownerIconic;
 
 BOOL CALLBACK readAndConfirmBox(HWND box, LPARAM) {
     char className[16] = {};
@@ -341,6 +343,8 @@ BOOL CALLBACK readAndConfirmBox(HWND box, LPARAM) {
         return TRUE;
     boxText = controlText(box, 0xFFFF);
     boxCaption = windowText(box);
+    ownerShown = IsWindowVisible(GetWindow(box, GW_OWNER)) != 0;
+    ownerIconic = IsIconic(GetWindow(box, GW_OWNER)) != 0;
     PostMessageA(box, WM_COMMAND, IDOK, 0);
     return FALSE;
 }
@@ -352,19 +356,35 @@ void CALLBACK confirmMessageBox(HWND, UINT, UINT_PTR, DWORD) {
 
 } // namespace
 
+// The window shows before the drive opens, so that it need not wait for the
+// drive's host; a start that stays minimised tells a failed open first, in
+// front, and minimises after.
 TEST_F(Player, AFailedOpenIsReportedAndEndsTheProgramThroughTheNormalShutdown) {
-    sim.openFails = 1;
-    UINT_PTR timer = SetTimer(0, 0, 50, confirmMessageBox);
-    lstrcpynA(commandLine, "", sizeof commandLine);
-    playerWindow.commandLine = commandLine;
-    window = createMainWindow();
-    KillTimer(0, timer);
-    ASSERT_TRUE(window);
-    EXPECT_EQ("ＣＤドライブが接続されていないか、ほかのソフトが使用中です。\n\n起動を中止します。", boxText);
-    EXPECT_EQ("ＣＤプレイヤー", boxCaption);
-    MSG quit;
-    EXPECT_TRUE(PeekMessageA(&quit, 0, WM_QUIT, WM_QUIT, PM_REMOVE));
-    EXPECT_TRUE(IsWindowVisible(window));
-    finish();
-    EXPECT_EQ(6u, storedValueCount());
+    const struct {
+        const char* arguments;
+        DWORD minimise;
+        bool shownAtReport;
+    } rows[] = {{"", 0, true}, {"/play", 1, false}};
+    for (const auto& row : rows) {
+        if (row.minimise)
+            storeDword("AutoplayMinimize", row.minimise);
+        sim.openFails = 1;
+        boxText.clear();
+        UINT_PTR timer = SetTimer(0, 0, 50, confirmMessageBox);
+        lstrcpynA(commandLine, row.arguments, sizeof commandLine);
+        playerWindow.commandLine = commandLine;
+        window = createMainWindow();
+        KillTimer(0, timer);
+        ASSERT_TRUE(window);
+        EXPECT_EQ("ＣＤドライブが接続されていないか、ほかのソフトが使用中です。\n\n起動を中止します。", boxText);
+        EXPECT_EQ("ＣＤプレイヤー", boxCaption);
+        EXPECT_EQ(row.shownAtReport, ownerShown) << row.arguments;
+        EXPECT_FALSE(ownerIconic) << row.arguments;
+        MSG quit;
+        EXPECT_TRUE(PeekMessageA(&quit, 0, WM_QUIT, WM_QUIT, PM_REMOVE));
+        EXPECT_TRUE(IsWindowVisible(window));
+        EXPECT_EQ(row.minimise != 0, IsIconic(window) != 0) << row.arguments;
+        finish();
+        EXPECT_EQ(row.minimise ? 7u : 6u, storedValueCount());
+    }
 }
