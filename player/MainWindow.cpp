@@ -183,8 +183,7 @@ int32_t PlayerWindow::initialise() {
     // start. The drive's answers fill the face at once. A start that stays
     // minimised shows nothing, and minimising would hand the front to
     // another program before a failed open could be told.
-    int32_t showsAtOnce = !(autoplayMinimize && autoplayStart);
-    if (showsAtOnce)
+    if (!startsMinimised())
         showAtStart();
     listenToDrops();
     resolvePaths();
@@ -197,10 +196,10 @@ int32_t PlayerWindow::initialise() {
         discEngine.setRepeatMode(stored.repeatMode);
         discEngine.setRandomMode(stored.randomMode);
     }
-    // The lamps were drawn before the drive's open set the modes.
+    // The lamps may have been drawn before the drive's open set the modes.
     InvalidateRect(GetDlgItem(window, IDC_REPEAT), 0, FALSE);
     InvalidateRect(GetDlgItem(window, IDC_RANDOM), 0, FALSE);
-    if (!showsAtOnce)
+    if (startsMinimised())
         showAtStart();
     if (imageInserted)
         playInsertedDisc();
@@ -254,7 +253,7 @@ void PlayerWindow::createButtons() {
 }
 
 void PlayerWindow::showAtStart() {
-    if (autoplayMinimize && autoplayStart) {
+    if (startsMinimised()) {
         RECT place;
         GetWindowRect(window, &place);
         savedLeft = place.left;

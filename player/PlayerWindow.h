@@ -153,6 +153,8 @@ struct PlayerWindow {
     void saveSettings(const StoredState& state);
     void resolvePaths();
     void showAtStart();
+    // An AutoPlay start that the settings keep minimised.
+    int32_t startsMinimised() const { return autoplayMinimize && autoplayStart; }
     void discFound();
     void minimise();
     void buildTrackListMenu(HMENU menu);

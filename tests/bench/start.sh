@@ -13,9 +13,12 @@ wine reg add 'HKCU\Software\Drovix\VirtualDrive' /v Image /t REG_SZ /d "" /f >/d
 wine reg add 'HKCU\Software\Drovix\VirtualDrive' /v Media /t REG_DWORD /d 1 /f >/dev/null 2>&1
 wine reg delete 'HKCU\Software\Drovix\VirtualDrive' /v Log /f >/dev/null 2>&1
 wine "$build/vdrivectl.exe" leave >/dev/null 2>&1
-# A title index of its own that names no disc: the captions are the untitled
-# ones, whatever titles the build's own index holds.
+# The player's default settings, with a title index of its own that names no
+# disc: the captions are the untitled ones, whatever titles the build's own
+# index holds. Whatever ends the figures, the settings go.
+wine reg delete 'HKCU\Software\Pelmark\Drovix' /f >/dev/null 2>&1
 wine reg add 'HKCU\Software\Pelmark\Drovix' /v IndexFile /t REG_SZ /d start-figures.idx /f >/dev/null 2>&1
+trap "wine reg delete 'HKCU\Software\Pelmark\Drovix' /f >/dev/null 2>&1" EXIT
 
 # The pointer rests away from the windows measured (see cpu.sh).
 read -r screenWidth screenHeight < <(xdotool getdisplaygeometry 2>/dev/null || echo "1024 768")
@@ -60,7 +63,6 @@ for run in $(seq 1 "$runs"); do
   read -r _ named < <(shown Drovix.exe '^Track' /play)
   playing="$playing $named"
 done
-wine reg delete 'HKCU\Software\Pelmark\Drovix' /v IndexFile /f >/dev/null 2>&1
 d=$(echo "$dialog" | median); w=$(echo "$window" | median); t=$(echo "$titled" | median); p=$(echo "$playing" | median)
 echo "start: the minimal dialog visible after $d ms (runs:$dialog)"
 echo "start: the player's window visible after $w ms (runs:$window; the first, which started the drive's host: $first)"

@@ -52,9 +52,9 @@ static_assert(sizeof(HostRequest) == 48 && sizeof(HostReply) == 140, "one layout
 // How long a program waits for the host's answer to one request: past it
 // the command fails, and so does every request of the program until the
 // host has answered again, so that a host that hangs holds a program's
-// window thread once, never at every tick. The player's window is already
-// shown when its first open waits: under the 5 s after which Windows calls
-// a window not responding.
+// window thread once, never at every tick. The player's window may be shown
+// while its first open waits: each wait stays under the 5 s after which
+// Windows calls a window not responding.
 const DWORD kHostAnswerMs = 4000;
 
 // A window handle as the 32 bits that travel, and back.
