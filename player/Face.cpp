@@ -134,9 +134,13 @@ int32_t PlayerWindow::drawText(TextArea area, const char* text) {
     }
     WindowContext windowContext(window);
     HDC context = windowContext.context;
-    SelectedObject font(context, createFaceFont());
     RECT place = kAreaRects[area];
     FillRect(context, &place, (HBRUSH)GetStockObject(LTGRAY_BRUSH));
+    // An empty area needs no font: the first paint, before the drive has
+    // answered, chooses none.
+    if (!shown[0])
+        return 1;
+    SelectedObject font(context, createFaceFont());
     SetTextColor(context, kBlack);
     SetBkMode(context, TRANSPARENT);
     // Names are shown as typed: an "&" in them marks no mnemonic.

@@ -31,11 +31,6 @@ int32_t PlayerWindow::loadCommonControls() {
     return commonControls != 0;
 }
 
-void PlayerWindow::nameButtons() {
-    for (int row = 0; row < kButtonCount; row++)
-        setWindowText(GetDlgItem(window, kButtonTable[row].id), kTextButtonNames[row]);
-}
-
 // A menu takes the pointer while it is open: the tooltips go meanwhile, and
 // with their window the timer of one about to show (a click on the menu
 // button right after the pointer came to it; a tooltip merely made inactive

@@ -35,6 +35,9 @@ const UINT kHintsAfterStartMs = 50;
 
 const char kPlayCommand[] = "/play";
 
+// Room for the longest button name, in UTF-16.
+const int kButtonNameSize = 32;
+
 typedef HANDLE(WINAPI* MonitorFromRectCall)(const RECT*, DWORD);
 const DWORD kNoMonitorIfNone = 0; // MONITOR_DEFAULTTONULL
 
@@ -164,20 +167,21 @@ INT_PTR CALLBACK handleMessage(HWND window, UINT message, WPARAM wParam, LPARAM 
 
 int32_t PlayerWindow::initialise() {
     moduleInstance = (HINSTANCE)GetWindowLongPtrA(window, GWLP_HINSTANCE);
-    SetClassLongPtrA(window, GCLP_HICON, (LONG_PTR)LoadIconA(moduleInstance, MAKEINTRESOURCEA(IDI_PLAYER)));
-    SetWindowPos(window, 0, 0, 0, kWindowWidth, kWindowHeight, SWP_NOMOVE | SWP_NOZORDER);
     autoplayStart = isPlayCommand(commandLine);
     discLoaded = 0;
     createButtons();
-    nameButtons();
-    listenToMediaKeys();
 
     StoredState stored;
-    if (loadSettings(&stored)) {
+    int32_t kept = loadSettings(&stored);
+    if (kept) {
         discEngine.setDisplayMode(stored.displayMode);
         keepOnAMonitor(&stored);
-        SetWindowPos(window, topMost ? HWND_TOPMOST : HWND_NOTOPMOST, stored.left, stored.top, 0, 0, SWP_NOSIZE);
     }
+    // One move: the face's size, and the place and layer the last run left.
+    // The show activates the window: activated while hidden, it would load
+    // the input method's libraries before it could be seen.
+    SetWindowPos(window, topMost ? HWND_TOPMOST : HWND_NOTOPMOST, stored.left, stored.top, kWindowWidth,
+                 kWindowHeight, SWP_NOACTIVATE | (kept ? 0 : SWP_NOMOVE | SWP_NOZORDER));
     // The window shows before what the face does not need: the shell's
     // libraries and the drive, whose first open may wait for its host to
     // start. The drive's answers fill the face at once. A start that stays
@@ -185,6 +189,8 @@ int32_t PlayerWindow::initialise() {
     // another program before a failed open could be told.
     if (!startsMinimised())
         showAtStart();
+    SetClassLongPtrA(window, GCLP_HICON, (LONG_PTR)LoadIconA(moduleInstance, MAKEINTRESOURCEA(IDI_PLAYER)));
+    listenToMediaKeys();
     listenToDrops();
     resolvePaths();
     letIndexFolderGo();
@@ -236,19 +242,23 @@ void PlayerWindow::secondStart(uint32_t play) {
         discEngine.playPause();
 }
 
-// Wide windows on the NT family, so that their names (window texts) keep
+// Each button is named as it is made (what a screen reader says; the face
+// paints no text): wide windows on the NT family, so that the names keep
 // their Japanese on a system of any code page.
 void PlayerWindow::createButtons() {
     for (int row = 0; row < kButtonCount; row++) {
         const ButtonRow& button = kButtonTable[row];
         const DWORD style = WS_CHILD | WS_VISIBLE | BS_OWNERDRAW;
         HMENU id = (HMENU)(INT_PTR)button.id;
-        if (wideCallsInUse())
-            CreateWindowExW(0, L"BUTTON", 0, style, button.x, button.y, button.width, button.height, window, id,
+        if (wideCallsInUse()) {
+            wchar_t name[kButtonNameSize];
+            toWide(kTextButtonNames[row], name, kButtonNameSize);
+            CreateWindowExW(0, L"BUTTON", name, style, button.x, button.y, button.width, button.height, window, id,
                             moduleInstance, 0);
-        else
-            CreateWindowExA(0, "BUTTON", 0, style, button.x, button.y, button.width, button.height, window, id,
-                            moduleInstance, 0);
+        } else {
+            CreateWindowExA(0, "BUTTON", kTextButtonNames[row], style, button.x, button.y, button.width,
+                            button.height, window, id, moduleInstance, 0);
+        }
     }
 }
 

@@ -116,8 +116,7 @@ struct PlayerWindow {
     // The common controls (comctl32), which the tooltips and the title
     // dialog's tabs need, loaded only after the window shows; 0 without.
     int32_t loadCommonControls();
-    // The buttons' names and their tooltips.
-    void nameButtons();
+    // The buttons' tooltips, shown or gone.
     void showHints(int32_t shown);
     void forgetHints();
     HWND hintWindow();

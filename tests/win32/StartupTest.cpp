@@ -30,6 +30,7 @@ TEST_F(Player, WithoutSettingsStartsWithTheDefaultsAndCreatesTheKeyAtExit) {
     EXPECT_EQ(0, place.left);
     EXPECT_EQ(0, place.top);
     EXPECT_FALSE(isTopMost(window));
+    EXPECT_EQ(window, GetActiveWindow());
     EXPECT_EQ(0u, discEngine.displayMode());
     EXPECT_EQ(0u, discEngine.repeatMode());
     EXPECT_EQ(0u, discEngine.randomMode());
@@ -63,6 +64,7 @@ TEST_F(Player, ReadsTheStoredPlaceBandAndModes) {
     EXPECT_EQ(120, place.left);
     EXPECT_EQ(80, place.top);
     EXPECT_TRUE(isTopMost(window));
+    EXPECT_EQ(window, GetActiveWindow());
     EXPECT_EQ(3u, discEngine.displayMode());
     EXPECT_EQ(1u, discEngine.repeatMode());
     EXPECT_EQ(1u, discEngine.randomMode());
