@@ -24,31 +24,28 @@ trap "wine reg delete 'HKCU\Software\Pelmark\Drovix' /f >/dev/null 2>&1" EXIT
 read -r screenWidth screenHeight < <(xdotool getdisplaygeometry 2>/dev/null || echo "1024 768")
 xdotool mousemove $((screenWidth - 1)) $((screenHeight - 1)) 2>/dev/null
 
-now() { date +%s%N; }
+# The stopwatch: the X server's own events, not polling, which would load the
+# machine while it starts the programs measured.
+top=$(cd "$(dirname "$0")/../.." && pwd)
+stopwatch="$top/build/native/window_shown"
+if [ ! -x "$stopwatch" ]; then
+  cmake --preset native >/dev/null && cmake --build --preset native --target window_shown >/dev/null || exit 1
+fi
 # shown PROGRAM CAPTION [ARGUMENTS]: ms from the start to a visible window of
-# the program (Wine names its X class after the program), then to its caption
-# matching CAPTION (a regular expression); 99999 for what did not come in 20 s.
+# the program, then to its caption matching CAPTION (a regular expression);
+# 99999 for what did not come in 20 s.
 shown() {
   local program=$1 caption=$2; shift 2
-  local class began deadline window="" named=""
-  class="^$(echo "$program" | tr 'A-Z' 'a-z' | sed 's/\./\\./g')\$"
-  began=$(now)
-  deadline=$((began + 20000000000))
-  wine "$build/$program" "$@" >/dev/null 2>&1 &
-  local started=$!
-  while [ "$(now)" -lt "$deadline" ]; do
-    [ -z "$window" ] && xdotool search --onlyvisible --classname "$class" >/dev/null 2>&1 && window=$(now)
-    [ -n "$window" ] && xdotool search --onlyvisible --name "$caption" >/dev/null 2>&1 && { named=$(now); break; }
-    sleep 0.005
+  local figures running waited
+  figures=$("$stopwatch" "$(echo "$program" | tr 'A-Z' 'a-z')" "$caption" wine "$build/$program" "$@")
+  for waited in $(seq 1 50); do
+    running=$(wine_process_of "$program") || break
+    kill "$running" 2>/dev/null
+    sleep 0.1
   done
-  local figures
-  figures="$([ -n "$window" ] && echo $(( (window - began) / 1000000 )) || echo 99999)"
-  figures="$figures $([ -n "$named" ] && echo $(( (named - began) / 1000000 )) || echo 99999)"
-  wine_process_of "$program" >/dev/null 2>&1 && kill "$(wine_process_of "$program")" 2>/dev/null
-  wait "$started" 2>/dev/null
   sleep 1
   # Said last: the next start waits for this one to have ended.
-  echo "$figures"
+  echo "${figures:-99999 99999}"
 }
 median() { tr ' ' '\n' | grep . | sort -n | awk '{a[NR]=$1} END {print a[int((NR + 1) / 2)]}'; }
 
