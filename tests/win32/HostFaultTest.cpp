@@ -183,8 +183,9 @@ TEST(HostFaults, AnOpenAsTheHostLeavesIsNeverLost) {
 namespace {
 
 // Stands for a host that leaves as a connection comes: it takes the
-// connection, reads the request and closes it unanswered. What it heard.
-DWORD standInForALeavingHost(HANDLE pipe) {
+// connection, reads the request and closes it unanswered, or holds it so
+// for holdMs first. What it heard.
+DWORD standInForALeavingHost(HANDLE pipe, DWORD holdMs = 0) {
     OVERLAPPED io = {};
     io.hEvent = CreateEventA(0, TRUE, FALSE, 0);
     BOOL connected = ConnectNamedPipe(pipe, &io) || GetLastError() == ERROR_PIPE_CONNECTED ||
@@ -195,6 +196,7 @@ DWORD standInForALeavingHost(HANDLE pipe) {
     if (connected && (ReadFile(pipe, &request, sizeof request, 0, &io) || GetLastError() == ERROR_IO_PENDING) &&
         WaitForSingleObject(io.hEvent, 10000) == WAIT_OBJECT_0)
         GetOverlappedResult(pipe, &io, &heard, FALSE);
+    Sleep(holdMs);
     CancelIo(pipe);
     CloseHandle(pipe);
     CloseHandle(io.hEvent);
@@ -226,6 +228,38 @@ TEST(HostFaults, AnOpenTakenByAHostThatGoesIsMadeOnTheNext) {
     EXPECT_EQ(sizeof(HostRequest), heard);
     EXPECT_EQ("0 5|notify", program.say("status cdaudio number of tracks"));
     program.say("close cdaudio");
+}
+
+// A host whose pipe is busy until just before the limit, and which then
+// takes the open and never answers (this test's own pipe stands for it):
+// the connection and the answer share one limit, so that a player whose
+// window shows while it opens is never held past it.
+TEST(HostFaults, AnOpenWaitsAtMostTheLimitConnectionAndAnswerTogether) {
+    killHost();
+    wchar_t name[kPipeNameSize];
+    ASSERT_TRUE(hostPipeName(name));
+    HANDLE busy =
+        CreateNamedPipeW(name, PIPE_ACCESS_DUPLEX | FILE_FLAG_OVERLAPPED | FILE_FLAG_FIRST_PIPE_INSTANCE,
+                         PIPE_TYPE_MESSAGE | PIPE_READMODE_MESSAGE, 1, sizeof(HostReply), sizeof(HostRequest), 0, 0);
+    ASSERT_NE(INVALID_HANDLE_VALUE, busy);
+    HANDLE occupier = CreateFileW(name, GENERIC_READ | GENERIC_WRITE, 0, 0, OPEN_EXISTING, 0, 0);
+    ASSERT_NE(INVALID_HANDLE_VALUE, occupier);
+    DWORD heard = 0;
+    std::thread freedLate([&] {
+        Sleep(kLimitMs - 1000);
+        CloseHandle(occupier);
+        DisconnectNamedPipe(busy);
+        heard = standInForALeavingHost(busy, kLimitMs);
+    });
+    Client program;
+    program.start();
+    DWORD began = GetTickCount();
+    EXPECT_NE("0 1|notify", program.say("open cdaudio shareable"));
+    DWORD took = since(began);
+    printf("an open on a host busy, then silent: failed after %lu ms\n", (unsigned long)took);
+    EXPECT_LE(took, kLimitMs + 700);
+    freedLate.join();
+    EXPECT_EQ(sizeof(HostRequest), heard);
 }
 
 // A host that cannot be started (here rundll32 is gone) costs a program no

@@ -96,15 +96,14 @@ void owe(HostConnection* connection, int what) {
 
 } // namespace
 
-int HostConnection::connect() {
+int HostConnection::connect(DWORD deadline) {
     wchar_t name[kPipeNameSize];
     if (!mayConnect() || !hostPipeName(name))
         return 0;
     event = CreateEventA(0, TRUE, FALSE, 0);
-    DWORD began = GetTickCount();
     HANDLE started = 0;
     int tried = hostUnstartable != 0;
-    while (event && GetTickCount() - began < kHostAnswerMs) {
+    while (event && (int32_t)(deadline - GetTickCount()) > 0) {
         pipe = CreateFileW(name, GENERIC_READ | GENERIC_WRITE, 0, 0, OPEN_EXISTING,
                            FILE_FLAG_OVERLAPPED | SECURITY_SQOS_PRESENT | SECURITY_IDENTIFICATION, 0);
         if (pipe != INVALID_HANDLE_VALUE) {
@@ -155,8 +154,9 @@ int HostConnection::connect() {
 
 Exchanged HostConnection::connectAndAsk(HostRequest* request, HostReply* reply) {
     DWORD began = GetTickCount();
-    for (int attempt = 0; attempt < 2 && connect(); attempt++) {
-        Exchanged got = exchange(request, reply);
+    DWORD deadline = began + kHostAnswerMs;
+    for (int attempt = 0; attempt < 2 && connect(deadline); attempt++) {
+        Exchanged got = exchangeBy(request, reply, deadline);
         if (got != kHostGone || GetTickCount() - began > kGoneAtOnceMs)
             return got;
         close();
@@ -165,13 +165,16 @@ Exchanged HostConnection::connectAndAsk(HostRequest* request, HostReply* reply) 
 }
 
 Exchanged HostConnection::exchange(HostRequest* request, HostReply* reply) {
+    return exchangeBy(request, reply, GetTickCount() + kHostAnswerMs);
+}
+
+Exchanged HostConnection::exchangeBy(HostRequest* request, HostReply* reply, DWORD deadline) {
     if (pipe && !settled())
         return kHostSilent;
     if (!pipe)
         return kHostGone;
-    DWORD deadline = GetTickCount() + kHostAnswerMs;
     sent = *request;
-    sent.sentAt = GetTickCount();
+    sent.sentAt = deadline - kHostAnswerMs;
     int written = finish(this, startWrite(this), sizeof sent, deadline);
     if (written < 0) {
         owe(this, kOwedWrite);

@@ -22,18 +22,21 @@ struct HostConnection {
     HostReply late; // where an owed answer arrives
 
     // A connection to the host, starting it when none runs: 0 when none
-    // answers within the limit, when the name is held by another user's
-    // process, or while the host owes an answer to a connection of the
-    // program (the program tries again, bounded, after twice the limit).
-    int connect();
+    // answers by the deadline (GetTickCount), when the name is held by
+    // another user's process, or while the host owes an answer to a
+    // connection of the program (the program tries again, bounded, after
+    // twice the limit).
+    int connect(DWORD deadline);
     // A new connection's first request (the open): kHostGone also when no
     // host could be reached. A host asked to leave may take the connection
     // as it goes and close it unanswered: the request is then sent once
-    // more, on the host started next. A host that was slow to fail is not
-    // asked again, so that an open waits at most a little over twice the
-    // limit, as before.
+    // more, on the host started next. The connection and the answer share
+    // one limit, so that a window thread that opens the drive is never
+    // held long enough to be called not responding.
     Exchanged connectAndAsk(HostRequest* request, HostReply* reply);
+    // One request, answered within the limit, or by the deadline.
     Exchanged exchange(HostRequest* request, HostReply* reply);
+    Exchanged exchangeBy(HostRequest* request, HostReply* reply, DWORD deadline);
     // Whether nothing is owed now: an owed answer that has come is read and
     // dropped; a host gone meanwhile closes the connection.
     int settled();

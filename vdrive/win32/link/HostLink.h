@@ -30,10 +30,10 @@ struct HostRequest {
     // none): the host sets it first. A program that sets the format before
     // each query (as the player does) then needs one round trip, not two.
     uint32_t formatFirst;
-    // GetTickCount as the program sent it: a request the host finds older
-    // than the program's limit has been reported failed, and is not run
-    // (a hung host that goes on does not do late what a program was told
-    // had failed).
+    // GetTickCount as the program's limit for it began (an open's, when it
+    // began to connect): a request the host finds older than the limit has
+    // been reported failed, and is not run (a hung host that goes on does
+    // not do late what a program was told had failed).
     uint32_t sentAt;
 };
 
@@ -53,8 +53,9 @@ static_assert(sizeof(HostRequest) == 48 && sizeof(HostReply) == 140, "one layout
 // the command fails, and so does every request of the program until the
 // host has answered again, so that a host that hangs holds a program's
 // window thread once, never at every tick. The player's window may be shown
-// while its first open waits: each wait stays under the 5 s after which
-// Windows calls a window not responding.
+// while its first open waits: the whole open, the host's start and
+// connection included, stays under the 5 s after which Windows calls a
+// window not responding.
 const DWORD kHostAnswerMs = 4000;
 
 // A window handle as the 32 bits that travel, and back.
