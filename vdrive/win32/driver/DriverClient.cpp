@@ -97,6 +97,18 @@ void watchHost(DWORD server) {
     LeaveCriticalSection(&watchLock);
 }
 
+// Whether the watched host has ended, though its wait may not have told yet
+// (it runs on a thread of its own): no status is answered from the
+// snapshot of a host that has died.
+int hostEndedUntold(DWORD server) {
+    EnterCriticalSection(&watchLock);
+    int ended = server && watch.server == server && WaitForSingleObject(watch.process, 0) == WAIT_OBJECT_0;
+    LeaveCriticalSection(&watchLock);
+    if (ended)
+        hostEndedForSnapshot(server);
+    return ended;
+}
+
 // The open made on the host; 0 when it cannot be.
 int openOnHost(ClientOpen* open) {
     HostRequest request = {};
@@ -160,7 +172,7 @@ LRESULT command(ClientOpen* open, UINT message, DWORD flags, DWORD_PTR block) {
     // A status of the drive as it stands needs no round trip.
     LRESULT answered;
     uint32_t notifying = 0;
-    if (message == MCI_STATUS && open->host.pipe && !open->host.owed &&
+    if (message == MCI_STATUS && open->host.pipe && !open->host.owed && !hostEndedUntold(open->host.server) &&
         statusFromSnapshot(open->host.server, open->timeFormat, flags, block, &answered, &notifying)) {
         // A notification the drive no longer holds for this window has
         // been sent (or ended).
