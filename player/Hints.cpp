@@ -1,6 +1,6 @@
-// What the skin's buttons are called: each button's window text (what a
-// screen reader says; the owner-drawn face paints no text) and a tooltip
-// shown while the pointer rests on it, never over an open menu.
+// The skin's buttons' tooltips (their names, which are also the buttons'
+// window texts): shown while the pointer rests on a button, never over an
+// open menu.
 #include "PlayerWindow.h"
 
 #include <commctrl.h>

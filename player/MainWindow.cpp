@@ -35,9 +35,6 @@ const UINT kHintsAfterStartMs = 50;
 
 const char kPlayCommand[] = "/play";
 
-// Room for the longest button name, in UTF-16.
-const int kButtonNameSize = 32;
-
 typedef HANDLE(WINAPI* MonitorFromRectCall)(const RECT*, DWORD);
 const DWORD kNoMonitorIfNone = 0; // MONITOR_DEFAULTTONULL
 
@@ -167,6 +164,8 @@ INT_PTR CALLBACK handleMessage(HWND window, UINT message, WPARAM wParam, LPARAM 
 
 int32_t PlayerWindow::initialise() {
     moduleInstance = (HINSTANCE)GetWindowLongPtrA(window, GWLP_HINSTANCE);
+    // Before the first show: Wine gives the X window the icon it has then.
+    SetClassLongPtrA(window, GCLP_HICON, (LONG_PTR)LoadIconA(moduleInstance, MAKEINTRESOURCEA(IDI_PLAYER)));
     autoplayStart = isPlayCommand(commandLine);
     discLoaded = 0;
     createButtons();
@@ -178,10 +177,12 @@ int32_t PlayerWindow::initialise() {
         keepOnAMonitor(&stored);
     }
     // One move: the face's size, and the place and layer the last run left.
-    // The show activates the window: activated while hidden, it would load
-    // the input method's libraries before it could be seen.
-    SetWindowPos(window, topMost ? HWND_TOPMOST : HWND_NOTOPMOST, stored.left, stored.top, kWindowWidth,
-                 kWindowHeight, SWP_NOACTIVATE | (kept ? 0 : SWP_NOMOVE | SWP_NOZORDER));
+    // A window that shows now is activated by its show: activated while
+    // hidden, it would load the input method's libraries before it could be
+    // seen. One that stays minimised is active before its open, as ever.
+    const UINT activation = startsMinimised() ? 0 : SWP_NOACTIVATE;
+    SetWindowPos(window, topMost ? HWND_TOPMOST : HWND_NOTOPMOST, stored.left, stored.top, kWindowWidth, kWindowHeight,
+                 activation | (kept ? 0 : SWP_NOMOVE | SWP_NOZORDER));
     // The window shows before what the face does not need: the shell's
     // libraries and the drive, whose first open may wait for its host to
     // start. The drive's answers fill the face at once. A start that stays
@@ -189,7 +190,6 @@ int32_t PlayerWindow::initialise() {
     // another program before a failed open could be told.
     if (!startsMinimised())
         showAtStart();
-    SetClassLongPtrA(window, GCLP_HICON, (LONG_PTR)LoadIconA(moduleInstance, MAKEINTRESOURCEA(IDI_PLAYER)));
     listenToMediaKeys();
     listenToDrops();
     resolvePaths();
@@ -251,8 +251,8 @@ void PlayerWindow::createButtons() {
         const DWORD style = WS_CHILD | WS_VISIBLE | BS_OWNERDRAW;
         HMENU id = (HMENU)(INT_PTR)button.id;
         if (wideCallsInUse()) {
-            wchar_t name[kButtonNameSize];
-            toWide(kTextButtonNames[row], name, kButtonNameSize);
+            wchar_t name[kWideTextSize];
+            toWide(kTextButtonNames[row], name, kWideTextSize);
             CreateWindowExW(0, L"BUTTON", name, style, button.x, button.y, button.width, button.height, window, id,
                             moduleInstance, 0);
         } else {

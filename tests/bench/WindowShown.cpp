@@ -9,6 +9,8 @@
 // class after the program), and when a mapped window of that class first
 // had a name matching CAPTION (an extended regular expression, as grep -E);
 // 99999 for what did not come within 20 s. The program is left running.
+// Wine's windows must be unmanaged (the test prefix's Managed=N): a window
+// manager's frame would take the map events from the root window.
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <fcntl.h>
@@ -90,10 +92,14 @@ struct Watch {
 
     void run(char** command) {
         began = nowMs();
-        if (fork() == 0) {
+        pid_t child = fork();
+        if (child < 0)
+            return;
+        if (child == 0) {
             int nothing = open("/dev/null", O_RDWR);
             dup2(nothing, 1);
             dup2(nothing, 2);
+            close(nothing);
             execvp(command[0], command);
             _exit(127);
         }

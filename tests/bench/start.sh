@@ -29,7 +29,8 @@ xdotool mousemove $((screenWidth - 1)) $((screenHeight - 1)) 2>/dev/null
 top=$(cd "$(dirname "$0")/../.." && pwd)
 stopwatch="$top/build/native/window_shown"
 if [ ! -x "$stopwatch" ]; then
-  cmake --preset native >/dev/null && cmake --build --preset native --target window_shown >/dev/null || exit 1
+  cmake --preset native >/dev/null && cmake --build --preset native --target window_shown >/dev/null ||
+    { echo "start: the stopwatch (build/native/window_shown) cannot be built"; exit 1; }
 fi
 # shown PROGRAM CAPTION [ARGUMENTS]: ms from the start to a visible window of
 # the program, then to its caption matching CAPTION (a regular expression);
@@ -39,10 +40,11 @@ shown() {
   local figures running waited
   figures=$("$stopwatch" "$(echo "$program" | tr 'A-Z' 'a-z')" "$caption" wine "$build/$program" "$@")
   for waited in $(seq 1 50); do
-    running=$(wine_process_of "$program") || break
+    running=$(wine_process_of "$program" 2>/dev/null) || break
     kill "$running" 2>/dev/null
     sleep 0.1
   done
+  [ -n "$running" ] && echo "start: $program $* outlived 5 s of being ended; the next start may find it" >&2
   sleep 1
   # Said last: the next start waits for this one to have ended.
   echo "${figures:-99999 99999}"

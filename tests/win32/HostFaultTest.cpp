@@ -16,7 +16,7 @@
 
 namespace {
 
-const DWORD kLimitMs = 4000; // the drive's limit for one answer of its host
+const DWORD kLimitMs = 4000; // the drive's limit for one answer of its host, or one open
 
 // Every thread of the host held or let go, as SIGSTOP and SIGCONT do.
 int holdHost(bool hold) {
@@ -236,6 +236,8 @@ TEST(HostFaults, AnOpenTakenByAHostThatGoesIsMadeOnTheNext) {
 // window shows while it opens is never held past it.
 TEST(HostFaults, AnOpenWaitsAtMostTheLimitConnectionAndAnswerTogether) {
     killHost();
+    Client program;
+    program.start();
     wchar_t name[kPipeNameSize];
     ASSERT_TRUE(hostPipeName(name));
     HANDLE busy =
@@ -243,7 +245,7 @@ TEST(HostFaults, AnOpenWaitsAtMostTheLimitConnectionAndAnswerTogether) {
                          PIPE_TYPE_MESSAGE | PIPE_READMODE_MESSAGE, 1, sizeof(HostReply), sizeof(HostRequest), 0, 0);
     ASSERT_NE(INVALID_HANDLE_VALUE, busy);
     HANDLE occupier = CreateFileW(name, GENERIC_READ | GENERIC_WRITE, 0, 0, OPEN_EXISTING, 0, 0);
-    ASSERT_NE(INVALID_HANDLE_VALUE, occupier);
+    EXPECT_NE(INVALID_HANDLE_VALUE, occupier);
     DWORD heard = 0;
     std::thread freedLate([&] {
         Sleep(kLimitMs - 1000);
@@ -251,13 +253,12 @@ TEST(HostFaults, AnOpenWaitsAtMostTheLimitConnectionAndAnswerTogether) {
         DisconnectNamedPipe(busy);
         heard = standInForALeavingHost(busy, kLimitMs);
     });
-    Client program;
-    program.start();
     DWORD began = GetTickCount();
-    EXPECT_NE("0 1|notify", program.say("open cdaudio shareable"));
+    std::string answer = program.say("open cdaudio shareable");
     DWORD took = since(began);
-    printf("an open on a host busy, then silent: failed after %lu ms\n", (unsigned long)took);
-    EXPECT_LE(took, kLimitMs + 700);
+    printf("an open on a host busy, then silent: \"%s\" after %lu ms\n", answer.c_str(), (unsigned long)took);
+    EXPECT_EQ(0u, answer.find("262 "));
+    EXPECT_LE(took, kLimitMs + 1500);
     freedLate.join();
     EXPECT_EQ(sizeof(HostRequest), heard);
 }

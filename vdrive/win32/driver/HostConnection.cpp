@@ -153,11 +153,11 @@ int HostConnection::connect(DWORD deadline) {
 }
 
 Exchanged HostConnection::connectAndAsk(HostRequest* request, HostReply* reply) {
-    DWORD began = GetTickCount();
-    DWORD deadline = began + kHostAnswerMs;
+    DWORD deadline = GetTickCount() + kHostAnswerMs;
     for (int attempt = 0; attempt < 2 && connect(deadline); attempt++) {
+        DWORD asked = GetTickCount();
         Exchanged got = exchangeBy(request, reply, deadline);
-        if (got != kHostGone || GetTickCount() - began > kGoneAtOnceMs)
+        if (got != kHostGone || GetTickCount() - asked > kGoneAtOnceMs)
             return got;
         close();
     }

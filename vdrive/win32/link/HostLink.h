@@ -53,9 +53,9 @@ static_assert(sizeof(HostRequest) == 48 && sizeof(HostReply) == 140, "one layout
 // the command fails, and so does every request of the program until the
 // host has answered again, so that a host that hangs holds a program's
 // window thread once, never at every tick. The player's window may be shown
-// while its first open waits: the whole open, the host's start and
-// connection included, stays under the 5 s after which Windows calls a
-// window not responding.
+// while its first open waits: the open, the host's start and connection
+// included, stays within this limit, under the 5 s after which Windows
+// calls a window not responding.
 const DWORD kHostAnswerMs = 4000;
 
 // A window handle as the 32 bits that travel, and back.
