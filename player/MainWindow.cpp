@@ -164,8 +164,6 @@ INT_PTR CALLBACK handleMessage(HWND window, UINT message, WPARAM wParam, LPARAM 
 
 int32_t PlayerWindow::initialise() {
     moduleInstance = (HINSTANCE)GetWindowLongPtrA(window, GWLP_HINSTANCE);
-    // Before the first show: Wine gives the X window the icon it has then.
-    SetClassLongPtrA(window, GCLP_HICON, (LONG_PTR)LoadIconA(moduleInstance, MAKEINTRESOURCEA(IDI_PLAYER)));
     autoplayStart = isPlayCommand(commandLine);
     discLoaded = 0;
     createButtons();
@@ -190,6 +188,7 @@ int32_t PlayerWindow::initialise() {
     // another program before a failed open could be told.
     if (!startsMinimised())
         showAtStart();
+    showIcon();
     listenToMediaKeys();
     listenToDrops();
     resolvePaths();
@@ -260,6 +259,15 @@ void PlayerWindow::createButtons() {
                             button.height, window, id, moduleInstance, 0);
         }
     }
+}
+
+// The icon comes once the window shows, so that its load does not delay
+// the show. It is handed to the window as well: a class icon set after the
+// show may not be taken again (Wine's X window takes it at its first map).
+void PlayerWindow::showIcon() {
+    HICON icon = LoadIconA(moduleInstance, MAKEINTRESOURCEA(IDI_PLAYER));
+    SetClassLongPtrA(window, GCLP_HICON, (LONG_PTR)icon);
+    SendMessageA(window, WM_SETICON, ICON_BIG, (LPARAM)icon);
 }
 
 void PlayerWindow::showAtStart() {

@@ -151,6 +151,7 @@ struct PlayerWindow {
     int32_t loadSettings(StoredState* stored);
     void saveSettings(const StoredState& state);
     void resolvePaths();
+    void showIcon();
     void showAtStart();
     // An AutoPlay start that the settings keep minimised.
     int32_t startsMinimised() const { return autoplayMinimize && autoplayStart; }
