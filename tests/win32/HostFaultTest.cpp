@@ -182,6 +182,15 @@ TEST(HostFaults, AnOpenAsTheHostLeavesIsNeverLost) {
 
 namespace {
 
+// The host's pipe name, taken by this test's own single instance, which
+// stands for a host; INVALID_HANDLE_VALUE when it cannot be.
+HANDLE hostNameTaken(wchar_t* name) {
+    if (!hostPipeName(name))
+        return INVALID_HANDLE_VALUE;
+    return CreateNamedPipeW(name, PIPE_ACCESS_DUPLEX | FILE_FLAG_OVERLAPPED | FILE_FLAG_FIRST_PIPE_INSTANCE,
+                            PIPE_TYPE_MESSAGE | PIPE_READMODE_MESSAGE, 1, sizeof(HostReply), sizeof(HostRequest), 0, 0);
+}
+
 // Stands for a host that leaves as a connection comes: it takes the
 // connection, reads the request and closes it unanswered, or holds it so
 // for holdMs first. What it heard.
@@ -211,10 +220,7 @@ TEST(HostFaults, AnOpenTakenByAHostThatGoesIsMadeOnTheNext) {
     killHost();
     demoDiscInDrive();
     wchar_t name[kPipeNameSize];
-    ASSERT_TRUE(hostPipeName(name));
-    HANDLE leaving =
-        CreateNamedPipeW(name, PIPE_ACCESS_DUPLEX | FILE_FLAG_OVERLAPPED | FILE_FLAG_FIRST_PIPE_INSTANCE,
-                         PIPE_TYPE_MESSAGE | PIPE_READMODE_MESSAGE, 1, sizeof(HostReply), sizeof(HostRequest), 0, 0);
+    HANDLE leaving = hostNameTaken(name);
     ASSERT_NE(INVALID_HANDLE_VALUE, leaving);
     DWORD heard = 0;
     std::thread goes([&] { heard = standInForALeavingHost(leaving); });
@@ -239,10 +245,7 @@ TEST(HostFaults, AnOpenWaitsAtMostTheLimitConnectionAndAnswerTogether) {
     Client program;
     program.start();
     wchar_t name[kPipeNameSize];
-    ASSERT_TRUE(hostPipeName(name));
-    HANDLE busy =
-        CreateNamedPipeW(name, PIPE_ACCESS_DUPLEX | FILE_FLAG_OVERLAPPED | FILE_FLAG_FIRST_PIPE_INSTANCE,
-                         PIPE_TYPE_MESSAGE | PIPE_READMODE_MESSAGE, 1, sizeof(HostReply), sizeof(HostRequest), 0, 0);
+    HANDLE busy = hostNameTaken(name);
     ASSERT_NE(INVALID_HANDLE_VALUE, busy);
     HANDLE occupier = CreateFileW(name, GENERIC_READ | GENERIC_WRITE, 0, 0, OPEN_EXISTING, 0, 0);
     EXPECT_NE(INVALID_HANDLE_VALUE, occupier);
