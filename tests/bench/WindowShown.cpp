@@ -93,8 +93,10 @@ struct Watch {
     void run(char** command) {
         began = nowMs();
         pid_t child = fork();
-        if (child < 0)
+        if (child < 0) {
+            perror("window_shown: fork");
             return;
+        }
         if (child == 0) {
             int nothing = open("/dev/null", O_RDWR);
             dup2(nothing, 1);

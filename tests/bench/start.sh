@@ -30,7 +30,7 @@ top=$(cd "$(dirname "$0")/../.." && pwd)
 stopwatch="$top/build/native/window_shown"
 if [ ! -x "$stopwatch" ]; then
   cmake --preset native >/dev/null && cmake --build --preset native --target window_shown >/dev/null ||
-    { echo "start: the stopwatch (build/native/window_shown) cannot be built"; exit 1; }
+    { echo "start: the stopwatch (build/native/window_shown) cannot be built: it needs libx11-dev" >&2; exit 1; }
 fi
 # shown PROGRAM CAPTION [ARGUMENTS]: ms from the start to a visible window of
 # the program, then to its caption matching CAPTION (a regular expression);

@@ -31,6 +31,7 @@ TEST_F(Player, WithoutSettingsStartsWithTheDefaultsAndCreatesTheKeyAtExit) {
     EXPECT_EQ(0, place.top);
     EXPECT_FALSE(isTopMost(window));
     EXPECT_EQ(window, GetActiveWindow());
+    EXPECT_TRUE(SendMessageA(window, WM_GETICON, ICON_BIG, 0)) << "the window's own icon, which its X window shows";
     EXPECT_EQ(0u, discEngine.displayMode());
     EXPECT_EQ(0u, discEngine.repeatMode());
     EXPECT_EQ(0u, discEngine.randomMode());

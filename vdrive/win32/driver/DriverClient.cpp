@@ -44,7 +44,8 @@ CRITICAL_SECTION openLocks[DriveModel::kMaxOpens];
 volatile LONG locksReady;
 
 // The host's process, watched so that the notifications it held are told
-// aborted the moment it ends, also to a program that asks nothing more.
+// aborted the moment it ends, also to a program that asks nothing more, and
+// so that no status is answered from its snapshot once it has ended.
 struct HostWatch {
     DWORD server;
     HANDLE process;
