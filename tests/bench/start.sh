@@ -7,7 +7,7 @@
 # Needs tools/wine-env sourced, a display, and the Windows build as $1.
 set -uo pipefail
 build=$1
-runs=${DROVIX_START_RUNS:-9}
+runs=${DROVIX_START_RUNS:-15}
 wine "$build/vdrivectl.exe" install >/dev/null 2>&1
 wine reg add 'HKCU\Software\Drovix\VirtualDrive' /v Image /t REG_SZ /d "" /f >/dev/null 2>&1
 wine reg add 'HKCU\Software\Drovix\VirtualDrive' /v Media /t REG_DWORD /d 1 /f >/dev/null 2>&1

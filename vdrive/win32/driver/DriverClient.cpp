@@ -98,12 +98,23 @@ void watchHost(DWORD server) {
     LeaveCriticalSection(&watchLock);
 }
 
+// How often a status looks at the host's process at most: each look is a
+// call to the system's server, and a program that asks in a tight loop
+// (waiting for a play's first frame) would keep the server from the host
+// that starts the sound.
+const DWORD kEndLookMs = 5;
+volatile DWORD endLookedAt;
+
 // Whether the watched host has ended, though its wait may not have told yet
-// (it runs on a thread of its own): no status is answered from the
-// snapshot of a host that has died.
+// (it runs on a thread of its own): no status is answered from the snapshot
+// of a host that died before the last look.
 int hostEndedUntold(DWORD server) {
+    DWORD now = GetTickCount();
+    if (!server || now - endLookedAt < kEndLookMs)
+        return 0;
+    endLookedAt = now;
     EnterCriticalSection(&watchLock);
-    int ended = server && watch.server == server && WaitForSingleObject(watch.process, 0) == WAIT_OBJECT_0;
+    int ended = watch.server == server && WaitForSingleObject(watch.process, 0) == WAIT_OBJECT_0;
     LeaveCriticalSection(&watchLock);
     if (ended)
         hostEndedForSnapshot(server);
