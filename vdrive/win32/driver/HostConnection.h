@@ -31,8 +31,8 @@ struct HostConnection {
     // host could be reached. A host asked to leave may take the connection
     // as it goes and close it unanswered: the request is then sent once
     // more, on the host started next. The connection and the answer share
-    // one limit, so that a window thread that opens the drive is never
-    // held long enough to be called not responding.
+    // one limit, under the 5 s after which Windows calls a window whose
+    // thread opens the drive not responding.
     Exchanged connectAndAsk(HostRequest* request, HostReply* reply);
     // One request, answered within the limit, or by the deadline.
     Exchanged exchange(HostRequest* request, HostReply* reply);
