@@ -98,27 +98,18 @@ void watchHost(DWORD server) {
     LeaveCriticalSection(&watchLock);
 }
 
-// How often a status looks at the host's process at most: each look is a
-// call to the system's server, and a program that asks in a tight loop
-// (waiting for a play's first frame) would keep the server from the host
-// that starts the sound.
-const DWORD kEndLookMs = 5;
-volatile DWORD endLookedAt;
-
-// Whether the watched host has ended, though its wait may not have told yet
-// (it runs on a thread of its own): no status is answered from the snapshot
-// of a host that died before the last look.
-int hostEndedUntold(DWORD server) {
-    DWORD now = GetTickCount();
-    if (!server || now - endLookedAt < kEndLookMs)
-        return 0;
-    endLookedAt = now;
+// One look before a command that may read the snapshot or the control key:
+// whether the watched host has ended, though its wait may not have told yet
+// (it runs on a thread of its own), so that no status is answered from the
+// snapshot of a host that has died, and whether the key was written since
+// the program last read it.
+void lookAtHostAndControl(ClientOpen* open) {
+    DWORD server = open->host.pipe && !open->host.owed ? open->host.server : 0;
     EnterCriticalSection(&watchLock);
-    int ended = watch.server == server && WaitForSingleObject(watch.process, 0) == WAIT_OBJECT_0;
+    int ended = lookBeforeReading(server && watch.server == server ? watch.process : 0);
     LeaveCriticalSection(&watchLock);
     if (ended)
         hostEndedForSnapshot(server);
-    return ended;
 }
 
 // The open made on the host; 0 when it cannot be.
@@ -184,7 +175,7 @@ LRESULT command(ClientOpen* open, UINT message, DWORD flags, DWORD_PTR block) {
     // A status of the drive as it stands needs no round trip.
     LRESULT answered;
     uint32_t notifying = 0;
-    if (message == MCI_STATUS && open->host.pipe && !open->host.owed && !hostEndedUntold(open->host.server) &&
+    if (message == MCI_STATUS && open->host.pipe && !open->host.owed &&
         statusFromSnapshot(open->host.server, open->timeFormat, flags, block, &answered, &notifying)) {
         // A notification the drive no longer holds for this window has
         // been sent (or ended).
@@ -351,6 +342,8 @@ LRESULT deviceCommand(DWORD_PTR driverId, UINT message, DWORD flags, DWORD_PTR b
     DWORD format;
     int setsFormat = setsTimeFormat(message, flags, block, &format);
     int formatOnly = setsFormat && flags == MCI_SET_TIME_FORMAT;
+    if (!formatOnly && (open->real.deferred || message == MCI_STATUS))
+        lookAtHostAndControl(open);
     if (open->real.deferred && !formatOnly && message != MCI_OPEN_DRIVER && message != MCI_CLOSE_DRIVER)
         open->real.openOnceNeeded(snapshotHoldsImage(open->host.server), open->timeFormat);
     if (open->real.answers(message, open->hostless))

@@ -20,6 +20,11 @@ struct Reader {
     HKEY control; // the control key, kept open for its write time
     FILETIME written; // its write time as queried for command `queriedFor`
     LONG queriedFor;
+    // Signalled by a write of the key once armed, as each query arms it
+    // first: while it is not, the write time last queried still holds.
+    HANDLE changed;
+    int armed;
+    LONG unchangedFor; // the latest command whose look found it unsignalled
     DriveModel model;
 };
 Reader reader;
@@ -58,15 +63,33 @@ const DriveSnapshot* snapshotOf(DWORD host) {
     return reader.snapshot;
 }
 
+// The key's write time queried afresh, its change event armed before.
+int queryControl() {
+    if (!reader.control &&
+        RegOpenKeyExA(HKEY_CURRENT_USER, kControlKey, 0, KEY_QUERY_VALUE | KEY_NOTIFY, &reader.control))
+        reader.control = 0;
+    if (!reader.control)
+        return 0;
+    if (!reader.changed)
+        reader.changed = CreateEventA(0, TRUE, FALSE, 0);
+    reader.armed = 0;
+    if (reader.changed) {
+        ResetEvent(reader.changed);
+        reader.armed = RegNotifyChangeKeyValue(reader.control, FALSE, REG_NOTIFY_CHANGE_LAST_SET, reader.changed,
+                                               TRUE) == ERROR_SUCCESS;
+    }
+    return RegQueryInfoKeyA(reader.control, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, &reader.written) == ERROR_SUCCESS;
+}
+
 // Whether the control key is as the host last read it. A query made since
-// the latest command began serves every command begun before it.
+// the latest command began serves every command begun before it, and so
+// does a look since then that found the key unwritten since the last query.
 int controlAsRead(const SnapshotState& state) {
     LONG command = commandsBegun;
     if (!command || reader.queriedFor != command) {
-        if (!reader.control && RegOpenKeyExA(HKEY_CURRENT_USER, kControlKey, 0, KEY_QUERY_VALUE, &reader.control))
-            reader.control = 0;
+        int unwritten = command && reader.queriedFor && reader.unchangedFor == command;
         reader.queriedFor = 0;
-        if (!reader.control || RegQueryInfoKeyA(reader.control, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, &reader.written))
+        if (!unwritten && !queryControl())
             return 0;
         reader.queriedFor = command;
     }
@@ -100,6 +123,31 @@ void hostEndedForSnapshot(DWORD host) { endedHost = host; }
 void commandBeginsForSnapshot() {
     if (!InterlockedIncrement(&commandsBegun))
         InterlockedIncrement(&commandsBegun);
+}
+
+int lookBeforeReading(HANDLE hostProcess) {
+    EnterCriticalSection(&readerLock);
+    LONG command = commandsBegun;
+    HANDLE changed = reader.armed ? reader.changed : 0;
+    LeaveCriticalSection(&readerLock);
+    HANDLE handles[2];
+    DWORD count = 0;
+    if (changed)
+        handles[count++] = changed;
+    if (hostProcess)
+        handles[count++] = hostProcess;
+    DWORD woke = count ? WaitForMultipleObjects(count, handles, FALSE, 0) : WAIT_TIMEOUT;
+    // The first of the two signalled is the one told: the host's end is
+    // looked at on its own after a write.
+    int written = changed && woke == WAIT_OBJECT_0;
+    int ended = hostProcess && (woke == WAIT_OBJECT_0 + count - 1 ||
+                                (written && WaitForSingleObject(hostProcess, 0) == WAIT_OBJECT_0));
+    if (changed && (woke == WAIT_TIMEOUT || (ended && !written))) {
+        EnterCriticalSection(&readerLock);
+        reader.unchangedFor = command;
+        LeaveCriticalSection(&readerLock);
+    }
+    return ended;
 }
 
 int statusFromSnapshot(DWORD host, DWORD timeFormat, DWORD flags, DWORD_PTR block, LRESULT* result,
@@ -140,6 +188,10 @@ void dropSnapshot() {
     unmap();
     if (reader.control)
         RegCloseKey(reader.control);
+    if (reader.changed)
+        CloseHandle(reader.changed);
     reader.control = 0;
+    reader.changed = 0;
+    reader.armed = 0;
     LeaveCriticalSection(&readerLock);
 }

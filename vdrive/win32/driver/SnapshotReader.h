@@ -22,6 +22,12 @@ int snapshotHoldsImage(DWORD host);
 // A program's command begins: its checks of the control key share one query
 // of the key, made after this.
 void commandBeginsForSnapshot();
+// Before a command reads the snapshot or the control key: one wait of no
+// time, the system server's only call for a status the snapshot answers,
+// tells whether the key was written since it was last queried (if not, no
+// query is needed) and whether `hostProcess` (0: not looked at) has ended.
+// 1 when it has.
+int lookBeforeReading(HANDLE hostProcess);
 // The host's process has ended: its snapshot answers no more.
 void hostEndedForSnapshot(DWORD host);
 void readySnapshotReader();
