@@ -62,8 +62,9 @@ TEST(HostFaults, AHangingHostHoldsAProgramOnceThenItsCommandsFailAtOnce) {
     HKEY control;
     ASSERT_EQ(0, RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Drovix\\VirtualDrive", 0, KEY_SET_VALUE, &control));
     DWORD closed = 0;
-    RegSetValueExA(control, "Door", 0, REG_DWORD, (const BYTE*)&closed, sizeof closed);
+    LONG written = RegSetValueExA(control, "Door", 0, REG_DWORD, (const BYTE*)&closed, sizeof closed);
     RegCloseKey(control);
+    EXPECT_EQ(ERROR_SUCCESS, written);
     EXPECT_EQ("262 |notify", program.say("status cdaudio mode"));
     DWORD first = since(began);
     began = GetTickCount();

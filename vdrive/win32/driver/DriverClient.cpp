@@ -342,9 +342,10 @@ LRESULT deviceCommand(DWORD_PTR driverId, UINT message, DWORD flags, DWORD_PTR b
     DWORD format;
     int setsFormat = setsTimeFormat(message, flags, block, &format);
     int formatOnly = setsFormat && flags == MCI_SET_TIME_FORMAT;
-    if (!formatOnly && (open->real.deferred || message == MCI_STATUS))
+    int decidesDrive = open->real.deferred && !formatOnly && message != MCI_OPEN_DRIVER && message != MCI_CLOSE_DRIVER;
+    if (decidesDrive || message == MCI_STATUS)
         lookAtHostAndControl(open);
-    if (open->real.deferred && !formatOnly && message != MCI_OPEN_DRIVER && message != MCI_CLOSE_DRIVER)
+    if (decidesDrive)
         open->real.openOnceNeeded(snapshotHoldsImage(open->host.server), open->timeFormat);
     if (open->real.answers(message, open->hostless))
         return answerOnPcsDrive(open, lock, message, flags, block);

@@ -17,13 +17,14 @@ struct Reader {
     DWORD host;
     HANDLE mapping;
     const DriveSnapshot* snapshot;
-    HKEY control; // the control key, kept open for its write time
+    HKEY control;     // the control key, as opened for the last query
     FILETIME written; // its write time as queried for command `queriedFor`
     LONG queriedFor;
-    // Signalled by a write of the key once armed, as each query arms it
-    // first: while it is not, the write time last queried still holds.
+    // Signalled by a write of the key (or a spurious end of the watch), as
+    // armed on `control` before its write time was queried: while it is
+    // not, no write has come since that query.
     HANDLE changed;
-    int armed;
+    int armed;         // the watch was set up for the last query
     LONG unchangedFor; // the latest command whose look found it unsignalled
     DriveModel model;
 };
@@ -63,16 +64,20 @@ const DriveSnapshot* snapshotOf(DWORD host) {
     return reader.snapshot;
 }
 
-// The key's write time queried afresh, its change event armed before.
+// The key's write time queried afresh, from the key opened anew: one deleted
+// and made again (by reg or a test) is another key, whose writes the old
+// handle never hears. Its change event is armed on it first; closing the
+// old handle ends the old watch, so that watches never pile up.
 int queryControl() {
-    if (!reader.control &&
-        RegOpenKeyExA(HKEY_CURRENT_USER, kControlKey, 0, KEY_QUERY_VALUE | KEY_NOTIFY, &reader.control))
+    if (reader.control)
+        RegCloseKey(reader.control);
+    reader.armed = 0;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, kControlKey, 0, KEY_QUERY_VALUE | KEY_NOTIFY, &reader.control)) {
         reader.control = 0;
-    if (!reader.control)
         return 0;
+    }
     if (!reader.changed)
         reader.changed = CreateEventA(0, TRUE, FALSE, 0);
-    reader.armed = 0;
     if (reader.changed) {
         ResetEvent(reader.changed);
         reader.armed = RegNotifyChangeKeyValue(reader.control, FALSE, REG_NOTIFY_CHANGE_LAST_SET, reader.changed,
@@ -81,20 +86,26 @@ int queryControl() {
     return RegQueryInfoKeyA(reader.control, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, &reader.written) == ERROR_SUCCESS;
 }
 
+int writtenAsRead(const SnapshotState& state) {
+    return reader.written.dwLowDateTime == state.controlWritten[0] &&
+           reader.written.dwHighDateTime == state.controlWritten[1];
+}
+
 // Whether the control key is as the host last read it. A query made since
 // the latest command began serves every command begun before it, and so
-// does a look since then that found the key unwritten since the last query.
+// does a look since then that found no write since the last query, while
+// the host's reading agrees with it (where it does not, the key may have
+// been made again, and is queried anew).
 int controlAsRead(const SnapshotState& state) {
     LONG command = commandsBegun;
     if (!command || reader.queriedFor != command) {
-        int unwritten = command && reader.queriedFor && reader.unchangedFor == command;
+        int unwritten = command && reader.queriedFor && reader.unchangedFor == command && writtenAsRead(state);
         reader.queriedFor = 0;
         if (!unwritten && !queryControl())
             return 0;
         reader.queriedFor = command;
     }
-    return reader.written.dwLowDateTime == state.controlWritten[0] &&
-           reader.written.dwHighDateTime == state.controlWritten[1];
+    return writtenAsRead(state);
 }
 
 int64_t ticks() {
@@ -128,25 +139,20 @@ void commandBeginsForSnapshot() {
 int lookBeforeReading(HANDLE hostProcess) {
     EnterCriticalSection(&readerLock);
     LONG command = commandsBegun;
-    HANDLE changed = reader.armed ? reader.changed : 0;
-    LeaveCriticalSection(&readerLock);
     HANDLE handles[2];
     DWORD count = 0;
-    if (changed)
-        handles[count++] = changed;
     if (hostProcess)
         handles[count++] = hostProcess;
+    if (reader.armed)
+        handles[count++] = reader.changed;
+    // The first signalled is the one told: a host that has ended answers
+    // nothing from its snapshot, whatever the key.
     DWORD woke = count ? WaitForMultipleObjects(count, handles, FALSE, 0) : WAIT_TIMEOUT;
-    // The first of the two signalled is the one told: the host's end is
-    // looked at on its own after a write.
-    int written = changed && woke == WAIT_OBJECT_0;
-    int ended = hostProcess && (woke == WAIT_OBJECT_0 + count - 1 ||
-                                (written && WaitForSingleObject(hostProcess, 0) == WAIT_OBJECT_0));
-    if (changed && (woke == WAIT_TIMEOUT || (ended && !written))) {
-        EnterCriticalSection(&readerLock);
+    int ended = hostProcess && (woke == WAIT_OBJECT_0 ||
+                                (woke == WAIT_FAILED && WaitForSingleObject(hostProcess, 0) == WAIT_OBJECT_0));
+    if (reader.armed && woke == WAIT_TIMEOUT)
         reader.unchangedFor = command;
-        LeaveCriticalSection(&readerLock);
-    }
+    LeaveCriticalSection(&readerLock);
     return ended;
 }
 

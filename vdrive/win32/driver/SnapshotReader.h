@@ -24,9 +24,9 @@ int snapshotHoldsImage(DWORD host);
 void commandBeginsForSnapshot();
 // Before a command reads the snapshot or the control key: one wait of no
 // time, the system server's only call for a status the snapshot answers,
-// tells whether the key was written since it was last queried (if not, no
-// query is needed) and whether `hostProcess` (0: not looked at) has ended.
-// 1 when it has.
+// tells whether `hostProcess` (0: not looked at) has ended, and if not,
+// whether the key was written since it was last queried (if not, it need
+// not be queried again). 1 when the host has ended.
 int lookBeforeReading(HANDLE hostProcess);
 // The host's process has ended: its snapshot answers no more.
 void hostEndedForSnapshot(DWORD host);
