@@ -20,12 +20,13 @@ struct Reader {
     HKEY control;     // the control key, as opened for the last query
     FILETIME written; // its write time as queried for command `queriedFor`
     LONG queriedFor;
-    // Signalled by a write of the key (or a spurious end of the watch), as
-    // armed on `control` before its write time was queried: while it is
-    // not, no write has come since that query.
+    // Signalled by a write of the key, as watched on `control` from before
+    // its write time was queried: while it is not, no write has come since
+    // that query.
     HANDLE changed;
     int armed;         // the watch was set up for the last query
     LONG unchangedFor; // the latest command whose look found it unsignalled
+    uint32_t hostReading[2]; // the host's reading of the key at the last query
     DriveModel model;
 };
 Reader reader;
@@ -64,25 +65,32 @@ const DriveSnapshot* snapshotOf(DWORD host) {
     return reader.snapshot;
 }
 
+// Where the system cannot set up a watch that is not bound to the thread
+// that sets it up (before Windows 8), none is: such a watch is told when
+// that thread runs next, and a command must never miss a write another
+// program has made. Every command then queries the key.
+const DWORD kKeyWatch = REG_NOTIFY_CHANGE_LAST_SET | REG_NOTIFY_THREAD_AGNOSTIC;
+
 // The key's write time queried afresh, from the key opened anew: one deleted
 // and made again (by reg or a test) is another key, whose writes the old
-// handle never hears. Its change event is armed on it first; closing the
-// old handle ends the old watch, so that watches never pile up.
-int queryControl() {
+// handle never hears. A watch of its own is set up on it first, with an
+// event of its own, so that nothing of the old watch reaches the new.
+int queryControl(const SnapshotState& state) {
     if (reader.control)
         RegCloseKey(reader.control);
+    if (reader.changed)
+        CloseHandle(reader.changed);
+    reader.control = 0;
     reader.armed = 0;
+    reader.changed = CreateEventA(0, TRUE, FALSE, 0);
+    reader.hostReading[0] = state.controlWritten[0];
+    reader.hostReading[1] = state.controlWritten[1];
     if (RegOpenKeyExA(HKEY_CURRENT_USER, kControlKey, 0, KEY_QUERY_VALUE | KEY_NOTIFY, &reader.control)) {
         reader.control = 0;
         return 0;
     }
-    if (!reader.changed)
-        reader.changed = CreateEventA(0, TRUE, FALSE, 0);
-    if (reader.changed) {
-        ResetEvent(reader.changed);
-        reader.armed = RegNotifyChangeKeyValue(reader.control, FALSE, REG_NOTIFY_CHANGE_LAST_SET, reader.changed,
-                                               TRUE) == ERROR_SUCCESS;
-    }
+    reader.armed = reader.changed &&
+                   RegNotifyChangeKeyValue(reader.control, FALSE, kKeyWatch, reader.changed, TRUE) == ERROR_SUCCESS;
     return RegQueryInfoKeyA(reader.control, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, &reader.written) == ERROR_SUCCESS;
 }
 
@@ -91,17 +99,22 @@ int writtenAsRead(const SnapshotState& state) {
            reader.written.dwHighDateTime == state.controlWritten[1];
 }
 
+// The host has read the key since the last query: where the two differ, a
+// key made again is queried anew once the host has read it.
+int hostReadSinceQuery(const SnapshotState& state) {
+    return reader.hostReading[0] != state.controlWritten[0] || reader.hostReading[1] != state.controlWritten[1];
+}
+
 // Whether the control key is as the host last read it. A query made since
 // the latest command began serves every command begun before it, and so
-// does a look since then that found no write since the last query, while
-// the host's reading agrees with it (where it does not, the key may have
-// been made again, and is queried anew).
+// does a look since then that found no write since the last query.
 int controlAsRead(const SnapshotState& state) {
     LONG command = commandsBegun;
     if (!command || reader.queriedFor != command) {
-        int unwritten = command && reader.queriedFor && reader.unchangedFor == command && writtenAsRead(state);
+        int unwritten = command && reader.queriedFor && reader.unchangedFor == command &&
+                        (writtenAsRead(state) || !hostReadSinceQuery(state));
         reader.queriedFor = 0;
-        if (!unwritten && !queryControl())
+        if (!unwritten && !queryControl(state))
             return 0;
         reader.queriedFor = command;
     }
