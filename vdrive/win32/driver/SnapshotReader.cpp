@@ -65,32 +65,33 @@ const DriveSnapshot* snapshotOf(DWORD host) {
     return reader.snapshot;
 }
 
-// Where the system cannot set up a watch that is not bound to the thread
-// that sets it up (before Windows 8), none is: such a watch is told when
-// that thread runs next, and a command must never miss a write another
-// program has made. Every command then queries the key.
-const DWORD kKeyWatch = REG_NOTIFY_CHANGE_LAST_SET | REG_NOTIFY_THREAD_AGNOSTIC;
-
 // The key's write time queried afresh, from the key opened anew: one deleted
 // and made again (by reg or a test) is another key, whose writes the old
 // handle never hears. A watch of its own is set up on it first, with an
-// event of its own, so that nothing of the old watch reaches the new.
+// event of its own, so that nothing of the old watch reaches the new. The
+// watch is not bound to the thread that sets it up where the system can
+// do that (Windows 8 on): a bound one ends with its thread, and the driver
+// serves every thread of the program (an ended watch only costs a query).
 int queryControl(const SnapshotState& state) {
     if (reader.control)
         RegCloseKey(reader.control);
     if (reader.changed)
         CloseHandle(reader.changed);
     reader.control = 0;
+    reader.changed = 0;
     reader.armed = 0;
-    reader.changed = CreateEventA(0, TRUE, FALSE, 0);
     reader.hostReading[0] = state.controlWritten[0];
     reader.hostReading[1] = state.controlWritten[1];
     if (RegOpenKeyExA(HKEY_CURRENT_USER, kControlKey, 0, KEY_QUERY_VALUE | KEY_NOTIFY, &reader.control)) {
         reader.control = 0;
         return 0;
     }
+    reader.changed = CreateEventA(0, TRUE, FALSE, 0);
+    const DWORD kWrites = REG_NOTIFY_CHANGE_LAST_SET;
     reader.armed = reader.changed &&
-                   RegNotifyChangeKeyValue(reader.control, FALSE, kKeyWatch, reader.changed, TRUE) == ERROR_SUCCESS;
+                   (RegNotifyChangeKeyValue(reader.control, FALSE, kWrites | REG_NOTIFY_THREAD_AGNOSTIC, reader.changed,
+                                            TRUE) == ERROR_SUCCESS ||
+                    RegNotifyChangeKeyValue(reader.control, FALSE, kWrites, reader.changed, TRUE) == ERROR_SUCCESS);
     return RegQueryInfoKeyA(reader.control, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, &reader.written) == ERROR_SUCCESS;
 }
 
@@ -99,20 +100,20 @@ int writtenAsRead(const SnapshotState& state) {
            reader.written.dwHighDateTime == state.controlWritten[1];
 }
 
-// The host has read the key since the last query: where the two differ, a
-// key made again is queried anew once the host has read it.
-int hostReadSinceQuery(const SnapshotState& state) {
+int hostReadingChanged(const SnapshotState& state) {
     return reader.hostReading[0] != state.controlWritten[0] || reader.hostReading[1] != state.controlWritten[1];
 }
 
 // Whether the control key is as the host last read it. A query made since
 // the latest command began serves every command begun before it, and so
-// does a look since then that found no write since the last query.
+// does a look since then that found no write since the last query; unless
+// the host's reading has changed since that query and differs from it (the
+// key may have been made again), which is queried anew.
 int controlAsRead(const SnapshotState& state) {
     LONG command = commandsBegun;
     if (!command || reader.queriedFor != command) {
         int unwritten = command && reader.queriedFor && reader.unchangedFor == command &&
-                        (writtenAsRead(state) || !hostReadSinceQuery(state));
+                        (writtenAsRead(state) || !hostReadingChanged(state));
         reader.queriedFor = 0;
         if (!unwritten && !queryControl(state))
             return 0;
