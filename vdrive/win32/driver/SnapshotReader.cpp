@@ -26,7 +26,7 @@ struct Reader {
     HANDLE changed;
     int armed;         // the watch was set up for the last query
     LONG unchangedFor; // the latest command whose look found it unsignalled
-    uint32_t hostReading[2]; // the host's reading of the key at the last query
+    FILETIME hostReading; // the host's reading of the key at the last query
     DriveModel model;
 };
 Reader reader;
@@ -80,8 +80,8 @@ int queryControl(const SnapshotState& state) {
     reader.control = 0;
     reader.changed = 0;
     reader.armed = 0;
-    reader.hostReading[0] = state.controlWritten[0];
-    reader.hostReading[1] = state.controlWritten[1];
+    reader.hostReading.dwLowDateTime = state.controlWritten[0];
+    reader.hostReading.dwHighDateTime = state.controlWritten[1];
     if (RegOpenKeyExA(HKEY_CURRENT_USER, kControlKey, 0, KEY_QUERY_VALUE | KEY_NOTIFY, &reader.control)) {
         reader.control = 0;
         return 0;
@@ -95,13 +95,9 @@ int queryControl(const SnapshotState& state) {
     return RegQueryInfoKeyA(reader.control, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, &reader.written) == ERROR_SUCCESS;
 }
 
-int writtenAsRead(const SnapshotState& state) {
-    return reader.written.dwLowDateTime == state.controlWritten[0] &&
-           reader.written.dwHighDateTime == state.controlWritten[1];
-}
-
-int hostReadingChanged(const SnapshotState& state) {
-    return reader.hostReading[0] != state.controlWritten[0] || reader.hostReading[1] != state.controlWritten[1];
+// Whether a write time is the one the host read the key at.
+int asHostRead(const FILETIME& time, const SnapshotState& state) {
+    return time.dwLowDateTime == state.controlWritten[0] && time.dwHighDateTime == state.controlWritten[1];
 }
 
 // Whether the control key is as the host last read it. A query made since
@@ -113,13 +109,13 @@ int controlAsRead(const SnapshotState& state) {
     LONG command = commandsBegun;
     if (!command || reader.queriedFor != command) {
         int unwritten = command && reader.queriedFor && reader.unchangedFor == command &&
-                        (writtenAsRead(state) || !hostReadingChanged(state));
+                        (asHostRead(reader.written, state) || asHostRead(reader.hostReading, state));
         reader.queriedFor = 0;
         if (!unwritten && !queryControl(state))
             return 0;
         reader.queriedFor = command;
     }
-    return writtenAsRead(state);
+    return asHostRead(reader.written, state);
 }
 
 int64_t ticks() {
