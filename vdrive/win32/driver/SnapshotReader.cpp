@@ -65,6 +65,17 @@ const DriveSnapshot* snapshotOf(DWORD host) {
     return reader.snapshot;
 }
 
+// The control key and its watch let go, under the reader's lock.
+void closeWatch() {
+    if (reader.control)
+        RegCloseKey(reader.control);
+    if (reader.changed)
+        CloseHandle(reader.changed);
+    reader.control = 0;
+    reader.changed = 0;
+    reader.armed = 0;
+}
+
 // The key's write time queried afresh, from the key opened anew: one deleted
 // and made again (by reg or a test) is another key, whose writes the old
 // handle never hears. A watch of its own is set up on it first, with an
@@ -73,13 +84,7 @@ const DriveSnapshot* snapshotOf(DWORD host) {
 // do that (Windows 8 on): a bound one ends with its thread, and the driver
 // serves every thread of the program (an ended watch only costs a query).
 int queryControl(const SnapshotState& state) {
-    if (reader.control)
-        RegCloseKey(reader.control);
-    if (reader.changed)
-        CloseHandle(reader.changed);
-    reader.control = 0;
-    reader.changed = 0;
-    reader.armed = 0;
+    closeWatch();
     reader.hostReading.dwLowDateTime = state.controlWritten[0];
     reader.hostReading.dwHighDateTime = state.controlWritten[1];
     if (RegOpenKeyExA(HKEY_CURRENT_USER, kControlKey, 0, KEY_QUERY_VALUE | KEY_NOTIFY, &reader.control)) {
@@ -202,12 +207,6 @@ int snapshotHoldsImage(DWORD host) {
 void dropSnapshot() {
     EnterCriticalSection(&readerLock);
     unmap();
-    if (reader.control)
-        RegCloseKey(reader.control);
-    if (reader.changed)
-        CloseHandle(reader.changed);
-    reader.control = 0;
-    reader.changed = 0;
-    reader.armed = 0;
+    closeWatch();
     LeaveCriticalSection(&readerLock);
 }
