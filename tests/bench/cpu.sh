@@ -6,7 +6,7 @@
 # (a sound server running, as tests/bench/drive-figures.sh has it); then
 # also against a plain waveOut client playing the same kind of samples,
 # which is what the drive's streaming should cost (goal: at most 1.05 times
-# the plain client's, 1.3 from FLAC). Needs
+# the plain client's, both measured over the same window; 1.3 from FLAC). Needs
 # tools/wine-env sourced and the Windows build as $1.
 set -uo pipefail
 build=$1
@@ -86,6 +86,33 @@ measure() {
     "$(( (w1 - w0) * 60 / seconds )) $(( (c1 - c0) * 60 / seconds ))"
 }
 
+# measureTogether: the player streaming and the plain client started at the
+# same time and measured over the same window, so that whatever else the
+# machine does meanwhile weighs on both alike (taken in turn, rounds of the
+# same programs differ by a third). Prints the player's own time with its
+# host's, the host's alone, and the plain client's, per minute.
+measureTogether() {
+  wine "$build/sound_plain.exe" $((seconds + 10)) >/dev/null 2>&1 &
+  local clientStarted=$!
+  wine "$build/Drovix.exe" /play >/dev/null 2>&1 &
+  local playerStarted=$!
+  sleep 4
+  local player client host
+  if ! player=$(wine_process_of Drovix.exe) || ! client=$(wine_process_of sound_plain.exe); then
+    echo "cpu: the player or the plain client did not start" >&2
+    kill "$playerStarted" "$clientStarted" 2>/dev/null
+    return 1
+  fi
+  host=$(wine_process_of rundll32.exe 2>/dev/null)
+  local p0 h0 c0 p1 h1 c1
+  p0=$(cpuOf "$player" "$host"); h0=$(cpuOf "$host"); c0=$(cpuMs "$client")
+  sleep "$seconds"
+  p1=$(cpuOf "$player" "$host"); h1=$(cpuOf "$host"); c1=$(cpuMs "$client")
+  kill "$player" "$client" 2>/dev/null
+  wait "$playerStarted" "$clientStarted" 2>/dev/null
+  echo "$(( (p1 - p0) * 60 / seconds )) $(( (h1 - h0) * 60 / seconds )) $(( (c1 - c0) * 60 / seconds ))"
+}
+
 # The pointer rests away from the windows measured, as while a user works
 # elsewhere: over a skin button, the tooltip's check that it has left,
 # every 100 ms, costs the player more under Wine than all its ticks (an
@@ -140,8 +167,8 @@ median() { tr ' ' '\n' | grep . | sort -g | awk '{a[NR] = $1} END {print a[int((
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN {printf "%.2f", (b > 0 ? a / b : 0)}'; }
 # field N of every round's figures given: "1 2 3 ..."
 fieldOfEach() { local round; for round in "${@:2}"; do echo "$round" | awk -v n="$1" '{printf "%s ", $n}'; done; }
-dialogRuns=() playerRuns=() flacRuns=() plainRuns=()
-own=() withServer=() streamOwn=() streamWith=() flacOwn=() flacWith=()
+dialogRuns=() playerRuns=() flacRuns=() plainRuns=() togetherRuns=()
+own=() withServer=() streamOwn=() streamWith=() flacOwn=() flacWith=() together=()
 for round in $(seq 1 "$rounds"); do
   dialogRuns+=("$(measure minimal_dialog.exe wine "$build/minimal_dialog.exe")") || exit 1
   playerRuns+=("$(measure Drovix.exe wine "$build/Drovix.exe" /play)") || exit 1
@@ -161,6 +188,9 @@ for round in $(seq 1 "$rounds"); do
   streamWith+=("$(ratio $((pOwn + pServer)) $((cOwn + cServer)))")
   flacOwn+=("$(ratio "$fOwn" "$cOwn")")
   flacWith+=("$(ratio $((fOwn + fServer)) $((cOwn + cServer)))")
+  togetherRuns+=("$(measureTogether)") || exit 1
+  read -r tPlayer _ tClient <<<"${togetherRuns[-1]}"
+  together+=("$(ratio "$tPlayer" "$tClient")")
 done
 
 # figures RUNS...: the medians of "own ms, server ms, host ms, waits, calls"
@@ -184,7 +214,11 @@ read -r plainOwn plainServer _ <<<"$(figures "${plainRuns[@]}")"
 read -r flacOwnMs flacServer flacHost _ <<<"$(figures "${flacRuns[@]}")"
 echo "cpu: a plain waveOut client playing the same samples: $plainOwn ms a minute, and $plainServer ms of the Wine server's"
 echo "cpu: $playing takes $(echo "${streamOwn[@]}" | median) times the plain client's own time," \
-  "$(echo "${streamWith[@]}" | median) times with the server's (goal: at most 1.05; rounds: ${streamWith[*]})"
+  "$(echo "${streamWith[@]}" | median) times with the server's, each in turn (rounds: ${streamWith[*]})"
+read -r tPlayer tHost tClient <<<"$(figures "${togetherRuns[@]}")"
+echo "cpu: the player streaming and the plain client at the same time: $tPlayer ms a minute (of which the" \
+  "drive's host $tHost ms) against $tClient ms, $(echo "${together[@]}" | median) times the plain client's" \
+  "own time, over the same window (goal: at most 1.05; rounds: ${together[*]})"
 echo "cpu: the player streaming the same minute from a FLAC image: $flacOwnMs ms a minute (of which the drive's host" \
   "$flacHost ms), and $flacServer ms of the Wine server's"
 echo "cpu: streaming FLAC takes $(echo "${flacOwn[@]}" | median) times the plain client's own time," \
