@@ -6,7 +6,8 @@
 # (a sound server running, as tests/bench/drive-figures.sh has it); then
 # also against a plain waveOut client playing the same kind of samples,
 # which is what the drive's streaming should cost (goal: at most 1.05 times
-# the plain client's, both measured over the same window; 1.3 from FLAC). Needs
+# a plain client's in a Unix session of its own, as the host's, both
+# measured over the same window; 1.3 from FLAC). Needs
 # tools/wine-env sourced and the Windows build as $1.
 set -uo pipefail
 build=$1
@@ -37,6 +38,9 @@ waitsOf() {
 callsOf() {
   awk '/^sysc[rw]:/ {n += $2} END {printf "%d\n", n}' /proc/"$1"/io 2>/dev/null
 }
+
+# The Unix session of a process (the fields after the name in parentheses).
+sessionOf() { sed 's/.*) //' /proc/"$1"/stat 2>/dev/null | awk '{print $4}'; }
 
 # The time of the processes given, together.
 cpuOf() {
@@ -79,38 +83,52 @@ measure() {
     [ -n "$caption" ] && break
   done
   grep -qi 'mcicda' /proc/"$program"/maps 2>/dev/null && cdDriver=yes
-  echo "caption \"$caption\", the PC's own CD driver loaded: $cdDriver, the drive's host: ${host:-none}" >"$shown"
+  # A host in a Unix session of its own is scheduled as a group of its own,
+  # and its sound threads' every wake costs more.
+  local hostSession=""
+  [ -n "$host" ] && hostSession=", in the player's Unix session: $([ "$(sessionOf "$host")" = "$(sessionOf "$program")" ] && echo yes || echo no)"
+  echo "caption \"$caption\", the PC's own CD driver loaded: $cdDriver, the drive's host: ${host:-none}$hostSession" >"$shown"
   kill "$program" 2>/dev/null
   wait "$started" 2>/dev/null
   echo "$(( (p1 - p0) * 60 / seconds )) $(( (s1 - s0) * 60 / seconds )) $(( (h1 - h0) * 60 / seconds ))" \
     "$(( (w1 - w0) * 60 / seconds )) $(( (c1 - c0) * 60 / seconds ))"
 }
 
-# measureTogether: the player streaming and the plain client started at the
-# same time and measured over the same window, so that whatever else the
-# machine does meanwhile weighs on both alike (taken in turn, rounds of the
-# same programs differ by a third). Prints the player's own time with its
-# host's, the host's alone, and the plain client's, per minute.
+# measureTogether: the player streaming and two plain clients started at
+# the same time and measured over the same window, so that whatever else
+# the machine does meanwhile weighs on all alike (taken in turn, rounds of
+# the same programs differ by a third). Wine gives every program that a GUI
+# program starts a Unix session of its own, the drive's host as AutoPlay's
+# player, and Linux schedules each session as a group of its own (autogroup),
+# which makes every wake cost more; so one client runs in a session of its
+# own, as the host does, and one in this script's, with the Wine server and
+# the sound server. Prints the player's own time with its host's, the
+# host's alone, the first client's and the second's, per minute.
 measureTogether() {
-  wine "$build/sound_plain.exe" $((seconds + 10)) >/dev/null 2>&1 &
-  local clientStarted=$!
+  local apart=$((seconds + 10)) beside=$((seconds + 11))
+  setsid wine "$build/sound_plain.exe" "$apart" >/dev/null 2>&1 &
+  local apartStarted=$!
+  wine "$build/sound_plain.exe" "$beside" >/dev/null 2>&1 &
+  local besideStarted=$!
   wine "$build/Drovix.exe" /play >/dev/null 2>&1 &
   local playerStarted=$!
   sleep 4
-  local player client host
-  if ! player=$(wine_process_of Drovix.exe) || ! client=$(wine_process_of sound_plain.exe); then
-    echo "cpu: the player or the plain client did not start" >&2
-    kill "$playerStarted" "$clientStarted" 2>/dev/null
+  local player apartClient besideClient host
+  if ! player=$(wine_process_of Drovix.exe) || ! apartClient=$(wine_process_of "sound_plain.exe $apart") ||
+    ! besideClient=$(wine_process_of "sound_plain.exe $beside"); then
+    echo "cpu: the player or a plain client did not start" >&2
+    kill "$playerStarted" "$apartStarted" "$besideStarted" 2>/dev/null
     return 1
   fi
   host=$(wine_process_of rundll32.exe 2>/dev/null)
-  local p0 h0 c0 p1 h1 c1
-  p0=$(cpuOf "$player" "$host"); h0=$(cpuOf "$host"); c0=$(cpuMs "$client")
+  local p0 h0 a0 b0 p1 h1 a1 b1
+  p0=$(cpuOf "$player" "$host"); h0=$(cpuOf "$host"); a0=$(cpuMs "$apartClient"); b0=$(cpuMs "$besideClient")
   sleep "$seconds"
-  p1=$(cpuOf "$player" "$host"); h1=$(cpuOf "$host"); c1=$(cpuMs "$client")
-  kill "$player" "$client" 2>/dev/null
-  wait "$playerStarted" "$clientStarted" 2>/dev/null
-  echo "$(( (p1 - p0) * 60 / seconds )) $(( (h1 - h0) * 60 / seconds )) $(( (c1 - c0) * 60 / seconds ))"
+  p1=$(cpuOf "$player" "$host"); h1=$(cpuOf "$host"); a1=$(cpuMs "$apartClient"); b1=$(cpuMs "$besideClient")
+  kill "$player" "$apartClient" "$besideClient" 2>/dev/null
+  wait "$playerStarted" "$apartStarted" "$besideStarted" 2>/dev/null
+  echo "$(( (p1 - p0) * 60 / seconds )) $(( (h1 - h0) * 60 / seconds ))" \
+    "$(( (a1 - a0) * 60 / seconds )) $(( (b1 - b0) * 60 / seconds ))"
 }
 
 # The pointer rests away from the windows measured, as while a user works
@@ -168,7 +186,7 @@ ratio() { awk -v a="$1" -v b="$2" 'BEGIN {printf "%.2f", (b > 0 ? a / b : 0)}'; 
 # field N of every round's figures given: "1 2 3 ..."
 fieldOfEach() { local round; for round in "${@:2}"; do echo "$round" | awk -v n="$1" '{printf "%s ", $n}'; done; }
 dialogRuns=() playerRuns=() flacRuns=() plainRuns=() togetherRuns=()
-own=() withServer=() streamOwn=() streamWith=() flacOwn=() flacWith=() together=()
+own=() withServer=() streamOwn=() streamWith=() flacOwn=() flacWith=() apartRatios=() besideRatios=()
 for round in $(seq 1 "$rounds"); do
   dialogRuns+=("$(measure minimal_dialog.exe wine "$build/minimal_dialog.exe")") || exit 1
   playerRuns+=("$(measure Drovix.exe wine "$build/Drovix.exe" /play)") || exit 1
@@ -189,8 +207,9 @@ for round in $(seq 1 "$rounds"); do
   flacOwn+=("$(ratio "$fOwn" "$cOwn")")
   flacWith+=("$(ratio $((fOwn + fServer)) $((cOwn + cServer)))")
   togetherRuns+=("$(measureTogether)") || exit 1
-  read -r tPlayer _ tClient <<<"${togetherRuns[-1]}"
-  together+=("$(ratio "$tPlayer" "$tClient")")
+  read -r tPlayer _ tApart tBeside <<<"${togetherRuns[-1]}"
+  apartRatios+=("$(ratio "$tPlayer" "$tApart")")
+  besideRatios+=("$(ratio "$tPlayer" "$tBeside")")
 done
 
 # figures RUNS...: the medians of "own ms, server ms, host ms, waits, calls"
@@ -215,10 +234,13 @@ read -r flacOwnMs flacServer flacHost _ <<<"$(figures "${flacRuns[@]}")"
 echo "cpu: a plain waveOut client playing the same samples: $plainOwn ms a minute, and $plainServer ms of the Wine server's"
 echo "cpu: $playing takes $(echo "${streamOwn[@]}" | median) times the plain client's own time," \
   "$(echo "${streamWith[@]}" | median) times with the server's, each in turn (rounds: ${streamWith[*]})"
-read -r tPlayer tHost tClient <<<"$(figures "${togetherRuns[@]}")"
-echo "cpu: the player streaming and the plain client at the same time: $tPlayer ms a minute (of which the" \
-  "drive's host $tHost ms) against $tClient ms, $(echo "${together[@]}" | median) times the plain client's" \
-  "own time, over the same window (goal: at most 1.05; rounds: ${together[*]})"
+read -r tPlayer tHost tApart tBeside <<<"$(figures "${togetherRuns[@]}")"
+echo "cpu: the player streaming and two plain clients at the same time, over the same window: the player" \
+  "$tPlayer ms a minute (of which the drive's host $tHost ms), the client in a Unix session of its own" \
+  "(as the host) $tApart ms, the client in this script's session $tBeside ms"
+echo "cpu: $playing takes $(echo "${apartRatios[@]}" | median) times the time of the plain client in a session" \
+  "of its own (goal: at most 1.05; rounds: ${apartRatios[*]}), $(echo "${besideRatios[@]}" | median) times" \
+  "the time of the one in this script's session (rounds: ${besideRatios[*]})"
 echo "cpu: the player streaming the same minute from a FLAC image: $flacOwnMs ms a minute (of which the drive's host" \
   "$flacHost ms), and $flacServer ms of the Wine server's"
 echo "cpu: streaming FLAC takes $(echo "${flacOwn[@]}" | median) times the plain client's own time," \
