@@ -6,8 +6,9 @@
 # (a sound server running, as tests/bench/drive-figures.sh has it); then
 # also against a plain waveOut client playing the same kind of samples,
 # which is what the drive's streaming should cost (goal: at most 1.05 times
-# a plain client's in a Unix session of its own, as the host's, both
-# measured over the same window; 1.3 from FLAC). Needs
+# the own time of a plain client in a Unix session of its own, as the host
+# is, measured over the same window; 1.3 from FLAC, against the client
+# taken in turn in this script's session). Needs
 # tools/wine-env sourced and the Windows build as $1.
 set -uo pipefail
 build=$1
@@ -41,6 +42,24 @@ callsOf() {
 
 # The Unix session of a process (the fields after the name in parentheses).
 sessionOf() { sed 's/.*) //' /proc/"$1"/stat 2>/dev/null | awk '{print $4}'; }
+
+# endProcesses STARTED PROCESS...: ends the processes measured and waits for
+# the jobs that started them, ten seconds at most before it kills them.
+endProcesses() {
+  local jobs
+  read -ra jobs <<<"$1"
+  shift
+  kill "$@" 2>/dev/null
+  local pid alive
+  for _ in $(seq 1 50); do
+    alive=""
+    for pid in "$@" "${jobs[@]}"; do kill -0 "$pid" 2>/dev/null && alive=yes; done
+    [ -z "$alive" ] && break
+    sleep 0.2
+  done
+  kill -KILL "$@" "${jobs[@]}" 2>/dev/null
+  wait "${jobs[@]}" 2>/dev/null
+}
 
 # The time of the processes given, together.
 cpuOf() {
@@ -88,8 +107,7 @@ measure() {
   local hostSession=""
   [ -n "$host" ] && hostSession=", in the player's Unix session: $([ "$(sessionOf "$host")" = "$(sessionOf "$program")" ] && echo yes || echo no)"
   echo "caption \"$caption\", the PC's own CD driver loaded: $cdDriver, the drive's host: ${host:-none}$hostSession" >"$shown"
-  kill "$program" 2>/dev/null
-  wait "$started" 2>/dev/null
+  endProcesses "$started" "$program"
   echo "$(( (p1 - p0) * 60 / seconds )) $(( (s1 - s0) * 60 / seconds )) $(( (h1 - h0) * 60 / seconds ))" \
     "$(( (w1 - w0) * 60 / seconds )) $(( (c1 - c0) * 60 / seconds ))"
 }
@@ -97,13 +115,16 @@ measure() {
 # measureTogether: the player streaming and two plain clients started at
 # the same time and measured over the same window, so that whatever else
 # the machine does meanwhile weighs on all alike (taken in turn, rounds of
-# the same programs differ by a third). Wine gives every program that a GUI
-# program starts a Unix session of its own, the drive's host as AutoPlay's
-# player, and Linux schedules each session as a group of its own (autogroup),
-# which makes every wake cost more; so one client runs in a session of its
-# own, as the host does, and one in this script's, with the Wine server and
-# the sound server. Prints the player's own time with its host's, the
-# host's alone, the first client's and the second's, per minute.
+# the same programs differ by a third). The drive's host runs in a Unix
+# session of its own: Wine gives one to every process started with
+# DETACHED_PROCESS, as the host is, or by a GUI program. Where Linux
+# schedules each session as a group of its own (autogroup), that costs the
+# sound threads more (a plain client so started took 20 to 35% more here);
+# so one client runs in a session of its own, as the host does, and one in
+# this script's, with the sound server. Only the programs' own times: the
+# Wine server's cannot be told apart between programs measured together.
+# Prints the player's own time with its host's, the host's alone, the first
+# client's and the second's, per minute.
 measureTogether() {
   local apart=$((seconds + 10)) beside=$((seconds + 11))
   setsid wine "$build/sound_plain.exe" "$apart" >/dev/null 2>&1 &
@@ -114,19 +135,22 @@ measureTogether() {
   local playerStarted=$!
   sleep 4
   local player apartClient besideClient host
-  if ! player=$(wine_process_of Drovix.exe) || ! apartClient=$(wine_process_of "sound_plain.exe $apart") ||
-    ! besideClient=$(wine_process_of "sound_plain.exe $beside"); then
+  if ! player=$(wine_process_of Drovix.exe) || ! apartClient=$(wine_process_of "sound_plain.exe $apart\b") ||
+    ! besideClient=$(wine_process_of "sound_plain.exe $beside\b"); then
     echo "cpu: the player or a plain client did not start" >&2
     kill "$playerStarted" "$apartStarted" "$besideStarted" 2>/dev/null
     return 1
   fi
-  host=$(wine_process_of rundll32.exe 2>/dev/null)
+  if ! host=$(wine_process_of rundll32.exe); then
+    echo "cpu: the drive's host did not start" >&2
+    endProcesses "$playerStarted $apartStarted $besideStarted" "$player" "$apartClient" "$besideClient"
+    return 1
+  fi
   local p0 h0 a0 b0 p1 h1 a1 b1
   p0=$(cpuOf "$player" "$host"); h0=$(cpuOf "$host"); a0=$(cpuMs "$apartClient"); b0=$(cpuMs "$besideClient")
   sleep "$seconds"
   p1=$(cpuOf "$player" "$host"); h1=$(cpuOf "$host"); a1=$(cpuMs "$apartClient"); b1=$(cpuMs "$besideClient")
-  kill "$player" "$apartClient" "$besideClient" 2>/dev/null
-  wait "$playerStarted" "$apartStarted" "$besideStarted" 2>/dev/null
+  endProcesses "$playerStarted $apartStarted $besideStarted" "$player" "$apartClient" "$besideClient"
   echo "$(( (p1 - p0) * 60 / seconds )) $(( (h1 - h0) * 60 / seconds ))" \
     "$(( (a1 - a0) * 60 / seconds )) $(( (b1 - b0) * 60 / seconds ))"
 }
@@ -178,9 +202,10 @@ for second in range(60):
   wine "$build/vdrivectl.exe" insert "$(winepath -w "$image/minute.cue" | tr -d '\r')" >/dev/null 2>&1
 fi
 
-# Rounds, each measuring every program in turn, so that a machine that
-# slows down or speeds up meanwhile weighs on all of them alike; each
-# figure printed is the median of its rounds.
+# Rounds, each measuring every program in turn (and, streaming, the player
+# beside the plain clients), so that a machine that slows down or speeds up
+# meanwhile weighs on all of them alike; each figure printed is the median
+# of its rounds.
 median() { tr ' ' '\n' | grep . | sort -g | awk '{a[NR] = $1} END {print a[int((NR + 1) / 2)]}'; }
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN {printf "%.2f", (b > 0 ? a / b : 0)}'; }
 # field N of every round's figures given: "1 2 3 ..."
@@ -220,7 +245,7 @@ figures() {
 }
 read -r dialogOwn dialogServer _ dialogWaits dialogCalls <<<"$(figures "${dialogRuns[@]}")"
 read -r playerOwn playerServer playerHost playerWaits playerCalls <<<"$(figures "${playerRuns[@]}")"
-echo "cpu: $rounds rounds of $seconds s, each program in turn; medians of the rounds"
+echo "cpu: $rounds rounds of $seconds s, each program in turn${streaming:+, then the player beside two plain clients}; medians of the rounds"
 echo "cpu: $playing, at the end: $playerShown"
 echo "cpu: waits and read or write calls a minute: the dialog $dialogWaits and $dialogCalls," \
   "the player $playerWaits and $playerCalls"
@@ -235,13 +260,15 @@ echo "cpu: a plain waveOut client playing the same samples: $plainOwn ms a minut
 echo "cpu: $playing takes $(echo "${streamOwn[@]}" | median) times the plain client's own time," \
   "$(echo "${streamWith[@]}" | median) times with the server's, each in turn (rounds: ${streamWith[*]})"
 read -r tPlayer tHost tApart tBeside <<<"$(figures "${togetherRuns[@]}")"
-echo "cpu: the player streaming and two plain clients at the same time, over the same window: the player" \
+echo "cpu: Unix sessions scheduled as groups of their own (autogroup): $(cat /proc/sys/kernel/sched_autogroup_enabled 2>/dev/null || echo unknown)," \
+  "this script's CPU group: $(awk -F: '$2 == "cpu" || $2 ~ /(^|,)cpu(,|$)/ {print $3; exit}' /proc/self/cgroup 2>/dev/null)"
+echo "cpu: the player streaming and two plain clients at the same time, over the same window, own times only: the player" \
   "$tPlayer ms a minute (of which the drive's host $tHost ms), the client in a Unix session of its own" \
   "(as the host) $tApart ms, the client in this script's session $tBeside ms"
-echo "cpu: $playing takes $(echo "${apartRatios[@]}" | median) times the time of the plain client in a session" \
+echo "cpu: $playing takes $(echo "${apartRatios[@]}" | median) times the own time of the plain client in a session" \
   "of its own (goal: at most 1.05; rounds: ${apartRatios[*]}), $(echo "${besideRatios[@]}" | median) times" \
-  "the time of the one in this script's session (rounds: ${besideRatios[*]})"
+  "that of the one in this script's session (rounds: ${besideRatios[*]})"
 echo "cpu: the player streaming the same minute from a FLAC image: $flacOwnMs ms a minute (of which the drive's host" \
   "$flacHost ms), and $flacServer ms of the Wine server's"
-echo "cpu: streaming FLAC takes $(echo "${flacOwn[@]}" | median) times the plain client's own time," \
+echo "cpu: streaming FLAC, against the plain client in turn, in this script's session, takes $(echo "${flacOwn[@]}" | median) times the plain client's own time," \
   "$(echo "${flacWith[@]}" | median) times with the server's (goal: at most 1.3; rounds: ${flacWith[*]})"
