@@ -57,8 +57,15 @@ endProcesses() {
     [ -z "$alive" ] && break
     sleep 0.2
   done
-  kill -KILL "$@" "${jobs[@]}" 2>/dev/null
+  [ -n "$alive" ] && kill -KILL "$@" "${jobs[@]}" 2>/dev/null
   wait "${jobs[@]}" 2>/dev/null
+}
+
+# This script's CPU control group: the cpu controller's under cgroup v1,
+# the unified hierarchy's under v2.
+cpuGroup() {
+  awk -F: '$2 ~ /(^|,)cpu(,|$)/ {v1 = $3} $1 == "0" && $2 == "" {v2 = $3} END {print (v1 != "" ? v1 : v2)}' \
+    /proc/self/cgroup 2>/dev/null
 }
 
 # The time of the processes given, together.
@@ -81,7 +88,7 @@ measure() {
   local program server host
   program=$(wine_process_of "$name") || {
     echo "cpu: $name did not start" >&2
-    kill "$started" 2>/dev/null
+    endProcesses "$started"
     return 1
   }
   server=$(wine_process_of wineserver)
@@ -102,8 +109,8 @@ measure() {
     [ -n "$caption" ] && break
   done
   grep -qi 'mcicda' /proc/"$program"/maps 2>/dev/null && cdDriver=yes
-  # A host in a Unix session of its own is scheduled as a group of its own,
-  # and its sound threads' every wake costs more.
+  # Where Linux schedules each Unix session as a group of its own, a host in
+  # a session of its own costs more than one in the player's.
   local hostSession=""
   [ -n "$host" ] && hostSession=", in the player's Unix session: $([ "$(sessionOf "$host")" = "$(sessionOf "$program")" ] && echo yes || echo no)"
   echo "caption \"$caption\", the PC's own CD driver loaded: $cdDriver, the drive's host: ${host:-none}$hostSession" >"$shown"
@@ -126,7 +133,9 @@ measure() {
 # Prints the player's own time with its host's, the host's alone, the first
 # client's and the second's, per minute.
 measureTogether() {
-  local apart=$((seconds + 10)) beside=$((seconds + 11))
+  # The clients are told apart by the seconds they play (a word each, so
+  # that one never matches the other's command line).
+  local apart=$((seconds + 12)) beside=$((seconds + 13))
   setsid wine "$build/sound_plain.exe" "$apart" >/dev/null 2>&1 &
   local apartStarted=$!
   wine "$build/sound_plain.exe" "$beside" >/dev/null 2>&1 &
@@ -138,7 +147,7 @@ measureTogether() {
   if ! player=$(wine_process_of Drovix.exe) || ! apartClient=$(wine_process_of "sound_plain.exe $apart\b") ||
     ! besideClient=$(wine_process_of "sound_plain.exe $beside\b"); then
     echo "cpu: the player or a plain client did not start" >&2
-    kill "$playerStarted" "$apartStarted" "$besideStarted" 2>/dev/null
+    endProcesses "$playerStarted $apartStarted $besideStarted"
     return 1
   fi
   if ! host=$(wine_process_of rundll32.exe); then
@@ -261,7 +270,7 @@ echo "cpu: $playing takes $(echo "${streamOwn[@]}" | median) times the plain cli
   "$(echo "${streamWith[@]}" | median) times with the server's, each in turn (rounds: ${streamWith[*]})"
 read -r tPlayer tHost tApart tBeside <<<"$(figures "${togetherRuns[@]}")"
 echo "cpu: Unix sessions scheduled as groups of their own (autogroup): $(cat /proc/sys/kernel/sched_autogroup_enabled 2>/dev/null || echo unknown)," \
-  "this script's CPU group: $(awk -F: '$2 == "cpu" || $2 ~ /(^|,)cpu(,|$)/ {print $3; exit}' /proc/self/cgroup 2>/dev/null)"
+  "this script's CPU group: $(cpuGroup)"
 echo "cpu: the player streaming and two plain clients at the same time, over the same window, own times only: the player" \
   "$tPlayer ms a minute (of which the drive's host $tHost ms), the client in a Unix session of its own" \
   "(as the host) $tApart ms, the client in this script's session $tBeside ms"
