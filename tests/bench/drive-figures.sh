@@ -15,6 +15,8 @@ soak_seconds=${DROVIX_SOAK_SECONDS:-120}
 folder="$build/figures"
 sound_server_start "$folder/pulse"
 player=""
+# What could not be measured fails the step, once every figure is printed.
+unmeasured=""
 cleanup() {
   [ -n "$player" ] && kill "$player" 2>/dev/null
   sound_server_stop
@@ -26,7 +28,7 @@ wine reg delete 'HKCU\Software\Drovix\VirtualDrive' /v Log /f >/dev/null 2>&1
 wine reg delete 'HKCU\Software\Pelmark\Drovix' /f >/dev/null 2>&1
 
 # ---- The player's CPU while the drive streams --------------------------------
-[ -n "${DROVIX_SKIP_CPU:-}" ] || "$here/cpu.sh" "$build" sound
+[ -n "${DROVIX_SKIP_CPU:-}" ] || "$here/cpu.sh" "$build" sound || unmeasured="$unmeasured the CPU while streaming;"
 
 # ---- A status while the drive reads -------------------------------------------
 # A disc of one minute read from its file as it plays. (A file that is slow
@@ -40,7 +42,7 @@ printf 'FILE minute.bin BINARY\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n' >"$im
 wine "$build/vdrivectl.exe" insert "$(winepath -w "$image/minute.cue" | tr -d '\r')" >/dev/null 2>&1
 # The first open starts the drive's host: the one it finds leaves first.
 wine "$build/vdrivectl.exe" leave >/dev/null 2>&1
-timeout 60 wine "$build/status_round_trip.exe" 2>/dev/null | tr -d '\r'
+timeout 60 wine "$build/status_round_trip.exe" 2>/dev/null | tr -d '\r' || unmeasured="$unmeasured a status from BIN;"
 # The same minute as FLAC: the drive decodes it on its own thread, ahead of
 # the sound, and a status should not notice.
 flac --silent --force --force-raw-format --endian=little --sign=signed --channels=2 --bps=16 \
@@ -49,7 +51,7 @@ printf 'FILE minute.flac WAVE\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n' >"$ima
 wine "$build/vdrivectl.exe" insert "$(winepath -w "$image/minute-flac.cue" | tr -d '\r')" >/dev/null 2>&1
 wine "$build/vdrivectl.exe" leave >/dev/null 2>&1
 echo "status: the same minute from a FLAC image:"
-timeout 60 wine "$build/status_round_trip.exe" 2>/dev/null | tr -d '\r'
+timeout 60 wine "$build/status_round_trip.exe" 2>/dev/null | tr -d '\r' || unmeasured="$unmeasured a status from FLAC;"
 rm -rf "$image"
 wine "$build/vdrivectl.exe" insert >/dev/null 2>&1
 
@@ -61,6 +63,7 @@ player=$(wine_process_of Drovix.exe)
 window=$(xdotool search --name "^Track" 2>/dev/null | head -1)
 if [ -z "$player" ] || [ -z "$window" ]; then
   echo "soak: the player did not start playing"
+  [ -z "$unmeasured" ] || echo "figures: not measured:$unmeasured"
   exit 1
 fi
 click() {
@@ -89,3 +92,7 @@ echo "soak: after $cycles rounds in $soak_seconds s, playing: $(census)"
 kill "$player" 2>/dev/null
 wait "$started" 2>/dev/null
 player=""
+if [ -n "$unmeasured" ]; then
+  echo "figures: not measured:$unmeasured"
+  exit 1
+fi
