@@ -65,15 +65,21 @@ int main() {
            again);
     measure("of an idle drive", 2000);
     MCI_PLAY_PARMS play = {};
-    mciSendCommandA(device, MCI_PLAY, 0, (DWORD_PTR)&play);
+    if (mciSendCommandA(device, MCI_PLAY, 0, (DWORD_PTR)&play)) {
+        printf("status round-trip: the drive did not play\n");
+        mciSendCommandA(device, MCI_CLOSE, 0, 0);
+        return 1;
+    }
     measure("while the drive reads and streams", 3000);
     MCI_SET_PARMS milliseconds = {};
     milliseconds.dwTimeFormat = MCI_FORMAT_MILLISECONDS;
     mciSendCommandA(device, MCI_SET, MCI_SET_TIME_FORMAT, (DWORD_PTR)&milliseconds);
     MCI_STATUS_PARMS status = {};
     status.dwItem = MCI_STATUS_POSITION;
-    mciSendCommandA(device, MCI_STATUS, MCI_STATUS_ITEM, (DWORD_PTR)&status);
+    DWORD answered = mciSendCommandA(device, MCI_STATUS, MCI_STATUS_ITEM, (DWORD_PTR)&status);
     printf("status round-trip: the play stood at %u ms of its disc after 3 s\n", (unsigned)status.dwReturn);
     mciSendCommandA(device, MCI_CLOSE, 0, 0);
-    return 0;
+    // A play that never moved measured an idle drive under the streaming
+    // drive's name.
+    return answered || !status.dwReturn;
 }
