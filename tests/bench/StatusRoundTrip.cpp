@@ -26,6 +26,16 @@ double statusMs() {
     return (after.QuadPart - before.QuadPart) * 1000.0 / rate.QuadPart;
 }
 
+// Where the play stands, in ms from the start of the disc (lead-in
+// included); the MCI error, 0 when answered.
+MCIERROR positionMs(DWORD* at) {
+    MCI_STATUS_PARMS status = {};
+    status.dwItem = MCI_STATUS_POSITION;
+    MCIERROR refused = mciSendCommandA(device, MCI_STATUS, MCI_STATUS_ITEM, (DWORD_PTR)&status);
+    *at = (DWORD)status.dwReturn;
+    return refused;
+}
+
 // Statuses every 50 ms for the time given, as a player's tick asks.
 void measure(const char* what, DWORD ms) {
     std::vector<double> taken;
@@ -63,23 +73,27 @@ int main() {
     double again = openMs();
     printf("open of cdaudio: %.1f ms the first (with the host's start where none ran), %.1f ms the next\n", first,
            again);
-    measure("of an idle drive", 2000);
-    MCI_PLAY_PARMS play = {};
-    if (mciSendCommandA(device, MCI_PLAY, 0, (DWORD_PTR)&play)) {
-        printf("status round-trip: the drive did not play\n");
-        mciSendCommandA(device, MCI_CLOSE, 0, 0);
-        return 1;
-    }
-    measure("while the drive reads and streams", 3000);
     MCI_SET_PARMS milliseconds = {};
     milliseconds.dwTimeFormat = MCI_FORMAT_MILLISECONDS;
     mciSendCommandA(device, MCI_SET, MCI_SET_TIME_FORMAT, (DWORD_PTR)&milliseconds);
-    MCI_STATUS_PARMS status = {};
-    status.dwItem = MCI_STATUS_POSITION;
-    DWORD answered = mciSendCommandA(device, MCI_STATUS, MCI_STATUS_ITEM, (DWORD_PTR)&status);
-    printf("status round-trip: the play stood at %u ms of its disc after 3 s\n", (unsigned)status.dwReturn);
+    measure("of an idle drive", 2000);
+    DWORD start = 0, reached = 0;
+    MCI_PLAY_PARMS play = {};
+    MCIERROR refused = positionMs(&start);
+    if (!refused)
+        refused = mciSendCommandA(device, MCI_PLAY, 0, (DWORD_PTR)&play);
+    if (!refused) {
+        measure("while the drive reads and streams", 3000);
+        refused = positionMs(&reached);
+    }
     mciSendCommandA(device, MCI_CLOSE, 0, 0);
-    // A play that never moved measured an idle drive under the streaming
-    // drive's name.
-    return answered || !status.dwReturn;
+    if (refused) {
+        printf("status round-trip: the drive refused to play or to say where (MCI error %u)\n", (unsigned)refused);
+        return 1;
+    }
+    printf("status round-trip: the play went from %u to %u ms of its disc in 3 s\n", (unsigned)start,
+           (unsigned)reached);
+    // A play that moved less than a second in three measured a drive that
+    // was not streaming under the streaming drive's name.
+    return reached < start + 1000;
 }

@@ -68,8 +68,11 @@ if [ -z "$player" ] || [ -z "$window" ]; then
   [ -z "$unmeasured" ] || echo "figures: not measured:${unmeasured%;}"
   exit 1
 fi
+# A window gone (the player ended) is not clicked; the soak's end tells it.
 click() {
-  eval "$(xdotool getwindowgeometry --shell "$window")"
+  local geometry
+  geometry=$(xdotool getwindowgeometry --shell "$window" 2>/dev/null) || return 0
+  eval "$geometry"
   xdotool mousemove $((X + $1)) $((Y + $2)) click 1
 }
 # Threads, descriptors, and the sound server's clients.
