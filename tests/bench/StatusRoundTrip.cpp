@@ -15,25 +15,24 @@ namespace {
 
 MCIDEVICEID device;
 
-double statusMs() {
-    LARGE_INTEGER rate, before, after;
-    QueryPerformanceFrequency(&rate);
-    MCI_STATUS_PARMS status = {};
-    status.dwItem = MCI_STATUS_POSITION;
-    QueryPerformanceCounter(&before);
-    mciSendCommandA(device, MCI_STATUS, MCI_STATUS_ITEM, (DWORD_PTR)&status);
-    QueryPerformanceCounter(&after);
-    return (after.QuadPart - before.QuadPart) * 1000.0 / rate.QuadPart;
-}
-
-// Where the play stands, in ms from the start of the disc (lead-in
-// included); the MCI error, 0 when answered.
+// Where the play stands, in the open's time format (in milliseconds from
+// the start of the disc, lead-in included); the MCI error, 0 when answered.
 MCIERROR positionMs(DWORD* at) {
     MCI_STATUS_PARMS status = {};
     status.dwItem = MCI_STATUS_POSITION;
     MCIERROR refused = mciSendCommandA(device, MCI_STATUS, MCI_STATUS_ITEM, (DWORD_PTR)&status);
     *at = (DWORD)status.dwReturn;
     return refused;
+}
+
+double statusMs() {
+    LARGE_INTEGER rate, before, after;
+    QueryPerformanceFrequency(&rate);
+    DWORD position;
+    QueryPerformanceCounter(&before);
+    positionMs(&position);
+    QueryPerformanceCounter(&after);
+    return (after.QuadPart - before.QuadPart) * 1000.0 / rate.QuadPart;
 }
 
 // Statuses every 50 ms for the time given, as a player's tick asks.

@@ -19,6 +19,12 @@ player=""
 # What could not be measured fails the step, once every other figure is
 # printed.
 unmeasured=""
+# Says what was not measured, and fails where something was not.
+toldUnmeasured() {
+  [ -z "$unmeasured" ] && return 0
+  echo "figures: not measured:${unmeasured%;}"
+  return 1
+}
 cleanup() {
   [ -n "$player" ] && kill "$player" 2>/dev/null
   sound_server_stop
@@ -65,7 +71,7 @@ player=$(wine_process_of Drovix.exe)
 window=$(xdotool search --name "^Track" 2>/dev/null | head -1)
 if [ -z "$player" ] || [ -z "$window" ]; then
   echo "soak: the player did not start playing"
-  [ -z "$unmeasured" ] || echo "figures: not measured:${unmeasured%;}"
+  toldUnmeasured
   exit 1
 fi
 # A window gone (the player ended) is not clicked; the soak's end tells it.
@@ -101,7 +107,4 @@ fi
 kill "$player" 2>/dev/null
 wait "$started" 2>/dev/null
 player=""
-if [ -n "$unmeasured" ]; then
-  echo "figures: not measured:${unmeasured%;}"
-  exit 1
-fi
+toldUnmeasured
