@@ -188,12 +188,12 @@ int32_t PlayerWindow::initialise() {
     // another program before a failed open could be told.
     if (!startsMinimised())
         showAtStart();
-    showIcon();
-    listenToMediaKeys();
     listenToDrops();
     resolvePaths();
     letIndexFolderGo();
-    if (!discEngine.open(moduleInstance, window, interval)) {
+    const int32_t opened = discEngine.open(moduleInstance, window, interval);
+    if (!opened) {
+        showIcon();
         showMessage(window, kTextNoDrive, kTextPlayerCaption, MB_ICONEXCLAMATION);
         PostQuitMessage(0);
     }
@@ -214,6 +214,12 @@ int32_t PlayerWindow::initialise() {
         discEngine.lastFollowed = discEngine.followDrive();
         refresh();
     }
+    // The icon and the media keys wait for the first refresh: nothing needs
+    // them sooner, and the face and the caption that names the disc come
+    // sooner by the icon's load (about 5 ms under Wine).
+    if (opened)
+        showIcon();
+    listenToMediaKeys();
     SetTimer(window, kHintsTimer, kHintsAfterStartMs, 0);
     return 1;
 }
@@ -262,8 +268,9 @@ void PlayerWindow::createButtons() {
 }
 
 // The icon comes once the window shows, so that its load does not delay
-// the show. It is handed to the window as well: a class icon set after the
-// show may not be taken again (Wine's X window takes it at its first map).
+// the show (and before the message that the drive failed). It is
+// handed to the window as well: a class icon set after the show may not be
+// taken again (Wine's X window takes it at its first map).
 void PlayerWindow::showIcon() {
     HICON icon = LoadIconA(moduleInstance, MAKEINTRESOURCEA(IDI_PLAYER));
     SetClassLongPtrA(window, GCLP_HICON, (LONG_PTR)icon);

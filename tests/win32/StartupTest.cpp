@@ -337,7 +337,7 @@ namespace {
 
 std::string boxText, boxCaption;
 // The player's window as the box showed.
-bool ownerShown, ownerIconic;
+bool ownerShown, ownerIconic, ownerHasIcon;
 
 BOOL CALLBACK readAndConfirmBox(HWND box, LPARAM) {
     char className[16] = {};
@@ -348,6 +348,7 @@ BOOL CALLBACK readAndConfirmBox(HWND box, LPARAM) {
     boxCaption = windowText(box);
     ownerShown = IsWindowVisible(GetWindow(box, GW_OWNER)) != 0;
     ownerIconic = IsIconic(GetWindow(box, GW_OWNER)) != 0;
+    ownerHasIcon = SendMessageA(GetWindow(box, GW_OWNER), WM_GETICON, ICON_BIG, 0) != 0;
     PostMessageA(box, WM_COMMAND, IDOK, 0);
     return FALSE;
 }
@@ -374,6 +375,7 @@ TEST_F(Player, AFailedOpenIsReportedAndEndsTheProgramThroughTheNormalShutdown) {
         sim.openFails = 1;
         boxText.clear();
         ownerShown = ownerIconic = true;
+        ownerHasIcon = false;
         UINT_PTR timer = SetTimer(0, 0, 50, confirmMessageBox);
         lstrcpynA(commandLine, row.arguments, sizeof commandLine);
         playerWindow.commandLine = commandLine;
@@ -384,6 +386,7 @@ TEST_F(Player, AFailedOpenIsReportedAndEndsTheProgramThroughTheNormalShutdown) {
         EXPECT_EQ("ＣＤプレイヤー", boxCaption);
         EXPECT_EQ(row.shownAtReport, ownerShown) << row.arguments;
         EXPECT_FALSE(ownerIconic) << row.arguments;
+        EXPECT_TRUE(ownerHasIcon) << "the taskbar shows the program's own icon beside the box";
         MSG quit;
         EXPECT_TRUE(PeekMessageA(&quit, 0, WM_QUIT, WM_QUIT, PM_REMOVE));
         EXPECT_TRUE(IsWindowVisible(window));
