@@ -68,6 +68,14 @@ cpuGroup() {
     /proc/self/cgroup 2>/dev/null
 }
 
+# Whether all the processes given still run: a figure taken over a process
+# that ended meanwhile counts its time as 0 at the end, and comes out
+# negative.
+stillRunning() {
+  local pid
+  for pid in "$@"; do [ -d /proc/"$pid" ] || return 1; done
+}
+
 # The time of the processes given, together.
 cpuOf() {
   local pid total=0
@@ -102,6 +110,14 @@ measure() {
   sleep "$seconds"
   p1=$(cpuOf "$program" "$host"); s1=$(cpuMs "$server"); h1=$(cpuOf "$host")
   w1=$(waitsOf "$program"); c1=$(callsOf "$program")
+  local ended=""
+  stillRunning "$program" || ended=$name
+  [ -n "$host" ] && ! stillRunning "$host" && ended="the drive's host of $name"
+  if [ -n "$ended" ]; then
+    echo "cpu: $ended ended while it was measured" >&2
+    endProcesses "$started" "$program"
+    return 1
+  fi
   local caption="" cdDriver=no
   local window
   for window in $(xdotool search --onlyvisible --pid "$program" 2>/dev/null); do
@@ -159,6 +175,11 @@ measureTogether() {
   p0=$(cpuOf "$player" "$host"); h0=$(cpuOf "$host"); a0=$(cpuMs "$apartClient"); b0=$(cpuMs "$besideClient")
   sleep "$seconds"
   p1=$(cpuOf "$player" "$host"); h1=$(cpuOf "$host"); a1=$(cpuMs "$apartClient"); b1=$(cpuMs "$besideClient")
+  if ! stillRunning "$player" "$host" "$apartClient" "$besideClient"; then
+    echo "cpu: the player, its host or a plain client ended while they were measured" >&2
+    endProcesses "$playerStarted $apartStarted $besideStarted" "$player" "$apartClient" "$besideClient"
+    return 1
+  fi
   endProcesses "$playerStarted $apartStarted $besideStarted" "$player" "$apartClient" "$besideClient"
   echo "$(( (p1 - p0) * 60 / seconds )) $(( (h1 - h0) * 60 / seconds ))" \
     "$(( (a1 - a0) * 60 / seconds )) $(( (b1 - b0) * 60 / seconds ))"
