@@ -241,7 +241,7 @@ ratio() { awk -v a="$1" -v b="$2" 'BEGIN {printf "%.2f", (b > 0 ? a / b : 0)}'; 
 # field N of every round's figures given: "1 2 3 ..."
 fieldOfEach() { local round; for round in "${@:2}"; do echo "$round" | awk -v n="$1" '{printf "%s ", $n}'; done; }
 dialogRuns=() playerRuns=() flacRuns=() plainRuns=() togetherRuns=()
-own=() withServer=() streamOwn=() streamWith=() flacOwn=() flacWith=() apartRatios=() besideRatios=()
+own=() withServer=() streamOwn=() streamWith=() flacOwn=() flacWith=() apartRatios=() besideRatios=() hostRatios=()
 for round in $(seq 1 "$rounds"); do
   dialogRuns+=("$(measure minimal_dialog.exe wine "$build/minimal_dialog.exe")") || exit 1
   playerRuns+=("$(measure Drovix.exe wine "$build/Drovix.exe" /play)") || exit 1
@@ -262,8 +262,9 @@ for round in $(seq 1 "$rounds"); do
   flacOwn+=("$(ratio "$fOwn" "$cOwn")")
   flacWith+=("$(ratio $((fOwn + fServer)) $((cOwn + cServer)))")
   togetherRuns+=("$(measureTogether)") || exit 1
-  read -r tPlayer _ tApart tBeside <<<"${togetherRuns[-1]}"
+  read -r tPlayer tHost tApart tBeside <<<"${togetherRuns[-1]}"
   apartRatios+=("$(ratio "$tPlayer" "$tApart")")
+  hostRatios+=("$(ratio "$tHost" "$tApart")")
   besideRatios+=("$(ratio "$tPlayer" "$tBeside")")
 done
 
@@ -298,6 +299,10 @@ echo "cpu: the player streaming and two plain clients at the same time, over the
 echo "cpu: $playing takes $(echo "${apartRatios[@]}" | median) times the own time of the plain client in a session" \
   "of its own (goal: at most 1.05; rounds: ${apartRatios[*]}), $(echo "${besideRatios[@]}" | median) times" \
   "that of the one in this script's session (rounds: ${besideRatios[*]})"
+# The same window without the player's ticks, which it has with any drive:
+# the streaming alone against the streaming alone.
+echo "cpu: the drive's host alone takes $(echo "${hostRatios[@]}" | median) times the own time of the plain client" \
+  "in a session of its own (rounds: ${hostRatios[*]})"
 echo "cpu: the player streaming the same minute from a FLAC image: $flacOwnMs ms a minute (of which the drive's host" \
   "$flacHost ms), and $flacServer ms of the Wine server's"
 echo "cpu: streaming FLAC, against the plain client in turn, in this script's session, takes $(echo "${flacOwn[@]}" | median) times the plain client's own time," \
