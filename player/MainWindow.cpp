@@ -191,8 +191,7 @@ int32_t PlayerWindow::initialise() {
     listenToDrops();
     resolvePaths();
     letIndexFolderGo();
-    const int32_t opened = discEngine.open(moduleInstance, window, interval);
-    if (!opened) {
+    if (!discEngine.open(moduleInstance, window, interval)) {
         showIcon();
         showMessage(window, kTextNoDrive, kTextPlayerCaption, MB_ICONEXCLAMATION);
         PostQuitMessage(0);
@@ -204,8 +203,12 @@ int32_t PlayerWindow::initialise() {
     // The lamps may have been drawn before the drive's open set the modes.
     InvalidateRect(GetDlgItem(window, IDC_REPEAT), 0, FALSE);
     InvalidateRect(GetDlgItem(window, IDC_RANDOM), 0, FALSE);
-    if (startsMinimised())
+    // A start that stays minimised shows its taskbar button with its icon:
+    // it has no face to wait for.
+    if (startsMinimised()) {
+        showIcon();
         showAtStart();
+    }
     if (imageInserted)
         playInsertedDisc();
     // The face shows the drive at once, and AutoPlay's start plays now, not
@@ -214,11 +217,10 @@ int32_t PlayerWindow::initialise() {
         discEngine.lastFollowed = discEngine.followDrive();
         refresh();
     }
-    // The icon and the media keys wait for the first refresh: nothing needs
-    // them sooner, and the face and the caption that names the disc come
-    // sooner by the icon's load (about 5 ms under Wine).
-    if (opened)
-        showIcon();
+    // Otherwise the icon and the media keys wait for the first refresh:
+    // nothing needs them sooner, and the face and the caption that names
+    // the disc come sooner by the icon's load (about 5 ms under Wine).
+    showIcon();
     listenToMediaKeys();
     SetTimer(window, kHintsTimer, kHintsAfterStartMs, 0);
     return 1;
@@ -267,11 +269,14 @@ void PlayerWindow::createButtons() {
     }
 }
 
-// The icon comes once the window shows, so that its load does not delay
-// the show (and before the message that the drive failed). It is
-// handed to the window as well: a class icon set after the show may not be
-// taken again (Wine's X window takes it at its first map).
+// The icon, once: after the face's first refresh, or before a taskbar
+// button shows without a face (a message that the drive failed, a start
+// that stays minimised). It is handed to the window as well: a class icon
+// set after the show may not be taken again (Wine's X window takes it at
+// its first map).
 void PlayerWindow::showIcon() {
+    if (SendMessageA(window, WM_GETICON, ICON_BIG, 0))
+        return;
     HICON icon = LoadIconA(moduleInstance, MAKEINTRESOURCEA(IDI_PLAYER));
     SetClassLongPtrA(window, GCLP_HICON, (LONG_PTR)icon);
     SendMessageA(window, WM_SETICON, ICON_BIG, (LPARAM)icon);
