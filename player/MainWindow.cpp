@@ -32,6 +32,8 @@ void keepMinimisedAtStart(HWND window) {
 // to load than the whole window takes to show, and no tooltip is due before
 // the pointer has rested on a button for half a second.
 const UINT kHintsAfterStartMs = 50;
+// The icon, once the start's messages are handled: the shortest timer.
+const UINT kIconAfterStartMs = USER_TIMER_MINIMUM;
 
 const char kPlayCommand[] = "/play";
 
@@ -132,6 +134,8 @@ INT_PTR CALLBACK handleMessage(HWND window, UINT message, WPARAM wParam, LPARAM 
             keepMinimisedAtStart(window);
         else if (wParam == kHintsTimer)
             player.showHints(1);
+        else if (wParam == kIconTimer)
+            player.showIcon();
         return 0;
     case WM_LBUTTONDOWN:
         if (hitTest((uint32_t)lParam) == kRegionTitleStrip)
@@ -217,10 +221,11 @@ int32_t PlayerWindow::initialise() {
         discEngine.lastFollowed = discEngine.followDrive();
         refresh();
     }
-    // Otherwise the icon and the media keys wait for the first refresh:
-    // nothing needs them sooner, and the face and the caption that names
-    // the disc come sooner by the icon's load (about 5 ms under Wine).
-    showIcon();
+    // Otherwise the icon comes once the start's first face and caption have
+    // gone to the display: its load (about 5 ms under Wine, whose X driver
+    // sends the caption only when the window's thread next waits) would
+    // hold them back.
+    SetTimer(window, kIconTimer, kIconAfterStartMs, 0);
     listenToMediaKeys();
     SetTimer(window, kHintsTimer, kHintsAfterStartMs, 0);
     return 1;
@@ -269,12 +274,13 @@ void PlayerWindow::createButtons() {
     }
 }
 
-// The icon, once: after the face's first refresh, or before a taskbar
-// button shows without a face (a message that the drive failed, a start
-// that stays minimised). It is handed to the window as well: a class icon
-// set after the show may not be taken again (Wine's X window takes it at
-// its first map).
+// The icon, once: after the start's first face and caption, or before a
+// taskbar button shows without a face (a message that the drive failed, a
+// start that stays minimised). It is handed to the window as well: a class
+// icon set after the show may not be taken again (Wine's X window takes it
+// at its first map).
 void PlayerWindow::showIcon() {
+    KillTimer(window, kIconTimer);
     if (SendMessageA(window, WM_GETICON, ICON_BIG, 0))
         return;
     HICON icon = LoadIconA(moduleInstance, MAKEINTRESOURCEA(IDI_PLAYER));

@@ -17,9 +17,11 @@ const int kPathSize = 512;
 const int kWindowWidth = 296;
 const int kWindowHeight = 94;
 // The main window's own timers: the checks that an AutoPlay start stays
-// minimised, and the one that makes the tooltips after start-up.
+// minimised, the one that makes the tooltips after start-up, and the one
+// that gives the window its icon once its first face is out.
 const UINT_PTR kMinimiseCheckTimer = 1;
 const UINT_PTR kHintsTimer = 2;
+const UINT_PTR kIconTimer = 3;
 
 enum TextArea : int32_t {
     kAreaTitleLine = 0,
@@ -120,6 +122,8 @@ struct PlayerWindow {
     void showHints(int32_t shown);
     void forgetHints();
     HWND hintWindow();
+    // The window's icon, set once (the icon timer, or start-up itself).
+    void showIcon();
     int32_t showPopupMenu(uint32_t position, int32_t hasPosition);
     int32_t buildMenu(HMENU menu, int32_t kind);
     // Opens or closes the help file for the window that asks.
@@ -151,7 +155,6 @@ struct PlayerWindow {
     int32_t loadSettings(StoredState* stored);
     void saveSettings(const StoredState& state);
     void resolvePaths();
-    void showIcon();
     void showAtStart();
     // An AutoPlay start that the settings keep minimised.
     int32_t startsMinimised() const { return autoplayMinimize && autoplayStart; }
