@@ -221,10 +221,11 @@ int32_t PlayerWindow::initialise() {
         discEngine.lastFollowed = discEngine.followDrive();
         refresh();
     }
-    // Otherwise the icon comes once the start's first face and caption have
-    // gone to the display: its load (about 5 ms under Wine, whose X driver
-    // sends the caption only when the window's thread next waits) would
-    // hold them back.
+    // A start that shows its window gets its icon once its first face and
+    // caption have gone to the display: the icon's load (about 5 ms under
+    // Wine, whose X driver sends the caption only when the window's thread
+    // next waits) would hold them back. (Where the icon came before, the
+    // timer's one firing finds it.) Nothing needs the media keys sooner.
     SetTimer(window, kIconTimer, kIconAfterStartMs, 0);
     listenToMediaKeys();
     SetTimer(window, kHintsTimer, kHintsAfterStartMs, 0);

@@ -153,6 +153,19 @@ TEST_F(Player, AnExitWhileMinimisedStoresThePlaceBeforeMinimising) {
     EXPECT_EQ(150u, stored("WindowTop"));
 }
 
+// Its taskbar button is all it shows, from the start: the icon does not wait
+// for a face, as a start that shows its window does.
+TEST_F(Player, AMinimisedAutoplayStartHasItsIconAsItShows) {
+    storeDword("AutoplayMinimize", 1);
+    lstrcpynA(commandLine, "/play", sizeof commandLine);
+    playerWindow.commandLine = commandLine;
+    window = createMainWindow();
+    ASSERT_TRUE(window);
+    EXPECT_TRUE(IsIconic(window));
+    EXPECT_TRUE(SendMessageA(window, WM_GETICON, ICON_BIG, 0));
+    finish();
+}
+
 TEST_F(Player, TheMinimiseButtonRemembersThePlace) {
     storeDword("WindowLeft", 64);
     storeDword("WindowTop", 32);
