@@ -58,12 +58,12 @@ void Player::TearDown() {
     deleteSettings();
 }
 
-void Player::start(const char* arguments) {
+void Player::start(const char* arguments, DWORD settleMs) {
     lstrcpynA(commandLine, arguments, sizeof commandLine);
     playerWindow.commandLine = commandLine;
     window = createMainWindow();
     ASSERT_TRUE(window);
-    pumpMessages(100);
+    pumpMessages(settleMs);
 }
 
 void Player::finish() {

@@ -40,7 +40,7 @@ class Player : public ::testing::Test {
     void TearDown() override;
 
     // Creates the main dialog as the program entry would, but modeless.
-    void start(const char* arguments = "");
+    void start(const char* arguments = "", DWORD settleMs = 100);
     // Ends it; the window's destruction writes the settings.
     void finish();
     // One tick of timer 3226, through the notification window.
