@@ -5,10 +5,10 @@
 # server's. Without sound, or with the drive streaming when $2 is "sound"
 # (a sound server running, as tests/bench/drive-figures.sh has it); then
 # also against a plain waveOut client playing the same kind of samples,
-# which is what the drive's streaming should cost (goal: at most 1.05 times
-# the own time of a plain client in a Unix session of its own, as the host
-# is, measured over the same window; 1.3 from FLAC, against the client
-# taken in turn in this script's session). Needs
+# which is what the drive's streaming should cost (goal: the drive's host
+# at most 1.05 times the own time of a plain client in a Unix session of its
+# own, as the host is, measured over the same window; 1.3 from FLAC, against
+# the client taken in turn in this script's session). Needs
 # tools/wine-env sourced and the Windows build as $1.
 set -uo pipefail
 build=$1
@@ -18,8 +18,13 @@ note="(goal: at most 1.5)"
 [ -n "$streaming" ] && note="(Wine's sound driver mixes in the player's process)"
 seconds=${DROVIX_CPU_SECONDS:-15}
 rounds=${DROVIX_CPU_ROUNDS:-3}
-if ! [[ $seconds =~ ^[1-9][0-9]*$ && $rounds =~ ^[1-9][0-9]*$ ]]; then
-  echo "cpu: DROVIX_CPU_SECONDS and DROVIX_CPU_ROUNDS must be whole numbers from 1" >&2
+# Windows of the host beside the clients per round, the player and the
+# clients started anew for each: two sound streams of the same work,
+# measured over the same window, differ by up to a fifth from one start to
+# the next (see README).
+together=${DROVIX_CPU_TOGETHER:-3}
+if ! [[ $seconds =~ ^[1-9][0-9]*$ && $rounds =~ ^[1-9][0-9]*$ && $together =~ ^[1-9][0-9]*$ ]]; then
+  echo "cpu: DROVIX_CPU_SECONDS, DROVIX_CPU_ROUNDS and DROVIX_CPU_TOGETHER must be whole numbers from 1" >&2
   exit 1
 fi
 
@@ -236,12 +241,18 @@ fi
 # beside the plain clients), so that a machine that slows down or speeds up
 # meanwhile weighs on all of them alike; each figure printed is the median
 # of its rounds.
-median() { tr ' ' '\n' | grep . | sort -g | awk '{a[NR] = $1} END {print a[int((NR + 1) / 2)]}'; }
+# Of an even count, the mean of the middle two: the lower one would flatter
+# a goal. Of none, nothing.
+median() {
+  tr ' ' '\n' | grep . | sort -g |
+    awk '{a[NR] = $1} END {m = int((NR + 1) / 2); if (NR) print (NR % 2 ? a[m] : (a[m] + a[m + 1]) / 2)}'
+}
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN {printf "%.2f", (b > 0 ? a / b : 0)}'; }
 # field N of every round's figures given: "1 2 3 ..."
 fieldOfEach() { local round; for round in "${@:2}"; do echo "$round" | awk -v n="$1" '{printf "%s ", $n}'; done; }
 dialogRuns=() playerRuns=() flacRuns=() plainRuns=() togetherRuns=()
-own=() withServer=() streamOwn=() streamWith=() flacOwn=() flacWith=() apartRatios=() besideRatios=() hostRatios=()
+own=() withServer=() streamOwn=() streamWith=() flacOwn=() flacWith=()
+playerApartRatios=() hostApartRatios=() hostBesideRatios=()
 for round in $(seq 1 "$rounds"); do
   dialogRuns+=("$(measure minimal_dialog.exe wine "$build/minimal_dialog.exe")") || exit 1
   playerRuns+=("$(measure Drovix.exe wine "$build/Drovix.exe" /play)") || exit 1
@@ -261,11 +272,13 @@ for round in $(seq 1 "$rounds"); do
   streamWith+=("$(ratio $((pOwn + pServer)) $((cOwn + cServer)))")
   flacOwn+=("$(ratio "$fOwn" "$cOwn")")
   flacWith+=("$(ratio $((fOwn + fServer)) $((cOwn + cServer)))")
-  togetherRuns+=("$(measureTogether)") || exit 1
-  read -r tPlayer tHost tApart tBeside <<<"${togetherRuns[-1]}"
-  apartRatios+=("$(ratio "$tPlayer" "$tApart")")
-  hostRatios+=("$(ratio "$tHost" "$tApart")")
-  besideRatios+=("$(ratio "$tPlayer" "$tBeside")")
+  for _ in $(seq 1 "$together"); do
+    togetherRuns+=("$(measureTogether)") || exit 1
+    read -r tPlayer tHost tApart tBeside <<<"${togetherRuns[-1]}"
+    playerApartRatios+=("$(ratio "$tPlayer" "$tApart")")
+    hostApartRatios+=("$(ratio "$tHost" "$tApart")")
+    hostBesideRatios+=("$(ratio "$tHost" "$tBeside")")
+  done
 done
 
 # figures RUNS...: the medians of "own ms, server ms, host ms, waits, calls"
@@ -276,7 +289,7 @@ figures() {
 }
 read -r dialogOwn dialogServer _ dialogWaits dialogCalls <<<"$(figures "${dialogRuns[@]}")"
 read -r playerOwn playerServer playerHost playerWaits playerCalls <<<"$(figures "${playerRuns[@]}")"
-echo "cpu: $rounds rounds of $seconds s, each program in turn${streaming:+, then the player beside two plain clients}; medians of the rounds"
+echo "cpu: $rounds rounds of $seconds s, each program in turn${streaming:+, then $together windows a round of the player beside two plain clients}; medians of the rounds${streaming:+ (of the $((rounds * together)) windows beside)}"
 echo "cpu: $playing, at the end: $playerShown"
 echo "cpu: waits and read or write calls a minute: the dialog $dialogWaits and $dialogCalls," \
   "the player $playerWaits and $playerCalls"
@@ -288,22 +301,22 @@ echo "cpu: $playing takes $(echo "${own[@]}" | median) times the dialog's own ti
 read -r plainOwn plainServer _ <<<"$(figures "${plainRuns[@]}")"
 read -r flacOwnMs flacServer flacHost _ <<<"$(figures "${flacRuns[@]}")"
 echo "cpu: a plain waveOut client playing the same samples: $plainOwn ms a minute, and $plainServer ms of the Wine server's"
-echo "cpu: $playing takes $(echo "${streamOwn[@]}" | median) times the plain client's own time," \
+echo "cpu: $playing (the player's own time with its host's) takes $(echo "${streamOwn[@]}" | median) times the plain client's own time," \
   "$(echo "${streamWith[@]}" | median) times with the server's, each in turn (rounds: ${streamWith[*]})"
 read -r tPlayer tHost tApart tBeside <<<"$(figures "${togetherRuns[@]}")"
 echo "cpu: Unix sessions scheduled as groups of their own (autogroup): $(cat /proc/sys/kernel/sched_autogroup_enabled 2>/dev/null || echo unknown)," \
   "this script's CPU group: $(cpuGroup)"
-echo "cpu: the player streaming and two plain clients at the same time, over the same window, own times only: the player" \
+echo "cpu: the player streaming and two plain clients at the same time, each over the same window, own times only, medians: the player" \
   "$tPlayer ms a minute (of which the drive's host $tHost ms), the client in a Unix session of its own" \
   "(as the host) $tApart ms, the client in this script's session $tBeside ms"
-echo "cpu: $playing takes $(echo "${apartRatios[@]}" | median) times the own time of the plain client in a session" \
-  "of its own (goal: at most 1.05; rounds: ${apartRatios[*]}), $(echo "${besideRatios[@]}" | median) times" \
-  "that of the one in this script's session (rounds: ${besideRatios[*]})"
-# The same window without the player's ticks, which it has with any drive:
-# the streaming alone against the streaming alone.
-echo "cpu: the drive's host alone takes $(echo "${hostRatios[@]}" | median) times the own time of the plain client" \
-  "in a session of its own (rounds: ${hostRatios[*]})"
+# The drive's streaming against a plain client's: the host's own time (see
+# README); the player's own time with it is printed after.
+echo "cpu: the drive's host's own time, streaming, is $(echo "${hostApartRatios[@]}" | median) times the own time of the plain client" \
+  "in a session of its own (goal: at most 1.05; windows: ${hostApartRatios[*]}), $(echo "${hostBesideRatios[@]}" | median) times" \
+  "that of the one in this script's session (windows: ${hostBesideRatios[*]})"
+echo "cpu: the player's own time with its host's takes $(echo "${playerApartRatios[@]}" | median) times the own time of the" \
+  "plain client in a session of its own (windows: ${playerApartRatios[*]})"
 echo "cpu: the player streaming the same minute from a FLAC image: $flacOwnMs ms a minute (of which the drive's host" \
   "$flacHost ms), and $flacServer ms of the Wine server's"
-echo "cpu: streaming FLAC, against the plain client in turn, in this script's session, takes $(echo "${flacOwn[@]}" | median) times the plain client's own time," \
+echo "cpu: the player's own time with its host's, streaming FLAC, against the plain client in turn, in this script's session, is $(echo "${flacOwn[@]}" | median) times the plain client's own time," \
   "$(echo "${flacWith[@]}" | median) times with the server's (goal: at most 1.3; rounds: ${flacWith[*]})"
