@@ -15,7 +15,7 @@ build=$1
 streaming=${2:-}
 playing="the player playing the demo disc${streaming:+ with the drive streaming}"
 note="(goal: at most 1.5)"
-[ -n "$streaming" ] && note="(Wine's sound driver mixes in the player's process)"
+[ -n "$streaming" ] && note="(no goal: the drive's host streams the sound meanwhile)"
 seconds=${DROVIX_CPU_SECONDS:-15}
 rounds=${DROVIX_CPU_ROUNDS:-3}
 # Windows of the host beside the clients per round, the player and the
