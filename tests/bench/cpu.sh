@@ -7,8 +7,9 @@
 # also against a plain waveOut client playing the same kind of samples,
 # which is what the drive's streaming should cost (goal: the drive's host
 # at most 1.05 times the own time of a plain client in a Unix session of its
-# own, as the host is, measured over the same window; 1.3 from FLAC, against
-# the client taken in turn in this script's session). Needs
+# own, as the host is, measured over the same window; from FLAC, the player
+# with its host at most 1.3 times the client taken in turn in this script's
+# session). Needs
 # tools/wine-env sourced and the Windows build as $1.
 set -uo pipefail
 build=$1
@@ -240,7 +241,7 @@ fi
 # Rounds, each measuring every program in turn (and, streaming, the player
 # beside the plain clients), so that a machine that slows down or speeds up
 # meanwhile weighs on all of them alike; each figure printed is the median
-# of its rounds.
+# of its rounds, or of its windows beside the clients.
 # Of an even count, the mean of the middle two: the lower one would flatter
 # a goal. Of none, nothing.
 median() {
